@@ -1,0 +1,206 @@
+#include "text_util.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <cmath>
+#include <limits>
+
+qint64 RoundHalfEven(double X)
+{
+    if (std::isnan(X))
+        return 0;
+    if (X >= 9.2e18)
+        return std::numeric_limits<qint64>::max();
+    if (X <= -9.2e18)
+        return std::numeric_limits<qint64>::min();
+    const double Floor = std::floor(X);
+    const double Diff = X - Floor;
+    qint64 R = qint64(Floor);
+    if (Diff > 0.5 || (Diff == 0.5 && (R % 2 != 0)))
+        ++R;
+    return R;
+}
+
+bool ParseDecimal(const QString& Text, qint64& Value)
+{
+    Value = 0;
+    int I = 0;
+    bool Neg = false;
+    if (I < Text.size() && (Text[I] == u'+' || Text[I] == u'-')) {
+        Neg = Text[I] == u'-';
+        ++I;
+    }
+    if (I >= Text.size())
+        return false;
+    // Accumulate negatively so that the minimum value fits.
+    qint64 Acc = 0;
+    constexpr qint64 Min = std::numeric_limits<qint64>::min();
+    for (; I < Text.size(); ++I) {
+        const char16_t C = Text[I].unicode();
+        if (C < u'0' || C > u'9')
+            return false;
+        const int D = C - u'0';
+        if (Acc < (Min + D) / 10)
+            return false;
+        Acc = Acc * 10 - D;
+    }
+    if (!Neg) {
+        if (Acc == Min)
+            return false;
+        Acc = -Acc;
+    }
+    Value = Acc;
+    return true;
+}
+
+bool DirExists(const QString& Path)
+{
+    return !Path.isEmpty() && QFileInfo(Path).isDir();
+}
+
+void EnsureDir(const QString& Path)
+{
+    if (!Path.isEmpty())
+        QDir().mkpath(Path);
+}
+
+bool ParseDate(const QString& Text, QDate& Date)
+{
+    Date = QDate();
+    QString S = Text.trimmed();
+    if (S.size() < 8)
+        return false;
+    S.replace(u'/', u'-');
+    const qsizetype P1 = S.indexOf(u'-');
+    if (P1 < 0)
+        return false;
+    const QString Rest = S.mid(P1 + 1);
+    const qsizetype P2 = Rest.indexOf(u'-');
+    if (P2 < 0)
+        return false;
+    auto Part = [](const QString& T) {
+        qint64 V = 0;
+        return ParseDecimal(T, V) ? V : 0;
+    };
+    const qint64 Y = Part(S.left(P1));
+    const qint64 M = Part(Rest.left(P2));
+    const qint64 D = Part(Rest.mid(P2 + 1));
+    if (Y < 1970 || Y > 2100 || M < 1 || M > 12 || D < 1 || D > 31)
+        return false;
+    const QDate Built{int(Y), int(M), int(D)};
+    if (!Built.isValid())
+        return false;
+    Date = Built;
+    return true;
+}
+
+QString DecodeOutput(const QByteArray& Bytes)
+{
+    if (Bytes.isEmpty())
+        return QString();
+    // fromUtf8 never fails (bad sequences become U+FFFD), so the code-page
+    // fallback of the Windows build has nothing to catch here.
+    return QString::fromUtf8(Bytes);
+}
+
+QString JoinPath(const QString& Folder, const QString& Name)
+{
+    if (Folder.isEmpty())
+        return Name;
+    if (Folder.endsWith(u'\\') || Folder.endsWith(u'/'))
+        return Folder + Name;
+#ifdef Q_OS_WIN
+    return Folder + u'\\' + Name;
+#else
+    return Folder + u'/' + Name;
+#endif
+}
+
+QString QuoteArg(const QString& Text)
+{
+    static const QString Special = QStringLiteral("\t &(),;=");
+    bool Quote = Text.isEmpty();
+    for (qsizetype I = 0; !Quote && I < Text.size(); ++I)
+        Quote = Special.contains(Text[I]);
+    return Quote ? u'"' + Text + u'"' : Text;
+}
+
+QStringList SplitCommandLine(const QString& Line)
+{
+    QStringList Args;
+    QString Cur;
+    bool InQuote = false;
+    bool HaveArg = false;
+    for (const QChar C : Line) {
+        if (C == u'"') {
+            InQuote = !InQuote;
+            HaveArg = true;
+        } else if (!InQuote && C.unicode() <= 0x20) {
+            if (HaveArg)
+                Args.append(Cur);
+            Cur.clear();
+            HaveArg = false;
+        } else {
+            Cur.append(C);
+            HaveArg = true;
+        }
+    }
+    if (HaveArg)
+        Args.append(Cur);
+    return Args;
+}
+
+TColor ColorFromHex(const QString& Text, TColor Default)
+{
+    if (Text.size() != 7 || Text[0] != u'#')
+        return Default;
+    TColor V = 0;
+    for (int I = 1; I < 7; ++I) {
+        const char16_t C = Text[I].unicode();
+        int D;
+        if (C >= u'0' && C <= u'9')
+            D = C - u'0';
+        else if (C >= u'a' && C <= u'f')
+            D = C - u'a' + 10;
+        else if (C >= u'A' && C <= u'F')
+            D = C - u'A' + 10;
+        else
+            return Default;
+        V = V * 16 + TColor(D);
+    }
+    return Rgb(int(V >> 16), int(V >> 8), int(V));
+}
+
+TColor BlendColor(TColor A, TColor B, double T)
+{
+    if (std::isnan(T) || T < 0)
+        T = 0;
+    else if (T > 1)
+        T = 1;
+    auto Mix = [T](int X, int Y) { return int(RoundHalfEven(X + (Y - X) * T)); };
+    return Rgb(Mix(RedOf(A), RedOf(B)), Mix(GreenOf(A), GreenOf(B)), Mix(BlueOf(A), BlueOf(B)));
+}
+
+QString FormatCount(qint64 N)
+{
+    // Grouping by three is done here rather than by QLocale::toString, which
+    // omits the separator under the C locale and groups differently in some.
+    const QLocale Loc;
+    QString Sep = Loc.groupSeparator();
+    if (Sep.isEmpty())
+        Sep = QStringLiteral(",");
+    const QString Digits = QString::number(N < 0 ? -(N + 1) + quint64(1) : quint64(N));
+    QString Out;
+    Out.reserve(Digits.size() + Digits.size() / 3 * Sep.size() + 1);
+    if (N < 0)
+        Out += u'-';
+    const qsizetype Lead = Digits.size() % 3 == 0 ? 3 : Digits.size() % 3;
+    Out += Digits.left(Lead);
+    for (qsizetype I = Lead; I < Digits.size(); I += 3) {
+        Out += Sep;
+        Out += Digits.mid(I, 3);
+    }
+    return Out;
+}

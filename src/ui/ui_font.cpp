@@ -1,0 +1,65 @@
+#include "ui_font.h"
+
+#include "palette.h"
+
+#include <QFontDatabase>
+#include <QPainter>
+#include <QPalette>
+#include <QWidget>
+
+QString UiFontNameFrom(const QStringList& Families)
+{
+    // The Windows faces first; Linux desktops rarely have them, so the common
+    // CJK faces follow before the last resort, which fontconfig substitutes.
+    static const char* const Preferred[] = {
+        "Microsoft YaHei UI", "Microsoft YaHei", "Segoe UI",
+#ifndef Q_OS_WIN
+        "Noto Sans CJK SC", "Source Han Sans SC", "WenQuanYi Micro Hei",
+#endif
+    };
+    for (const char* Face : Preferred) {
+        const QString Name = QString::fromLatin1(Face);
+        for (const QString& F : Families)
+            if (F.compare(Name, Qt::CaseInsensitive) == 0)
+                return Name;
+    }
+    return QStringLiteral("Tahoma");
+}
+
+QString UiFontName()
+{
+    return UiFontNameFrom(QFontDatabase::families());
+}
+
+QFont UiFont(int PointSize, TFontStyles Style)
+{
+    QFont F(UiFontName());
+    F.setPointSize(PointSize);
+    F.setBold(Style & fsBold);
+    F.setItalic(Style & fsItalic);
+    F.setUnderline(Style & fsUnderline);
+    F.setStrikeOut(Style & fsStrikeOut);
+    return F;
+}
+
+void ApplyUiFont(QWidget* Widget, int PointSize, TFontStyles Style, TColor Color)
+{
+    if (!Widget)
+        return;
+    Widget->setFont(UiFont(PointSize, Style));
+    if (Color != kDefaultColor) {
+        QPalette P = Widget->palette();
+        const QColor C = ToQColor(Color);
+        P.setColor(QPalette::WindowText, C);
+        P.setColor(QPalette::Text, C);
+        P.setColor(QPalette::ButtonText, C);
+        Widget->setPalette(P);
+    }
+}
+
+void ApplyUiFont(QPainter& Painter, int PointSize, TFontStyles Style, TColor Color)
+{
+    Painter.setFont(UiFont(PointSize, Style));
+    if (Color != kDefaultColor)
+        Painter.setPen(ToQColor(Color));
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "chart_base.h"
+#include "chart_types.h"
+
+class QEvent;
+class QMouseEvent;
+class QPaintEvent;
+
+// Visits per day as vertical bars over a five-line scale, with start, middle and
+// end date labels and a header showing the total or the hovered bar.
+class TBarChart final : public TChartBase {
+    Q_OBJECT
+public:
+    explicit TBarChart(QWidget* Parent = nullptr);
+
+    // Copies the points and clears the hover.
+    void SetPoints(const TDayPoints& Value);
+    const TDayPoints& Points() const { return FPoints; }
+
+    int HoverIndex() const { return FHover; }
+    // The header line as it reads now (total, or the hovered bar's value).
+    QString HeaderText() const;
+
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void leaveEvent(QEvent* Event) override;
+
+private:
+    TDayPoints FPoints;
+    qint32 FHover = -1;
+    // Bar layout of the last paint, so the pointer is matched against the bars
+    // exactly as they were drawn.
+    qint32 FBarLeft = 0;
+    qint32 FBarW = 0;
+    qint32 FGap = 0;
+    qint32 FBase = 0;
+};

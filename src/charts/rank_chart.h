@@ -1,0 +1,59 @@
+#pragma once
+
+#include "chart_base.h"
+#include "chart_types.h"
+
+#include <functional>
+
+class QEvent;
+class QMouseEvent;
+class QPaintEvent;
+
+// Ranked rows: position, label with optional second line, count and a thin bar
+// relative to the largest count. Double-clicking a row raises OnItemDblClick.
+class TRankChart final : public TChartBase {
+    Q_OBJECT
+public:
+    // Milliseconds on a 32-bit counter that wraps; replaceable for tests.
+    using TTickSource = std::function<quint32()>;
+
+    explicit TRankChart(QWidget* Parent = nullptr);
+
+    // Copies the rows and clears the hover; the row height follows the first
+    // row (42 px when it has a second line, else 30 px).
+    void SetEntries(const TRankEntries& Value);
+    const TRankEntries& Entries() const { return FEntries; }
+
+    void SetOnItemDblClick(TItemEvent Handler);
+    const TItemEvent& OnItemDblClick() const { return FOnItemDblClick; }
+
+    // Row under client y, or -1; the whole width of a row belongs to it.
+    int RowAt(int Y) const;
+    int RowHeight() const { return FRowH; }
+    int HoverIndex() const { return FHover; }
+
+    void SetTickSource(TTickSource Source);
+
+signals:
+    // Emitted together with the OnItemDblClick callback.
+    void ItemDblClicked(int Index);
+
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseDoubleClickEvent(QMouseEvent* Event) override;
+    void leaveEvent(QEvent* Event) override;
+
+private:
+    void RaiseItemDblClick(int Index);
+
+    TRankEntries FEntries;
+    qint32 FHover = -1;
+    qint32 FRowH = 30;
+    TItemEvent FOnItemDblClick;
+    // The last unpaired left press, for recognising two quick presses on a row.
+    qint32 FLastRow = -1;
+    quint32 FLastTick = 0;
+    TTickSource FTickSource;
+};

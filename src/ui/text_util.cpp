@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStringDecoder>
 
 #include <cmath>
 #include <limits>
@@ -100,9 +101,11 @@ QString DecodeOutput(const QByteArray& Bytes)
 {
     if (Bytes.isEmpty())
         return QString();
-    // fromUtf8 never fails (bad sequences become U+FFFD), so the code-page
-    // fallback of the Windows build has nothing to catch here.
-    return QString::fromUtf8(Bytes);
+    // The decoder never fails (bad sequences become U+FFFD), so a code-page
+    // fallback has nothing to catch. A byte-order mark is kept as U+FEFF:
+    // the collector must not print one, and the parser then says so.
+    QStringDecoder Decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return Decoder.decode(Bytes);
 }
 
 QString JoinPath(const QString& Folder, const QString& Name)

@@ -1,0 +1,9 @@
+#pragma once
+
+// Fixed texts of this build, shown in the about dialog. UTF-8; QString takes
+// them as they are.
+inline constexpr char kAppVersion[] = "1.1.4.2";
+inline constexpr char kAppBuildDate[] = "2026-11-19";
+inline constexpr char kCompanyName[] = "Marrowkin 项目组";
+inline constexpr char kCompanyUrl[] = "https://marrowkin.example/";
+inline constexpr char kRightsNotice[] = "© 2026 Marrowkin 项目组 保留所有权利";

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "ui_hooks.h"
+
+#include <QString>
+
+class QWidget;
+
+// Modal message boxes, all with the caption "Marrowkin". The owner is the
+// given widget's window when that window has been created; otherwise the box
+// has no owner and still shows.
+int ShowMsg(QWidget* Owner, const QString& Text, TMsgKind Kind);
+void InfoBox(QWidget* Owner, const QString& Text);
+void WarnBox(QWidget* Owner, const QString& Text);
+void ErrorBox(QWidget* Owner, const QString& Text);
+// True exactly when the user answered Yes.
+bool AskYesNo(QWidget* Owner, const QString& Text);
+
+// The window a box for Owner would be parented to, or nullptr.
+QWidget* MsgOwner(QWidget* Owner);

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QUrl;
+
+// Whether the process already runs with administrator rights (root here).
+bool IsElevated();
+
+// CSIDL_PERSONAL: the user's Documents folder, the only special folder the
+// program asks for.
+inline constexpr int kCsidlPersonal = 5;
+
+// The special folder's path, or empty text when it is unknown.
+QString ShellFolderPath(int Csidl = kCsidlPersonal);
+
+// Opens a web address or a file with its associated program. Empty text does
+// nothing; the outcome is not reported.
+void ShellOpen(const QString& Target);
+// What ShellOpen hands to the desktop: a URL with a scheme as it is, anything
+// else as a local file. Empty URL for empty text.
+QUrl ShellOpenUrl(const QString& Target);
+
+// Shows a folder, or a file selected in its folder, in the file manager.
+// A path that does not exist does nothing.
+void RevealInExplorer(const QString& Path);
+
+// Lets the user choose a folder, starting at Initial. Folder is set to Initial
+// first, so a cancelled dialog leaves it at that; true only when one was chosen.
+bool PickFolder(const QString& Title, const QString& Initial, QString& Folder);
+
+// Starts Exe with Args and administrator rights, detached (pkexec here, the
+// "runas" verb on Windows). False when that cannot even be started.
+bool RestartElevated(const QString& Exe, const QStringList& Args, const QString& WorkDir);
+
+// pkexec's arguments for RestartElevated: the display variables of Env
+// ("NAME=value" entries) are passed on through env, since pkexec clears them.
+QStringList ElevatedArgs(const QString& EnvTool, const QStringList& Env, const QString& Exe,
+                         const QStringList& Args);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <exception>
+#include <memory>
+
+class TJsonValue;
+
+// A syntax error; the message is Chinese and ends with the position, e.g.
+// 期望 ":"（位置 12）. Only the parser throws it.
+class EJsonError : public std::exception
+{
+public:
+    explicit EJsonError(const QString& Message);
+    const QString& Message() const { return FMessage; }
+    const char* what() const noexcept override { return FUtf8.constData(); }
+
+private:
+    QString FMessage;
+    QByteArray FUtf8;
+};
+
+// Parses the whole text into a tree. The root returned owns every node and
+// keeps a shared copy of Text, whose characters the tree points into. On a
+// syntax error (or running out of memory) the result is nullptr and ErrMsg
+// tells why; nothing is thrown. Positions count UTF-16 code units from 1.
+std::unique_ptr<TJsonValue> ParseJson(const QString& Text, QString& ErrMsg);
+
+// Containers nested deeper than this are refused instead of overflowing the
+// stack of the recursive parser.
+inline constexpr int kJsonMaxDepth = 512;

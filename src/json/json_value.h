@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QLatin1StringView>
+#include <QString>
+#include <QStringView>
+#include <QtGlobal>
+
+#include <memory>
+#include <new>
+
+enum TJsonKind { jkNull, jkFalse, jkTrue, jkNumber, jkString, jkArray, jkObject };
+
+class TJsonDocument;
+class TJsonParser;
+
+// One node of a parsed tree. Report documents run to a million records, so a
+// node is 16 bytes and owns nothing: all nodes of a tree live in arrays held
+// by the root, a container's children sit side by side (an object stores
+// key, value, key, value, ...), and texts point into the parsed source or
+// into one side buffer for strings that had escapes. Only the root returned
+// by ParseJson/NewJsonValue may be deleted; deleting it frees the whole tree.
+// Nodes are never changed after parsing and the accessors never fail.
+class TJsonValue
+{
+public:
+    TJsonKind Kind() const { return TJsonKind(FKind); }
+    bool IsArray() const { return FKind == jkArray; }
+    bool IsObject() const { return FKind == jkObject; }
+    bool IsString() const { return FKind == jkString; }
+    bool IsNumber() const { return FKind == jkNumber; }
+
+    // The decoded text of a string, the source text of a number, empty for
+    // every other kind. StrView is the same text without a copy; it stays
+    // valid as long as the tree.
+    QString AsString() const;
+    QStringView StrView() const
+    {
+        return FKind == jkString || FKind == jkNumber ? QStringView(FChars, qsizetype(FCount)) : QStringView();
+    }
+
+    // Elements of an array, pairs of an object, 0 otherwise.
+    int Count() const { return FKind == jkArray || FKind == jkObject ? int(FCount) : 0; }
+    // The element at Index of an array; nullptr out of range or for another kind.
+    const TJsonValue* Items(int Index) const
+    {
+        return FKind == jkArray && Index >= 0 && quint32(Index) < FCount ? FFirst + Index : nullptr;
+    }
+
+    // The value of the first pair with exactly this key; nullptr when there is
+    // none or this is not an object.
+    const TJsonValue* Get(QStringView Key) const;
+    const TJsonValue* Get(const QString& Key) const { return Get(QStringView(Key)); }
+    const TJsonValue* Get(QLatin1StringView Key) const;
+    // UTF-8 key, as written in source code.
+    const TJsonValue* Get(const char* Key) const;
+
+    // Typed member reads: Default unless the member exists with the right kind.
+    // S: a string member (numbers are not turned into text). I: a number
+    // member written as a plain decimal integer within 64 bits. B: Default
+    // only when the member is missing, else true exactly for the literal true.
+    template <typename TKey>
+    QString S(const TKey& Key, const QString& Default = QString()) const
+    {
+        const TJsonValue* V = Get(Key);
+        return V && V->FKind == jkString ? V->AsString() : Default;
+    }
+    template <typename TKey>
+    qint64 I(const TKey& Key, qint64 Default = 0) const
+    {
+        const TJsonValue* V = Get(Key);
+        qint64 N = 0;
+        return V && V->FKind == jkNumber && ParseInt64(V->StrView(), N) ? N : Default;
+    }
+    template <typename TKey>
+    bool B(const TKey& Key, bool Default = false) const
+    {
+        const TJsonValue* V = Get(Key);
+        return V ? V->FKind == jkTrue : Default;
+    }
+    // S without a copy: the string member's text, or an empty view.
+    template <typename TKey>
+    QStringView SView(const TKey& Key) const
+    {
+        const TJsonValue* V = Get(Key);
+        return V && V->FKind == jkString ? V->StrView() : QStringView();
+    }
+
+    // The pairs of an object in source order, duplicates included. Out of
+    // range (or not an object): empty key, nullptr value.
+    int PairCount() const { return FKind == jkObject ? int(FCount) : 0; }
+    QString PairKey(int Index) const { return PairKeyView(Index).toString(); }
+    QStringView PairKeyView(int Index) const;
+    const TJsonValue* PairValue(int Index) const;
+
+    // Optional sign then decimal digits only, within the signed 64-bit range.
+    static bool ParseInt64(QStringView Text, qint64& Value);
+
+    // Deleting the root of a tree frees everything it holds; see the class note.
+    static void operator delete(TJsonValue* Value, std::destroying_delete_t);
+
+private:
+    friend class TJsonDocument;
+    friend class TJsonParser;
+
+    enum : quint8 { kfRoot = 1 };
+
+    TJsonValue() = default;
+    TJsonValue(const TJsonValue&) = default;
+    TJsonValue& operator=(const TJsonValue&) = default;
+    ~TJsonValue() = default;
+
+    union {
+        const QChar* FChars;       // jkString, jkNumber
+        const TJsonValue* FFirst;  // jkArray, jkObject
+    };
+    quint32 FCount;  // code units of the text, elements, or pairs
+    quint8 FKind;
+    quint8 FFlags;
+};
+
+// A new empty node of that kind: no text, no elements, no pairs.
+std::unique_ptr<TJsonValue> NewJsonValue(TJsonKind Kind);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QLatin1StringView>
+#include <QString>
+
+// What the front end relies on about the collector: its file name, the words
+// for its exit codes and the switches it understands.
+
+// "Marrowkin.exe" on Windows, "Marrowkin" elsewhere; it stands next to the GUI.
+QString CollectorFileName();
+
+// 0 "成功" … 5 "内部错误"; any other code "退出码 N".
+QString ExitCodeText(int Code);
+
+inline constexpr QLatin1StringView kSwSrc("/src:");
+inline constexpr QLatin1StringView kSwDays("/days:");
+inline constexpr QLatin1StringView kSwFrom("/from:");
+inline constexpr QLatin1StringView kSwTo("/to:");
+inline constexpr QLatin1StringView kSwUserAll("/user:all");
+inline constexpr QLatin1StringView kSwTitle("/title:");
+inline constexpr QLatin1StringView kSwInclude("/include:");
+inline constexpr QLatin1StringView kSwExclude("/exclude:");
+inline constexpr QLatin1StringView kSwLimit("/limit:");
+inline constexpr QLatin1StringView kSwPrivacy("/privacy");
+inline constexpr QLatin1StringView kSwFormatJson("/format:json");
+inline constexpr QLatin1StringView kSwFormatHtml("/format:html");
+inline constexpr QLatin1StringView kSwOut("/out:");
+inline constexpr QLatin1StringView kSwOpen("/open");
+inline constexpr QLatin1StringView kSwList("/list");
+
+// Exit codes with a meaning of their own.
+enum TCollectorExit : int {
+    ceOk = 0,
+    ceBadArgs = 1,
+    ceNoRecords = 2,
+    ceAllSourcesFailed = 3,
+    ceWriteFailed = 4,
+    ceInternal = 5,
+};

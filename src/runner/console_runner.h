@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <memory>
+
+class QProcess;
+class QSocketNotifier;
+
+// Runs one console program as a hidden child with standard output and standard
+// error merged into one stream, and lets the GUI thread poll for output and for
+// the exit without ever blocking. The child runs in a process group (on Windows
+// a kill-on-close job) of its own, so stopping a run also ends everything the
+// child started.
+//
+// Output is read continuously while the owner's event loop runs, so a child
+// that writes a lot is never throttled by the pipe between two polls; a drain
+// call without an event loop in between still picks up what is waiting.
+class TConsoleRunner final {
+public:
+    TConsoleRunner();
+    // Stops a child that still runs.
+    ~TConsoleRunner();
+
+    TConsoleRunner(const TConsoleRunner&) = delete;
+    TConsoleRunner& operator=(const TConsoleRunner&) = delete;
+
+    // Starts ExePath with the command-line string Params (blanks only: no
+    // arguments) in WorkDir, or in the program's own folder when WorkDir is
+    // empty. On failure returns false with a message in ErrMsg and stays idle.
+    bool Start(const QString& ExePath, const QString& Params, const QString& WorkDir, QString& ErrMsg);
+
+    // Hands out every byte read since the last call, in the order written.
+    // Once the child has ended, the call that reports it (true, Exited true)
+    // also delivers the last bytes the child wrote; after that the runner is
+    // idle. A stopped child is reported with exit code 1.
+    bool DrainBytes(QByteArray& Raw, bool& Exited, quint32& ExitCode);
+
+    // Text variant: complete lines only (CR removed, LF kept) while the child
+    // runs, then the unterminated rest with the exit. Decoded from the local
+    // 8-bit encoding.
+    bool Drain(QString& Text, bool& Exited, quint32& ExitCode);
+
+    // Ends the running child and every process in its group; the next drain
+    // reports the exit with code 1.
+    void Stop();
+
+    // Whole seconds since the last successful start; 0 before the first.
+    int ElapsedSec() const;
+
+    bool Running() const { return FRunning; }
+    quint32 ExitCode() const { return FExitCode; }
+
+private:
+    void ReadAvailable();
+    bool CheckExited(quint32& Code);
+    QString TakeText(bool All);
+    void CloseAll();
+
+    std::unique_ptr<QProcess> FProc;
+    QByteArray FBuf;
+    bool FRunning = false;
+    bool FStopped = false;
+    quint32 FExitCode = 0;
+    qint64 FStartMs = -1;
+#ifdef Q_OS_WIN
+    void* FJob = nullptr;
+#else
+    qint64 FGroup = 0;
+#endif
+};

@@ -1,0 +1,331 @@
+#include "options.h"
+
+#include "text_util.h"
+
+#include <algorithm>
+#include <limits>
+
+const TSourceDefs& SourceDefs()
+{
+    static const TSourceDefs Defs{{
+        {QStringLiteral("chrome"), QStringLiteral("Chrome")},
+        {QStringLiteral("edge"), QStringLiteral("Edge")},
+        {QStringLiteral("firefox"), QStringLiteral("Firefox")},
+        {QStringLiteral("ie"), QStringLiteral("IE/旧版 Edge")},
+        {QStringLiteral("qq"), QStringLiteral("QQ 浏览器")},
+        {QStringLiteral("360se"), QStringLiteral("360 安全")},
+        {QStringLiteral("360chrome"), QStringLiteral("360 极速")},
+        {QStringLiteral("sogou"), QStringLiteral("搜狗")},
+        {QStringLiteral("liebao"), QStringLiteral("猎豹")},
+        {QStringLiteral("2345"), QStringLiteral("2345")},
+        {QStringLiteral("theworld"), QStringLiteral("世界之窗")},
+        {QStringLiteral("opera"), QStringLiteral("Opera")},
+        {QStringLiteral("brave"), QStringLiteral("Brave")},
+        {QStringLiteral("vivaldi"), QStringLiteral("Vivaldi")},
+        {QStringLiteral("maxthon"), QStringLiteral("傲游")},
+        {QStringLiteral("115"), QStringLiteral("115")},
+    }};
+    return Defs;
+}
+
+QString DefaultTitle()
+{
+    return QStringLiteral("浏览器访问记录报告");
+}
+
+QString DefaultOutDir(const QString& Documents)
+{
+    return JoinPath(Documents, QStringLiteral("Marrowkin"));
+}
+
+TOptions DefaultOptions(const QString& DefaultOut, const QDate& Today)
+{
+    TOptions O;
+    O.FFrom = Today.addMonths(-1);
+    O.FTo = Today;
+    O.FOutDir = DefaultOut;
+    O.FTitle = DefaultTitle();
+    return O;
+}
+
+bool IsAutoSwitch(const QString& Arg)
+{
+    return Arg.compare(QLatin1String("/auto"), Qt::CaseInsensitive) == 0;
+}
+
+namespace {
+
+// A 32-bit integer in plain decimal; anything else (also out of range) fails.
+bool ToInt(const QString& Text, int& Value)
+{
+    qint64 V = 0;
+    if (!ParseDecimal(Text, V) || V < std::numeric_limits<int>::min() ||
+        V > std::numeric_limits<int>::max())
+        return false;
+    Value = int(V);
+    return true;
+}
+
+int ToIntDef(const QString& Text, int Default)
+{
+    int V = 0;
+    return ToInt(Text, V) ? V : Default;
+}
+
+bool IsBlank(QChar C)
+{
+    return C.unicode() <= 0x20;
+}
+
+bool IsPathDelimiter(QChar C)
+{
+#ifdef Q_OS_WIN
+    return C == u'\\' || C == u'/';
+#else
+    return C == u'/';
+#endif
+}
+
+bool IsRoot(const QString& Path)
+{
+#ifdef Q_OS_WIN
+    if (Path.size() == 3 && Path[1] == u':' && IsPathDelimiter(Path[2]))
+        return true;
+#endif
+    return Path.size() == 1 && IsPathDelimiter(Path[0]);
+}
+
+} // namespace
+
+TInitOptions ParseCommandLine(const QStringList& Args)
+{
+    TInitOptions R;
+    enum TTreat { ttAsIs, ttLower, ttInt };
+    struct TSwitch {
+        const char* Prefix;
+        QString TInitOptions::*Text;
+        TTreat Treat;
+    };
+    // Tried in this order; the first prefix that matches takes the argument.
+    static const TSwitch Switches[] = {
+        {"/out:", &TInitOptions::FOutOverride, ttAsIs},
+        {"/days:", nullptr, ttInt},
+        {"/srcmode:", &TInitOptions::FInitSrcMode, ttLower},
+        {"/srcids:", &TInitOptions::FInitSrcIds, ttLower},
+        {"/range:", &TInitOptions::FInitRange, ttLower},
+        {"/from:", &TInitOptions::FInitFrom, ttAsIs},
+        {"/to:", &TInitOptions::FInitTo, ttAsIs},
+        {"/scope:", &TInitOptions::FInitScope, ttLower},
+        {"/outmode:", &TInitOptions::FInitOutMode, ttLower},
+        {"/title:", &TInitOptions::FInitTitle, ttAsIs},
+        {"/include:", &TInitOptions::FInitInclude, ttAsIs},
+        {"/exclude:", &TInitOptions::FInitExclude, ttAsIs},
+        {"/limit:", &TInitOptions::FInitLimit, ttAsIs},
+        {"/privacy:", nullptr, ttInt},
+    };
+    for (const QString& Arg : Args) {
+        if (IsAutoSwitch(Arg)) {
+            R.FAutoMode = true;
+            continue;
+        }
+        for (const TSwitch& S : Switches) {
+            const QLatin1String Prefix(S.Prefix);
+            if (!Arg.startsWith(Prefix, Qt::CaseInsensitive))
+                continue;
+            const QString Value = Arg.mid(Prefix.size());
+            if (S.Treat == ttInt) {
+                if (Prefix == QLatin1String("/days:"))
+                    R.FAutoDays = ToIntDef(Value, 0);
+                else
+                    R.FInitPrivacy = ToIntDef(Value, -1);
+            } else {
+                R.*S.Text = S.Treat == ttLower ? Value.toLower() : Value;
+            }
+            break;
+        }
+    }
+    return R;
+}
+
+void ApplyInitialOptions(const TInitOptions& Init, TOptions& Opts)
+{
+    if (!Init.FOutOverride.isEmpty())
+        Opts.FOutDir = Init.FOutOverride;
+
+    if (Init.FInitSrcMode == QLatin1String("pick"))
+        Opts.FSrcMode = smPick;
+    else if (Init.FInitSrcMode == QLatin1String("auto"))
+        Opts.FSrcMode = smAuto;
+
+    if (!Init.FInitSrcIds.isEmpty()) {
+        const QString Ids = u',' + Init.FInitSrcIds + u',';
+        for (int I = 0; I < kSourceCount; ++I)
+            Opts.FChecked[I] = Ids.contains(u',' + SourceDefs()[I].Id + u',');
+    }
+
+    if (Init.FAutoDays > 0)
+        Opts.FDays = std::clamp(Init.FAutoDays, kMinDays, kMaxDays);
+
+    if (Init.FInitRange == QLatin1String("days"))
+        Opts.FRange = rgDays;
+    else if (Init.FInitRange == QLatin1String("cust"))
+        Opts.FRange = rgCust;
+    else if (Init.FInitRange == QLatin1String("all"))
+        Opts.FRange = rgAll;
+
+    QDate D;
+    if (!Init.FInitFrom.isEmpty() && ParseDate(Init.FInitFrom, D))
+        Opts.FFrom = D;
+    if (!Init.FInitTo.isEmpty() && ParseDate(Init.FInitTo, D))
+        Opts.FTo = D;
+
+    if (Init.FInitScope == QLatin1String("all"))
+        Opts.FScope = scAll;
+    else if (Init.FInitScope == QLatin1String("current"))
+        Opts.FScope = scCurrent;
+
+    if (Init.FInitOutMode == QLatin1String("html"))
+        Opts.FOutMode = omHtml;
+    else if (Init.FInitOutMode == QLatin1String("embed"))
+        Opts.FOutMode = omEmbed;
+
+    if (!Init.FInitTitle.isEmpty())
+        Opts.FTitle = Init.FInitTitle;
+    if (!Init.FInitInclude.isEmpty())
+        Opts.FInclude = Init.FInitInclude;
+    if (!Init.FInitExclude.isEmpty())
+        Opts.FExclude = Init.FInitExclude;
+
+    if (!Init.FInitLimit.isEmpty())
+        Opts.FLimit = std::clamp(ToIntDef(Init.FInitLimit, 0), kMinLimit, kMaxLimit);
+
+    if (Init.FInitPrivacy >= 0)
+        Opts.FPrivacy = Init.FInitPrivacy == 1;
+}
+
+QString TrimBlanks(const QString& Text)
+{
+    qsizetype B = 0;
+    qsizetype E = Text.size();
+    while (B < E && IsBlank(Text[B]))
+        ++B;
+    while (E > B && IsBlank(Text[E - 1]))
+        --E;
+    return Text.mid(B, E - B);
+}
+
+QStringList SplitList(const QString& Text)
+{
+    QStringList List;
+    QString Cur;
+    auto Flush = [&] {
+        const QString V = TrimBlanks(Cur);
+        if (!V.isEmpty())
+            List.append(V);
+        Cur.clear();
+    };
+    for (const QChar C : Text) {
+        if (C == u';' || C == u'\uFF1B' || C == u'\r' || C == u'\n')
+            Flush();
+        else
+            Cur.append(C);
+    }
+    Flush();
+    return List;
+}
+
+QString CheckedSourceIds(const TOptions& Opts)
+{
+    QStringList Ids;
+    for (int I = 0; I < kSourceCount; ++I)
+        if (Opts.FChecked[I])
+            Ids.append(SourceDefs()[I].Id);
+    return Ids.join(u',');
+}
+
+QString SourceSwitchValue(const TOptions& Opts)
+{
+    if (Opts.FSrcMode == smPick) {
+        const QString Ids = CheckedSourceIds(Opts);
+        if (!Ids.isEmpty())
+            return Ids;
+    }
+    return QStringLiteral("auto");
+}
+
+QString ResolveOutDir(const TOptions& Opts, const QString& DefaultOut)
+{
+    QString Dir = TrimBlanks(Opts.FOutDir);
+    if (Dir.isEmpty())
+        Dir = DefaultOut;
+    // Stripping a root's delimiter would turn "/" into an empty folder.
+    while (!Dir.isEmpty() && IsPathDelimiter(Dir.back()) && !IsRoot(Dir))
+        Dir.chop(1);
+    return Dir;
+}
+
+QString CommandLineDate(const QDate& Date)
+{
+    return Date.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+QString BuildRestartArgs(const TOptions& Opts, const QString& DefaultOut)
+{
+    QStringList A;
+    if (Opts.FSrcMode == smPick) {
+        A << QStringLiteral("/srcmode:pick");
+        const QString Ids = CheckedSourceIds(Opts);
+        if (!Ids.isEmpty())
+            A << QStringLiteral("/srcids:") + Ids;
+    } else {
+        A << QStringLiteral("/srcmode:auto");
+    }
+    static const char* const RangeNames[] = {"all", "days", "cust"};
+    A << QStringLiteral("/range:") + QLatin1String(RangeNames[Opts.FRange]);
+    A << QStringLiteral("/days:") + QString::number(Opts.FDays);
+    A << QStringLiteral("/from:") + CommandLineDate(Opts.FFrom);
+    A << QStringLiteral("/to:") + CommandLineDate(Opts.FTo);
+    A << (Opts.FScope == scAll ? QStringLiteral("/scope:all") : QStringLiteral("/scope:current"));
+    A << (Opts.FOutMode == omHtml ? QStringLiteral("/outmode:html") : QStringLiteral("/outmode:embed"));
+    A << QStringLiteral("/out:") + QuoteArg(ResolveOutDir(Opts, DefaultOut));
+    const QString Title = TrimBlanks(Opts.FTitle);
+    if (!Title.isEmpty())
+        A << QStringLiteral("/title:") + QuoteArg(Title);
+    const QString Include = TrimBlanks(Opts.FInclude);
+    if (!Include.isEmpty())
+        A << QStringLiteral("/include:") + QuoteArg(Include);
+    const QString Exclude = TrimBlanks(Opts.FExclude);
+    if (!Exclude.isEmpty())
+        A << QStringLiteral("/exclude:") + QuoteArg(Exclude);
+    A << QStringLiteral("/limit:") + QString::number(Opts.FLimit);
+    A << (Opts.FPrivacy ? QStringLiteral("/privacy:1") : QStringLiteral("/privacy:0"));
+    return A.join(u' ');
+}
+
+QString BuildCollectorArgs(const TOptions& Opts)
+{
+    QStringList A;
+    const QString Src = SourceSwitchValue(Opts);
+    if (Src.compare(QLatin1String("auto"), Qt::CaseInsensitive) != 0)
+        A << QStringLiteral("/src:") + Src;
+    if (Opts.FRange == rgDays) {
+        A << QStringLiteral("/days:") + QString::number(Opts.FDays);
+    } else if (Opts.FRange == rgCust) {
+        A << QStringLiteral("/from:") + CommandLineDate(Opts.FFrom);
+        A << QStringLiteral("/to:") + CommandLineDate(Opts.FTo);
+    }
+    if (Opts.FScope == scAll)
+        A << QStringLiteral("/user:all");
+    const QString Title = TrimBlanks(Opts.FTitle);
+    if (!Title.isEmpty())
+        A << QStringLiteral("/title:") + QuoteArg(Title);
+    for (const QString& V : SplitList(Opts.FInclude))
+        A << QStringLiteral("/include:") + QuoteArg(V);
+    for (const QString& V : SplitList(Opts.FExclude))
+        A << QStringLiteral("/exclude:") + QuoteArg(V);
+    if (Opts.FLimit > 0)
+        A << QStringLiteral("/limit:") + QString::number(Opts.FLimit);
+    if (Opts.FPrivacy)
+        A << QStringLiteral("/privacy");
+    return A.join(u' ');
+}

@@ -104,10 +104,16 @@ private:
 
     enum : quint8 { kfRoot = 1 };
 
+    // Nodes are made only by the parser, which copies them between its
+    // work stack and the tree as plain 16-byte records.
     TJsonValue() = default;
     TJsonValue(const TJsonValue&) = default;
     TJsonValue& operator=(const TJsonValue&) = default;
+
+public:
     ~TJsonValue() = default;
+
+private:
 
     union {
         const QChar* FChars;       // jkString, jkNumber

@@ -1,0 +1,395 @@
+#include "json_parser.h"
+
+#include "json_document.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <typeinfo>
+#if __has_include(<cxxabi.h>)
+#include <cxxabi.h>
+#endif
+
+EJsonError::EJsonError(const QString& Message)
+    : FMessage(Message), FUtf8(Message.toUtf8())
+{
+}
+
+namespace {
+
+// Values waiting for their container to close. Nodes are plain records, so
+// the stack grows by copying bytes; a records array parks all its elements
+// here until the closing bracket.
+class TNodeStack
+{
+public:
+    size_t Size() const { return FSize; }
+    TJsonValue* At(size_t Index) { return reinterpret_cast<TJsonValue*>(FData.get()) + Index; }
+    void Truncate(size_t Size) { FSize = Size; }
+    TJsonValue& Push()
+    {
+        if (FSize == FCapacity)
+            Grow();
+        return *At(FSize++);
+    }
+
+private:
+    void Grow()
+    {
+        const size_t NewCapacity = FCapacity ? FCapacity * 2 : 1024;
+        auto NewData = std::make_unique_for_overwrite<std::byte[]>(NewCapacity * sizeof(TJsonValue));
+        if (FSize)
+            std::memcpy(NewData.get(), FData.get(), FSize * sizeof(TJsonValue));
+        FData = std::move(NewData);
+        FCapacity = NewCapacity;
+    }
+
+    std::unique_ptr<std::byte[]> FData;
+    size_t FSize = 0;
+    size_t FCapacity = 0;
+};
+
+// Positions are reported with %d, and counts are kept in 32 bits.
+constexpr qsizetype kMaxTextLength = 0x7FFFFFFE;
+
+bool IsNumberChar(char16_t C)
+{
+    return (C >= u'0' && C <= u'9') || C == u'+' || C == u'-' || C == u'.' || C == u'e' || C == u'E';
+}
+
+QString TypeName(const std::exception& E)
+{
+    const char* Name = typeid(E).name();
+#if __has_include(<cxxabi.h>)
+    int Status = 0;
+    char* Demangled = abi::__cxa_demangle(Name, nullptr, nullptr, &Status);
+    if (Demangled) {
+        QString Result = QString::fromUtf8(Demangled);
+        std::free(Demangled);
+        return Result;
+    }
+#endif
+    return QString::fromUtf8(Name);
+}
+
+} // namespace
+
+// Recursive descent over UTF-16 code units. FPos is kept 0-based inside and
+// reported 1-based. Each Parse step pushes exactly one node on FStack.
+class TJsonParser
+{
+public:
+    explicit TJsonParser(const QString& Text)
+        : FSource(Text), FText(reinterpret_cast<const char16_t*>(FSource.constData())), FLen(FSource.size())
+    {
+    }
+
+    std::unique_ptr<TJsonValue> Run()
+    {
+        if (FLen > kMaxTextLength)
+            throw EJsonError(QStringLiteral("JSON 文本过长，超过 %1 个字符").arg(kMaxTextLength));
+        auto* Doc = ::new TJsonDocument();
+        std::unique_ptr<TJsonValue> Root(Doc);
+        FDoc = Doc;
+        ParseValue();
+        SkipWhitespace();
+        if (FPos < FLen)
+            Fail(QStringLiteral("JSON 结束后还有多余内容"));
+        Doc->BecomeRoot(*FStack.At(0));
+        Doc->FSource = FSource;
+        return Root;
+    }
+
+private:
+    [[noreturn]] void Fail(const QString& Msg) const
+    {
+        throw EJsonError(Msg + QStringLiteral("（位置 ") + QString::number(FPos + 1) + u'）');
+    }
+
+    void SkipWhitespace()
+    {
+        while (FPos < FLen) {
+            const char16_t C = FText[FPos];
+            if (C != u' ' && C != u'\n' && C != u'\r' && C != u'\t')
+                break;
+            ++FPos;
+        }
+    }
+
+    char16_t PeekChar()
+    {
+        SkipWhitespace();
+        return FPos < FLen ? FText[FPos] : u'\0';
+    }
+
+    void Expect(char16_t Ch)
+    {
+        SkipWhitespace();
+        if (FPos >= FLen || FText[FPos] != Ch)
+            Fail(QStringLiteral("期望 \"%1\"").arg(QChar(Ch)));
+        ++FPos;
+    }
+
+    bool LiteralAt(const char16_t* Word, qsizetype Len) const
+    {
+        return FLen - FPos >= Len && std::memcmp(FText + FPos, Word, size_t(Len) * sizeof(char16_t)) == 0;
+    }
+
+    void PushPlain(TJsonKind Kind, const char16_t* Chars, qsizetype Len)
+    {
+        TJsonValue& V = FStack.Push();
+        V.FChars = reinterpret_cast<const QChar*>(Chars);
+        V.FCount = quint32(Len);
+        V.FKind = quint8(Kind);
+        V.FFlags = 0;
+    }
+
+    void ParseValue()
+    {
+        SkipWhitespace();
+        if (FPos >= FLen)
+            Fail(QStringLiteral("意外的文本结尾"));
+        switch (FText[FPos]) {
+        case u'"':
+            ParseString();
+            break;
+        case u'[':
+            ParseContainer(jkArray);
+            break;
+        case u'{':
+            ParseContainer(jkObject);
+            break;
+        case u't':
+            ParseLiteral(u"true", 4, jkTrue);
+            break;
+        case u'f':
+            ParseLiteral(u"false", 5, jkFalse);
+            break;
+        case u'n':
+            ParseLiteral(u"null", 4, jkNull);
+            break;
+        default:
+            ParseNumber();
+            break;
+        }
+    }
+
+    void ParseLiteral(const char16_t* Word, qsizetype Len, TJsonKind Kind)
+    {
+        if (!LiteralAt(Word, Len))
+            Fail(QStringLiteral("非法字面量"));
+        FPos += Len;
+        PushPlain(Kind, nullptr, 0);
+    }
+
+    // The run of number characters as written; it may be empty, and whether
+    // it is a valid number is left to whoever reads it.
+    void ParseNumber()
+    {
+        const qsizetype Start = FPos;
+        while (FPos < FLen && IsNumberChar(FText[FPos]))
+            ++FPos;
+        PushPlain(jkNumber, FPos > Start ? FText + Start : nullptr, FPos - Start);
+    }
+
+    void ParseString()
+    {
+        Expect(u'"');
+        const qsizetype Start = FPos;
+        const char16_t* P = FText + FPos;
+        const char16_t* End = FText + FLen;
+        while (P < End && *P != u'"' && *P != u'\\')
+            ++P;
+        if (P == End) {
+            FPos = FLen;
+            Fail(QStringLiteral("字符串没有结束引号"));
+        }
+        FPos = P - FText;
+        if (*P == u'"') {
+            // No escapes: the node points into the source text.
+            ++FPos;
+            PushPlain(jkString, FText + Start, FPos - 1 - Start);
+            return;
+        }
+        ParseEscapedString(Start);
+    }
+
+    // Slow path from the first backslash on: decode into the side buffer.
+    void ParseEscapedString(qsizetype Start)
+    {
+        // Decoding never produces more code units than it reads, and a
+        // successful decode ends at the first quote not taken by an escape,
+        // so that quote bounds the room needed.
+        qsizetype Stop = FPos;
+        while (Stop < FLen && FText[Stop] != u'"')
+            Stop += FText[Stop] == u'\\' ? 2 : 1;
+        const size_t Room = size_t(std::min(Stop, FLen) - Start);
+        char16_t* const Out = FDoc->AllocText(Room);
+        const size_t Prefix = size_t(FPos - Start);
+        std::memcpy(Out, FText + Start, Prefix * sizeof(char16_t));
+        char16_t* W = Out + Prefix;
+
+        for (;;) {
+            if (FPos >= FLen)
+                Fail(QStringLiteral("字符串没有结束引号"));
+            const char16_t C = FText[FPos];
+            if (C == u'"') {
+                ++FPos;
+                break;
+            }
+            if (C != u'\\') {
+                *W++ = C;
+                ++FPos;
+                continue;
+            }
+            ++FPos;
+            if (FPos >= FLen)
+                Fail(QStringLiteral("转义序列不完整"));
+            switch (FText[FPos]) {
+            case u'"': *W++ = u'"'; break;
+            case u'\\': *W++ = u'\\'; break;
+            case u'/': *W++ = u'/'; break;
+            case u'b': *W++ = u'\b'; break;
+            case u'f': *W++ = u'\f'; break;
+            case u'n': *W++ = u'\n'; break;
+            case u'r': *W++ = u'\r'; break;
+            case u't': *W++ = u'\t'; break;
+            case u'u': {
+                ++FPos;
+                const char16_t Unit = ReadHex4();
+                *W++ = Unit;
+                // A high surrogate takes the next \u escape as its partner,
+                // whatever that holds; alone it is kept as it is.
+                if (Unit >= 0xD800 && Unit <= 0xDBFF && FLen - FPos >= 2 && FText[FPos] == u'\\'
+                    && FText[FPos + 1] == u'u') {
+                    FPos += 2;
+                    *W++ = ReadHex4();
+                }
+                continue;
+            }
+            default:
+                Fail(QStringLiteral("未知的转义字符"));
+            }
+            ++FPos;
+        }
+        const size_t Used = size_t(W - Out);
+        Q_ASSERT(Used <= Room);
+        FDoc->KeepText(Out, Used);
+        PushPlain(jkString, Out, qsizetype(Used));
+    }
+
+    char16_t ReadHex4()
+    {
+        char16_t Value = 0;
+        for (int I = 0; I < 4; ++I) {
+            if (FPos >= FLen)
+                Fail(QStringLiteral("转义序列不完整"));
+            const char16_t C = FText[FPos++];
+            int Digit;
+            if (C >= u'0' && C <= u'9')
+                Digit = C - u'0';
+            else if (C >= u'A' && C <= u'F')
+                Digit = C - u'A' + 10;
+            else if (C >= u'a' && C <= u'f')
+                Digit = C - u'a' + 10;
+            else
+                Fail(QStringLiteral("非法的 \\\\u 转义"));
+            Value = char16_t(Value * 16 + Digit);
+        }
+        return Value;
+    }
+
+    // Arrays and objects alike: children are parsed onto the stack, then
+    // moved as one block into the tree (objects as key, value, key, value).
+    void ParseContainer(TJsonKind Kind)
+    {
+        if (FDepth >= kJsonMaxDepth)
+            Fail(QStringLiteral("嵌套层数超过 %1 层").arg(kJsonMaxDepth));
+        ++FDepth;
+        const size_t Base = FStack.Size();
+        if (Kind == jkArray)
+            ParseArrayBody();
+        else
+            ParseObjectBody();
+        --FDepth;
+
+        const size_t N = FStack.Size() - Base;
+        TJsonValue* Block = nullptr;
+        if (N) {
+            Block = FDoc->AllocNodes(N);
+            std::memcpy(static_cast<void*>(Block), FStack.At(Base), N * sizeof(TJsonValue));
+        }
+        FStack.Truncate(Base);
+        TJsonValue& V = FStack.Push();
+        V.FFirst = Block;
+        V.FCount = quint32(Kind == jkArray ? N : N / 2);
+        V.FKind = quint8(Kind);
+        V.FFlags = 0;
+    }
+
+    void ParseArrayBody()
+    {
+        Expect(u'[');
+        if (PeekChar() == u']') {
+            Expect(u']');
+            return;
+        }
+        for (;;) {
+            ParseValue();
+            const char16_t C = PeekChar();
+            if (C == u',') {
+                Expect(u',');
+            } else if (C == u']') {
+                Expect(u']');
+                return;
+            } else {
+                Fail(QStringLiteral("数组元素之间缺少逗号"));
+            }
+        }
+    }
+
+    void ParseObjectBody()
+    {
+        Expect(u'{');
+        if (PeekChar() == u'}') {
+            Expect(u'}');
+            return;
+        }
+        for (;;) {
+            ParseString();
+            Expect(u':');
+            ParseValue();
+            if (PeekChar() == u',')
+                Expect(u',');
+            else
+                break;
+        }
+        if (PeekChar() != u'}')
+            Fail(QStringLiteral("对象成员之间缺少逗号"));
+        Expect(u'}');
+    }
+
+    QString FSource;
+    const char16_t* FText;
+    qsizetype FLen;
+    qsizetype FPos = 0;
+    int FDepth = 0;
+    TJsonDocument* FDoc = nullptr;
+    TNodeStack FStack;
+};
+
+std::unique_ptr<TJsonValue> ParseJson(const QString& Text, QString& ErrMsg)
+{
+    ErrMsg.clear();
+    try {
+        TJsonParser Parser(Text);
+        return Parser.Run();
+    } catch (const EJsonError& E) {
+        ErrMsg = E.Message();
+    } catch (const std::exception& E) {
+        // Running out of memory on a huge document is a failed parse too.
+        ErrMsg = TypeName(E) + QStringLiteral(": ") + QString::fromLocal8Bit(E.what());
+    }
+    return nullptr;
+}

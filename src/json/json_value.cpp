@@ -1,0 +1,184 @@
+#include "json_value.h"
+
+#include "json_document.h"
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Chunk sizes: big enough that allocations stay rare, small enough that the
+// unused tail of the last chunk does not matter.
+constexpr size_t kNodeChunk = 32768;
+constexpr size_t kTextChunk = 65536;
+
+bool SameKey(QStringView A, QStringView B)
+{
+    return A.size() == B.size()
+           && std::memcmp(A.data(), B.data(), size_t(A.size()) * sizeof(QChar)) == 0;
+}
+
+bool SameKey(QStringView A, QLatin1StringView B)
+{
+    if (A.size() != B.size())
+        return false;
+    const QChar* P = A.data();
+    const char* Q = B.data();
+    for (qsizetype I = 0; I < A.size(); ++I)
+        if (P[I].unicode() != uchar(Q[I]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+TJsonDocument::TJsonDocument()
+{
+    FChars = nullptr;
+    FCount = 0;
+    FKind = jkNull;
+    FFlags = kfRoot;
+}
+
+TJsonValue* TJsonDocument::AllocNodes(size_t N)
+{
+    if (N > FNodeLeft) {
+        if (N >= kNodeChunk / 8) {
+            // Own block; the current chunk keeps serving small containers.
+            FNodeChunks.push_back(std::make_unique_for_overwrite<std::byte[]>(N * sizeof(TJsonValue)));
+            return reinterpret_cast<TJsonValue*>(FNodeChunks.back().get());
+        }
+        FNodeChunks.push_back(std::make_unique_for_overwrite<std::byte[]>(kNodeChunk * sizeof(TJsonValue)));
+        FNodeNext = reinterpret_cast<TJsonValue*>(FNodeChunks.back().get());
+        FNodeLeft = kNodeChunk;
+    }
+    TJsonValue* Block = FNodeNext;
+    FNodeNext += N;
+    FNodeLeft -= N;
+    return Block;
+}
+
+char16_t* TJsonDocument::AllocText(size_t N)
+{
+    if (N > FTextLeft) {
+        if (N >= kTextChunk / 8) {
+            FTextChunks.push_back(std::make_unique_for_overwrite<char16_t[]>(N));
+            return FTextChunks.back().get();
+        }
+        FTextChunks.push_back(std::make_unique_for_overwrite<char16_t[]>(kTextChunk));
+        FTextNext = FTextChunks.back().get();
+        FTextLeft = kTextChunk;
+    }
+    return FTextNext;
+}
+
+void TJsonDocument::KeepText(char16_t* Start, size_t Used)
+{
+    // Only a block carved from the current chunk advances the cursor; an own
+    // block is already accounted for.
+    if (Start == FTextNext && Used <= FTextLeft) {
+        FTextNext += Used;
+        FTextLeft -= Used;
+    }
+}
+
+void TJsonValue::operator delete(TJsonValue* Value, std::destroying_delete_t)
+{
+    if (!Value)
+        return;
+    // Inner nodes belong to their tree and are released with its root.
+    Q_ASSERT(Value->FFlags & kfRoot);
+    if (!(Value->FFlags & kfRoot))
+        return;
+    auto* Doc = static_cast<TJsonDocument*>(Value);
+    Doc->~TJsonDocument();
+    ::operator delete(Doc);
+}
+
+QString TJsonValue::AsString() const
+{
+    return StrView().toString();
+}
+
+const TJsonValue* TJsonValue::Get(QStringView Key) const
+{
+    if (FKind != jkObject)
+        return nullptr;
+    for (quint32 I = 0; I < FCount; ++I)
+        if (SameKey(FFirst[2 * I].StrView(), Key))
+            return FFirst + 2 * I + 1;
+    return nullptr;
+}
+
+const TJsonValue* TJsonValue::Get(QLatin1StringView Key) const
+{
+    if (FKind != jkObject)
+        return nullptr;
+    for (quint32 I = 0; I < FCount; ++I)
+        if (SameKey(FFirst[2 * I].StrView(), Key))
+            return FFirst + 2 * I + 1;
+    return nullptr;
+}
+
+const TJsonValue* TJsonValue::Get(const char* Key) const
+{
+    if (!Key)
+        return nullptr;
+    const size_t Len = std::strlen(Key);
+    for (size_t I = 0; I < Len; ++I)
+        if (uchar(Key[I]) >= 0x80)
+            return Get(QString::fromUtf8(Key, qsizetype(Len)));
+    return Get(QLatin1StringView(Key, qsizetype(Len)));
+}
+
+QStringView TJsonValue::PairKeyView(int Index) const
+{
+    if (FKind != jkObject || Index < 0 || quint32(Index) >= FCount)
+        return QStringView();
+    return FFirst[2 * Index].StrView();
+}
+
+const TJsonValue* TJsonValue::PairValue(int Index) const
+{
+    if (FKind != jkObject || Index < 0 || quint32(Index) >= FCount)
+        return nullptr;
+    return FFirst + 2 * Index + 1;
+}
+
+bool TJsonValue::ParseInt64(QStringView Text, qint64& Value)
+{
+    qsizetype I = 0;
+    bool Negative = false;
+    if (I < Text.size() && (Text[I] == u'+' || Text[I] == u'-')) {
+        Negative = Text[I] == u'-';
+        ++I;
+    }
+    if (I == Text.size())
+        return false;
+    // Accumulate towards the negative side, which reaches one further.
+    constexpr qint64 Min = std::numeric_limits<qint64>::min();
+    qint64 N = 0;
+    for (; I < Text.size(); ++I) {
+        const char16_t C = Text[I].unicode();
+        if (C < u'0' || C > u'9')
+            return false;
+        const int Digit = C - u'0';
+        if (N < (Min + Digit) / 10)
+            return false;
+        N = N * 10 - Digit;
+    }
+    if (!Negative) {
+        if (N == Min)
+            return false;
+        N = -N;
+    }
+    Value = N;
+    return true;
+}
+
+std::unique_ptr<TJsonValue> NewJsonValue(TJsonKind Kind)
+{
+    auto* Doc = ::new TJsonDocument();
+    Doc->SetKind(Kind);
+    return std::unique_ptr<TJsonValue>(Doc);
+}

@@ -1,0 +1,103 @@
+#include "bar_chart.h"
+
+#include "chart_geometry.h"
+#include "chart_paint.h"
+#include "palette.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+TBarChart::TBarChart(QWidget* Parent)
+    : TChartBase(Parent)
+{
+}
+
+void TBarChart::SetPoints(const TDayPoints& Value)
+{
+    FPoints = Value;
+    FHover = -1;
+    Invalidate();
+}
+
+QString TBarChart::HeaderText() const
+{
+    if (FHover >= 0 && FHover < FPoints.size())
+        return BarHoverText(FPoints[FHover]);
+    return BarTotalText(BarTotal(FPoints));
+}
+
+void TBarChart::paintEvent(QPaintEvent*)
+{
+    QPainter P(this);
+    PaintBackground(P);
+    const int W = width();
+    const int H = height();
+    const int N = int(FPoints.size());
+    if (N == 0) {
+        FBarW = 0;
+        DrawEmptyText(P, ChartEmptyText());
+        return;
+    }
+    const qint32 M = BarScaleMax(FPoints);
+    const TBarLayout L = CalcBarLayout(W, H, N);
+    if (!BarPlotDrawable(L))
+        return;
+    FBarLeft = L.BarLeft;
+    FBarW = L.BarW;
+    FGap = L.Gap;
+    FBase = L.Base;
+
+    const TChartFonts Fonts;
+    SetTextStyle(P, Fonts.Small, clSecondary);
+    for (int I = 0; I <= 4; ++I) {
+        const int Y = BarScaleY(L, I);
+        P.setPen(QPen(ToQColor(clGridLine), 1));
+        // The far end is exclusive, as for every box here.
+        P.drawLine(54, Y, W - 13, Y);
+        P.setPen(ToQColor(clSecondary));
+        DrawBoxText(P, BoxRect(0, Y - 8, 46, Y + 8), Qt::AlignRight | Qt::AlignVCenter,
+                    FormatCount(BarScaleValue(M, I)));
+    }
+
+    for (int I = 0; I < N; ++I) {
+        const int X = BarX(L, I);
+        // Bars past the right edge would be clipped away entirely.
+        if (X >= W)
+            break;
+        const int BarH = BarHeight(FPoints[I].Count, M, L.PH);
+        FillRound(P, BoxRect(X, L.Base - BarH, X + L.BarW, L.Base), 3, I == FHover ? clAccentDark : clAccent);
+    }
+
+    SetTextStyle(P, Fonts.Small, clSecondary);
+    const int LabelTop = L.Base + 4;
+    DrawBoxText(P, BoxRect(54, LabelTop, 214, LabelTop + 16), Qt::AlignLeft | Qt::AlignTop, FPoints.first().Text);
+    if (N > 2) {
+        const int Mid = 54 + L.PW / 2;
+        DrawBoxText(P, BoxRect(Mid - 80, LabelTop, Mid + 80, LabelTop + 16), Qt::AlignHCenter | Qt::AlignTop,
+                    FPoints[N / 2].Text);
+    }
+    if (N > 1)
+        DrawBoxText(P, BoxRect(W - 12 - 160, LabelTop, W - 12, LabelTop + 16), Qt::AlignRight | Qt::AlignTop,
+                    FPoints.last().Text);
+
+    DrawBoxText(P, BoxRect(54, 2, W - 12, 18), Qt::AlignLeft | Qt::AlignVCenter, HeaderText(), true);
+}
+
+void TBarChart::mouseMoveEvent(QMouseEvent* Event)
+{
+    const int Hit = BarAt(Event->position().toPoint().x(), FBarLeft, FBarW, FGap, int(FPoints.size()));
+    if (Hit != FHover) {
+        FHover = Hit;
+        Invalidate();
+    }
+    TChartBase::mouseMoveEvent(Event);
+}
+
+void TBarChart::leaveEvent(QEvent* Event)
+{
+    if (FHover >= 0) {
+        FHover = -1;
+        Invalidate();
+    }
+    TChartBase::leaveEvent(Event);
+}

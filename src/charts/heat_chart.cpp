@@ -1,0 +1,95 @@
+#include "heat_chart.h"
+
+#include "chart_geometry.h"
+#include "chart_paint.h"
+#include "palette.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+THeatChart::THeatChart(QWidget* Parent)
+    : TChartBase(Parent)
+{
+}
+
+void THeatChart::SetMatrix(const THeatMatrix& Value)
+{
+    FMatrix = Value;
+    const THeatPeak Peak = FindPeak(FMatrix);
+    FMax = Peak.Max;
+    FPeakD = Peak.Day;
+    FPeakH = Peak.Hour;
+    Invalidate();
+}
+
+QString THeatChart::SummaryText() const
+{
+    if (FHoverD >= 0 && FHoverH >= 0 && FHoverD < 7 && FHoverH < 24)
+        return HeatHoverText(FHoverD, FHoverH, FMatrix[FHoverD][FHoverH]);
+    if (FPeakD < 0)
+        return HeatHintText();
+    return HeatPeakText(FPeakD, FPeakH, FMax);
+}
+
+void THeatChart::paintEvent(QPaintEvent*)
+{
+    QPainter P(this);
+    PaintBackground(P);
+    const int W = width();
+    const int H = height();
+    const THeatGrid G = CalcGrid(W, H);
+    if (!GridDrawable(G))
+        return;
+
+    const TChartFonts Fonts;
+    SetTextStyle(P, Fonts.Small, clSecondary);
+    for (int Hour = 0; Hour < 24; Hour += 2) {
+        const int X = G.L + Hour * G.CW;
+        DrawBoxText(P, BoxRect(X, 2, X + G.CW, 18), Qt::AlignHCenter | Qt::AlignTop, QString::number(Hour));
+    }
+    const QStringList& Days = WeekdayNames();
+    for (int Day = 0; Day < 7; ++Day) {
+        const int Y = G.T + Day * G.CH;
+        DrawBoxText(P, BoxRect(0, Y, G.L - 8, Y + G.CH), Qt::AlignRight | Qt::AlignVCenter, Days[Day]);
+    }
+
+    const bool Numbers = G.CW >= kHeatMinNumberCellW;
+    for (int Day = 0; Day < 7; ++Day)
+        for (int Hour = 0; Hour < 24; ++Hour) {
+            const qint32 V = FMatrix[Day][Hour];
+            const QRect R = HeatCellRect(G, Day, Hour);
+            FillRound(P, R, 3, HeatCellColor(V, FMax));
+            if (V > 0 && Numbers) {
+                const bool Dark = HeatIntensity(V, FMax) > kHeatLightTextLimit;
+                SetTextStyle(P, Fonts.Small, Dark ? clWhite : clText);
+                DrawBoxText(P, R, Qt::AlignCenter, QString::number(V));
+            }
+            if (Day == FHoverD && Hour == FHoverH)
+                OutlineRound(P, R, 3, clAccent);
+        }
+
+    SetTextStyle(P, Fonts.Small, clSecondary);
+    DrawBoxText(P, BoxRect(G.L, H - 21, W - 10, H - 3), Qt::AlignLeft | Qt::AlignVCenter, SummaryText(), true);
+}
+
+void THeatChart::mouseMoveEvent(QMouseEvent* Event)
+{
+    const QPoint Pos = Event->position().toPoint();
+    const THeatCell Cell = HeatCellAt(CalcGrid(width(), height()), Pos.x(), Pos.y());
+    if (Cell.Day != FHoverD || Cell.Hour != FHoverH) {
+        FHoverD = Cell.Day;
+        FHoverH = Cell.Hour;
+        Invalidate();
+    }
+    TChartBase::mouseMoveEvent(Event);
+}
+
+void THeatChart::leaveEvent(QEvent* Event)
+{
+    if (FHoverD != -1 || FHoverH != -1) {
+        FHoverD = -1;
+        FHoverH = -1;
+        Invalidate();
+    }
+    TChartBase::leaveEvent(Event);
+}

@@ -1,0 +1,153 @@
+#include "rank_chart.h"
+
+#include "chart_geometry.h"
+#include "chart_paint.h"
+#include "palette.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleHints>
+
+#include <chrono>
+
+namespace {
+
+// Milliseconds on a wrapping 32-bit counter, like the system tick count the
+// double-click rule was made for.
+quint32 SteadyTick()
+{
+    using namespace std::chrono;
+    return quint32(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+} // namespace
+
+TRankChart::TRankChart(QWidget* Parent)
+    : TChartBase(Parent), FTickSource(SteadyTick)
+{
+}
+
+void TRankChart::SetEntries(const TRankEntries& Value)
+{
+    FEntries = Value;
+    FHover = -1;
+    FRowH = RankRowHeight(FEntries);
+    Invalidate();
+}
+
+void TRankChart::SetOnItemDblClick(TItemEvent Handler)
+{
+    FOnItemDblClick = std::move(Handler);
+}
+
+void TRankChart::SetTickSource(TTickSource Source)
+{
+    FTickSource = Source ? std::move(Source) : TTickSource(SteadyTick);
+}
+
+int TRankChart::RowAt(int Y) const
+{
+    return RankRowAt(Y, FRowH, int(FEntries.size()));
+}
+
+void TRankChart::RaiseItemDblClick(int Index)
+{
+    // The handler may replace the entries; keep a copy of it for the call.
+    if (const TItemEvent Handler = FOnItemDblClick)
+        Handler(this, Index);
+    emit ItemDblClicked(Index);
+}
+
+void TRankChart::paintEvent(QPaintEvent*)
+{
+    QPainter P(this);
+    PaintBackground(P);
+    const int N = int(FEntries.size());
+    if (N == 0) {
+        DrawEmptyText(P, ChartEmptyText());
+        return;
+    }
+    const int W = width();
+    const int H = height();
+    const qint32 M = RankScaleMax(FEntries);
+    const int TW = RankTrackWidth(W);
+    const TChartFonts Fonts;
+
+    for (int I = 0; I < N; ++I) {
+        const int Y = RankRowTop(FRowH, I);
+        if (Y >= H)
+            break;
+        const TRankEntry& E = FEntries[I];
+        const bool Hot = I == FHover;
+        if (Hot)
+            P.fillRect(BoxRect(22, Y - 2, W - 8, Y + FRowH - 4), ToQColor(clRowHover));
+
+        SetTextStyle(P, Fonts.Small, clSecondary);
+        DrawBoxText(P, BoxRect(0, Y + 2, 26, Y + 18), Qt::AlignRight | Qt::AlignTop, QString::number(I + 1));
+
+        SetTextStyle(P, Fonts.Normal, Hot ? clAccent : clText);
+        DrawBoxText(P, BoxRect(34, Y + 1, W - 66, Y + 19), Qt::AlignLeft | Qt::AlignTop, E.Name, true);
+
+        SetTextStyle(P, Fonts.Small, clSecondary);
+        if (!E.Sub.isEmpty())
+            DrawBoxText(P, BoxRect(34, Y + 19, W - 66, Y + 33), Qt::AlignLeft | Qt::AlignTop, E.Sub, true);
+        DrawBoxText(P, BoxRect(W - 66, Y + 2, W - 8, Y + 18), Qt::AlignRight | Qt::AlignTop, FormatCount(E.Value));
+
+        const int BY = Y + FRowH - 9;
+        FillRound(P, BoxRect(34, BY, 34 + TW, BY + 4), 2, clHeatEmpty);
+        const int FW = RankFillWidth(E.Value, M, TW);
+        FillRound(P, BoxRect(34, BY, 34 + FW, BY + 4), 2, E.Color == kDefaultColor ? clAccent : E.Color);
+    }
+}
+
+void TRankChart::mouseMoveEvent(QMouseEvent* Event)
+{
+    const int Row = RowAt(Event->position().toPoint().y());
+    if (Row != FHover) {
+        FHover = Row;
+        Invalidate();
+    }
+    TChartBase::mouseMoveEvent(Event);
+}
+
+void TRankChart::mousePressEvent(QMouseEvent* Event)
+{
+    TChartBase::mousePressEvent(Event);
+    if (Event->button() != Qt::LeftButton)
+        return;
+    Event->accept();
+    // Two left presses on one row within the double-click time count as a
+    // double click wherever in the row they fall, even when the system does
+    // not report one (the pointer moved too far between them).
+    const int Row = RowAt(Event->position().toPoint().y());
+    const quint32 Now = FTickSource();
+    const quint32 Interval = quint32(qMax(0, QGuiApplication::styleHints()->mouseDoubleClickInterval()));
+    if (Row >= 0 && Row == FLastRow && quint32(Now - FLastTick) < Interval) {
+        FLastTick = 0;
+        FLastRow = -1;
+        RaiseItemDblClick(Row);
+    } else {
+        FLastTick = Now;
+        FLastRow = Row;
+    }
+}
+
+void TRankChart::mouseDoubleClickEvent(QMouseEvent* Event)
+{
+    const int Row = RowAt(Event->position().toPoint().y());
+    if (Row >= 0)
+        RaiseItemDblClick(Row);
+    // QWidget hands the double click on as a press, so the press detector sees
+    // the second press of the pair as well.
+    TChartBase::mouseDoubleClickEvent(Event);
+}
+
+void TRankChart::leaveEvent(QEvent* Event)
+{
+    if (FHover >= 0) {
+        FHover = -1;
+        Invalidate();
+    }
+    TChartBase::leaveEvent(Event);
+}

@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QtGlobal>
 
 #include <memory>
 
 class QProcess;
-class QSocketNotifier;
 
 // Runs one console program as a hidden child with standard output and standard
 // error merged into one stream, and lets the GUI thread poll for output and for
@@ -54,20 +54,22 @@ public:
     quint32 ExitCode() const { return FExitCode; }
 
 private:
+    void TakeBuffered();
     void ReadAvailable();
     bool CheckExited(quint32& Code);
     QString TakeText(bool All);
+    void Finish(quint32 Code);
     void CloseAll();
 
     std::unique_ptr<QProcess> FProc;
-    QByteArray FBuf;
+    QByteArray FBuf;             // read from the child, not yet handed out
+    QElapsedTimer FClock;        // invalid until the first start
     bool FRunning = false;
-    bool FStopped = false;
+    bool FStopped = false;       // Stop was called on the current child
     quint32 FExitCode = 0;
-    qint64 FStartMs = -1;
 #ifdef Q_OS_WIN
     void* FJob = nullptr;
 #else
-    qint64 FGroup = 0;
+    qint64 FGroup = 0;           // process group of the current child
 #endif
 };

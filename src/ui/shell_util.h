@@ -34,7 +34,8 @@ bool PickFolder(const QString& Title, const QString& Initial, QString& Folder);
 // "runas" verb on Windows). False when that cannot even be started.
 bool RestartElevated(const QString& Exe, const QStringList& Args, const QString& WorkDir);
 
-// pkexec's arguments for RestartElevated: the display variables of Env
-// ("NAME=value" entries) are passed on through env, since pkexec clears them.
-QStringList ElevatedArgs(const QString& EnvTool, const QStringList& Env, const QString& Exe,
-                         const QStringList& Args);
+// pkexec's arguments for RestartElevated: env (EnvTool) passes on the display
+// variables of Env ("NAME=value" entries) and the working folder, both of which
+// pkexec would drop.
+QStringList ElevatedArgs(const QString& EnvTool, const QStringList& Env, const QString& WorkDir,
+                         const QString& Exe, const QStringList& Args);

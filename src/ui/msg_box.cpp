@@ -1,0 +1,74 @@
+#include "msg_box.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QWidget>
+
+QWidget* MsgOwner(QWidget* Owner)
+{
+    // A window that was never shown has no native window yet; parenting a box
+    // to it would keep the box hidden along with it.
+    if (!Owner)
+        return nullptr;
+    QWidget* Window = Owner->window();
+    return Window->testAttribute(Qt::WA_WState_Created) ? Window : nullptr;
+}
+
+int ShowMsg(QWidget* Owner, const QString& Text, TMsgKind Kind)
+{
+    QWidget* Parent = MsgOwner(Owner);
+    if (UiHooks().ShowMsg)
+        return UiHooks().ShowMsg(Parent, Text, Kind);
+
+    QMessageBox::Icon Icon = QMessageBox::Information;
+    switch (Kind) {
+    case mkInfo: Icon = QMessageBox::Information; break;
+    case mkWarning: Icon = QMessageBox::Warning; break;
+    case mkError: Icon = QMessageBox::Critical; break;
+    case mkQuestion: Icon = QMessageBox::Question; break;
+    }
+    QMessageBox Box(Icon, QStringLiteral("Marrowkin"), Text, QMessageBox::NoButton, Parent);
+    Box.setTextFormat(Qt::PlainText);
+    if (Kind == mkQuestion) {
+        QPushButton* Yes = Box.addButton(QMessageBox::Yes);
+        QPushButton* No = Box.addButton(QMessageBox::No);
+        Yes->setText(QStringLiteral("是(&Y)"));
+        No->setText(QStringLiteral("否(&N)"));
+        Box.setDefaultButton(Yes);
+        // Escape and the close box answer No rather than leaving it open.
+        Box.setEscapeButton(No);
+    } else {
+        QPushButton* Ok = Box.addButton(QMessageBox::Ok);
+        Ok->setText(QStringLiteral("确定"));
+        Box.setDefaultButton(Ok);
+        Box.setEscapeButton(Ok);
+    }
+    Box.exec();
+    switch (Box.standardButton(Box.clickedButton())) {
+    case QMessageBox::Yes: return kIdYes;
+    case QMessageBox::No: return kIdNo;
+    case QMessageBox::Ok: return kIdOk;
+    default: return Kind == mkQuestion ? kIdNo : kIdOk;
+    }
+}
+
+void InfoBox(QWidget* Owner, const QString& Text)
+{
+    ShowMsg(Owner, Text, mkInfo);
+}
+
+void WarnBox(QWidget* Owner, const QString& Text)
+{
+    ShowMsg(Owner, Text, mkWarning);
+}
+
+void ErrorBox(QWidget* Owner, const QString& Text)
+{
+    ShowMsg(Owner, Text, mkError);
+}
+
+bool AskYesNo(QWidget* Owner, const QString& Text)
+{
+    return ShowMsg(Owner, Text, mkQuestion) == kIdYes;
+}

@@ -1,0 +1,193 @@
+#include "shell_util.h"
+
+#include "text_util.h"
+#include "ui_hooks.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QUrl>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#else
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <unistd.h>
+#endif
+
+bool IsElevated()
+{
+#ifdef Q_OS_WIN
+    HANDLE Token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &Token))
+        return false;
+    TOKEN_ELEVATION Elevation{};
+    DWORD Len = 0;
+    const bool Ok = GetTokenInformation(Token, TokenElevation, &Elevation, sizeof Elevation, &Len);
+    CloseHandle(Token);
+    return Ok && Elevation.TokenIsElevated != 0;
+#else
+    return geteuid() == 0;
+#endif
+}
+
+QString ShellFolderPath(int Csidl)
+{
+#ifdef Q_OS_WIN
+    wchar_t Buf[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, Csidl, nullptr, 0, Buf)))
+        return QString::fromWCharArray(Buf);
+    return QString();
+#else
+    if (Csidl != kCsidlPersonal)
+        return QString();
+    return QDir::toNativeSeparators(
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+#endif
+}
+
+QUrl ShellOpenUrl(const QString& Target)
+{
+    if (Target.isEmpty())
+        return QUrl();
+    // A drive letter ("C:\…") parses as a one-letter scheme, so only schemes
+    // of two or more characters count as URLs.
+    const QUrl Url(Target, QUrl::StrictMode);
+    if (Url.isValid() && Url.scheme().size() > 1)
+        return Url;
+    return QUrl::fromLocalFile(Target);
+}
+
+void ShellOpen(const QString& Target)
+{
+    if (Target.isEmpty())
+        return;
+    if (UiHooks().ShellOpen) {
+        UiHooks().ShellOpen(Target);
+        return;
+    }
+#ifdef Q_OS_WIN
+    ShellExecuteW(nullptr, L"open", reinterpret_cast<const wchar_t*>(Target.utf16()), nullptr,
+                  nullptr, SW_SHOWNORMAL);
+#else
+    QDesktopServices::openUrl(ShellOpenUrl(Target));
+#endif
+}
+
+#ifndef Q_OS_WIN
+namespace {
+
+// Asks the desktop's file manager to open the file's folder with the file
+// selected. False when no file manager offers that service.
+bool ShowItemOverDBus(const QString& Path)
+{
+    QDBusConnection Bus = QDBusConnection::sessionBus();
+    if (!Bus.isConnected() || !Bus.interface())
+        return false;
+    const QString Service = QStringLiteral("org.freedesktop.FileManager1");
+    // The service is usually started on demand, so being activatable is enough.
+    if (!Bus.interface()->isServiceRegistered(Service).value()
+        && !Bus.interface()->activatableServiceNames().value().contains(Service))
+        return false;
+    QDBusMessage Msg = QDBusMessage::createMethodCall(Service, QStringLiteral("/org/freedesktop/FileManager1"),
+                                                      Service, QStringLiteral("ShowItems"));
+    Msg << QStringList{QUrl::fromLocalFile(Path).toString()} << QString();
+    const QDBusMessage Reply = Bus.call(Msg, QDBus::Block, 5000);
+    return Reply.type() == QDBusMessage::ReplyMessage;
+}
+
+} // namespace
+#endif
+
+void RevealInExplorer(const QString& Path)
+{
+    if (Path.isEmpty())
+        return;
+    const QFileInfo Info(Path);
+    if (!Info.exists())
+        return;
+    if (UiHooks().Reveal) {
+        UiHooks().Reveal(Path);
+        return;
+    }
+#ifdef Q_OS_WIN
+    const QString Params = Info.isDir() ? QLatin1Char('"') + Path + QLatin1Char('"')
+                                        : QStringLiteral("/select,\"") + Path + QLatin1Char('"');
+    ShellExecuteW(nullptr, L"open", L"explorer.exe", reinterpret_cast<const wchar_t*>(Params.utf16()),
+                  nullptr, SW_SHOWNORMAL);
+#else
+    if (Info.isDir()) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(Info.absoluteFilePath()));
+        return;
+    }
+    if (!ShowItemOverDBus(Info.absoluteFilePath()))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(Info.absolutePath()));
+#endif
+}
+
+bool PickFolder(const QString& Title, const QString& Initial, QString& Folder)
+{
+    Folder = Initial;
+    if (UiHooks().PickFolder)
+        return UiHooks().PickFolder(Title, Initial, Folder);
+    const QString Start = DirExists(Initial) ? Initial : QString();
+    const QString Chosen = QFileDialog::getExistingDirectory(nullptr, Title, Start);
+    if (Chosen.isEmpty())
+        return false;
+    Folder = QDir::toNativeSeparators(Chosen);
+    return true;
+}
+
+QStringList ElevatedArgs(const QString& EnvTool, const QStringList& Env, const QString& WorkDir,
+                         const QString& Exe, const QStringList& Args)
+{
+    QStringList Result{EnvTool};
+    if (!WorkDir.isEmpty())
+        Result << QStringLiteral("--chdir=") + WorkDir;
+    // Options end before the assignments; the executable is an absolute path,
+    // so it cannot be mistaken for an assignment or an option.
+    Result << QStringLiteral("--") << Env << Exe << Args;
+    return Result;
+}
+
+bool RestartElevated(const QString& Exe, const QStringList& Args, const QString& WorkDir)
+{
+    if (UiHooks().RestartElevated)
+        return UiHooks().RestartElevated(Exe, Args, WorkDir);
+#ifdef Q_OS_WIN
+    QStringList Quoted;
+    for (const QString& A : Args)
+        Quoted << QuoteArg(A);
+    const QString Params = Quoted.join(QLatin1Char(' '));
+    const auto Result = reinterpret_cast<quintptr>(ShellExecuteW(
+        nullptr, L"runas", reinterpret_cast<const wchar_t*>(Exe.utf16()),
+        reinterpret_cast<const wchar_t*>(Params.utf16()),
+        WorkDir.isEmpty() ? nullptr : reinterpret_cast<const wchar_t*>(WorkDir.utf16()), SW_SHOWNORMAL));
+    return Result > 32;
+#else
+    const QString Pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
+    if (Pkexec.isEmpty())
+        return false;
+    QString EnvTool = QStandardPaths::findExecutable(QStringLiteral("env"));
+    if (EnvTool.isEmpty())
+        EnvTool = QStringLiteral("/usr/bin/env");
+    // pkexec starts the program with a clean environment; without these the
+    // elevated copy could not reach the user's display.
+    const QProcessEnvironment Sys = QProcessEnvironment::systemEnvironment();
+    QStringList Env;
+    for (const char* Name : {"DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"}) {
+        const QString Key = QString::fromLatin1(Name);
+        if (Sys.contains(Key))
+            Env << Key + QLatin1Char('=') + Sys.value(Key);
+    }
+    return QProcess::startDetached(Pkexec, ElevatedArgs(EnvTool, Env, WorkDir, Exe, Args), WorkDir);
+#endif
+}

@@ -1,0 +1,7 @@
+#include "ui_hooks.h"
+
+TUiHooks& UiHooks()
+{
+    static TUiHooks Hooks;
+    return Hooks;
+}

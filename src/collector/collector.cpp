@@ -1,0 +1,190 @@
+#include "collector.h"
+
+#include "collector_options.h"
+#include "history_reader.h"
+#include "history_source.h"
+#include "report_model.h"
+#include "report_writer.h"
+#include "text_out.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSaveFile>
+
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
+namespace {
+
+QList<THome> HomesFor(const TCollectorOptions& Options, const TCollectorEnv& Env)
+{
+    if (!Options.FAllUsers)
+        return {CurrentHome()};
+    if (!Env.UsersRoot.isEmpty())
+        return AllHomes(Env.UsersRoot, Env.ExtraHomes);
+#ifdef Q_OS_WIN
+    QString Root = QDir::fromNativeSeparators(qEnvironmentVariable("SystemDrive", QStringLiteral("C:")));
+    return AllHomes(Root + QStringLiteral("/Users"), {});
+#else
+    return AllHomes(QStringLiteral("/home"), {QStringLiteral("/root")});
+#endif
+}
+
+// Writes a whole file or nothing: QSaveFile renames its temporary file only on commit.
+bool SaveReport(const QString& Path, const std::function<void(TTextOut&)>& Produce, QString& ErrMsg)
+{
+    QSaveFile File(Path);
+    if (!File.open(QIODevice::WriteOnly)) {
+        ErrMsg = File.errorString();
+        return false;
+    }
+    TTextOut Out([&File](const char* Data, size_t Size) {
+        return File.write(Data, qint64(Size)) == qint64(Size);
+    });
+    Produce(Out);
+    if (!Out.Finish()) {
+        ErrMsg = File.errorString();
+        File.cancelWriting();
+        return false;
+    }
+    if (!File.commit()) {
+        ErrMsg = File.errorString();
+        return false;
+    }
+    return true;
+}
+
+int ToStdout(TCollectorEnv& Env, const std::function<void(TTextOut&)>& Produce, int Code)
+{
+    TTextOut Out(Env.WriteStdout);
+    Produce(Out);
+    if (!Out.Finish()) {
+        Env.WriteStderr(QStringLiteral("写报告失败：无法写入标准输出"));
+        return ecWriteFailed;
+    }
+    return Code;
+}
+
+int RunList(const TCollectorOptions& Options, TCollectorEnv& Env, const QDateTime& Now)
+{
+    QList<TSourceResult> Results;
+    for (const TSourceInfo& Info : FindSources(HomesFor(Options, Env), Options.FSources)) {
+        TSourceResult R;
+        R.Info = Info;
+        R.Ok = CountVisits(Info, R.Count, R.Msg);
+        Results << R;
+    }
+    const QString Generated = Now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    return ToStdout(Env, [&](TTextOut& Out) { WriteListJson(Generated, Results, Out); }, ecSuccess);
+}
+
+} // namespace
+
+QString ReportFileName(const QDateTime& When, const QString& Ext)
+{
+    return QStringLiteral("Marrowkin_Report_%1.%2").arg(When.toString(QStringLiteral("yyyyMMdd_hhmmss")), Ext);
+}
+
+int RunCollector(const QStringList& Args, TCollectorEnv& Env)
+{
+    TCollectorOptions Options;
+    QString ErrMsg;
+    if (!ParseCollectorArgs(Args, Options, ErrMsg)) {
+        Env.WriteStderr(QStringLiteral("参数错误：%1").arg(ErrMsg));
+        return ecBadArgs;
+    }
+    const QDateTime Now = Env.Now.isValid() ? Env.Now : QDateTime::currentDateTime();
+    if (Options.FList)
+        return RunList(Options, Env, Now);
+
+    const TTimeWindow Window = MakeTimeWindow(Options.FDays, Options.FFrom, Options.FTo, Now.date());
+    TReportBuilder Builder(Options, Now);
+    int Found = 0, Read = 0;
+    for (const TSourceInfo& Info : FindSources(HomesFor(Options, Env), Options.FSources)) {
+        ++Found;
+        TSourceData Data;
+        QString Msg;
+        if (ReadHistory(Info, Window, Data, Msg)) {
+            ++Read;
+            Builder.AddSource(Info, std::move(Data));
+        } else {
+            Builder.AddFailed(Info, Msg);
+        }
+    }
+    const TReport Report = Builder.Finish();
+
+    int Code = ecSuccess;
+    if (Found > 0 && Read == 0)
+        Code = ecAllFailed;
+    else if (Report.Total == 0)
+        Code = ecNoRecords;
+
+    const bool Html = Options.FFormat == ofHtml;
+    auto Produce = [&](TTextOut& Out) {
+        if (Html)
+            WriteReportHtml(Report, Out, Env.HtmlRecordLimit);
+        else
+            WriteReportJson(Report, Out);
+    };
+
+    if (Options.FOutDir.isEmpty()) {
+        // The front end always names a folder for HTML; without one the page goes to standard output.
+        return ToStdout(Env, Produce, Code);
+    }
+
+    // A report without visits is not written to disk; the exit code says why.
+    if (Code == ecAllFailed) {
+        Env.WriteStderr(QStringLiteral("所有数据源都读取失败，未生成报告"));
+        return Code;
+    }
+    if (Code == ecNoRecords) {
+        Env.WriteStderr(QStringLiteral("时间范围内没有记录，未生成报告"));
+        return Code;
+    }
+    const QString Dir = QDir::cleanPath(Options.FOutDir);
+    if (!QDir().mkpath(Dir) || !QFileInfo(Dir).isDir()) {
+        Env.WriteStderr(QStringLiteral("写报告失败：无法创建输出目录 %1").arg(QDir::toNativeSeparators(Dir)));
+        return ecWriteFailed;
+    }
+    const QString Path = QDir(Dir).filePath(ReportFileName(Now, Html ? QStringLiteral("html") : QStringLiteral("json")));
+    if (!SaveReport(Path, Produce, ErrMsg)) {
+        Env.WriteStderr(QStringLiteral("写报告失败：%1：%2").arg(QDir::toNativeSeparators(Path), ErrMsg));
+        return ecWriteFailed;
+    }
+    Env.LastFile = Path;
+    if (Html && Options.FOpen && Env.OpenFile)
+        Env.OpenFile(Path);
+    return Code;
+}
+
+TCollectorEnv ProcessEnv()
+{
+#ifdef Q_OS_WIN
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    TCollectorEnv Env;
+    Env.WriteStdout = [](const char* Data, size_t Size) {
+        return std::fwrite(Data, 1, Size, stdout) == Size && std::fflush(stdout) == 0;
+    };
+    Env.WriteStderr = [](const QString& Text) {
+        const QByteArray Bytes = (Text + QChar('\n')).toUtf8();
+        std::fwrite(Bytes.constData(), 1, size_t(Bytes.size()), stderr);
+        std::fflush(stderr);
+    };
+    Env.OpenFile = [](const QString& Path) {
+#ifdef Q_OS_WIN
+        const std::wstring W = QDir::toNativeSeparators(Path).toStdWString();
+        return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", W.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+#else
+        return QProcess::startDetached(QStringLiteral("xdg-open"), {Path});
+#endif
+    };
+    return Env;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// Exit codes the front end knows.
+enum TExitCode {
+    ecSuccess = 0,
+    ecBadArgs = 1,
+    ecNoRecords = 2,
+    ecAllFailed = 3,
+    ecWriteFailed = 4,
+    ecInternal = 5,
+};
+
+// What a run touches outside itself, replaceable in tests.
+struct TCollectorEnv
+{
+    std::function<bool(const char* Data, size_t Size)> WriteStdout;
+    std::function<void(const QString& Text)> WriteStderr;
+    std::function<bool(const QString& Path)> OpenFile; // the desktop's default program
+    QDateTime Now;                                     // invalid = the current time
+    QString UsersRoot;                                 // empty = /home (C:\Users on Windows)
+    QStringList ExtraHomes;                            // with UsersRoot empty: /root
+    size_t HtmlRecordLimit = 5000;
+    QString LastFile;                                  // set to the report file written
+};
+
+// Runs the collector with already split arguments and returns the exit code.
+// Exceptions are left to the caller (the program's entry turns them into 5).
+int RunCollector(const QStringList& Args, TCollectorEnv& Env);
+
+// Standard output and error of the process; opening through xdg-open or the shell.
+TCollectorEnv ProcessEnv();
+
+// "Marrowkin_Report_yyyyMMdd_hhmmss.<Ext>"
+QString ReportFileName(const QDateTime& When, const QString& Ext);

@@ -1,0 +1,245 @@
+#include "history_reader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace {
+
+struct TDbCloser
+{
+    void operator()(sqlite3* Db) const { sqlite3_close_v2(Db); }
+};
+struct TStmtCloser
+{
+    void operator()(sqlite3_stmt* S) const { sqlite3_finalize(S); }
+};
+using TDb = std::unique_ptr<sqlite3, TDbCloser>;
+using TStmt = std::unique_ptr<sqlite3_stmt, TStmtCloser>;
+
+QString SqliteText(sqlite3* Db)
+{
+    return Db ? QString::fromUtf8(sqlite3_errmsg(Db)) : QStringLiteral("out of memory");
+}
+
+QString ColumnText(sqlite3_stmt* S, int Col)
+{
+    const auto* Text = reinterpret_cast<const char*>(sqlite3_column_text(S, Col));
+    if (!Text)
+        return {};
+    return QString::fromUtf8(Text, sqlite3_column_bytes(S, Col));
+}
+
+// A private copy of a database and its side files; removed with the object.
+class TDbCopy final
+{
+public:
+    bool Make(const QString& Source, QString& ErrMsg)
+    {
+        const QFileInfo Info(Source);
+        if (!Info.exists()) {
+            ErrMsg = QStringLiteral("找不到历史数据库文件");
+            return false;
+        }
+        if (!Info.isFile()) {
+            ErrMsg = QStringLiteral("历史数据库不是普通文件，无法读取");
+            return false;
+        }
+        if (!FDir.isValid()) {
+            ErrMsg = QStringLiteral("无法创建临时目录：%1").arg(FDir.errorString());
+            return false;
+        }
+        FPath = FDir.filePath(QStringLiteral("history.db"));
+        if (!CopyOne(Source, FPath, ErrMsg))
+            return false;
+        // The WAL holds the newest visits of a running browser; the shared-memory
+        // index is left behind on purpose, SQLite rebuilds it from the WAL.
+        for (const char* Suffix : {"-wal", "-journal"}) {
+            const QString Side = Source + QLatin1String(Suffix);
+            if (QFileInfo(Side).isFile() && !CopyOne(Side, FPath + QLatin1String(Suffix), ErrMsg))
+                return false;
+        }
+        return true;
+    }
+    const QString& Path() const { return FPath; }
+
+private:
+    static bool CopyOne(const QString& From, const QString& To, QString& ErrMsg)
+    {
+        QFile In(From);
+        if (!In.open(QIODevice::ReadOnly)) {
+            ErrMsg = QStringLiteral("无法读取数据库文件（没有权限或被占用）：%1").arg(In.errorString());
+            return false;
+        }
+        QFile Out(To);
+        if (!Out.open(QIODevice::WriteOnly)) {
+            ErrMsg = QStringLiteral("无法复制数据库文件：%1").arg(Out.errorString());
+            return false;
+        }
+        QByteArray Buf;
+        for (;;) {
+            Buf = In.read(4 * 1024 * 1024);
+            if (Buf.isEmpty())
+                break;
+            if (Out.write(Buf) != Buf.size()) {
+                ErrMsg = QStringLiteral("无法复制数据库文件：%1").arg(Out.errorString());
+                return false;
+            }
+        }
+        if (In.error() != QFileDevice::NoError) {
+            ErrMsg = QStringLiteral("读取数据库文件失败：%1").arg(In.errorString());
+            return false;
+        }
+        return true;
+    }
+
+    QTemporaryDir FDir;
+    QString FPath;
+};
+
+struct TSchema
+{
+    const char* UrlSql;
+    const char* VisitSql;
+    const char* CountSql;
+    const char* Tables[2];
+};
+
+const TSchema kChromiumSchema = {
+    "SELECT id, url, title FROM urls",
+    "SELECT url, visit_time FROM visits WHERE visit_time >= ?1 AND visit_time < ?2",
+    "SELECT count(*) FROM visits",
+    {"urls", "visits"}};
+
+const TSchema kFirefoxSchema = {
+    "SELECT id, url, title FROM moz_places",
+    "SELECT place_id, visit_date FROM moz_historyvisits WHERE visit_date >= ?1 AND visit_date < ?2",
+    "SELECT count(*) FROM moz_historyvisits",
+    {"moz_places", "moz_historyvisits"}};
+
+bool Prepare(sqlite3* Db, const char* Sql, TStmt& Stmt, QString& ErrMsg)
+{
+    sqlite3_stmt* S = nullptr;
+    const int Rc = sqlite3_prepare_v2(Db, Sql, -1, &S, nullptr);
+    Stmt.reset(S);
+    if (Rc != SQLITE_OK) {
+        ErrMsg = QStringLiteral("数据库已损坏或无法读取：%1").arg(SqliteText(Db));
+        return false;
+    }
+    return true;
+}
+
+bool StepFailed(sqlite3* Db, int Rc, QString& ErrMsg)
+{
+    if (Rc == SQLITE_DONE)
+        return false;
+    ErrMsg = QStringLiteral("读取数据库失败：%1").arg(SqliteText(Db));
+    return true;
+}
+
+// Opens the copy and checks that it is the kind of history database expected.
+bool OpenCopy(const TSourceInfo& Source, TDbCopy& Copy, TDb& Db, const TSchema*& Schema,
+              QString& ErrMsg)
+{
+    if (!Copy.Make(Source.Path, ErrMsg))
+        return false;
+    sqlite3* Raw = nullptr;
+    // Read-only, but not immutable: a WAL beside the copy must still be applied.
+    const int Rc = sqlite3_open_v2(QFile::encodeName(Copy.Path()).constData(), &Raw,
+                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    Db.reset(Raw);
+    if (Rc != SQLITE_OK) {
+        ErrMsg = QStringLiteral("无法打开数据库：%1").arg(SqliteText(Raw));
+        return false;
+    }
+    Schema = Source.Kind == skFirefox ? &kFirefoxSchema : &kChromiumSchema;
+    TStmt Check;
+    if (!Prepare(Db.get(),
+                 "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN (?1, ?2)",
+                 Check, ErrMsg))
+        return false;
+    sqlite3_bind_text(Check.get(), 1, Schema->Tables[0], -1, SQLITE_STATIC);
+    sqlite3_bind_text(Check.get(), 2, Schema->Tables[1], -1, SQLITE_STATIC);
+    const int Step = sqlite3_step(Check.get());
+    if (Step != SQLITE_ROW) {
+        ErrMsg = QStringLiteral("数据库已损坏或无法读取：%1").arg(SqliteText(Db.get()));
+        return false;
+    }
+    if (sqlite3_column_int(Check.get(), 0) != 2) {
+        ErrMsg = QStringLiteral("不是有效的历史数据库（缺少 %1 / %2 表）")
+                     .arg(QLatin1String(Schema->Tables[0]), QLatin1String(Schema->Tables[1]));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, TSourceData& Data,
+                 QString& ErrMsg)
+{
+    Data = TSourceData();
+    TDbCopy Copy;
+    TDb Db;
+    const TSchema* Schema = nullptr;
+    if (!OpenCopy(Source, Copy, Db, Schema, ErrMsg))
+        return false;
+
+    TStmt Urls;
+    if (!Prepare(Db.get(), Schema->UrlSql, Urls, ErrMsg))
+        return false;
+    int Rc;
+    while ((Rc = sqlite3_step(Urls.get())) == SQLITE_ROW) {
+        if (sqlite3_column_type(Urls.get(), 1) == SQLITE_NULL)
+            continue;
+        Data.Urls.push_back({sqlite3_column_int64(Urls.get(), 0), ColumnText(Urls.get(), 1),
+                             ColumnText(Urls.get(), 2)});
+    }
+    if (StepFailed(Db.get(), Rc, ErrMsg))
+        return false;
+
+    TStmt Visits;
+    if (!Prepare(Db.get(), Schema->VisitSql, Visits, ErrMsg))
+        return false;
+    const bool Chromium = Source.Kind == skChromium;
+    // Stored times are compared in the database's own epoch so its index can be used.
+    const qint64 From = Chromium ? UnixToChromeUs(Window.FromUs) : Window.FromUs;
+    const qint64 To = Chromium ? UnixToChromeUs(Window.ToUs) : Window.ToUs;
+    sqlite3_bind_int64(Visits.get(), 1, From);
+    sqlite3_bind_int64(Visits.get(), 2, To);
+    while ((Rc = sqlite3_step(Visits.get())) == SQLITE_ROW) {
+        const qint64 T = sqlite3_column_int64(Visits.get(), 1);
+        // A zero or negative stamp is a damaged row, not a visit in 1601 or 1970.
+        if (T <= 0)
+            continue;
+        Data.Visits.push_back({sqlite3_column_int64(Visits.get(), 0),
+                               Chromium ? ChromeToUnixUs(T) : FirefoxToUnixUs(T)});
+    }
+    if (StepFailed(Db.get(), Rc, ErrMsg))
+        return false;
+    return true;
+}
+
+bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg)
+{
+    Count = 0;
+    TDbCopy Copy;
+    TDb Db;
+    const TSchema* Schema = nullptr;
+    if (!OpenCopy(Source, Copy, Db, Schema, ErrMsg))
+        return false;
+    TStmt Stmt;
+    if (!Prepare(Db.get(), Schema->CountSql, Stmt, ErrMsg))
+        return false;
+    const int Rc = sqlite3_step(Stmt.get());
+    if (Rc != SQLITE_ROW) {
+        StepFailed(Db.get(), Rc, ErrMsg);
+        return false;
+    }
+    Count = sqlite3_column_int64(Stmt.get(), 0);
+    return true;
+}

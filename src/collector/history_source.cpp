@@ -1,0 +1,269 @@
+#include "history_source.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace {
+
+struct TChromiumDef
+{
+    const char* Id;
+    const char* Name;
+    const char* Folder;  // under the config folder (Windows: under Local or Roaming AppData)
+    bool Roaming;        // Windows only: lives under Roaming AppData
+    bool SingleProfile;  // History sits in the folder itself (Opera)
+};
+
+#ifdef Q_OS_WIN
+const TChromiumDef kChromium[] = {
+    {"chrome", "Chrome", "Google/Chrome/User Data", false, false},
+    {"chrome", "Chromium", "Chromium/User Data", false, false},
+    {"edge", "Edge", "Microsoft/Edge/User Data", false, false},
+    {"qq", "QQ 浏览器", "Tencent/QQBrowser/User Data", false, false},
+    {"360se", "360 安全", "360se6/User Data", true, false},
+    {"360chrome", "360 极速", "360Chrome/Chrome/User Data", false, false},
+    {"liebao", "猎豹", "liebao/User Data", false, false},
+    {"2345", "2345", "2345Explorer/User Data", false, false},
+    {"theworld", "世界之窗", "theworld6/User Data", false, false},
+    {"opera", "Opera", "Opera Software/Opera Stable", true, true},
+    {"brave", "Brave", "BraveSoftware/Brave-Browser/User Data", false, false},
+    {"vivaldi", "Vivaldi", "Vivaldi/User Data", false, false},
+    {"maxthon", "傲游", "Maxthon/Application/User Data", false, false},
+    {"115", "115", "115Chrome/User Data", false, false},
+};
+#else
+const TChromiumDef kChromium[] = {
+    {"chrome", "Chrome", "google-chrome", false, false},
+    {"chrome", "Chromium", "chromium", false, false},
+    {"edge", "Edge", "microsoft-edge", false, false},
+    {"opera", "Opera", "opera", false, true},
+    {"brave", "Brave", "BraveSoftware/Brave-Browser", false, false},
+    {"vivaldi", "Vivaldi", "vivaldi", false, false},
+};
+#endif
+
+QString ProfileLabel(const THome& Home, const QString& Profile)
+{
+    return Home.User.isEmpty() ? Profile : Home.User + QChar('/') + Profile;
+}
+
+// Display names of Chromium profiles from "Local State" (profile.info_cache).
+QJsonObject ReadProfileNames(const QString& UserDataDir)
+{
+    QFile F(UserDataDir + QStringLiteral("/Local State"));
+    if (F.size() > 64 * 1024 * 1024 || !F.open(QIODevice::ReadOnly))
+        return {};
+    const QJsonDocument Doc = QJsonDocument::fromJson(F.readAll());
+    return Doc.object().value(QStringLiteral("profile")).toObject()
+        .value(QStringLiteral("info_cache")).toObject();
+}
+
+void AddChromium(const THome& Home, const TChromiumDef& Def, QList<TSourceInfo>& Out)
+{
+#ifdef Q_OS_WIN
+    const QString Base = Def.Roaming ? Home.ConfigDir : Home.LocalDir;
+#else
+    const QString Base = Home.ConfigDir;
+#endif
+    const QString Dir = Base + QChar('/') + QString::fromUtf8(Def.Folder);
+    if (!QFileInfo(Dir).isDir())
+        return;
+    TSourceInfo S;
+    S.Id = QString::fromLatin1(Def.Id);
+    S.Name = QString::fromUtf8(Def.Name);
+    S.Kind = skChromium;
+    if (Def.SingleProfile) {
+        S.Path = Dir + QStringLiteral("/History");
+        if (QFileInfo::exists(S.Path)) {
+            S.Profile = ProfileLabel(Home, QStringLiteral("Default"));
+            Out << S;
+        }
+        return;
+    }
+    const QJsonObject Names = ReadProfileNames(Dir);
+    static const QRegularExpression ProfileDir(QStringLiteral("^(Default|Profile \\d+)$"));
+    QStringList Dirs = QDir(Dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    // "Default" first, then "Profile 1", "Profile 2", … in numeric order.
+    std::sort(Dirs.begin(), Dirs.end(), [](const QString& A, const QString& B) {
+        const bool DA = A == QLatin1String("Default"), DB = B == QLatin1String("Default");
+        if (DA != DB)
+            return DA;
+        if (A.size() != B.size())
+            return A.size() < B.size();
+        return A < B;
+    });
+    for (const QString& P : Dirs) {
+        if (!ProfileDir.match(P).hasMatch() && !Names.contains(P))
+            continue;
+        S.Path = Dir + QChar('/') + P + QStringLiteral("/History");
+        if (!QFileInfo::exists(S.Path))
+            continue;
+        const QString Shown = Names.value(P).toObject().value(QStringLiteral("name")).toString().trimmed();
+        S.Profile = ProfileLabel(Home, Shown.isEmpty() ? P : Shown);
+        Out << S;
+    }
+}
+
+// profiles.ini: [ProfileN] sections with Name, IsRelative and Path.
+void AddFirefoxIni(const THome& Home, const QString& Dir, QList<TSourceInfo>& Out)
+{
+    QFile F(Dir + QStringLiteral("/profiles.ini"));
+    if (F.size() > 4 * 1024 * 1024 || !F.open(QIODevice::ReadOnly | QIODevice::Text))
+        return;
+    struct TIniProfile { QString Name, Path; bool Relative = true; };
+    QList<TIniProfile> Profiles;
+    bool InProfile = false;
+    for (const QByteArray& RawLine : F.readAll().split('\n')) {
+        const QString Line = QString::fromUtf8(RawLine).trimmed();
+        if (Line.isEmpty() || Line.startsWith(QChar(';')) || Line.startsWith(QChar('#')))
+            continue;
+        if (Line.startsWith(QChar('['))) {
+            InProfile = Line.startsWith(QLatin1String("[Profile"), Qt::CaseInsensitive);
+            if (InProfile)
+                Profiles << TIniProfile();
+            continue;
+        }
+        const qsizetype Eq = Line.indexOf(QChar('='));
+        if (!InProfile || Eq <= 0)
+            continue;
+        const QString Key = Line.left(Eq).trimmed();
+        const QString Value = Line.mid(Eq + 1).trimmed();
+        if (Key.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0)
+            Profiles.last().Name = Value;
+        else if (Key.compare(QLatin1String("Path"), Qt::CaseInsensitive) == 0)
+            Profiles.last().Path = Value;
+        else if (Key.compare(QLatin1String("IsRelative"), Qt::CaseInsensitive) == 0)
+            Profiles.last().Relative = Value != QLatin1String("0");
+    }
+    for (const TIniProfile& P : Profiles) {
+        if (P.Path.isEmpty())
+            continue;
+        const QString ProfileDir = P.Relative ? Dir + QChar('/') + P.Path : P.Path;
+        TSourceInfo S;
+        S.Id = QStringLiteral("firefox");
+        S.Name = QStringLiteral("Firefox");
+        S.Kind = skFirefox;
+        S.Path = QDir::cleanPath(ProfileDir + QStringLiteral("/places.sqlite"));
+        if (!QFileInfo::exists(S.Path))
+            continue;
+        const bool Dup = std::any_of(Out.cbegin(), Out.cend(),
+                                     [&](const TSourceInfo& O) { return O.Path == S.Path; });
+        if (Dup)
+            continue;
+        S.Profile = ProfileLabel(Home, P.Name.isEmpty() ? QFileInfo(ProfileDir).fileName() : P.Name);
+        Out << S;
+    }
+}
+
+void AddFirefox(const THome& Home, QList<TSourceInfo>& Out)
+{
+#ifdef Q_OS_WIN
+    AddFirefoxIni(Home, Home.ConfigDir + QStringLiteral("/Mozilla/Firefox"), Out);
+#else
+    AddFirefoxIni(Home, Home.Path + QStringLiteral("/.mozilla/firefox"), Out);
+    AddFirefoxIni(Home, Home.Path + QStringLiteral("/snap/firefox/common/.mozilla/firefox"), Out);
+    AddFirefoxIni(Home, Home.Path + QStringLiteral("/.var/app/org.mozilla.firefox/.mozilla/firefox"), Out);
+#endif
+}
+
+QString EnvPath(const char* Name)
+{
+    return QDir::fromNativeSeparators(qEnvironmentVariable(Name));
+}
+
+THome HomeAt(const QString& Path, const QString& User)
+{
+    THome H;
+    H.User = User;
+    H.Path = Path;
+#ifdef Q_OS_WIN
+    H.ConfigDir = Path + QStringLiteral("/AppData/Roaming");
+    H.LocalDir = Path + QStringLiteral("/AppData/Local");
+#else
+    H.ConfigDir = Path + QStringLiteral("/.config");
+#endif
+    return H;
+}
+
+} // namespace
+
+THome CurrentHome()
+{
+#ifdef Q_OS_WIN
+    THome H = HomeAt(EnvPath("USERPROFILE"), QString());
+    if (!EnvPath("APPDATA").isEmpty())
+        H.ConfigDir = EnvPath("APPDATA");
+    if (!EnvPath("LOCALAPPDATA").isEmpty())
+        H.LocalDir = EnvPath("LOCALAPPDATA");
+#else
+    QString Home = EnvPath("HOME");
+    if (Home.isEmpty())
+        Home = QDir::homePath();
+    THome H = HomeAt(Home, QString());
+    const QString Xdg = EnvPath("XDG_CONFIG_HOME");
+    // Relative values are invalid by the XDG rules and are ignored.
+    if (!Xdg.isEmpty() && QDir::isAbsolutePath(Xdg))
+        H.ConfigDir = Xdg;
+#endif
+    return H;
+}
+
+QList<THome> AllHomes(const QString& Root, const QStringList& Extra)
+{
+    QList<THome> Homes;
+    QStringList Seen;
+    const THome Current = CurrentHome();
+    auto Add = [&](const QString& Path, const QString& User) {
+        const QFileInfo Info(Path);
+        const QString Canon = Info.canonicalFilePath();
+        if (!Info.isDir() || !Info.isReadable() || Canon.isEmpty() || Seen.contains(Canon))
+            return;
+        Seen << Canon;
+        THome H = HomeAt(Path, User);
+        // The current user's own XDG setting still applies to their home.
+        if (QFileInfo(Current.Path).canonicalFilePath() == Canon)
+            H.ConfigDir = Current.ConfigDir, H.LocalDir = Current.LocalDir;
+        Homes << H;
+    };
+    const QDir RootDir(Root);
+    for (const QString& Name : RootDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+#ifdef Q_OS_WIN
+        if (Name.compare(QLatin1String("Public"), Qt::CaseInsensitive) == 0
+            || Name.compare(QLatin1String("Default"), Qt::CaseInsensitive) == 0
+            || Name.compare(QLatin1String("Default User"), Qt::CaseInsensitive) == 0
+            || Name.compare(QLatin1String("All Users"), Qt::CaseInsensitive) == 0)
+            continue;
+#endif
+        Add(RootDir.filePath(Name), Name);
+    }
+    for (const QString& E : Extra)
+        Add(E, QFileInfo(E).fileName());
+    return Homes;
+}
+
+QList<TSourceInfo> FindSources(const QList<THome>& Homes, const QStringList& Ids)
+{
+    QList<TSourceInfo> Out;
+    auto Wanted = [&](const char* Id) { return Ids.isEmpty() || Ids.contains(QLatin1String(Id)); };
+    for (const THome& Home : Homes) {
+        for (const TChromiumDef& Def : kChromium)
+            if (Wanted(Def.Id))
+                AddChromium(Home, Def, Out);
+#ifndef Q_OS_WIN
+        // Snap packages keep Chromium's profile in the snap's own folder.
+        if (Wanted("chrome")) {
+            THome Snap = Home;
+            Snap.ConfigDir = Home.Path + QStringLiteral("/snap/chromium/common");
+            const TChromiumDef SnapDef = {"chrome", "Chromium", "chromium", false, false};
+            AddChromium(Snap, SnapDef, Out);
+        }
+#endif
+        if (Wanted("firefox"))
+            AddFirefox(Home, Out);
+    }
+    return Out;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+enum TSourceKind { skChromium, skFirefox };
+
+// One history database of one browser profile.
+struct TSourceInfo
+{
+    QString Id;      // source id of the front end ("chrome", "firefox", …)
+    QString Name;    // browser name shown in reports
+    QString Profile; // profile name, prefixed with the user when scanning all users
+    QString Path;    // the database file
+    TSourceKind Kind = skChromium;
+};
+
+// A home folder to scan. User is empty when scanning only the current user.
+struct THome
+{
+    QString User;
+    QString Path;
+    QString ConfigDir; // XDG config folder (Linux) or the roaming AppData folder (Windows)
+    QString LocalDir;  // local AppData (Windows only)
+};
+
+// The current user's home from HOME and XDG_CONFIG_HOME (Windows: USERPROFILE,
+// APPDATA, LOCALAPPDATA).
+THome CurrentHome();
+
+// Every readable home under Root (Linux /home, Windows C:\Users), plus the
+// extra folders given (Linux: /root), each only once.
+QList<THome> AllHomes(const QString& Root, const QStringList& Extra);
+
+// Databases of the browsers installed in the given homes, limited to Ids when
+// that list is not empty. Browsers that are not there are simply absent.
+QList<TSourceInfo> FindSources(const QList<THome>& Homes, const QStringList& Ids);

@@ -1,0 +1,131 @@
+#include "history_time.h"
+
+#include <QDateTime>
+
+namespace {
+
+qint64 FloorDiv(qint64 A, qint64 B)
+{
+    qint64 Q = A / B;
+    if ((A % B != 0) && ((A < 0) != (B < 0)))
+        --Q;
+    return Q;
+}
+
+void Put2(char* Out, int V)
+{
+    Out[0] = char('0' + (V / 10) % 10);
+    Out[1] = char('0' + V % 10);
+}
+
+qint64 LocalStartUs(const QDate& D)
+{
+    return D.startOfDay().toMSecsSinceEpoch() * 1000;
+}
+
+} // namespace
+
+// Howard Hinnant's days_from_civil / civil_from_days.
+qint64 DaysFromCivil(int Year, int Month, int Day)
+{
+    const qint64 Y = qint64(Year) - (Month <= 2 ? 1 : 0);
+    const qint64 Era = FloorDiv(Y, 400);
+    const qint64 Yoe = Y - Era * 400;
+    const qint64 Doy = (153 * (Month + (Month > 2 ? -3 : 9)) + 2) / 5 + Day - 1;
+    const qint64 Doe = Yoe * 365 + Yoe / 4 - Yoe / 100 + Doy;
+    return Era * 146097 + Doe - 719468;
+}
+
+void CivilFromDays(qint64 Days, int& Year, int& Month, int& Day)
+{
+    const qint64 Z = Days + 719468;
+    const qint64 Era = FloorDiv(Z, 146097);
+    const qint64 Doe = Z - Era * 146097;
+    const qint64 Yoe = (Doe - Doe / 1460 + Doe / 36524 - Doe / 146096) / 365;
+    const qint64 Doy = Doe - (365 * Yoe + Yoe / 4 - Yoe / 100);
+    const qint64 Mp = (5 * Doy + 2) / 153;
+    Day = int(Doy - (153 * Mp + 2) / 5 + 1);
+    Month = int(Mp < 10 ? Mp + 3 : Mp - 9);
+    Year = int(Yoe + Era * 400 + (Month <= 2 ? 1 : 0));
+}
+
+QString DayText(qint64 DayNumber)
+{
+    int Y = 0, M = 0, D = 0;
+    CivilFromDays(DayNumber, Y, M, D);
+    char Buf[10];
+    Put2(Buf, Y / 100);
+    Put2(Buf + 2, Y % 100);
+    Buf[4] = '-';
+    Put2(Buf + 5, M);
+    Buf[7] = '-';
+    Put2(Buf + 8, D);
+    return QString::fromLatin1(Buf, 10);
+}
+
+int TLocalClock::OffsetSecs(qint64 UnixSecs)
+{
+    // Zone changes fall on quarter hours everywhere in practice.
+    const qint64 Bucket = FloorDiv(UnixSecs, 900);
+    const auto It = FOffsets.find(Bucket);
+    if (It != FOffsets.end())
+        return It->second;
+    const int Offset = QDateTime::fromSecsSinceEpoch(Bucket * 900).offsetFromUtc();
+    FOffsets.emplace(Bucket, Offset);
+    return Offset;
+}
+
+TLocalTime TLocalClock::Convert(qint64 UnixUs)
+{
+    const qint64 UtcSecs = FloorDiv(UnixUs, 1000000);
+    const qint64 Local = UtcSecs + OffsetSecs(UtcSecs);
+    TLocalTime T;
+    T.DayNumber = FloorDiv(Local, 86400);
+    const int SecOfDay = int(Local - T.DayNumber * 86400);
+    T.Hour = SecOfDay / 3600;
+    T.Minute = (SecOfDay / 60) % 60;
+    T.Second = SecOfDay % 60;
+    CivilFromDays(T.DayNumber, T.Year, T.Month, T.Day);
+    // 1970-01-01 was a Thursday.
+    T.Weekday = int(((T.DayNumber % 7) + 11) % 7);
+    return T;
+}
+
+void TLocalClock::Format(const TLocalTime& T, char* Out)
+{
+    const int Y = qBound(0, T.Year, 9999);
+    Put2(Out, Y / 100);
+    Put2(Out + 2, Y % 100);
+    Out[4] = '-';
+    Put2(Out + 5, T.Month);
+    Out[7] = '-';
+    Put2(Out + 8, T.Day);
+    Out[10] = ' ';
+    Put2(Out + 11, T.Hour);
+    Out[13] = ':';
+    Put2(Out + 14, T.Minute);
+    Out[16] = ':';
+    Put2(Out + 17, T.Second);
+}
+
+QString TLocalClock::FormatText(qint64 UnixUs)
+{
+    char Buf[19];
+    Format(Convert(UnixUs), Buf);
+    return QString::fromLatin1(Buf, 19);
+}
+
+TTimeWindow MakeTimeWindow(int Days, const QDate& From, const QDate& To, const QDate& Today)
+{
+    TTimeWindow W;
+    if (Days > 0) {
+        W.FromUs = LocalStartUs(Today.addDays(-(Days - 1)));
+        W.ToUs = LocalStartUs(Today.addDays(1));
+        return W;
+    }
+    if (From.isValid())
+        W.FromUs = LocalStartUs(From);
+    if (To.isValid())
+        W.ToUs = LocalStartUs(To.addDays(1));
+    return W;
+}

@@ -1,0 +1,24 @@
+#include "collector.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <exception>
+
+int main(int argc, char* argv[])
+{
+    try {
+        QCoreApplication App(argc, argv);
+        QStringList Args = App.arguments();
+        if (!Args.isEmpty())
+            Args.removeFirst();
+        TCollectorEnv Env = ProcessEnv();
+        return RunCollector(Args, Env);
+    } catch (const std::exception& E) {
+        std::fprintf(stderr, "内部错误：%s\n", E.what());
+    } catch (...) {
+        std::fprintf(stderr, "内部错误\n");
+    }
+    return ecInternal;
+}

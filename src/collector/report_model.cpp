@@ -1,0 +1,317 @@
+#include "report_model.h"
+
+#include "url_info.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+template <typename T>
+void SortAndCut(QList<T>& List, qsizetype Max)
+{
+    std::stable_sort(List.begin(), List.end(), [](const T& A, const T& B) {
+        if (A.Count != B.Count)
+            return A.Count > B.Count;
+        return false;
+    });
+    if (List.size() > Max)
+        List.resize(Max);
+}
+
+// Name order first so equal counts come out the same on every run.
+void SortNamesAndCut(QList<TNameCount>& List, qsizetype Max)
+{
+    std::sort(List.begin(), List.end(), [](const TNameCount& A, const TNameCount& B) {
+        return A.Name < B.Name;
+    });
+    SortAndCut(List, Max);
+}
+
+} // namespace
+
+const QStringList& WeekdayTexts()
+{
+    static const QStringList Names = {
+        QStringLiteral("周日"), QStringLiteral("周一"), QStringLiteral("周二"), QStringLiteral("周三"),
+        QStringLiteral("周四"), QStringLiteral("周五"), QStringLiteral("周六")};
+    return Names;
+}
+
+QString TSourceResult::Status() const
+{
+    if (!Ok)
+        return QStringLiteral("读取失败");
+    return Count > 0 ? QStringLiteral("正常") : QStringLiteral("无记录");
+}
+
+QString TReport::RecordUrl(const TUrlEntry& E) const
+{
+    return Privacy ? StripQuery(E.Url) : E.Url;
+}
+
+TReportBuilder::TReportBuilder(const TCollectorOptions& Options, const QDateTime& Now)
+    : FOptions(Options)
+{
+    FReport.Title = Options.FTitle;
+    FReport.Range = RangeText(Options);
+    FReport.Scope = Options.FAllUsers ? QStringLiteral("全部用户") : QStringLiteral("当前用户");
+    FReport.Generated = Now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    FReport.Privacy = Options.FPrivacy;
+}
+
+bool TReportBuilder::Passes(const QString& Url, const QString& Title) const
+{
+    if (!FOptions.FInclude.isEmpty()) {
+        const bool Hit = std::any_of(FOptions.FInclude.cbegin(), FOptions.FInclude.cend(),
+                                     [&](const QString& K) {
+                                         return Url.contains(K, Qt::CaseInsensitive)
+                                                || Title.contains(K, Qt::CaseInsensitive);
+                                     });
+        if (!Hit)
+            return false;
+    }
+    return FOptions.FExclude.isEmpty() || !DomainExcluded(HostOf(Url), FOptions.FExclude);
+}
+
+int TReportBuilder::DomainIndex(const QString& Domain)
+{
+    const auto It = FDomainIndex.constFind(Domain);
+    if (It != FDomainIndex.constEnd())
+        return It.value();
+    const int Index = int(FDomains.size());
+    FDomainIndex.insert(Domain, Index);
+    FDomains << Domain;
+    FDomainCategory.push_back(CategoryOf(Domain));
+    return Index;
+}
+
+int TReportBuilder::UrlIndex(const TRawUrl& Raw)
+{
+    const auto It = FUrlIndex.constFind(Raw.Url);
+    if (It != FUrlIndex.constEnd()) {
+        TUrlEntry& E = FReport.Urls[size_t(It.value())];
+        if (E.Title.isEmpty() && !Raw.Title.isEmpty())
+            E.Title = Raw.Title;
+        return It.value();
+    }
+    const int Index = int(FReport.Urls.size());
+    TUrlEntry E;
+    E.Url = Raw.Url;
+    E.Title = Raw.Title;
+    const QString Host = HostOf(Raw.Url);
+    if (!Host.isEmpty()) {
+        E.Domain = DomainIndex(DomainOf(Host));
+        E.Category = FDomainCategory[size_t(E.Domain)];
+    } else {
+        E.Category = int(Categories().size()) - 1;
+    }
+    const QString Keyword = SearchKeyword(Raw.Url, Host);
+    if (!Keyword.isEmpty()) {
+        const QString Key = Keyword.toLower();
+        auto K = FKeywordIndex.constFind(Key);
+        if (K == FKeywordIndex.constEnd()) {
+            K = FKeywordIndex.insert(Key, int(FKeywords.size()));
+            FKeywords << Keyword;
+        }
+        E.Keyword = K.value();
+    }
+    if (FOptions.FPrivacy) {
+        const QString Stripped = StripQuery(Raw.Url);
+        auto P = FPageIndex.constFind(Stripped);
+        if (P == FPageIndex.constEnd())
+            P = FPageIndex.insert(Stripped, int(FPageIndex.size()));
+        E.Page = P.value();
+    } else {
+        E.Page = Index;
+    }
+    FUrlIndex.insert(Raw.Url, Index);
+    FReport.Urls.push_back(std::move(E));
+    return Index;
+}
+
+void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
+{
+    TSourceResult R;
+    R.Info = Info;
+    R.Ok = true;
+    const qint32 SourceIndex = qint32(FReport.Sources.size());
+
+    // Row ids are mostly dense, so a plain table beats hashing for each visit.
+    qint64 MaxId = 0;
+    for (const TRawUrl& U : Data.Urls)
+        MaxId = std::max(MaxId, U.Id);
+    const bool Dense = MaxId <= qint64(Data.Urls.size()) * 4 + 4096;
+    std::vector<int> Table;
+    QHash<qint64, int> Sparse;
+    if (Dense)
+        Table.assign(size_t(MaxId) + 1, -1);
+    for (const TRawUrl& U : Data.Urls) {
+        const int Index = Passes(U.Url, U.Title) ? UrlIndex(U) : -1;
+        if (Dense && U.Id >= 0)
+            Table[size_t(U.Id)] = Index;
+        else if (!Dense)
+            Sparse.insert(U.Id, Index);
+    }
+    FReport.Visits.reserve(FReport.Visits.size() + Data.Visits.size());
+    for (const TRawVisit& V : Data.Visits) {
+        int Index = -1;
+        if (Dense)
+            Index = V.UrlId >= 0 && V.UrlId <= MaxId ? Table[size_t(V.UrlId)] : -1;
+        else
+            Index = Sparse.value(V.UrlId, -1);
+        if (Index < 0)
+            continue;
+        FReport.Visits.push_back({V.UnixUs, Index, SourceIndex});
+        ++R.Count;
+    }
+    Data = TSourceData();
+    FReport.Sources << R;
+}
+
+void TReportBuilder::AddFailed(const TSourceInfo& Info, const QString& Msg)
+{
+    TSourceResult R;
+    R.Info = Info;
+    R.Ok = false;
+    R.Msg = Msg;
+    FReport.Sources << R;
+}
+
+TReport TReportBuilder::Finish()
+{
+    TReport& Rep = FReport;
+    std::vector<TVisit>& Visits = Rep.Visits;
+    Rep.Total = qint64(Visits.size());
+    if (Visits.empty())
+        return std::move(Rep);
+
+    qint64 MinUs = Visits.front().UnixUs, MaxUs = MinUs;
+    for (const TVisit& V : Visits) {
+        MinUs = std::min(MinUs, V.UnixUs);
+        MaxUs = std::max(MaxUs, V.UnixUs);
+    }
+    TLocalClock Clock;
+    const TLocalTime FirstT = Clock.Convert(MinUs);
+    const TLocalTime LastT = Clock.Convert(MaxUs);
+    const qint64 FirstDay = FirstT.DayNumber;
+    const qint64 LastDay = std::max(LastT.DayNumber, FirstDay);
+    std::vector<qint64> DayCounts(size_t(LastDay - FirstDay + 1), 0);
+
+    std::vector<qint64> DomainCounts(size_t(FDomains.size()), 0);
+    std::vector<qint64> KeywordCounts(size_t(FKeywords.size()), 0);
+    std::vector<qint64> CatCounts(size_t(Categories().size()), 0);
+    std::vector<qint64> SourceCounts(size_t(Rep.Sources.size()), 0);
+    for (const TVisit& V : Visits) {
+        const TLocalTime T = Clock.Convert(V.UnixUs);
+        ++Rep.Heat[size_t(T.Weekday)][size_t(T.Hour)];
+        const qint64 D = std::clamp(T.DayNumber, FirstDay, LastDay) - FirstDay;
+        ++DayCounts[size_t(D)];
+        TUrlEntry& E = Rep.Urls[size_t(V.Url)];
+        ++E.Count;
+        if (E.Domain >= 0)
+            ++DomainCounts[size_t(E.Domain)];
+        if (E.Keyword >= 0)
+            ++KeywordCounts[size_t(E.Keyword)];
+        ++CatCounts[size_t(E.Category)];
+        ++SourceCounts[size_t(V.Source)];
+    }
+
+    Rep.First = Clock.FormatText(MinUs);
+    Rep.Last = Clock.FormatText(MaxUs);
+    for (size_t I = 0; I < DayCounts.size(); ++I) {
+        Rep.Days << TNameCount{DayText(FirstDay + qint64(I)), DayCounts[I]};
+        if (DayCounts[I] > 0)
+            ++Rep.ActiveDays;
+    }
+    int PeakDay = 0, PeakHour = 0;
+    for (int D = 0; D < 7; ++D)
+        for (int H = 0; H < 24; ++H)
+            if (Rep.Heat[size_t(D)][size_t(H)] > Rep.Heat[size_t(PeakDay)][size_t(PeakHour)])
+                PeakDay = D, PeakHour = H;
+    Rep.Peak = QStringLiteral("%1 %2:00").arg(WeekdayTexts()[PeakDay]).arg(PeakHour, 2, 10, QChar('0'));
+
+    for (qsizetype I = 0; I < FDomains.size(); ++I) {
+        if (DomainCounts[size_t(I)] > 0) {
+            ++Rep.UniqueDomain;
+            Rep.Domains << TNameCount{FDomains[I], DomainCounts[size_t(I)]};
+        }
+    }
+    SortNamesAndCut(Rep.Domains, 15);
+
+    for (qsizetype I = 0; I < FKeywords.size(); ++I)
+        if (KeywordCounts[size_t(I)] > 0)
+            Rep.Keywords << TNameCount{FKeywords[I], KeywordCounts[size_t(I)]};
+    SortNamesAndCut(Rep.Keywords, 12);
+
+    // Pages: one per URL, or per URL without its query under the privacy switch.
+    std::vector<TPageRank> Pages(FOptions.FPrivacy ? size_t(FPageIndex.size()) : Rep.Urls.size());
+    for (const TUrlEntry& E : Rep.Urls) {
+        if (E.Count == 0)
+            continue;
+        ++Rep.UniqueUrl;
+        TPageRank& P = Pages[size_t(E.Page)];
+        if (P.Url.isEmpty())
+            P.Url = Rep.RecordUrl(E);
+        if (P.Title.isEmpty())
+            P.Title = E.Title;
+        P.Count += E.Count;
+    }
+    std::vector<size_t> Order(Pages.size());
+    std::iota(Order.begin(), Order.end(), size_t(0));
+    const size_t PageTop = std::min<size_t>(12, Order.size());
+    std::partial_sort(Order.begin(), Order.begin() + qsizetype(PageTop), Order.end(),
+                      [&](size_t A, size_t B) {
+                          if (Pages[A].Count != Pages[B].Count)
+                              return Pages[A].Count > Pages[B].Count;
+                          return Pages[A].Url < Pages[B].Url;
+                      });
+    for (size_t I = 0; I < PageTop; ++I)
+        if (Pages[Order[I]].Count > 0)
+            Rep.Pages << Pages[Order[I]];
+
+    // Browsers with their profiles merged, in order of first appearance.
+    for (qsizetype S = 0; S < Rep.Sources.size(); ++S) {
+        const qint64 N = SourceCounts[size_t(S)];
+        if (N == 0)
+            continue;
+        const QString& Name = Rep.Sources[S].Info.Name;
+        auto It = std::find_if(Rep.Browsers.begin(), Rep.Browsers.end(),
+                               [&](const TNameCount& B) { return B.Name == Name; });
+        if (It == Rep.Browsers.end())
+            Rep.Browsers << TNameCount{Name, N};
+        else
+            It->Count += N;
+    }
+    SortAndCut(Rep.Browsers, Rep.Browsers.size());
+
+    const QList<TCategory>& Cats = Categories();
+    for (qsizetype C = 0; C + 1 < Cats.size(); ++C)
+        if (CatCounts[size_t(C)] > 0)
+            Rep.Cats << TCatCount{Cats[C].Name, CatCounts[size_t(C)], Cats[C].Color};
+    SortAndCut(Rep.Cats, Rep.Cats.size());
+    // "Other" closes the ring whatever its size.
+    if (CatCounts.back() > 0)
+        Rep.Cats << TCatCount{Cats.back().Name, CatCounts.back(), Cats.back().Color};
+
+    // Records newest first; equal times keep a fixed order by source and URL.
+    auto Newer = [](const TVisit& A, const TVisit& B) {
+        if (A.UnixUs != B.UnixUs)
+            return A.UnixUs > B.UnixUs;
+        if (A.Source != B.Source)
+            return A.Source < B.Source;
+        return A.Url < B.Url;
+    };
+    const size_t N = Visits.size();
+    if (FOptions.FLimit > 0 && size_t(FOptions.FLimit) < N) {
+        Rep.RecordCount = size_t(FOptions.FLimit);
+        Rep.Truncated = true;
+        std::partial_sort(Visits.begin(), Visits.begin() + qsizetype(Rep.RecordCount), Visits.end(), Newer);
+        Visits.resize(Rep.RecordCount);
+        Visits.shrink_to_fit();
+    } else {
+        Rep.RecordCount = N;
+        std::sort(Visits.begin(), Visits.end(), Newer);
+    }
+    return std::move(Rep);
+}

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "collector_options.h"
+#include "history_reader.h"
+#include "history_source.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <string>
+#include <vector>
+
+// One source as reported: found, read (or not), how many visits it gave.
+struct TSourceResult
+{
+    TSourceInfo Info;
+    bool Ok = false;
+    QString Msg;
+    qint64 Count = 0;
+    QString Status() const;
+};
+
+struct TUrlEntry
+{
+    QString Url;
+    QString Title;
+    int Domain = -1;   // -1: no host (file:, about:, …)
+    int Category = 0;
+    int Keyword = -1;
+    int Page = 0;      // pages merge when the privacy switch strips their queries
+    qint64 Count = 0;
+};
+
+struct TVisit
+{
+    qint64 UnixUs;
+    qint32 Url;
+    qint32 Source;
+};
+
+struct TNameCount
+{
+    QString Name;
+    qint64 Count = 0;
+};
+
+struct TPageRank
+{
+    QString Url;
+    QString Title;
+    qint64 Count = 0;
+};
+
+struct TCatCount
+{
+    QString Name;
+    qint64 Count = 0;
+    QString Color;
+};
+
+using THeat = std::array<std::array<qint64, 24>, 7>;
+
+// Everything a report shows, computed once and written as JSON or HTML.
+struct TReport
+{
+    QString Title, Range, Scope, Generated;
+    qint64 Total = 0, UniqueUrl = 0, UniqueDomain = 0, ActiveDays = 0;
+    QString Peak, First, Last;
+    THeat Heat{};
+    QList<TNameCount> Days;
+    QList<TNameCount> Domains;
+    QList<TPageRank> Pages;
+    QList<TNameCount> Keywords;
+    QList<TNameCount> Browsers;
+    QList<TCatCount> Cats;
+    QList<TSourceResult> Sources;
+    bool Privacy = false;
+
+    // Records: the first RecordCount entries of Visits, newest first.
+    std::vector<TUrlEntry> Urls;
+    std::vector<TVisit> Visits;
+    size_t RecordCount = 0;
+    bool Truncated = false;
+
+    QString RecordUrl(const TUrlEntry& E) const;
+};
+
+// Collects the sources one by one, applying the filters as visits come in, and
+// then computes the statistics.
+class TReportBuilder final
+{
+public:
+    TReportBuilder(const TCollectorOptions& Options, const QDateTime& Now);
+
+    void AddSource(const TSourceInfo& Info, TSourceData&& Data);
+    void AddFailed(const TSourceInfo& Info, const QString& Msg);
+    // Statistics and ranked lists; the builder is spent afterwards.
+    TReport Finish();
+
+private:
+    bool Passes(const QString& Url, const QString& Title) const;
+    int UrlIndex(const TRawUrl& Raw);
+    int DomainIndex(const QString& Domain);
+
+    const TCollectorOptions& FOptions;
+    TReport FReport;
+    QHash<QString, int> FUrlIndex;
+    QHash<QString, int> FDomainIndex;
+    QStringList FDomains;
+    std::vector<int> FDomainCategory;
+    QHash<QString, int> FKeywordIndex; // lower-cased keyword → index
+    QStringList FKeywords;             // first spelling seen
+    QHash<QString, int> FPageIndex;
+};
+
+// The week-day names of the heat rows, Sunday first.
+const QStringList& WeekdayTexts();

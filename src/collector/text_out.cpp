@@ -1,0 +1,129 @@
+#include "text_out.h"
+
+#include <cstring>
+
+namespace {
+
+void AppendUtf8(std::string& Out, char32_t C)
+{
+    if (C < 0x80) {
+        Out.push_back(char(C));
+    } else if (C < 0x800) {
+        Out.push_back(char(0xC0 | (C >> 6)));
+        Out.push_back(char(0x80 | (C & 0x3F)));
+    } else if (C < 0x10000) {
+        Out.push_back(char(0xE0 | (C >> 12)));
+        Out.push_back(char(0x80 | ((C >> 6) & 0x3F)));
+        Out.push_back(char(0x80 | (C & 0x3F)));
+    } else {
+        Out.push_back(char(0xF0 | (C >> 18)));
+        Out.push_back(char(0x80 | ((C >> 12) & 0x3F)));
+        Out.push_back(char(0x80 | ((C >> 6) & 0x3F)));
+        Out.push_back(char(0x80 | (C & 0x3F)));
+    }
+}
+
+// Walks the UTF-16 text as code points; unpaired surrogates become U+FFFD.
+template <typename TFn>
+void ForEachCodePoint(const QString& Text, TFn&& Fn)
+{
+    const char16_t* P = reinterpret_cast<const char16_t*>(Text.constData());
+    const char16_t* End = P + Text.size();
+    while (P < End) {
+        char32_t C = *P++;
+        if (C >= 0xD800 && C <= 0xDBFF) {
+            if (P < End && *P >= 0xDC00 && *P <= 0xDFFF)
+                C = 0x10000 + ((C - 0xD800) << 10) + (char32_t(*P++) - 0xDC00);
+            else
+                C = 0xFFFD;
+        } else if (C >= 0xDC00 && C <= 0xDFFF) {
+            C = 0xFFFD;
+        }
+        Fn(C);
+    }
+}
+
+const char kHex[] = "0123456789abcdef";
+
+} // namespace
+
+void AppendJsonString(std::string& Out, const QString& Text)
+{
+    Out.push_back('"');
+    ForEachCodePoint(Text, [&Out](char32_t C) {
+        if (C == '"' || C == '\\') {
+            Out.push_back('\\');
+            Out.push_back(char(C));
+        } else if (C < 0x20 || C == 0x7F || C == 0x2028 || C == 0x2029) {
+            // Line and paragraph separators too, so the text stays safe if embedded in a script.
+            Out.append("\\u");
+            Out.push_back(kHex[(C >> 12) & 0xF]);
+            Out.push_back(kHex[(C >> 8) & 0xF]);
+            Out.push_back(kHex[(C >> 4) & 0xF]);
+            Out.push_back(kHex[C & 0xF]);
+        } else {
+            AppendUtf8(Out, C);
+        }
+    });
+    Out.push_back('"');
+}
+
+void AppendHtmlText(std::string& Out, const QString& Text)
+{
+    ForEachCodePoint(Text, [&Out](char32_t C) {
+        switch (C) {
+        case '&': Out.append("&amp;"); break;
+        case '<': Out.append("&lt;"); break;
+        case '>': Out.append("&gt;"); break;
+        case '"': Out.append("&quot;"); break;
+        case '\'': Out.append("&#39;"); break;
+        default:
+            if ((C < 0x20 && C != '\t' && C != '\n') || C == 0x7F)
+                Out.push_back(' ');
+            else
+                AppendUtf8(Out, C);
+        }
+    });
+}
+
+TTextOut& TTextOut::Raw(const char* Text)
+{
+    FBuf.append(Text);
+    return Flushed();
+}
+
+TTextOut& TTextOut::Int(qint64 Value)
+{
+    FBuf.append(std::to_string(Value));
+    return Flushed();
+}
+
+TTextOut& TTextOut::Json(const QString& Text)
+{
+    AppendJsonString(FBuf, Text);
+    return Flushed();
+}
+
+TTextOut& TTextOut::Html(const QString& Text)
+{
+    AppendHtmlText(FBuf, Text);
+    return Flushed();
+}
+
+TTextOut& TTextOut::Flushed()
+{
+    if (FBuf.size() >= (1u << 20)) {
+        if (!FFailed && !FSink(FBuf.data(), FBuf.size()))
+            FFailed = true;
+        FBuf.clear();
+    }
+    return *this;
+}
+
+bool TTextOut::Finish()
+{
+    if (!FBuf.empty() && !FFailed && !FSink(FBuf.data(), FBuf.size()))
+        FFailed = true;
+    FBuf.clear();
+    return !FFailed;
+}

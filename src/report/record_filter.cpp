@@ -1,0 +1,286 @@
+#include "record_filter.h"
+
+#include "json.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <numeric>
+#include <string_view>
+
+namespace {
+
+inline char16_t Fold(char16_t C)
+{
+    return C >= u'A' && C <= u'Z' ? char16_t(C + 32) : C;
+}
+
+inline qsizetype EncodedSize(QStringView S)
+{
+    qsizetype N = S.size();
+    for (const QChar Ch : S) {
+        const char16_t C = Ch.unicode();
+        if (C >= 0x80)
+            N += C >= 0x800 ? 2 : 1;
+    }
+    return N;
+}
+
+// Writes the folded text code unit by code unit; returns one past the end.
+inline char* Encode(char* Out, QStringView S)
+{
+    for (const QChar Ch : S) {
+        const char16_t C = Fold(Ch.unicode());
+        if (C < 0x80) {
+            *Out++ = char(C);
+        } else if (C < 0x800) {
+            *Out++ = char(0xC0 | (C >> 6));
+            *Out++ = char(0x80 | (C & 0x3F));
+        } else {
+            *Out++ = char(0xE0 | (C >> 12));
+            *Out++ = char(0x80 | ((C >> 6) & 0x3F));
+            *Out++ = char(0x80 | (C & 0x3F));
+        }
+    }
+    return Out;
+}
+
+std::string EncodeTerm(const QString& Term)
+{
+    std::string S(size_t(EncodedSize(Term)), '\0');
+    Encode(S.data(), Term);
+    return S;
+}
+
+constexpr QLatin1StringView kTitle("title");
+constexpr QLatin1StringView kUrl("url");
+constexpr QLatin1StringView kBrowser("browser");
+constexpr QLatin1StringView kProfile("profile");
+constexpr QLatin1StringView kTime("time");
+
+// A view into the tree: no copy per record and field.
+QStringView Member(const TJsonValue* Record, QLatin1StringView Key)
+{
+    return Record ? Record->SView(Key) : QStringView();
+}
+
+}  // namespace
+
+QString FoldAscii(QStringView Text)
+{
+    QString Out = Text.toString();
+    for (QChar& Ch : Out)
+        Ch = QChar(Fold(Ch.unicode()));
+    return Out;
+}
+
+QStringList ParseFilterTerms(const QString& Text)
+{
+    QStringList Terms;
+    const QString S = FoldAscii(Text);
+    const qsizetype N = S.size();
+    auto IsBlank = [&](qsizetype I) { return S.at(I).unicode() <= 0x20; };
+    auto Keep = [&](const QString& Term) {
+        for (const QChar Ch : Term)
+            if (Ch.unicode() > 0x20) {
+                Terms.append(Term);
+                return;
+            }
+    };
+    qsizetype I = 0;
+    while (I < N) {
+        while (I < N && IsBlank(I))
+            ++I;
+        if (I >= N)
+            break;
+        QString Term;
+        if (S.at(I) == u'"') {
+            ++I;
+            while (I < N) {
+                if (S.at(I) == u'"') {
+                    if (I + 1 < N && S.at(I + 1) == u'"') {
+                        Term += u'"';
+                        I += 2;
+                        continue;
+                    }
+                    ++I;  // closing quote; what follows starts the next term
+                    break;
+                }
+                Term += S.at(I++);
+            }
+        } else {
+            const qsizetype Start = I;
+            while (I < N && !IsBlank(I))
+                ++I;
+            Term = S.mid(Start, I - Start);
+        }
+        Keep(Term);
+    }
+    return Terms;
+}
+
+TRecordText ReadRecordText(const TJsonValue* Record)
+{
+    TRecordText T;
+    T.Time = Member(Record, kTime).toString();
+    T.Browser = Member(Record, kBrowser).toString();
+    T.Profile = Member(Record, kProfile).toString();
+    T.Title = Member(Record, kTitle).toString();
+    T.Url = Member(Record, kUrl).toString();
+    return T;
+}
+
+bool RecordMatches(const TJsonValue* Record, const QStringList& Terms)
+{
+    if (Terms.isEmpty())
+        return true;
+    const QStringView Title = Member(Record, kTitle);
+    const QStringView Url = Member(Record, kUrl);
+    const QStringView Browser = Member(Record, kBrowser);
+    const QStringView Profile = Member(Record, kProfile);
+    QString Search;
+    Search.reserve(Title.size() + Url.size() + Browser.size() + Profile.size() + 3);
+    Search.append(Title).append(u' ').append(Url).append(u' ').append(Browser).append(u' ').append(Profile);
+    for (QChar& Ch : Search)
+        Ch = QChar(Fold(Ch.unicode()));
+    for (const QString& Term : Terms)
+        if (!Search.contains(Term, Qt::CaseSensitive))
+            return false;
+    return true;
+}
+
+std::vector<int> ScanRecords(const TJsonValue* Records, const QStringList& Terms)
+{
+    std::vector<int> Out;
+    if (!Records || !Records->IsArray())
+        return Out;
+    for (int I = 0, N = Records->Count(); I < N; ++I)
+        if (RecordMatches(Records->Items(I), Terms))
+            Out.push_back(I);
+    return Out;
+}
+
+void TFilterIndex::Clear()
+{
+    FText.clear();
+    FText.shrink_to_fit();
+    FOffsets.assign(1, 0);
+    FOffsets.shrink_to_fit();
+}
+
+void TFilterIndex::Reserve(qsizetype Records, qsizetype Bytes)
+{
+    FOffsets.reserve(size_t(Records) + 1);
+    FText.reserve(size_t(Bytes));
+}
+
+void TFilterIndex::Add(QStringView Title, QStringView Url, QStringView Browser, QStringView Profile)
+{
+    const qsizetype Size = EncodedSize(Title) + EncodedSize(Url) + EncodedSize(Browser) + EncodedSize(Profile) + 4;
+    const size_t Start = FText.size();
+    FText.resize(Start + size_t(Size));
+    char* P = FText.data() + Start;
+    P = Encode(P, Title);
+    *P++ = ' ';
+    P = Encode(P, Url);
+    *P++ = ' ';
+    P = Encode(P, Browser);
+    *P++ = ' ';
+    P = Encode(P, Profile);
+    *P++ = '\0';
+    FOffsets.push_back(qsizetype(FText.size()));
+}
+
+void TFilterIndex::Build(const TJsonValue* Records)
+{
+    Clear();
+    if (!Records || !Records->IsArray())
+        return;
+    const int N = Records->Count();
+    // Sizing first keeps the buffer at its final size: growing it by doubling
+    // would briefly hold two copies of a buffer that can run to hundreds of MB.
+    qsizetype Bytes = 0;
+    for (int I = 0; I < N; ++I) {
+        const TJsonValue* R = Records->Items(I);
+        Bytes += EncodedSize(Member(R, kTitle)) + EncodedSize(Member(R, kUrl)) + EncodedSize(Member(R, kBrowser))
+                 + EncodedSize(Member(R, kProfile)) + 4;
+    }
+    Reserve(N, Bytes);
+    for (int I = 0; I < N; ++I) {
+        const TJsonValue* R = Records->Items(I);
+        Add(Member(R, kTitle), Member(R, kUrl), Member(R, kBrowser), Member(R, kProfile));
+    }
+}
+
+bool TFilterIndex::SliceHasAll(qsizetype Record, const std::vector<std::string>& Terms, qsizetype Skip) const
+{
+    const qsizetype Begin = FOffsets[size_t(Record)];
+    const std::string_view Slice(FText.data() + Begin, size_t(FOffsets[size_t(Record) + 1] - 1 - Begin));
+    for (qsizetype K = 0; K < qsizetype(Terms.size()); ++K)
+        if (K != Skip && Slice.find(Terms[size_t(K)]) == std::string_view::npos)
+            return false;
+    return true;
+}
+
+std::vector<int> TFilterIndex::Match(const QStringList& Terms) const
+{
+    std::vector<int> Out;
+    const qsizetype N = Count();
+    if (Terms.isEmpty()) {
+        Out.resize(size_t(N));
+        std::iota(Out.begin(), Out.end(), 0);
+        return Out;
+    }
+    std::vector<std::string> Enc;
+    Enc.reserve(size_t(Terms.size()));
+    for (const QString& T : Terms)
+        Enc.push_back(EncodeTerm(FoldAscii(T)));
+
+    // The longest term is usually the rarest and lets the search skip furthest.
+    // A term holding a zero byte could match across the record ends, so it
+    // is only ever checked inside one record.
+    qsizetype Primary = -1;
+    for (qsizetype K = 0; K < qsizetype(Enc.size()); ++K) {
+        const std::string& T = Enc[size_t(K)];
+        if (T.find('\0') == std::string::npos && (Primary < 0 || T.size() > Enc[size_t(Primary)].size()))
+            Primary = K;
+    }
+    if (Primary < 0) {
+        for (qsizetype R = 0; R < N; ++R)
+            if (SliceHasAll(R, Enc, -1))
+                Out.push_back(int(R));
+        return Out;
+    }
+
+    const std::string& Key = Enc[size_t(Primary)];
+    const char* Begin = FText.data();
+    const char* End = Begin + FText.size();
+    const std::boyer_moore_horspool_searcher Searcher(Key.data(), Key.data() + Key.size());
+    auto Find = [&](const char* From) -> const char* {
+        if (Key.size() == 1) {
+            const void* Hit = std::memchr(From, Key[0], size_t(End - From));
+            return Hit ? static_cast<const char*>(Hit) : End;
+        }
+        return Searcher(From, End).first;
+    };
+
+    qsizetype R = 0;
+    const char* P = Begin;
+    while (P < End) {
+        const char* Hit = Find(P);
+        if (Hit == End)
+            break;
+        const qsizetype Pos = Hit - Begin;
+        const auto It = std::upper_bound(FOffsets.begin() + R + 1, FOffsets.end(), Pos);
+        R = qsizetype(It - FOffsets.begin()) - 1;
+        if (SliceHasAll(R, Enc, Primary))
+            Out.push_back(int(R));
+        P = Begin + FOffsets[size_t(R) + 1];
+    }
+    return Out;
+}
+
+qsizetype TFilterIndex::MemoryBytes() const
+{
+    return qsizetype(FText.capacity() + FOffsets.capacity() * sizeof(qsizetype));
+}

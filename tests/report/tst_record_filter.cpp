@@ -1,0 +1,185 @@
+#include "json.h"
+#include "record_filter.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+namespace {
+
+// Documents are written with ' for " to keep them readable in C++ strings.
+QString J(const char* Text)
+{
+    return QString::fromUtf8(Text).replace(u'\'', u'"');
+}
+
+std::unique_ptr<TJsonValue> Parse(const QString& Text)
+{
+    QString Err;
+    auto V = ParseJson(Text, Err);
+    if (!V)
+        qFatal("bad test document: %s", qPrintable(Err));
+    return V;
+}
+
+// Every character escaped, so the document holds exactly the code units given
+// (lone surrogates and U+0000 included).
+QString JsonString(const QString& S)
+{
+    QString Out = QStringLiteral("\"");
+    for (const QChar C : S)
+        Out += QStringLiteral("\\u%1").arg(C.unicode(), 4, 16, QLatin1Char('0'));
+    return Out + u'"';
+}
+
+// A small alphabet with the characters the rules treat specially: ASCII case
+// pairs, accented and full-width case pairs, blanks, quotes, CJK, a surrogate
+// pair and its halves, and U+0000.
+const QString kAlphabet = QStringLiteral("aAbBmMzZ \t\"./:\u00E9\u00C9\uFF41\uFF21\u4E2D\u6587\u0000")
+                          + QChar(0xD83D) + QChar(0xDE00);
+
+QString RandomText(QRandomGenerator& Rng, int MaxLen)
+{
+    const int Len = Rng.bounded(MaxLen + 1);
+    QString S;
+    for (int I = 0; I < Len; ++I)
+        S += kAlphabet.at(Rng.bounded(int(kAlphabet.size())));
+    return S;
+}
+
+}  // namespace
+
+class TRecordFilterTest : public QObject {
+    Q_OBJECT
+private slots:
+    void Terms_data()
+    {
+        QTest::addColumn<QString>("Text");
+        QTest::addColumn<QStringList>("Terms");
+        QTest::newRow("empty") << "" << QStringList();
+        QTest::newRow("blanks only") << " \t\r\n " << QStringList();
+        QTest::newRow("two terms folded") << "  Mail   LOGIN " << QStringList{"mail", "login"};
+        QTest::newRow("control chars separate") << "a\u0001b\u001Fc" << QStringList{"a", "b", "c"};
+        QTest::newRow("ideographic space is not a separator") << "a\u3000b" << QStringList{"a\u3000b"};
+        QTest::newRow("phrase") << "\"New York\" Times" << QStringList{"new york", "times"};
+        QTest::newRow("doubled quote") << "\"say \"\"hi\"\"\"" << QStringList{"say \"hi\""};
+        QTest::newRow("unterminated") << "x \"open phrase" << QStringList{"x", "open phrase"};
+        QTest::newRow("text right after closing quote") << "\"ab\"cd" << QStringList{"ab", "cd"};
+        QTest::newRow("quote inside a word stays") << "ab\"cd" << QStringList{"ab\"cd"};
+        QTest::newRow("blank phrase dropped") << "\"  \" a \"\"" << QStringList{"a"};
+        QTest::newRow("phrase keeps its blanks") << "\" a \"" << QStringList{" a "};
+        QTest::newRow("non-ASCII case kept") << "\u00C9T\uFF21" << QStringList{"\u00C9t\uFF21"};
+        QTest::newRow("lone quote") << "\"" << QStringList();
+    }
+    void Terms()
+    {
+        QFETCH(QString, Text);
+        QFETCH(QStringList, Terms);
+        QCOMPARE(ParseFilterTerms(Text), Terms);
+    }
+
+    void Matching_data()
+    {
+        QTest::addColumn<QString>("Filter");
+        QTest::addColumn<QList<int>>("Expected");
+        QTest::newRow("none") << "" << QList<int>{0, 1, 2, 3, 4};
+        QTest::newRow("both terms, across fields") << "Mail login" << QList<int>{0};
+        QTest::newRow("phrase across title and url") << "\"inbox https\"" << QList<int>{0};
+        QTest::newRow("phrase across url and browser") << "\"/login chrome\"" << QList<int>{0};
+        QTest::newRow("time is not searched") << "2024" << QList<int>{};
+        QTest::newRow("profile searched") << "work" << QList<int>{1};
+        QTest::newRow("accented letter keeps case") << "\u00E9t\u00E9" << QList<int>{2};
+        QTest::newRow("accented upper") << "\u00C9T\u00C9" << QList<int>{3};
+        QTest::newRow("quote in phrase") << "\"\"\"q\"\"\"" << QList<int>{1};
+        QTest::newRow("no match") << "zzz" << QList<int>{};
+    }
+    void Matching()
+    {
+        QFETCH(QString, Filter);
+        QFETCH(QList<int>, Expected);
+        const auto Doc = Parse(
+            J("[{'time':'2024-05-01','title':'MAIL Inbox','url':'https://mail.example/login',")
+            + J("'browser':'Chrome','profile':'Default'},")
+            + J("{'time':'2024-05-02','title':'say \\'Q\\'','url':'https://b.example/',")
+            + J("'browser':'Edge','profile':'Work'},")
+            + J("{'title':'\\u00e9t\\u00e9'}, {'title':'\\u00c9T\\u00c9'}, 5]"));
+        const QStringList Terms = ParseFilterTerms(Filter);
+        TFilterIndex Index;
+        Index.Build(Doc.get());
+        QCOMPARE(Index.Count(), 5);
+        const std::vector<int> Fast = Index.Match(Terms);
+        QCOMPARE(QList<int>(Fast.begin(), Fast.end()), Expected);
+        const std::vector<int> Slow = ScanRecords(Doc.get(), Terms);
+        QCOMPARE(QList<int>(Slow.begin(), Slow.end()), Expected);
+    }
+
+    void NoRecordsArray_data()
+    {
+        QTest::addColumn<QString>("Text");
+        QTest::newRow("object") << "{\"a\":1}";
+        QTest::newRow("string") << "\"abc\"";
+        QTest::newRow("empty array") << "[]";
+    }
+    void NoRecordsArray()
+    {
+        QFETCH(QString, Text);
+        const auto Doc = Parse(Text);
+        TFilterIndex Index;
+        Index.Build(Doc.get());
+        QCOMPARE(Index.Count(), 0);
+        QVERIFY(Index.Match({}).empty());
+        QVERIFY(Index.Match({"a"}).empty());
+        QVERIFY(ScanRecords(Doc.get(), {}).empty());
+        QVERIFY(ScanRecords(nullptr, {}).empty());
+    }
+
+    // The index must give exactly what the per-record rule gives, including
+    // terms that span fields, sit at record ends, or hold U+0000.
+    void IndexEqualsScanOnRandomData()
+    {
+        QRandomGenerator Rng(20240531);
+        for (int Round = 0; Round < 40; ++Round) {
+            const int N = 1 + Rng.bounded(60);
+            QString Doc = QStringLiteral("[");
+            for (int I = 0; I < N; ++I) {
+                if (I)
+                    Doc += u',';
+                if (Rng.bounded(20) == 0) {
+                    Doc += QStringLiteral("null");
+                    continue;
+                }
+                Doc += QStringLiteral("{\"title\":%1,\"url\":%2,\"browser\":%3,\"profile\":%4,\"time\":%5}")
+                           .arg(JsonString(RandomText(Rng, 8)), JsonString(RandomText(Rng, 8)),
+                                JsonString(RandomText(Rng, 3)), JsonString(RandomText(Rng, 3)),
+                                JsonString(RandomText(Rng, 4)));
+            }
+            Doc += u']';
+            const auto Tree = Parse(Doc);
+            TFilterIndex Index;
+            Index.Build(Tree.get());
+            for (int Q = 0; Q < 60; ++Q) {
+                const QString Filter = RandomText(Rng, 6);
+                const QStringList Terms = ParseFilterTerms(Filter);
+                const std::vector<int> Fast = Index.Match(Terms);
+                const std::vector<int> Slow = ScanRecords(Tree.get(), Terms);
+                if (Fast != Slow)
+                    QFAIL(qPrintable(QStringLiteral("filter %1 differs on %2").arg(JsonString(Filter), Doc)));
+            }
+        }
+    }
+
+    void AddMatchesBuild()
+    {
+        TFilterIndex Index;
+        Index.Add(u"Abc", u"http://x", u"Chrome", u"");
+        Index.Add(u"", u"", u"", u"ABC");
+        QCOMPARE(Index.Count(), 2);
+        QCOMPARE(Index.Match({"abc"}), (std::vector<int>{0, 1}));
+        QCOMPARE(Index.Match({"abc http"}), (std::vector<int>{0}));
+        // The separator between records never joins two records' texts.
+        QCOMPARE(Index.Match({"chrome  "}), (std::vector<int>{}));
+        QVERIFY(Index.MemoryBytes() > 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TRecordFilterTest)
+#include "tst_record_filter.moc"

@@ -1,0 +1,331 @@
+#include "app_icon.h"
+#include "msg_box.h"
+#include "palette.h"
+#include "shell_util.h"
+#include "ui_font.h"
+#include "ui_hooks.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QIcon>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+
+namespace {
+
+struct TShownMsg {
+    QWidget* Owner;
+    QString Text;
+    TMsgKind Kind;
+};
+
+} // namespace
+
+class TShellUtilTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { UiHooks() = TUiHooks(); }
+
+    void MessageOwner_data();
+    void MessageOwner();
+    void BoxKindsAndAnswers_data();
+    void BoxKindsAndAnswers();
+    void RealBoxWithoutOwnerShows_data();
+    void RealBoxWithoutOwnerShows();
+    void RevealOnlyExistingPaths();
+    void ShellOpenSkipsEmpty();
+    void ShellOpenUrls_data();
+    void ShellOpenUrls();
+    void PickFolderKeepsInitialWhenCancelled_data();
+    void PickFolderKeepsInitialWhenCancelled();
+    void ElevatedCommandLine_data();
+    void ElevatedCommandLine();
+    void RestartFailsWithoutPkexec();
+    void DocumentsFolder();
+    void FontFallback_data();
+    void FontFallback();
+    void IconBitmap_data();
+    void IconBitmap();
+    void IconCarriesShippedSizes();
+};
+
+void TShellUtilTest::MessageOwner_data()
+{
+    QTest::addColumn<QString>("Case");
+    QTest::newRow("no widget") << "none";
+    QTest::newRow("widget never shown") << "hidden";
+    QTest::newRow("child of a shown window") << "shown";
+}
+
+void TShellUtilTest::MessageOwner()
+{
+    QFETCH(QString, Case);
+    QList<TShownMsg> Shown;
+    UiHooks().ShowMsg = [&Shown](QWidget* Owner, const QString& Text, TMsgKind Kind) {
+        Shown.append({Owner, Text, Kind});
+        return kIdOk;
+    };
+    QWidget Window;
+    auto* Child = new QWidget(&Window);
+    QWidget* Given = nullptr;
+    QWidget* Expected = nullptr;
+    if (Case == "hidden")
+        Given = Child;
+    if (Case == "shown") {
+        Window.show();
+        Given = Child;
+        Expected = &Window;
+    }
+    InfoBox(Given, QStringLiteral("完成"));
+    QCOMPARE(Shown.size(), 1);
+    QCOMPARE(Shown[0].Owner, Expected);
+    QCOMPARE(Shown[0].Text, QStringLiteral("完成"));
+}
+
+void TShellUtilTest::BoxKindsAndAnswers_data()
+{
+    QTest::addColumn<QString>("Call");
+    QTest::addColumn<int>("Answer");
+    QTest::addColumn<int>("Kind");
+    QTest::addColumn<bool>("Yes");
+    QTest::newRow("info") << "info" << kIdOk << int(mkInfo) << false;
+    QTest::newRow("warn") << "warn" << kIdOk << int(mkWarning) << false;
+    QTest::newRow("error") << "error" << kIdOk << int(mkError) << false;
+    QTest::newRow("ask, yes") << "ask" << kIdYes << int(mkQuestion) << true;
+    QTest::newRow("ask, no") << "ask" << kIdNo << int(mkQuestion) << false;
+    QTest::newRow("ask, closed otherwise") << "ask" << kIdCancel << int(mkQuestion) << false;
+}
+
+void TShellUtilTest::BoxKindsAndAnswers()
+{
+    QFETCH(QString, Call);
+    QFETCH(int, Answer);
+    QFETCH(int, Kind);
+    QFETCH(bool, Yes);
+    QList<TShownMsg> Shown;
+    UiHooks().ShowMsg = [&](QWidget* Owner, const QString& Text, TMsgKind K) {
+        Shown.append({Owner, Text, K});
+        return Answer;
+    };
+    bool Result = false;
+    if (Call == "info")
+        InfoBox(nullptr, QStringLiteral("甲"));
+    else if (Call == "warn")
+        WarnBox(nullptr, QStringLiteral("甲"));
+    else if (Call == "error")
+        ErrorBox(nullptr, QStringLiteral("甲"));
+    else
+        Result = AskYesNo(nullptr, QStringLiteral("甲"));
+    QCOMPARE(Shown.size(), 1);
+    QCOMPARE(int(Shown[0].Kind), Kind);
+    QCOMPARE(Result, Yes);
+}
+
+void TShellUtilTest::RealBoxWithoutOwnerShows_data()
+{
+    QTest::addColumn<int>("Press");
+    QTest::addColumn<bool>("Expected");
+    QTest::newRow("yes") << int(QMessageBox::Yes) << true;
+    QTest::newRow("no") << int(QMessageBox::No) << false;
+}
+
+void TShellUtilTest::RealBoxWithoutOwnerShows()
+{
+    QFETCH(int, Press);
+    QFETCH(bool, Expected);
+    QWidget NeverShown;
+    bool Visible = false;
+    QWidget* Parent = &NeverShown;
+    QString Caption;
+    QString Text;
+    QTimer Poll;
+    // Poll rather than one shot: the box appears once its own loop runs.
+    QObject::connect(&Poll, &QTimer::timeout, [&] {
+        auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!Box)
+            return;
+        Poll.stop();
+        Visible = Box->isVisible();
+        Parent = Box->parentWidget();
+        Caption = Box->windowTitle();
+        Text = Box->text();
+        Box->button(QMessageBox::StandardButton(Press))->click();
+    });
+    Poll.start(10);
+    const bool Answer = AskYesNo(&NeverShown, QStringLiteral("要继续吗？"));
+    QVERIFY(Visible);
+    QCOMPARE(Parent, nullptr);
+    QCOMPARE(Caption, QStringLiteral("Marrowkin"));
+    QCOMPARE(Text, QStringLiteral("要继续吗？"));
+    QCOMPARE(Answer, Expected);
+}
+
+void TShellUtilTest::RevealOnlyExistingPaths()
+{
+    QTemporaryDir Dir;
+    QVERIFY(Dir.isValid());
+    const QString File = Dir.filePath(QStringLiteral("报告.json"));
+    QFile F(File);
+    QVERIFY(F.open(QIODevice::WriteOnly));
+    F.close();
+
+    QStringList Revealed;
+    UiHooks().Reveal = [&Revealed](const QString& P) { Revealed << P; };
+    RevealInExplorer(QString());
+    RevealInExplorer(Dir.filePath(QStringLiteral("不存在")));
+    QVERIFY(Revealed.isEmpty());
+    RevealInExplorer(Dir.path());
+    RevealInExplorer(File);
+    QCOMPARE(Revealed, (QStringList{Dir.path(), File}));
+}
+
+void TShellUtilTest::ShellOpenSkipsEmpty()
+{
+    QStringList Opened;
+    UiHooks().ShellOpen = [&Opened](const QString& T) { Opened << T; };
+    ShellOpen(QString());
+    QVERIFY(Opened.isEmpty());
+    ShellOpen(QStringLiteral("https://a.example/?q=1"));
+    QCOMPARE(Opened, QStringList{QStringLiteral("https://a.example/?q=1")});
+}
+
+void TShellUtilTest::ShellOpenUrls_data()
+{
+    QTest::addColumn<QString>("Target");
+    QTest::addColumn<QString>("Url");
+    QTest::newRow("web address") << "https://a.example/x?y=1#z" << "https://a.example/x?y=1#z";
+    QTest::newRow("mail") << "mailto:someone@a.example" << "mailto:someone@a.example";
+    QTest::newRow("plain path") << "/tmp/报告 一.html" << QUrl::fromLocalFile(QStringLiteral("/tmp/报告 一.html")).toString();
+    QTest::newRow("path with hash") << "/tmp/a#b.html" << QUrl::fromLocalFile(QStringLiteral("/tmp/a#b.html")).toString();
+    QTest::newRow("drive letter") << "C:/Reports/a.html" << QUrl::fromLocalFile(QStringLiteral("C:/Reports/a.html")).toString();
+    QTest::newRow("empty") << "" << "";
+}
+
+void TShellUtilTest::ShellOpenUrls()
+{
+    QFETCH(QString, Target);
+    QFETCH(QString, Url);
+    QCOMPARE(ShellOpenUrl(Target).toString(), Url);
+}
+
+void TShellUtilTest::PickFolderKeepsInitialWhenCancelled_data()
+{
+    QTest::addColumn<bool>("Choose");
+    QTest::addColumn<QString>("Expected");
+    QTest::newRow("cancelled") << false << "/home/u/初始";
+    QTest::newRow("chosen") << true << "/home/u/新";
+}
+
+void TShellUtilTest::PickFolderKeepsInitialWhenCancelled()
+{
+    QFETCH(bool, Choose);
+    QFETCH(QString, Expected);
+    QString SeenFolder;
+    UiHooks().PickFolder = [&](const QString&, const QString&, QString& Folder) {
+        SeenFolder = Folder;
+        if (Choose)
+            Folder = QStringLiteral("/home/u/新");
+        return Choose;
+    };
+    QString Folder = QStringLiteral("旧值");
+    QCOMPARE(PickFolder(QStringLiteral("选择"), QStringLiteral("/home/u/初始"), Folder), Choose);
+    QCOMPARE(SeenFolder, QStringLiteral("/home/u/初始"));
+    QCOMPARE(Folder, Expected);
+}
+
+void TShellUtilTest::ElevatedCommandLine_data()
+{
+    QTest::addColumn<QStringList>("Env");
+    QTest::addColumn<QString>("WorkDir");
+    QTest::addColumn<QStringList>("Args");
+    QTest::addColumn<QStringList>("Expected");
+    QTest::newRow("display and folder")
+        << QStringList{"DISPLAY=:0", "XAUTHORITY=/run/x"} << "/opt/mk" << QStringList{"/srcmode:all", "/title:我的 报告"}
+        << QStringList{"/usr/bin/env", "--chdir=/opt/mk", "--", "DISPLAY=:0", "XAUTHORITY=/run/x", "/opt/mk/MarrowkinWin", "/srcmode:all", "/title:我的 报告"};
+    QTest::newRow("nothing to pass on")
+        << QStringList{} << "" << QStringList{}
+        << QStringList{"/usr/bin/env", "--", "/opt/mk/MarrowkinWin"};
+}
+
+void TShellUtilTest::ElevatedCommandLine()
+{
+    QFETCH(QStringList, Env);
+    QFETCH(QString, WorkDir);
+    QFETCH(QStringList, Args);
+    QFETCH(QStringList, Expected);
+    QCOMPARE(ElevatedArgs(QStringLiteral("/usr/bin/env"), Env, WorkDir, QStringLiteral("/opt/mk/MarrowkinWin"), Args),
+             Expected);
+}
+
+void TShellUtilTest::RestartFailsWithoutPkexec()
+{
+    QTemporaryDir Empty;
+    const QByteArray OldPath = qgetenv("PATH");
+    qputenv("PATH", Empty.path().toLocal8Bit());
+    const bool Started = RestartElevated(QStringLiteral("/bin/true"), {}, QString());
+    qputenv("PATH", OldPath);
+    QVERIFY(!Started);
+}
+
+void TShellUtilTest::DocumentsFolder()
+{
+    QVERIFY(!ShellFolderPath().isEmpty());
+    QCOMPARE(ShellFolderPath(), ShellFolderPath(kCsidlPersonal));
+    QCOMPARE(ShellFolderPath(0x1A), QString());
+}
+
+void TShellUtilTest::FontFallback_data()
+{
+    QTest::addColumn<QStringList>("Installed");
+    QTest::addColumn<QString>("Face");
+    QTest::newRow("none of them") << QStringList{"DejaVu Sans", "Liberation Serif"} << "Tahoma";
+    QTest::newRow("nothing installed") << QStringList{} << "Tahoma";
+    QTest::newRow("case ignored") << QStringList{"segoe ui", "MICROSOFT YAHEI"} << "Microsoft YaHei";
+    QTest::newRow("first preferred wins") << QStringList{"Segoe UI", "Microsoft YaHei UI"} << "Microsoft YaHei UI";
+}
+
+void TShellUtilTest::FontFallback()
+{
+    QFETCH(QStringList, Installed);
+    QFETCH(QString, Face);
+    QCOMPARE(UiFontNameFrom(Installed), Face);
+}
+
+void TShellUtilTest::IconBitmap_data()
+{
+    QTest::addColumn<int>("Size");
+    QTest::addColumn<TColor>("Background");
+    QTest::newRow("banner") << 40 << clWhite;
+    QTest::newRow("about") << 48 << clWhite;
+    QTest::newRow("odd size on red") << 37 << Rgb(0xFF, 0, 0);
+}
+
+void TShellUtilTest::IconBitmap()
+{
+    QFETCH(int, Size);
+    QFETCH(TColor, Background);
+    const QImage Img = MakeAppIconBitmap(Size, Background).toImage();
+    QCOMPARE(Img.size(), QSize(Size, Size));
+    // The rounded square leaves its corners to the background and is accent
+    // blue along its edges.
+    QCOMPARE(QColor(Img.pixel(0, 0)).name(), ToQColor(Background).name());
+    QCOMPARE(QColor(Img.pixel(Size - 1, Size - 1)).name(), ToQColor(Background).name());
+    const QColor Edge(Img.pixel(1, Size / 2));
+    QVERIFY2(qAbs(Edge.red() - 0x2F) <= 3 && qAbs(Edge.green() - 0x6B) <= 3 && qAbs(Edge.blue() - 0xF5) <= 3,
+             qPrintable(Edge.name()));
+    QVERIFY(MakeAppIconBitmap(0, clWhite).isNull());
+}
+
+void TShellUtilTest::IconCarriesShippedSizes()
+{
+    const QList<QSize> Sizes = AppIcon().availableSizes();
+    for (int S : {16, 24, 32, 48, 64, 128, 256})
+        QVERIFY2(Sizes.contains(QSize(S, S)), qPrintable(QString::number(S)));
+}
+
+QTEST_MAIN(TShellUtilTest)
+#include "tst_shell_util.moc"

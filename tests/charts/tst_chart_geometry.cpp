@@ -1,0 +1,445 @@
+#include "chart_geometry.h"
+#include "palette.h"
+
+#include <QLocale>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(TColor)
+
+class TChartGeometryTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China)); }
+
+    void HeatGrid_data();
+    void HeatGrid();
+    void HeatHit_data();
+    void HeatHit();
+    void HeatPeak_data();
+    void HeatPeak();
+    void HeatColour_data();
+    void HeatColour();
+    void HeatTexts();
+
+    void BarLayout_data();
+    void BarLayout();
+    void BarScale_data();
+    void BarScale();
+    void BarHeights_data();
+    void BarHeights();
+    void BarHit_data();
+    void BarHit();
+    void BarTexts();
+
+    void RankRows_data();
+    void RankRows();
+    void RankRowHeightRule();
+    void RankFill_data();
+    void RankFill();
+
+    void DonutGeometry_data();
+    void DonutGeometry();
+    void DonutLegend_data();
+    void DonutLegend();
+    void DonutPercent_data();
+    void DonutPercent();
+    void DonutPolygon_data();
+    void DonutPolygon();
+};
+
+void TChartGeometryTest::HeatGrid_data()
+{
+    QTest::addColumn<int>("W");
+    QTest::addColumn<int>("H");
+    QTest::addColumn<int>("CW");
+    QTest::addColumn<int>("CH");
+    QTest::addColumn<int>("T");
+    QTest::addColumn<bool>("Drawable");
+    QTest::newRow("report window") << 1088 << 240 << 43 << 28 << 20 << true;
+    QTest::newRow("tall: cells capped at 34, grid centred") << 1088 << 400 << 43 << 34 << 79 << true;
+    QTest::newRow("short: cells at least 8") << 1088 << 100 << 43 << 8 << 20 << true;
+    QTest::newRow("tiny: top never above 20") << 1088 << 50 << 43 << 8 << 20 << true;
+    QTest::newRow("numbers fit from 776") << 776 << 240 << 30 << 28 << 20 << true;
+    QTest::newRow("just below") << 775 << 240 << 29 << 28 << 20 << true;
+    QTest::newRow("narrowest drawable") << 152 << 240 << 4 << 28 << 20 << true;
+    QTest::newRow("too narrow") << 151 << 240 << 3 << 28 << 20 << false;
+}
+
+void TChartGeometryTest::HeatGrid()
+{
+    QFETCH(int, W);
+    QFETCH(int, H);
+    const THeatGrid G = CalcGrid(W, H);
+    QCOMPARE(G.L, 46);
+    QCOMPARE(G.Pad, 3);
+    QTEST(G.CW, "CW");
+    QTEST(G.CH, "CH");
+    QTEST(G.T, "T");
+    QTEST(GridDrawable(G), "Drawable");
+}
+
+void TChartGeometryTest::HeatHit_data()
+{
+    QTest::addColumn<int>("W");
+    QTest::addColumn<int>("X");
+    QTest::addColumn<int>("Y");
+    QTest::addColumn<int>("Day");
+    QTest::addColumn<int>("Hour");
+    // 1088 x 240: L 46, T 20, CW 43, CH 28.
+    QTest::newRow("first cell corner") << 1088 << 46 << 20 << 0 << 0;
+    QTest::newRow("left of grid") << 1088 << 45 << 20 << -1 << -1;
+    QTest::newRow("above grid") << 1088 << 46 << 19 << -1 << -1;
+    QTest::newRow("inset gap counts") << 1088 << 47 << 21 << 0 << 0;
+    QTest::newRow("last column") << 1088 << 46 + 24 * 43 - 1 << 215 << 6 << 23;
+    QTest::newRow("right of grid") << 1088 << 46 + 24 * 43 << 100 << -1 << -1;
+    QTest::newRow("below grid") << 1088 << 100 << 216 << -1 << -1;
+    QTest::newRow("tuesday 5:00") << 1088 << 46 + 5 * 43 + 20 << 20 + 2 * 28 + 14 << 2 << 5;
+    QTest::newRow("hover still works at CW 3") << 130 << 46 + 3 * 3 << 20 << 0 << 3;
+    QTest::newRow("not below CW 3") << 125 << 47 << 21 << -1 << -1;
+}
+
+void TChartGeometryTest::HeatHit()
+{
+    QFETCH(int, W);
+    QFETCH(int, X);
+    QFETCH(int, Y);
+    const THeatCell C = HeatCellAt(CalcGrid(W, 240), X, Y);
+    QTEST(C.Day, "Day");
+    QTEST(C.Hour, "Hour");
+}
+
+using TCellValues = QList<QList<int>>; // rows of {day, hour, value}
+
+void TChartGeometryTest::HeatPeak_data()
+{
+    QTest::addColumn<TCellValues>("Cells");
+    QTest::addColumn<int>("Max");
+    QTest::addColumn<int>("Day");
+    QTest::addColumn<int>("Hour");
+    QTest::newRow("all zero") << TCellValues{} << 0 << -1 << -1;
+    QTest::newRow("negatives never peak") << TCellValues{{3, 4, -5}} << 0 << -1 << -1;
+    QTest::newRow("tie goes to earlier day") << TCellValues{{3, 9, 40}, {1, 9, 40}} << 40 << 1 << 9;
+    QTest::newRow("tie goes to earlier hour") << TCellValues{{2, 20, 7}, {2, 3, 7}} << 7 << 2 << 3;
+    QTest::newRow("strictly larger wins") << TCellValues{{0, 0, 7}, {6, 23, 8}} << 8 << 6 << 23;
+}
+
+void TChartGeometryTest::HeatPeak()
+{
+    QFETCH(TCellValues, Cells);
+    THeatMatrix M{};
+    for (const QList<int>& C : Cells)
+        M[C[0]][C[1]] = C[2];
+    const THeatPeak P = FindPeak(M);
+    QTEST(int(P.Max), "Max");
+    QTEST(P.Day, "Day");
+    QTEST(P.Hour, "Hour");
+}
+
+void TChartGeometryTest::HeatColour_data()
+{
+    QTest::addColumn<int>("Value");
+    QTest::addColumn<int>("Max");
+    QTest::addColumn<TColor>("Colour");
+    QTest::addColumn<bool>("WhiteText");
+    QTest::newRow("empty") << 0 << 100 << clHeatEmpty << false;
+    QTest::newRow("negative") << -3 << 100 << clHeatEmpty << false;
+    QTest::newRow("peak") << 100 << 100 << clAccent << true;
+    QTest::newRow("half") << 50 << 100 << Rgb(0x68, 0x93, 0xF8) << true;
+    QTest::newRow("quarter keeps dark text") << 25 << 100 << BlendColor(clWhite, clAccent, 0.5412) << false;
+    QTest::newRow("27 % turns white") << 27 << 100 << BlendColor(clWhite, clAccent, 0.5586) << true;
+    // A zero maximum is treated as 1 instead of dividing by zero.
+    QTest::newRow("max below one") << 1 << 0 << clAccent << true;
+}
+
+void TChartGeometryTest::HeatColour()
+{
+    QFETCH(int, Value);
+    QFETCH(int, Max);
+    QTEST(HeatCellColor(Value, Max), "Colour");
+    QTEST(HeatIntensity(Value, Max) > kHeatLightTextLimit, "WhiteText");
+}
+
+void TChartGeometryTest::HeatTexts()
+{
+    QCOMPARE(HeatHoverText(2, 5, 0), QStringLiteral("周二 5:00 — 0 次访问"));
+    QCOMPARE(HeatHoverText(6, 23, 1234567), QStringLiteral("周六 23:00 — 1,234,567 次访问"));
+    QCOMPARE(HeatPeakText(1, 9, 4321), QStringLiteral("峰值 周一 9:00（4,321 次）· 颜色越深访问越集中"));
+    QCOMPARE(HeatHintText(), QStringLiteral("把鼠标移到格子上可查看具体次数"));
+    QCOMPARE(WeekdayNames().size(), 7);
+    QCOMPARE(WeekdayNames().first(), QStringLiteral("周日"));
+}
+
+void TChartGeometryTest::BarLayout_data()
+{
+    QTest::addColumn<int>("W");
+    QTest::addColumn<int>("H");
+    QTest::addColumn<int>("N");
+    QTest::addColumn<int>("BarW");
+    QTest::addColumn<int>("Gap");
+    QTest::addColumn<int>("Base");
+    QTest::addColumn<bool>("Drawable");
+    QTest::newRow("one point fills the plot") << 1088 << 200 << 1 << 1022 << 2 << 174 << true;
+    QTest::newRow("thirty days") << 1088 << 200 << 30 << 32 << 2 << 174 << true;
+    QTest::newRow("600 in 500 px: 1 px, no gap") << 566 << 200 << 600 << 1 << 0 << 174 << true;
+    QTest::newRow("gap kept while bars fit") << 566 << 200 << 167 << 1 << 2 << 174 << true;
+    QTest::newRow("plot too low") << 1088 << 89 << 5 << 202 << 2 << 63 << false;
+    QTest::newRow("plot too narrow") << 105 << 200 << 5 << 6 << 2 << 174 << false;
+    QTest::newRow("smallest plot") << 106 << 90 << 1 << 40 << 2 << 64 << true;
+}
+
+void TChartGeometryTest::BarLayout()
+{
+    QFETCH(int, W);
+    QFETCH(int, H);
+    QFETCH(int, N);
+    const TBarLayout L = CalcBarLayout(W, H, N);
+    QCOMPARE(L.BarLeft, 54);
+    QTEST(L.BarW, "BarW");
+    QTEST(L.Gap, "Gap");
+    QTEST(L.Base, "Base");
+    QTEST(BarPlotDrawable(L), "Drawable");
+}
+
+void TChartGeometryTest::BarScale_data()
+{
+    QTest::addColumn<int>("M");
+    QTest::addColumn<int>("PH");
+    QTest::addColumn<QList<qint64>>("Labels");
+    QTest::addColumn<QList<int>>("Offsets");
+    QTest::newRow("M 1") << 1 << 150 << QList<qint64>{0, 0, 0, 1, 1} << QList<int>{0, 38, 75, 112, 150};
+    QTest::newRow("M 10") << 10 << 150 << QList<qint64>{0, 2, 5, 8, 10} << QList<int>{0, 38, 75, 112, 150};
+    QTest::newRow("M 6, PH 42") << 6 << 42 << QList<qint64>{0, 2, 3, 4, 6} << QList<int>{0, 10, 21, 32, 42};
+}
+
+void TChartGeometryTest::BarScale()
+{
+    QFETCH(int, M);
+    QFETCH(int, PH);
+    QFETCH(QList<qint64>, Labels);
+    QFETCH(QList<int>, Offsets);
+    TBarLayout L;
+    L.PH = PH;
+    L.Base = PH + 24;
+    for (int I = 0; I <= 4; ++I) {
+        QCOMPARE(BarScaleValue(M, I), Labels[I]);
+        QCOMPARE(L.Base - BarScaleY(L, I), Offsets[I]);
+    }
+}
+
+void TChartGeometryTest::BarHeights_data()
+{
+    QTest::addColumn<int>("Count");
+    QTest::addColumn<int>("M");
+    QTest::addColumn<int>("PH");
+    QTest::addColumn<int>("Height");
+    QTest::newRow("zero still a stub") << 0 << 1 << 150 << 2;
+    QTest::newRow("negative still a stub") << -5 << 10 << 150 << 2;
+    QTest::newRow("peak is full height") << 10 << 10 << 150 << 150;
+    QTest::newRow("third") << 1 << 3 << 100 << 33;
+    QTest::newRow("half rounds to even") << 1 << 4 << 10 << 2;
+    QTest::newRow("tiny share") << 1 << 1000 << 150 << 2;
+}
+
+void TChartGeometryTest::BarHeights()
+{
+    QFETCH(int, Count);
+    QFETCH(int, M);
+    QFETCH(int, PH);
+    QTEST(BarHeight(Count, M, PH), "Height");
+}
+
+void TChartGeometryTest::BarHit_data()
+{
+    QTest::addColumn<int>("X");
+    QTest::addColumn<int>("BarW");
+    QTest::addColumn<int>("Gap");
+    QTest::addColumn<int>("N");
+    QTest::addColumn<int>("Index");
+    QTest::newRow("left margin") << 53 << 1 << 0 << 600 << -1;
+    QTest::newRow("one pixel per point, first") << 54 << 1 << 0 << 600 << 0;
+    QTest::newRow("one pixel per point, 300th") << 353 << 1 << 0 << 600 << 299;
+    QTest::newRow("one pixel per point, last") << 653 << 1 << 0 << 600 << 599;
+    QTest::newRow("past the last") << 654 << 1 << 0 << 600 << -1;
+    QTest::newRow("gap belongs to the bar on its left") << 54 + 33 << 32 << 2 << 30 << 0;
+    QTest::newRow("next slot") << 54 + 34 << 32 << 2 << 30 << 1;
+    QTest::newRow("nothing laid out") << 100 << 0 << 2 << 30 << -1;
+}
+
+void TChartGeometryTest::BarHit()
+{
+    QFETCH(int, X);
+    QFETCH(int, BarW);
+    QFETCH(int, Gap);
+    QFETCH(int, N);
+    QTEST(BarAt(X, 54, BarW, Gap, N), "Index");
+}
+
+void TChartGeometryTest::BarTexts()
+{
+    QCOMPARE(BarTotalText(0), QStringLiteral("合计 0 次 · 悬停可看单点数值"));
+    QCOMPARE(BarHoverText({QStringLiteral("2024-03-05"), 1234}), QStringLiteral("2024-03-05 — 1,234 次访问"));
+    // Two busy days must not wrap the 32-bit range.
+    const TDayPoints Busy{{QStringLiteral("a"), 2000000000}, {QStringLiteral("b"), 2000000000}};
+    QCOMPARE(BarTotal(Busy), Q_INT64_C(4000000000));
+    QCOMPARE(BarTotalText(BarTotal(Busy)), QStringLiteral("合计 4,000,000,000 次 · 悬停可看单点数值"));
+    QCOMPARE(BarScaleMax({}), 1);
+    QCOMPARE(BarScaleMax({{QString(), -4}}), 1);
+}
+
+void TChartGeometryTest::RankRows_data()
+{
+    QTest::addColumn<int>("Y");
+    QTest::addColumn<int>("RowH");
+    QTest::addColumn<int>("N");
+    QTest::addColumn<int>("Row");
+    QTest::newRow("band above the first row") << 3 << 30 << 4 << -1;
+    QTest::newRow("negative y") << -10 << 30 << 4 << -1;
+    QTest::newRow("first row top") << 4 << 30 << 4 << 0;
+    QTest::newRow("first row bottom") << 33 << 30 << 4 << 0;
+    QTest::newRow("second row") << 34 << 30 << 4 << 1;
+    QTest::newRow("row cut by a 100 px edge") << 94 << 30 << 4 << 3;
+    QTest::newRow("still row 3 at y 99") << 99 << 30 << 4 << 3;
+    QTest::newRow("below the last row") << 124 << 30 << 4 << -1;
+    QTest::newRow("two-line rows") << 46 << 42 << 4 << 1;
+    QTest::newRow("no rows") << 10 << 30 << 0 << -1;
+    QTest::newRow("no row height") << 10 << 0 << 4 << -1;
+}
+
+void TChartGeometryTest::RankRows()
+{
+    QFETCH(int, Y);
+    QFETCH(int, RowH);
+    QFETCH(int, N);
+    QTEST(RankRowAt(Y, RowH, N), "Row");
+}
+
+void TChartGeometryTest::RankRowHeightRule()
+{
+    const TRankEntry Plain{QStringLiteral("a"), QString(), 1, kDefaultColor};
+    const TRankEntry Two{QStringLiteral("b"), QStringLiteral("b.example"), 1, kDefaultColor};
+    QCOMPARE(RankRowHeight({}), 30);
+    QCOMPARE(RankRowHeight({Plain}), 30);
+    QCOMPARE(RankRowHeight({Two, Plain}), 42);
+    // Only the first row decides.
+    QCOMPARE(RankRowHeight({Plain, Two}), 30);
+    QCOMPARE(RankTrackWidth(660), 612);
+    QCOMPARE(RankTrackWidth(50), 20);
+}
+
+void TChartGeometryTest::RankFill_data()
+{
+    QTest::addColumn<int>("Value");
+    QTest::addColumn<int>("M");
+    QTest::addColumn<int>("TW");
+    QTest::addColumn<int>("FW");
+    QTest::newRow("zero keeps a 4 px stub") << 0 << 100 << 612 << 4;
+    QTest::newRow("negative keeps a 4 px stub") << -9 << 100 << 612 << 4;
+    QTest::newRow("largest fills the track") << 100 << 100 << 612 << 612;
+    QTest::newRow("half") << 50 << 100 << 612 << 306;
+    QTest::newRow("12.5 rounds down to even") << 1 << 8 << 100 << 12;
+    QTest::newRow("37.5 rounds up to even") << 3 << 8 << 100 << 38;
+    QTest::newRow("never past a tiny track") << 5 << 5 << 3 << 3;
+}
+
+void TChartGeometryTest::RankFill()
+{
+    QFETCH(int, Value);
+    QFETCH(int, M);
+    QFETCH(int, TW);
+    QTEST(RankFillWidth(Value, M, TW), "FW");
+}
+
+void TChartGeometryTest::DonutGeometry_data()
+{
+    QTest::addColumn<int>("W");
+    QTest::addColumn<int>("H");
+    QTest::addColumn<QList<int>>("Expected"); // D, R, CX, CY, hole, LX
+    QTest::newRow("report window") << 400 << 300 << QList<int>{200, 100, 112, 120, 62, 238};
+    QTest::newRow("capped at 200") << 1000 << 600 << QList<int>{200, 100, 112, 120, 62, 238};
+    QTest::newRow("at least 90") << 400 << 80 << QList<int>{90, 45, 57, 65, 28, 128};
+    QTest::newRow("narrow wins over the minimum") << 100 << 300 << QList<int>{60, 30, 42, 50, 19, 98};
+    QTest::newRow("odd height") << 400 << 175 << QList<int>{151, 75, 87, 95, 46, 189};
+}
+
+void TChartGeometryTest::DonutGeometry()
+{
+    QFETCH(int, W);
+    QFETCH(int, H);
+    QFETCH(QList<int>, Expected);
+    const TDonutGeom G = CalcDonut(W, H);
+    QCOMPARE((QList<int>{G.D, G.R, G.CX, G.CY, G.Hole, G.LX}), Expected);
+}
+
+void TChartGeometryTest::DonutLegend_data()
+{
+    QTest::addColumn<int>("W");
+    QTest::addColumn<int>("H");
+    QTest::addColumn<int>("N");
+    QTest::addColumn<bool>("Legend");
+    QTest::addColumn<int>("Rows");
+    QTest::newRow("report window, many slices") << 400 << 300 << 20 << true << 11;
+    QTest::newRow("few slices") << 400 << 300 << 3 << true << 3;
+    QTest::newRow("legend needs LX + 72") << 310 << 300 << 3 << true << 3;
+    QTest::newRow("one pixel short") << 309 << 300 << 3 << false << 3;
+    QTest::newRow("too low for a row") << 400 << 45 << 3 << true << 0;
+}
+
+void TChartGeometryTest::DonutLegend()
+{
+    QFETCH(int, W);
+    QFETCH(int, H);
+    QFETCH(int, N);
+    QTEST(DonutHasLegend(CalcDonut(W, H), W), "Legend");
+    QTEST(DonutLegendRows(H, N), "Rows");
+}
+
+void TChartGeometryTest::DonutPercent_data()
+{
+    QTest::addColumn<int>("Value");
+    QTest::addColumn<int>("Total");
+    QTest::addColumn<QString>("Text");
+    QTest::newRow("12.5 -> 12") << 1 << 8 << QStringLiteral("1 · 12%");
+    QTest::newRow("87.5 -> 88") << 7 << 8 << QStringLiteral("7 · 88%");
+    QTest::newRow("quarter") << 1 << 4 << QStringLiteral("1 · 25%");
+    QTest::newRow("zero slice") << 0 << 4 << QStringLiteral("0 · 0%");
+    QTest::newRow("whole") << 12345 << 12345 << QStringLiteral("12,345 · 100%");
+}
+
+void TChartGeometryTest::DonutPercent()
+{
+    QFETCH(int, Value);
+    QFETCH(int, Total);
+    QTEST(DonutLegendValue(Value, Total), "Text");
+}
+
+void TChartGeometryTest::DonutPolygon_data()
+{
+    QTest::addColumn<double>("Start");
+    QTest::addColumn<double>("End");
+    QTest::addColumn<int>("Vertices");
+    QTest::newRow("0.5 degrees still two steps") << -90.0 << -89.5 << 4;
+    QTest::newRow("5 degrees: 2.5 -> 2") << -90.0 << -85.0 << 4;
+    QTest::newRow("7 degrees: 3.5 -> 4") << -90.0 << -83.0 << 6;
+    QTest::newRow("quarter") << -90.0 << 0.0 << 47;
+    QTest::newRow("full ring: 180 steps") << -90.0 << 270.0 << 182;
+}
+
+void TChartGeometryTest::DonutPolygon()
+{
+    QFETCH(double, Start);
+    QFETCH(double, End);
+    const QPolygon P = DonutSlicePolygon(112, 120, 100, Start, End);
+    QTEST(int(P.size()), "Vertices");
+    QCOMPARE(P.first(), QPoint(112, 120));
+    // The arc starts at 12 o'clock and runs clockwise on screen.
+    QCOMPARE(P[1], QPoint(112, 20));
+    if (End == 0.0)
+        QCOMPARE(P.last(), QPoint(212, 120));
+    for (int I = 1; I < P.size(); ++I) {
+        const QPoint D = P[I] - QPoint(112, 120);
+        QVERIFY(qAbs(std::hypot(D.x(), D.y()) - 100) <= 0.75);
+    }
+}
+
+QTEST_GUILESS_MAIN(TChartGeometryTest)
+#include "tst_chart_geometry.moc"

@@ -1,0 +1,103 @@
+#include "run_texts.h"
+
+#include "collector_contract.h"
+#include "options.h"
+#include "text_util.h"
+
+TRunKind RunKindOf(bool ListMode, bool AutoMode, const TOptions& Opts)
+{
+    if (ListMode)
+        return rnList;
+    if (AutoMode)
+        return rnAuto;
+    return Opts.FOutMode == omHtml ? rnHtml : rnEmbed;
+}
+
+bool RunWritesFiles(TRunKind Kind)
+{
+    return Kind == rnAuto || Kind == rnHtml;
+}
+
+QString RunArgs(TRunKind Kind, const TOptions& Opts, const QString& OutDir)
+{
+    switch (Kind) {
+    case rnList:
+        return QString(kSwList) + u' ' + kSwFormatJson;
+    case rnAuto:
+        return BuildCollectorArgs(Opts) + u' ' + kSwFormatJson + u' ' + kSwOut + QuoteArg(OutDir);
+    case rnHtml:
+        return BuildCollectorArgs(Opts) + u' ' + kSwFormatHtml + u' ' + kSwOut + QuoteArg(OutDir) +
+               u' ' + kSwOpen;
+    case rnEmbed:
+        break;
+    }
+    return BuildCollectorArgs(Opts) + u' ' + kSwFormatJson;
+}
+
+QString BusyTextOf(TRunKind Kind)
+{
+    switch (Kind) {
+    case rnList:
+        return QStringLiteral("正在检测数据源");
+    case rnHtml:
+        return QStringLiteral("正在生成 HTML 报告");
+    case rnAuto:
+    case rnEmbed:
+        break;
+    }
+    return QStringLiteral("正在采集，请稍候");
+}
+
+QString ProgressText(const QString& BusyText, int ElapsedSec)
+{
+    const int Dots = ElapsedSec < 0 ? 0 : ElapsedSec % 4;
+    return BusyText + QString(Dots, u'.');
+}
+
+QString ElapsedText(int ElapsedSec)
+{
+    return QStringLiteral("用时 %1 s").arg(ElapsedSec);
+}
+
+QString FinishedStatusText(TRunKind Kind, quint32 Code)
+{
+    if (Kind == rnList)
+        return QStringLiteral("检测完成 · ") + ExitCodeText(int(Code));
+    if (Kind == rnHtml && Code == ceOk)
+        return QStringLiteral("HTML 报告已生成，已在浏览器打开");
+    return QStringLiteral("完成 · ") + ExitCodeText(int(Code));
+}
+
+QString FinishedElapsedText(int ElapsedSec, quint32 Code)
+{
+    return QStringLiteral("用时 %1 s · 退出码 %2").arg(double(ElapsedSec), 0, 'f', 1).arg(int(Code));
+}
+
+TFinishStep FinishStep(TRunKind Kind, quint32 Code)
+{
+    if (Kind == rnAuto)
+        return {};
+    if (Kind == rnHtml) {
+        if (Code == ceNoRecords)
+            return {faWarn, QStringLiteral("时间范围内没有可用记录，未生成报告。")};
+        return {};
+    }
+    if (Code == ceOk || Code == ceNoRecords)
+        return {faShowResult, QString()};
+    if (Code == ceAllSourcesFailed)
+        return {faWarn, QStringLiteral("所有数据源都读取失败，未能生成报告。\r\n\r\n"
+                                       "可以先用“检测数据源”查看各数据源的状态；扫描全部用户需要管理员权限。")};
+    return {faWarn, QStringLiteral("未生成报告：") + ExitCodeText(int(Code))};
+}
+
+QString ParseFailedText(const QString& ParserMessage)
+{
+    return QStringLiteral("结果解析失败：") + ParserMessage +
+           QStringLiteral("\r\n\r\n请确认 Marrowkin.exe 是与本界面配套的版本（1.1.3 及以上，支持 /format:json）。");
+}
+
+QString CollectorMissingText(const QString& ExePath)
+{
+    return QStringLiteral("找不到 Marrowkin.exe：\r\n") + ExePath +
+           QStringLiteral("\r\n\r\n请把 MarrowkinWin.exe 与 Marrowkin.exe 放在同一目录后重试。");
+}

@@ -1,0 +1,67 @@
+#include "start_signal.h"
+
+#include <QSocketNotifier>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#ifndef Q_OS_WIN
+namespace {
+
+int GPipe[2] = {-1, -1};
+
+void OnSignal(int)
+{
+    const int Saved = errno;
+    const char Byte = 1;
+    // A full pipe already holds a pending request, so a failed write is fine.
+    [[maybe_unused]] const ssize_t N = ::write(GPipe[1], &Byte, 1);
+    errno = Saved;
+}
+
+bool SetUp()
+{
+    if (GPipe[0] >= 0)
+        return true;
+    if (::pipe2(GPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
+        GPipe[0] = GPipe[1] = -1;
+        return false;
+    }
+    struct sigaction Act {};
+    Act.sa_handler = OnSignal;
+    sigemptyset(&Act.sa_mask);
+    Act.sa_flags = SA_RESTART;
+    return ::sigaction(SIGUSR1, &Act, nullptr) == 0;
+}
+
+} // namespace
+#endif
+
+TStartSignal::TStartSignal(QObject* Parent) : QObject(Parent)
+{
+#ifndef Q_OS_WIN
+    if (!SetUp())
+        return;
+    FNotifier = new QSocketNotifier(GPipe[0], QSocketNotifier::Read, this);
+    connect(FNotifier, &QSocketNotifier::activated, this, &TStartSignal::ReadPipe);
+#endif
+}
+
+TStartSignal::~TStartSignal() = default;
+
+void TStartSignal::ReadPipe()
+{
+#ifndef Q_OS_WIN
+    // Several signals before the GUI thread got here ask for one run.
+    char Buf[64];
+    bool Any = false;
+    while (::read(GPipe[0], Buf, sizeof Buf) > 0)
+        Any = true;
+    if (Any)
+        emit Triggered();
+#endif
+}

@@ -8,6 +8,16 @@
 #include <memory>
 #include <vector>
 
+// Raw memory for nodes and texts. Large blocks ask the system for huge pages
+// where it offers them: filling hundreds of megabytes of fresh memory costs
+// mostly page faults otherwise.
+struct TBlockFree
+{
+    void operator()(std::byte* P) const;
+};
+using TBlock = std::unique_ptr<std::byte[], TBlockFree>;
+TBlock AllocBlock(size_t Bytes);
+
 // The root node of a tree is the base part of its document, so deleting the
 // root (see TJsonValue::operator delete) releases the nodes and texts below.
 class TJsonDocument final : public TJsonValue
@@ -34,10 +44,11 @@ public:
     QString FSource;
 
 private:
-    std::vector<std::unique_ptr<std::byte[]>> FNodeChunks;
+    std::vector<TBlock> FNodeChunks;
     TJsonValue* FNodeNext = nullptr;
     size_t FNodeLeft = 0;
-    std::vector<std::unique_ptr<char16_t[]>> FTextChunks;
+    size_t FNodeChunk;  // grows with the document
+    std::vector<TBlock> FTextChunks;
     char16_t* FTextNext = nullptr;
     size_t FTextLeft = 0;
 };

@@ -2,15 +2,24 @@
 
 #include "json_document.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
+#if defined(Q_OS_LINUX)
+#include <sys/mman.h>
+#endif
 
 namespace {
 
-// Chunk sizes: big enough that allocations stay rare, small enough that the
-// unused tail of the last chunk does not matter.
-constexpr size_t kNodeChunk = 32768;
+// Node chunks start small, so a short document stays small, and double up
+// to a size that huge pages serve well. Blocks from half a chunk up get
+// their own allocation.
+constexpr size_t kFirstNodeChunk = 4096;
+constexpr size_t kMaxNodeChunk = (size_t(4) << 20) / sizeof(TJsonValue);
 constexpr size_t kTextChunk = 65536;
+constexpr size_t kHugePage = size_t(2) << 20;
 
 bool SameKey(QStringView A, QStringView B)
 {
@@ -32,7 +41,32 @@ bool SameKey(QStringView A, QLatin1StringView B)
 
 } // namespace
 
+void TBlockFree::operator()(std::byte* P) const
+{
+    std::free(P);
+}
+
+TBlock AllocBlock(size_t Bytes)
+{
+    void* P = nullptr;
+#if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
+    if (Bytes >= kHugePage) {
+        const size_t Rounded = (Bytes + kHugePage - 1) / kHugePage * kHugePage;
+        if (posix_memalign(&P, kHugePage, Rounded) == 0) {
+            ::madvise(P, Rounded, MADV_HUGEPAGE);
+            return TBlock(static_cast<std::byte*>(P));
+        }
+        P = nullptr;
+    }
+#endif
+    P = std::malloc(Bytes ? Bytes : 1);
+    if (!P)
+        throw std::bad_alloc();
+    return TBlock(static_cast<std::byte*>(P));
+}
+
 TJsonDocument::TJsonDocument()
+    : FNodeChunk(kFirstNodeChunk)
 {
     FChars = nullptr;
     FCount = 0;
@@ -43,14 +77,15 @@ TJsonDocument::TJsonDocument()
 TJsonValue* TJsonDocument::AllocNodes(size_t N)
 {
     if (N > FNodeLeft) {
-        if (N >= kNodeChunk / 8) {
+        if (N >= FNodeChunk / 2) {
             // Own block; the current chunk keeps serving small containers.
-            FNodeChunks.push_back(std::make_unique_for_overwrite<std::byte[]>(N * sizeof(TJsonValue)));
+            FNodeChunks.push_back(AllocBlock(N * sizeof(TJsonValue)));
             return reinterpret_cast<TJsonValue*>(FNodeChunks.back().get());
         }
-        FNodeChunks.push_back(std::make_unique_for_overwrite<std::byte[]>(kNodeChunk * sizeof(TJsonValue)));
+        FNodeChunks.push_back(AllocBlock(FNodeChunk * sizeof(TJsonValue)));
         FNodeNext = reinterpret_cast<TJsonValue*>(FNodeChunks.back().get());
-        FNodeLeft = kNodeChunk;
+        FNodeLeft = FNodeChunk;
+        FNodeChunk = std::min(FNodeChunk * 2, kMaxNodeChunk);
     }
     TJsonValue* Block = FNodeNext;
     FNodeNext += N;
@@ -62,11 +97,11 @@ char16_t* TJsonDocument::AllocText(size_t N)
 {
     if (N > FTextLeft) {
         if (N >= kTextChunk / 8) {
-            FTextChunks.push_back(std::make_unique_for_overwrite<char16_t[]>(N));
-            return FTextChunks.back().get();
+            FTextChunks.push_back(AllocBlock(N * sizeof(char16_t)));
+            return reinterpret_cast<char16_t*>(FTextChunks.back().get());
         }
-        FTextChunks.push_back(std::make_unique_for_overwrite<char16_t[]>(kTextChunk));
-        FTextNext = FTextChunks.back().get();
+        FTextChunks.push_back(AllocBlock(kTextChunk * sizeof(char16_t)));
+        FTextNext = reinterpret_cast<char16_t*>(FTextChunks.back().get());
         FTextLeft = kTextChunk;
     }
     return FTextNext;

@@ -18,7 +18,7 @@ namespace {
 
 // A drain without an event loop in between pulls at most this many chunks, so
 // a child that writes faster than we read cannot keep one call busy.
-constexpr int kMaxReadsPerDrain = 64;
+constexpr int kMaxReadsPerDrain = 16;
 
 // QProcess words its start failures as "function: system text"; the front end
 // shows only the system text, without the trailing full stop or line break.
@@ -133,7 +133,12 @@ void TConsoleRunner::TakeBuffered()
     const qint64 Avail = FProc ? FProc->bytesAvailable() : 0;
     if (Avail <= 0)
         return;
+    if (!FInDrain)
+        FFedByLoop = true;
     const qsizetype Old = FBuf.size();
+    // resize() alone would reallocate to the exact size on every chunk.
+    if (FBuf.capacity() < Old + Avail)
+        FBuf.reserve(qMax<qsizetype>(Old + Avail, 2 * FBuf.capacity()));
     FBuf.resize(Old + Avail);
     const qint64 Got = FProc->read(FBuf.data() + Old, Avail);
     FBuf.resize(Old + qMax<qint64>(Got, 0));
@@ -143,13 +148,31 @@ void TConsoleRunner::ReadAvailable()
 {
     if (!FProc)
         return;
-    // Without an event loop between two drains nothing has been read for us:
-    // a zero-timeout wait reads what the pipe holds and never blocks.
-    for (int I = 0; I < kMaxReadsPerDrain && FProc->state() != QProcess::NotRunning; ++I) {
-        if (!FProc->waitForReadyRead(0))
-            break;
+    // When the event loop has been reading for us since the last drain there
+    // is nothing to catch up on, and what is still in the pipe comes with the
+    // next call. Otherwise a zero-timeout wait reads what the pipe holds; it
+    // never blocks and is bounded, so a flooding child cannot stretch a call.
+    if (!FFedByLoop) {
+        FInDrain = true;
+        for (int I = 0; I < kMaxReadsPerDrain && FProc->state() != QProcess::NotRunning; ++I) {
+            if (!FProc->waitForReadyRead(0))
+                break;
+        }
+        FInDrain = false;
     }
+    FFedByLoop = false;
     TakeBuffered();
+}
+
+// Raw is an out parameter, but its storage can be reused: a caller that keeps
+// one array for every poll then hands the runner back a buffer that is already
+// in memory, so a child writing a lot does not cost fresh pages on every tick.
+void TConsoleRunner::RecycleInto(QByteArray& Spare)
+{
+    if (FBuf.isEmpty() && Spare.isDetached() && Spare.capacity() > FBuf.capacity()) {
+        Spare.resize(0);
+        FBuf.swap(Spare);
+    }
 }
 
 bool TConsoleRunner::CheckExited(quint32& Code)
@@ -184,13 +207,15 @@ bool TConsoleRunner::CheckExited(quint32& Code)
 
 bool TConsoleRunner::DrainBytes(QByteArray& Raw, bool& Exited, quint32& ExitCode)
 {
-    Raw.clear();
+    QByteArray Spare;
+    Spare.swap(Raw);
     Exited = false;
     ExitCode = 0;
     if (!FProc)
         return false;
     ReadAvailable();
     Raw.swap(FBuf);
+    RecycleInto(Spare);
     quint32 Code = 0;
     if (!CheckExited(Code))
         return false;

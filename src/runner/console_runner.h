@@ -56,6 +56,7 @@ public:
 private:
     void TakeBuffered();
     void ReadAvailable();
+    void RecycleInto(QByteArray& Spare);
     bool CheckExited(quint32& Code);
     QString TakeText(bool All);
     void Finish(quint32 Code);
@@ -66,6 +67,8 @@ private:
     QElapsedTimer FClock;        // invalid until the first start
     bool FRunning = false;
     bool FStopped = false;       // Stop was called on the current child
+    bool FInDrain = false;       // reading on behalf of a drain call
+    bool FFedByLoop = false;     // the event loop has read since the last drain
     quint32 FExitCode = 0;
 #ifdef Q_OS_WIN
     void* FJob = nullptr;

@@ -1,0 +1,150 @@
+#pragma once
+
+#include "record_filter.h"
+#include "report_model.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class QEvent;
+class QLabel;
+class QLineEdit;
+class QStatusBar;
+class QTableView;
+class QTableWidget;
+class QTabWidget;
+class TBarChart;
+class TCard;
+class TDonutChart;
+class THeatChart;
+class TJsonValue;
+class TRankChart;
+class TRecordsModel;
+
+// Lets the last column of a list take the remaining width, always leaving room
+// for a vertical scroll bar so no horizontal one appears. Nothing happens when
+// the rest would be 80 px or less.
+void FitLastColumn(QTableView* List);
+
+// One finished report run: header, toolbar, seven pages and a status bar.
+// A modeless child window of its owner, destroyed with it; closing only hides
+// it. It owns the parsed document it was given.
+class TReportForm final : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kClientW = 1120;
+    static constexpr int kClientH = 760;
+    static constexpr int kMinW = 980;
+    static constexpr int kMinH = 640;
+
+    TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QString& RawJson, const QString& OutDir,
+                bool NoData);
+    ~TReportForm() override;
+
+    const TReportModel& Model() const { return FModel; }
+    qint64 Total() const { return FTotal; }
+    int Shown() const { return FShown; }
+    int BrCount() const { return FBrCount; }
+
+    // Records page.
+    void ApplyFilter();
+    void FilterBy(const QString& Text);
+    const TJsonValue* RecordAt(int Index) const;
+    void RecListDblClick();
+    void CopySelected();
+    // The copied text of the selected rows, or empty when none is selected.
+    QString SelectedText(int* Lines = nullptr) const;
+    void SaveJson();
+    void OpenSaveFolder();
+    void DomainDblClick(QObject* Sender, int Index);
+    void PageDblClick(QObject* Sender, int Index);
+
+    void LayoutAll();
+    QString StatusText() const;
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    friend class TReportFormTest;
+
+    void BuildUi();
+    void BuildHeader();
+    void BuildToolbar();
+    QWidget* AddPage(const QString& Caption);
+    void BuildOverviewPage();
+    void BuildTimePage();
+    void BuildDomainPage();
+    void BuildPagesPage();
+    void BuildBrowserPage();
+    void BuildSourcePage();
+    void BuildRecordsPage();
+    void LoadReport();
+    void SetStatus(const QString& Text);
+
+    void OverviewPageResize();
+    void TimePageResize();
+    void DomainPageResize();
+    void PagesPageResize();
+    void BrowserPageResize();
+    void SrcPageResize();
+    void RecPageResize();
+
+    // Document and what was read from it.
+    std::unique_ptr<TJsonValue> FData;
+    const TJsonValue* FRecords = nullptr;
+    QString FRawJson;
+    QString FOutDir;
+    bool FNoData = false;
+    TReportModel FModel;
+    qint64 FTotal = 0;
+    int FShown = 0;
+    int FBrCount = 0;
+    TFilterIndex FFilterIndex;
+
+    // Controls; all owned by the window through the parent tree.
+    QLabel* FLblTitle = nullptr;
+    QLabel* FLblDetail = nullptr;
+    QLabel* FLblCount = nullptr;
+    QStatusBar* FStatus = nullptr;
+    QLabel* FStatusText = nullptr;
+    QTabWidget* FTabs = nullptr;
+    QWidget* FPgOverview = nullptr;
+    std::array<TCard*, 5> FKpiCard{};
+    std::array<QLabel*, 5> FKpiVal{};
+    TCard* FInfoCard = nullptr;
+    std::array<QLabel*, 6> FInfoVal{};
+    TCard* FIndexCard = nullptr;
+    std::array<QLabel*, 7> FIdxName{};
+    std::array<QLabel*, 7> FIdxDesc{};
+    QWidget* FPgTime = nullptr;
+    QWidget* FPgDomain = nullptr;
+    QWidget* FPgPage = nullptr;
+    QWidget* FPgBrowser = nullptr;
+    QWidget* FPgSource = nullptr;
+    QWidget* FPgRecords = nullptr;
+    THeatChart* FHeatChart = nullptr;
+    TBarChart* FBarChart = nullptr;
+    TRankChart* FDnsChart = nullptr;
+    TRankChart* FPgsChart = nullptr;
+    TRankChart* FKwsChart = nullptr;
+    TRankChart* FBrsChart = nullptr;
+    TDonutChart* FDonut = nullptr;
+    QTableWidget* FSrcList = nullptr;
+    QTableView* FRecList = nullptr;
+    TRecordsModel* FRecModel = nullptr;
+    QLineEdit* FEdFilter = nullptr;
+    QLabel* FLblRecInfo = nullptr;
+    QLabel* FLblTrendSpan = nullptr;
+    QLabel* FLblBrsInfo = nullptr;
+    TCard* FBrsInfoCard = nullptr;
+    std::array<QLabel*, 5> FBrsInfoVal{};
+};
+
+// Opens a report window for a finished run and returns at once; every call
+// opens a further window.
+TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QString& RawJson,
+                              const QString& OutDir, bool NoData);

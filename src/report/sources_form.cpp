@@ -1,0 +1,178 @@
+#include "sources_form.h"
+
+#include "anchors.h"
+#include "control_factory.h"
+#include "json.h"
+#include "palette.h"
+#include "ui_font.h"
+
+#include <QClipboard>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTableWidget>
+
+namespace {
+
+constexpr unsigned kStretch = akLeft | akTop | akRight;
+
+const QStringList& ColumnTitles()
+{
+    static const QStringList Titles{QStringLiteral("浏览器"), QStringLiteral("配置/用户"), QStringLiteral("状态"),
+                                    QStringLiteral("条数"), QStringLiteral("库文件")};
+    return Titles;
+}
+
+}  // namespace
+
+TSourcesForm::TSourcesForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data)
+    : QWidget(Owner, Qt::Window)
+    , FData(std::move(Data))
+{
+    setWindowTitle(QStringLiteral("数据源检测结果"));
+    resize(kClientW, kClientH);
+    setMinimumSize(640, 380);
+    QPalette P = palette();
+    P.setColor(QPalette::Window, ToQColor(clWindowBg));
+    setPalette(P);
+    setAutoFillBackground(true);
+    ApplyUiFont(this, 9, fsRegular, clText);
+    if (Owner) {
+        const QRect O = Owner->window()->frameGeometry();
+        move(O.center() - QPoint(kClientW / 2, kClientH / 2));
+    }
+    auto* Esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    Esc->setContext(Qt::WindowShortcut);
+    connect(Esc, &QShortcut::activated, this, &QWidget::close);
+
+    BuildUi();
+    FillList();
+    FitColumns();
+}
+
+TSourcesForm::~TSourcesForm() = default;
+
+void TSourcesForm::BuildUi()
+{
+    const int W = kClientW;
+    const int H = kClientH;
+    SetAnchors(MakePanel(this, 0, 0, W, 4, clAccent), kStretch);
+    QWidget* Header = MakePanel(this, 0, 4, W, 66, clWhite);
+    SetAnchors(Header, kStretch);
+    MakeLabel(Header, QStringLiteral("数据源检测结果"), 20, 10, 420, 28, 15, fsBold, clText);
+    FLblMeta = MakeLabel(Header, QString(), 22, 40, W - 44, 18, 9, fsRegular, clSecondary);
+    SetAnchors(FLblMeta, kStretch);
+
+    QWidget* Bar = MakePanel(this, 0, 70, W, 44, clWindowBg);
+    SetAnchors(Bar, kStretch);
+    connect(MakeButton(Bar, QStringLiteral("复制清单"), 12, 8, 100, 28, bkSecondary), &TFlatButton::clicked, this,
+            &TSourcesForm::CopyList);
+    connect(MakeButton(Bar, QStringLiteral("关闭"), 120, 8, 88, 28, bkSecondary), &TFlatButton::clicked, this,
+            &QWidget::close);
+    SetAnchors(MakeNote(Bar, QStringLiteral("只探测，不采集记录；路径为实际读取的库文件"), 224, 14, W - 240, 18),
+               akTop | akRight);
+
+    FList = new QTableWidget(0, int(ColumnTitles().size()), this);
+    FList->setHorizontalHeaderLabels(ColumnTitles());
+    FList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    FList->setSelectionMode(QAbstractItemView::SingleSelection);
+    FList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    FList->setShowGrid(false);
+    FList->setWordWrap(false);
+    FList->setFrameShape(QFrame::StyledPanel);
+    FList->verticalHeader()->hide();
+    FList->verticalHeader()->setDefaultSectionSize(22);
+    FList->horizontalHeader()->setSectionsClickable(false);
+    FList->horizontalHeader()->setHighlightSections(false);
+    FList->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ApplyUiFont(FList, 9, fsRegular, kDefaultColor);
+    const int Widths[5] = {150, 220, 110, 70, 420};
+    for (int C = 0; C < 5; ++C)
+        FList->setColumnWidth(C, Widths[C]);
+    FList->setGeometry(12, 116, W - 24, H - 124);
+    SetAnchors(FList, akLeft | akTop | akRight | akBottom);
+    FList->installEventFilter(this);
+}
+
+void TSourcesForm::FillList()
+{
+    int Total = 0;
+    int Usable = 0;
+    FList->setRowCount(0);
+    const TJsonValue* Sources = FData ? FData->Get(QLatin1StringView("sources")) : nullptr;
+    if (Sources && Sources->IsArray()) {
+        Total = Sources->Count();
+        FList->setRowCount(Total);
+        for (int R = 0; R < Total; ++R) {
+            const TJsonValue* El = Sources->Items(R);
+            const QString Cells[5] = {El->S(QLatin1StringView("name")), El->S(QLatin1StringView("profile")),
+                                      El->S(QLatin1StringView("status")),
+                                      QString::number(El->I(QLatin1StringView("count"), 0)),
+                                      El->S(QLatin1StringView("path"))};
+            for (int C = 0; C < 5; ++C) {
+                auto* Item = new QTableWidgetItem(Cells[C]);
+                if (C == 4)
+                    Item->setToolTip(Cells[C]);
+                FList->setItem(R, C, Item);
+            }
+            if (El->B(QLatin1StringView("ok"), false))
+                ++Usable;
+        }
+    }
+    if (FData)
+        FLblMeta->setText(QStringLiteral("共 %1 个数据源，其中 %2 个可用（已采集或无记录）\u3000\u00B7\u3000生成于 %3")
+                              .arg(QString::number(Total), QString::number(Usable),
+                                   FData->S(QLatin1StringView("generated"))));
+}
+
+QString TSourcesForm::ListText() const
+{
+    const QString Eol = QStringLiteral("\r\n");
+    QString Text = ColumnTitles().join(u'\t') + Eol;
+    for (int R = 0; R < FList->rowCount(); ++R) {
+        for (int C = 0; C < FList->columnCount(); ++C) {
+            if (C)
+                Text += u'\t';
+            if (const QTableWidgetItem* Item = FList->item(R, C))
+                Text += Item->text();
+        }
+        Text += Eol;
+    }
+    return Text;
+}
+
+void TSourcesForm::CopyList()
+{
+    QGuiApplication::clipboard()->setText(ListText());
+}
+
+void TSourcesForm::FitColumns()
+{
+    if (!FList || FList->columnCount() == 0)
+        return;
+    int Others = 0;
+    for (int C = 0; C < FList->columnCount() - 1; ++C)
+        Others += FList->columnWidth(C);
+    // A scroll bar that is showing takes its width from the client area.
+    int Client = FList->contentsRect().width();
+    if (FList->verticalScrollBar()->isVisible())
+        Client -= FList->verticalScrollBar()->width();
+    FList->setColumnWidth(FList->columnCount() - 1, Client - Others - 4);
+}
+
+bool TSourcesForm::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if (Watched == FList && Event->type() == QEvent::Resize)
+        FitColumns();
+    return false;
+}
+
+TSourcesForm* ShowSourcesWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data)
+{
+    auto* Form = new TSourcesForm(Owner, std::move(Data));
+    Form->show();
+    return Form;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QEvent;
+class QLabel;
+class QTableWidget;
+class TJsonValue;
+
+// The data sources a detection run found: a summary line, copy and close
+// buttons and a table. A modeless child window of its owner, destroyed with
+// it; closing only hides it. It owns the parsed list document.
+class TSourcesForm final : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kClientW = 820;
+    static constexpr int kClientH = 540;
+
+    TSourcesForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data);
+    ~TSourcesForm() override;
+
+    void FillList();
+    void CopyList();
+    // The clipboard text CopyList puts there: header line, then one line per row.
+    QString ListText() const;
+    void FitColumns();
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    friend class TSourcesFormTest;
+
+    void BuildUi();
+
+    std::unique_ptr<TJsonValue> FData;
+    QLabel* FLblMeta = nullptr;
+    QTableWidget* FList = nullptr;
+};
+
+// Opens the sources window for a finished detection run and returns at once.
+TSourcesForm* ShowSourcesWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data);

@@ -1,0 +1,585 @@
+#include "json.h"
+#include "msg_box.h"
+#include "records_model.h"
+#include "report_window.h"
+
+#include "bar_chart.h"
+#include "card.h"
+#include "donut_chart.h"
+#include "heat_chart.h"
+#include "rank_chart.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPointer>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString J(const char* Text)
+{
+    return QString::fromUtf8(Text).replace(u'\'', u'"');
+}
+
+struct TMsg {
+    QString Text;
+    TMsgKind Kind;
+};
+
+// A document with N records whose fields are easy to tell apart.
+QString RecordsDocument(int N, qint64 Total, const QString& Extra = QString())
+{
+    QString Records;
+    for (int I = 0; I < N; ++I) {
+        if (I)
+            Records += u',';
+        Records += J("{'time':'2024-05-%1 10:00','browser':'Chrome','profile':'P%2','title':'Title %2',"
+                     "'url':'https://site%3.example/page/%2'}")
+                       .arg(QString::number(I % 28 + 1).rightJustified(2, u'0'), QString::number(I),
+                            QString::number(I % 3));
+    }
+    return J("{'title':'测试报告','stats':{'total':%1,'activeDays':2},%2'records':[%3]}")
+        .arg(QString::number(Total), Extra, Records);
+}
+
+}  // namespace
+
+class TReportFormTest : public QObject {
+    Q_OBJECT
+public:
+    std::vector<TMsg> FMsgs;
+    QStringList FOpened;
+    QStringList FRevealed;
+
+    std::unique_ptr<TReportForm> Open(const QString& Text, const QString& OutDir = QString(), bool NoData = false)
+    {
+        QString Err;
+        auto Doc = ParseJson(Text, Err);
+        if (!Doc)
+            qFatal("bad test document: %s", qPrintable(Err));
+        return std::make_unique<TReportForm>(nullptr, std::move(Doc), Text, OutDir, NoData);
+    }
+
+    static void ShowPage(TReportForm& F, QWidget* Page)
+    {
+        F.FTabs->setCurrentWidget(Page);
+        QCoreApplication::processEvents();
+    }
+
+    static void Select(TReportForm& F, const QList<int>& Rows)
+    {
+        QItemSelectionModel* Sel = F.FRecList->selectionModel();
+        Sel->clearSelection();
+        for (int R : Rows)
+            Sel->select(F.FRecModel->index(R, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+        UiHooks().ShowMsg = [this](QWidget*, const QString& Text, TMsgKind Kind) {
+            FMsgs.push_back({Text, Kind});
+            return kIdOk;
+        };
+        UiHooks().ShellOpen = [this](const QString& T) { FOpened << T; };
+        UiHooks().Reveal = [this](const QString& P) { FRevealed << P; };
+    }
+    void init()
+    {
+        FMsgs.clear();
+        FOpened.clear();
+        FRevealed.clear();
+    }
+    void cleanupTestCase() { UiHooks() = TUiHooks(); }
+
+    void LoadsIntoControls()
+    {
+        auto F = Open(RecordsDocument(3, 1234, J("'truncated':true,'browsers':[['Chrome',3],['Edge',1]],")));
+        QCOMPARE(F->windowTitle(), QStringLiteral("采集报告 · 测试报告"));
+        QCOMPARE(F->FLblTitle->text(), QStringLiteral("测试报告"));
+        QCOMPARE(F->FLblCount->text(), QStringLiteral("1,234 次访问"));
+        QCOMPARE(F->FKpiVal[0]->text(), QStringLiteral("1,234"));
+        QCOMPARE(F->FInfoVal[3]->text(), QStringLiteral("617 次"));
+        QCOMPARE(F->FBrsInfoVal[3]->text(), QStringLiteral("617 次"));
+        QCOMPARE(F->FLblTrendSpan->text(), QStringLiteral("暂无按日统计数据"));
+        QCOMPARE(F->FBrCount, 2);
+        QCOMPARE(F->FBrsChart->Entries().size(), 2);
+        QCOMPARE(F->Shown(), 3);
+        QCOMPARE(F->StatusText(), QStringLiteral("明细按上限抽样：显示 3 条 / 共 1,234 条"));
+        QCOMPARE(F->FLblRecInfo->text(), QStringLiteral("共 1,234 条，双击一行用默认浏览器打开；Ctrl+C 复制选中"));
+        QCOMPARE(F->FTabs->count(), 7);
+        QCOMPARE(F->FTabs->currentWidget(), F->FPgOverview);
+        QCOMPARE(F->FTabs->tabText(6), QStringLiteral("访问明细"));
+    }
+
+    void SourceRows()
+    {
+        auto F = Open(J("{'sources':[{'name':'Chrome','profile':'Default','status':'已采集','count':12345,"
+                        "'msg':'m','path':'/p','ok':true},{'name':'Edge'},7]}"));
+        QCOMPARE(F->FSrcList->rowCount(), 3);
+        QCOMPARE(F->FSrcList->item(0, 3)->text(), QStringLiteral("12345"));
+        QCOMPARE(F->FSrcList->item(0, 4)->text(), QStringLiteral("m"));
+        QCOMPARE(F->FSrcList->item(0, 5)->text(), QStringLiteral("/p"));
+        QCOMPARE(F->FSrcList->item(2, 0)->text(), QString());
+        QCOMPARE(F->FInfoVal[0]->text(), QStringLiteral("3 个（有效 1）"));
+        QCOMPARE(F->FInfoVal[1]->text(), QStringLiteral("2 个"));
+    }
+
+    void PlacesAtInitialSize()
+    {
+        auto F = Open(RecordsDocument(5, 5));
+        F->show();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
+        QCOMPARE(F->size(), QSize(1120, 760));
+        QCOMPARE(F->FTabs->geometry(), QRect(0, 126, 1120, 604));
+        QCOMPARE(F->FStatus->geometry(), QRect(0, 736, 1120, 24));
+        QCOMPARE(F->FLblTitle->geometry(), QRect(20, 10, 700, 30));
+        QCOMPARE(F->FLblCount->geometry(), QRect(856, 18, 240, 28));
+        QCOMPARE(F->FLblDetail->geometry(), QRect(22, 46, 800, 18));
+        QCOMPARE(F->FLblTitle->font().pointSize(), 17);
+        QVERIFY(F->FLblTitle->font().bold());
+
+        const int Wp = F->FPgOverview->width();
+        const int KW = (Wp - 64) / 5;
+        for (int I = 0; I < 5; ++I)
+            QCOMPARE(F->FKpiCard[I]->geometry(), QRect(12 + I * (KW + 10), 12, KW, 88));
+        QCOMPARE(F->FInfoCard->geometry(), QRect(12, 116, Wp - 24, 156));
+        QCOMPARE(F->FIndexCard->geometry(), QRect(12, 312, Wp - 24, 210));
+        const int Half = (Wp - 84) / 2;
+        QCOMPARE(F->FIdxName[5]->geometry(), QRect(Half + 40, 86, 96, 20));
+        QCOMPARE(F->FIdxDesc[5]->geometry(), QRect(Half + 140, 87, Half - 100, 20));
+        QCOMPARE(F->FInfoVal[0]->geometry(), QRect(20, 40, 240, 26));
+        QCOMPARE(F->FInfoVal[3]->geometry(), QRect(812, 40, 240, 26));
+
+        ShowPage(*F, F->FPgRecords);
+        const QSize Page = F->FPgRecords->size();
+        QCOMPARE(F->FEdFilter->geometry(), QRect(16, 12, 340, 24));
+        QCOMPARE(F->FEdFilter->placeholderText(), QStringLiteral("搜索标题、网址或域名，空格分词"));
+        QCOMPARE(F->FLblRecInfo->geometry().topLeft(), QPoint(368, 15));
+        const QRect List = F->FRecList->geometry();
+        QCOMPARE(List.topLeft(), QPoint(16, 48));
+        // Built for a 1112 x 572 page: 16 px to the right, 54 px to the bottom.
+        QCOMPARE(Page.width() - List.right() - 1, 16);
+        QCOMPARE(Page.height() - List.bottom() - 1, 54);
+        QCOMPARE(F->FRecList->columnWidth(0), 140);
+        QCOMPARE(F->FRecList->columnWidth(3), 360);
+        QCOMPARE(F->FRecModel->headerData(4, Qt::Horizontal).toString(), QStringLiteral("网址"));
+        const int Sb = F->FRecList->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, F->FRecList);
+        QCOMPARE(F->FRecList->columnWidth(4), F->FRecList->contentsRect().width() - 750 - Sb - 4);
+        QVERIFY(!F->FRecList->horizontalScrollBar()->isVisible());
+
+        ShowPage(*F, F->FPgTime);
+        QCOMPARE(F->FHeatChart->geometry(), QRect(16, 52, F->FPgTime->width() - 32, 240));
+        QCOMPARE(F->FBarChart->geometry(), QRect(16, 324, F->FPgTime->width() - 32, F->FPgTime->height() - 334));
+    }
+
+    void ResizeRules_data()
+    {
+        QTest::addColumn<QSize>("Size");
+        QTest::addColumn<int>("Browsers");
+        QTest::newRow("minimum, 2 browsers") << QSize(980, 640) << 2;
+        QTest::newRow("minimum, 12 browsers") << QSize(980, 640) << 12;
+        QTest::newRow("large, 12 browsers") << QSize(1900, 1060) << 12;
+        QTest::newRow("large, 40 browsers") << QSize(1900, 1060) << 40;
+    }
+    void ResizeRules()
+    {
+        QFETCH(QSize, Size);
+        QFETCH(int, Browsers);
+        QString Brs;
+        for (int I = 0; I < Browsers; ++I)
+            Brs += J("['B%1',%2],").arg(I).arg(100 - I);
+        Brs.chop(1);
+        auto F = Open(J("{'browsers':[%1]}").arg(Brs));
+        F->show();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
+        F->resize(Size);
+        QCoreApplication::processEvents();
+        QCOMPARE(F->size(), Size);
+        // The header count label keeps its distance from the right edge.
+        QCOMPARE(F->FLblCount->geometry().right(), Size.width() - 24 - 1);
+        QCOMPARE(F->FLblDetail->width(), Size.width() - 320);
+        QCOMPARE(F->FStatus->geometry(), QRect(0, Size.height() - 24, Size.width(), 24));
+
+        const int Wp = F->FPgOverview->width();
+        const int KW = std::max(120, (Wp - 64) / 5);
+        QCOMPARE(F->FKpiCard[4]->geometry(), QRect(12 + 4 * (KW + 10), 12, KW, 88));
+        QCOMPARE(F->FKpiVal[4]->width(), KW - 32);
+        QCOMPARE(F->FInfoCard->width(), Wp - 24);
+        QCOMPARE(F->FInfoVal[4]->width(), Wp - 24 - 196);
+
+        ShowPage(*F, F->FPgBrowser);
+        const int Bw = F->FPgBrowser->width();
+        const int Bh = F->FPgBrowser->height();
+        const int CW = std::max(300, Bw - 426);
+        const int CH = std::min(std::max(Browsers * 30 + 20, 120), Bh - 110);
+        QCOMPARE(F->FBrsChart->geometry(), QRect(16, 52, CW, CH));
+        QCOMPARE(F->FBrsInfoCard->geometry(), QRect(CW + 30, 52, Bw - CW - 50, 244));
+        QCOMPARE(F->FLblBrsInfo->geometry(), QRect(16, CH + 62, CW, 34));
+        QVERIFY(F->FBrsChart->height() > 0);
+
+        ShowPage(*F, F->FPgDomain);
+        const int Dw = F->FPgDomain->width();
+        const int LW = qRound((Dw - 40) * 0.6);
+        QCOMPARE(F->FDnsChart->geometry(), QRect(16, 52, LW, F->FPgDomain->height() - 64));
+        QCOMPARE(F->FDonut->geometry(), QRect(LW + 30, 52, Dw - LW - 50, 300));
+        QVERIFY(F->FDonut->width() > 0);
+
+        ShowPage(*F, F->FPgPage);
+        const int Half = (F->FPgPage->width() - 40) / 2;
+        QCOMPARE(F->FKwsChart->geometry(), QRect(Half + 32, 52, Half, F->FPgPage->height() - 64));
+
+        ShowPage(*F, F->FPgTime);
+        QCOMPARE(F->FBarChart->height(), F->FPgTime->height() - 334);
+        QVERIFY(F->FBarChart->height() > 0);
+        QCOMPARE(F->FLblTrendSpan->width(), F->FPgTime->width() - 130);
+
+        ShowPage(*F, F->FPgRecords);
+        QVERIFY(F->FRecList->width() > 0 && F->FRecList->height() > 0);
+        QCOMPARE(F->FLblRecInfo->geometry().right(), F->FPgRecords->width() - (1112 - 1068) - 1);
+    }
+
+    void TitlesAndNotesStayPut()
+    {
+        auto F = Open(QStringLiteral("{}"));
+        F->show();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
+        F->resize(1600, 900);
+        ShowPage(*F, F->FPgDomain);
+        QStringList AtX700;
+        for (QLabel* L : F->FPgDomain->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+            if (L->x() == 700)
+                AtX700 << L->text();
+        QCOMPARE(AtX700.size(), 2);
+        QVERIFY(F->FDonut->x() > 700);
+    }
+
+    void EscapeHides_data()
+    {
+        QTest::addColumn<QString>("Target");
+        QTest::newRow("window") << "window";
+        QTest::newRow("filter box") << "filter";
+        QTest::newRow("records list") << "list";
+    }
+    void EscapeHides()
+    {
+        QFETCH(QString, Target);
+        QWidget Owner;
+        auto* F = ShowReportWindow(&Owner, ParseJsonOrDie(RecordsDocument(2, 2)), QString(), QString(), false);
+        QPointer<TReportForm> Guard(F);
+        QVERIFY(QTest::qWaitForWindowExposed(F));
+        F->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(F));
+        QWidget* W = F;
+        if (Target != u"window") {
+            ShowPage(*F, F->FPgRecords);
+            W = Target == u"filter" ? static_cast<QWidget*>(F->FEdFilter) : F->FRecList;
+            W->setFocus();
+        }
+        QTest::keyClick(W, Qt::Key_Escape);
+        QVERIFY(!F->isVisible());
+        QVERIFY(Guard);  // hidden, not destroyed
+    }
+
+    void DestroyedWithOwner()
+    {
+        auto Owner = std::make_unique<QWidget>();
+        QPointer<TReportForm> R = ShowReportWindow(Owner.get(), ParseJsonOrDie("{}"), QString(), QString(), true);
+        QPointer<TSourcesForm> S = ShowSourcesWindow(Owner.get(), ParseJsonOrDie("{}"));
+        QVERIFY(R && S);
+        QVERIFY(R->isWindow() && S->isWindow());
+        Owner.reset();
+        QVERIFY(!R && !S);
+    }
+
+    void Filter_data()
+    {
+        QTest::addColumn<QString>("Filter");
+        QTest::addColumn<QList<int>>("Rows");
+        QTest::addColumn<QString>("Info");
+        QTest::newRow("blank") << "   " << QList<int>{0, 1, 2, 3, 4, 5}
+                               << "共 10,000 条，双击一行用默认浏览器打开；Ctrl+C 复制选中";
+        QTest::newRow("two terms") << "SITE1 page/4" << QList<int>{4} << "共 10,000 条，当前筛选 1 条";
+        QTest::newRow("phrase across fields") << "\"title 2 https\"" << QList<int>{2}
+                                              << "共 10,000 条，当前筛选 1 条";
+        QTest::newRow("profile") << "p5" << QList<int>{5} << "共 10,000 条，当前筛选 1 条";
+        QTest::newRow("time not searched") << "2024-05" << QList<int>{} << "共 10,000 条，当前筛选 0 条";
+        QTest::newRow("unterminated phrase") << "\"site0.example/page" << QList<int>{0, 3}
+                                             << "共 10,000 条，当前筛选 2 条";
+    }
+    void Filter()
+    {
+        QFETCH(QString, Filter);
+        QFETCH(QList<int>, Rows);
+        QFETCH(QString, Info);
+        auto F = Open(RecordsDocument(6, 10000));
+        Select(*F, {0});
+        F->FEdFilter->setText(Filter);
+        QCOMPARE(F->Shown(), Rows.size());
+        QCOMPARE(QList<int>(F->FRecModel->Rows().begin(), F->FRecModel->Rows().end()), Rows);
+        QCOMPARE(F->FRecModel->rowCount(), Rows.size());
+        QCOMPARE(F->FLblRecInfo->text(), Info);
+        QVERIFY(!F->FRecList->selectionModel()->hasSelection());
+        // The filter never touches the status bar.
+        QCOMPARE(F->StatusText(), QStringLiteral("明细 6 条"));
+    }
+
+    void RecordsNotAnArray()
+    {
+        auto F = Open(J("{'stats':{'total':3},'records':{'a':{'url':'x'}}}"));
+        QCOMPARE(F->Shown(), 0);
+        F->FEdFilter->setText(QStringLiteral("x"));
+        QCOMPARE(F->Shown(), 0);
+        QVERIFY(!F->RecordAt(0));
+    }
+
+    void CopyText()
+    {
+        auto F = Open(RecordsDocument(300, 300));
+        F->show();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
+        ShowPage(*F, F->FPgRecords);
+        F->FEdFilter->setText(QStringLiteral("site2"));  // rows 2, 5, 8, ...
+        Select(*F, {3, 0, 99});                          // the last is far out of view
+        F->CopySelected();
+        const QString Expected = QStringLiteral(
+            "2024-05-03 10:00\tChrome\tTitle 2\thttps://site2.example/page/2\r\n"
+            "2024-05-12 10:00\tChrome\tTitle 11\thttps://site2.example/page/11\r\n"
+            "2024-05-20 10:00\tChrome\tTitle 299\thttps://site2.example/page/299\r\n");
+        QCOMPARE(QGuiApplication::clipboard()->text(), Expected);
+        QCOMPARE(F->StatusText(), QStringLiteral("已复制 3 行到剪贴板"));
+        QVERIFY(FMsgs.empty());
+    }
+
+    void CopyKeys_data()
+    {
+        QTest::addColumn<int>("Modifiers");
+        QTest::addColumn<bool>("Copies");
+        QTest::newRow("ctrl") << int(Qt::ControlModifier) << true;
+        QTest::newRow("ctrl shift") << int(Qt::ControlModifier | Qt::ShiftModifier) << true;
+        QTest::newRow("ctrl alt") << int(Qt::ControlModifier | Qt::AltModifier) << true;
+        QTest::newRow("plain") << int(Qt::NoModifier) << false;
+        QTest::newRow("shift") << int(Qt::ShiftModifier) << false;
+    }
+    void CopyKeys()
+    {
+        QFETCH(int, Modifiers);
+        QFETCH(bool, Copies);
+        auto F = Open(RecordsDocument(3, 3));
+        F->show();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
+        ShowPage(*F, F->FPgRecords);
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        Select(*F, {1});
+        F->FRecList->setFocus();
+        QTest::keyClick(F->FRecList, Qt::Key_C, Qt::KeyboardModifiers(Modifiers));
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 Copies ? QStringLiteral("2024-05-02 10:00\tChrome\tTitle 1\thttps://site1.example/page/1\r\n")
+                        : QStringLiteral("before"));
+    }
+
+    void CopyNothing()
+    {
+        auto F = Open(RecordsDocument(3, 3));
+        F->CopySelected();
+        QCOMPARE(FMsgs.size(), size_t(1));
+        QCOMPARE(FMsgs[0].Text, QStringLiteral("请先在“访问明细”页选择要复制的行（可按住 Ctrl / Shift 多选）。"));
+        QCOMPARE(FMsgs[0].Kind, mkInfo);
+        QCOMPARE(F->StatusText(), QStringLiteral("明细 3 条"));
+    }
+
+    void DoubleClickOpens()
+    {
+        auto F = Open(J("{'stats':{'total':2},'records':[{'url':'https://a.example/?q=a b'},{'title':'no url'}]}"));
+        F->RecListDblClick();  // nothing selected: nothing happens
+        QVERIFY(FOpened.isEmpty() && FMsgs.empty());
+        Select(*F, {1, 0});
+        F->RecListDblClick();
+        QCOMPARE(FOpened, QStringList{"https://a.example/?q=a b"});
+        Select(*F, {1});
+        F->RecListDblClick();
+        QCOMPARE(FMsgs.size(), size_t(1));
+        QCOMPARE(FMsgs[0].Text, QStringLiteral("这条记录没有网址。"));
+    }
+
+    void SaveCreatesFolderChain()
+    {
+        QTemporaryDir Tmp;
+        const QString Out = Tmp.path() + QStringLiteral("/a/b/报告");
+        const QString Text = RecordsDocument(2, 2) + QStringLiteral(" ");
+        auto F = Open(Text, Out);
+        F->SaveJson();
+        QVERIFY2(FMsgs.empty(), FMsgs.empty() ? "" : qPrintable(FMsgs[0].Text));
+        const QStringList Files = QDir(Out).entryList(QDir::Files);
+        QCOMPARE(Files.size(), 1);
+        QVERIFY(QRegularExpression(QStringLiteral("^Marrowkin_Report_\\d{8}_\\d{6}\\.json$")).match(Files[0]).hasMatch());
+        const QString Path = Out + u'/' + Files[0];
+        QFile File(Path);
+        QVERIFY(File.open(QIODevice::ReadOnly));
+        QCOMPARE(File.readAll(), Text.toUtf8());
+        QCOMPARE(F->StatusText(), QStringLiteral("已保存：") + Path);
+        QCOMPARE(FRevealed, QStringList{Path});
+        F->OpenSaveFolder();
+        QCOMPARE(FRevealed.last(), Out);
+    }
+
+    void SaveFailureChangesNothing()
+    {
+        QTemporaryDir Tmp;
+        // A regular file where a folder should be: not even root can create below it.
+        const QString Blocker = Tmp.path() + QStringLiteral("/blocker");
+        QFile B(Blocker);
+        QVERIFY(B.open(QIODevice::WriteOnly));
+        B.close();
+        auto F = Open(RecordsDocument(1, 1), Blocker + QStringLiteral("/out"));
+        const QString Before = F->StatusText();
+        F->SaveJson();
+        QCOMPARE(FMsgs.size(), size_t(1));
+        QCOMPARE(FMsgs[0].Kind, mkError);
+        QVERIFY(FMsgs[0].Text.startsWith(QStringLiteral("保存失败：")));
+        QVERIFY(FMsgs[0].Text.size() > 5);
+        QCOMPARE(F->StatusText(), Before);
+        QVERIFY(FRevealed.isEmpty());
+        QCOMPARE(QDir(Tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"blocker"});
+    }
+
+    void SaveReplacesOnlyWhenComplete()
+    {
+        // The target name is taken by a folder: the write fails and the
+        // folder (standing in for an earlier report) is left as it was.
+        QTemporaryDir Tmp;
+        auto F = Open(RecordsDocument(1, 1), Tmp.path());
+        const QString Name = QStringLiteral("Marrowkin_Report_%1.json")
+                                 .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss")));
+        QVERIFY(QDir(Tmp.path()).mkdir(Name));
+        F->SaveJson();
+        if (FMsgs.empty()) {
+            // The clock moved on to the next second; the save then simply worked.
+            QCOMPARE(QDir(Tmp.path()).entryList(QDir::Files).size(), 1);
+            return;
+        }
+        QVERIFY(FMsgs[0].Text.startsWith(QStringLiteral("保存失败：")));
+        QCOMPARE(QDir(Tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{Name});
+    }
+
+    void SaveRefusals_data()
+    {
+        QTest::addColumn<QString>("Raw");
+        QTest::addColumn<QString>("OutDir");
+        QTest::addColumn<QString>("Message");
+        QTest::newRow("no text") << "" << "/tmp" << "没有可保存的数据。";
+        QTest::newRow("no folder") << "{}" << "" << "请先在主界面设置保存位置。";
+        QTest::newRow("neither: text first") << "" << "" << "没有可保存的数据。";
+    }
+    void SaveRefusals()
+    {
+        QFETCH(QString, Raw);
+        QFETCH(QString, OutDir);
+        QFETCH(QString, Message);
+        TReportForm F(nullptr, ParseJsonOrDie("{}"), Raw, OutDir, false);
+        F.SaveJson();
+        QCOMPARE(FMsgs.size(), size_t(1));
+        QCOMPARE(FMsgs[0].Text, Message);
+        QCOMPARE(FMsgs[0].Kind, mkWarning);
+    }
+
+    void OpenMissingFolder_data()
+    {
+        QTest::addColumn<QString>("OutDir");
+        QTest::newRow("missing") << "/nonexistent/marrowkin/out";
+        QTest::newRow("empty") << "";
+    }
+    void OpenMissingFolder()
+    {
+        QFETCH(QString, OutDir);
+        TReportForm F(nullptr, ParseJsonOrDie("{}"), QStringLiteral("{}"), OutDir, false);
+        F.OpenSaveFolder();
+        QCOMPARE(FMsgs.size(), size_t(1));
+        QCOMPARE(FMsgs[0].Text, QStringLiteral("保存目录还不存在：") + OutDir
+                                    + QStringLiteral("\r\n可以先点“保存 JSON”自动创建。"));
+        QVERIFY(FRevealed.isEmpty());
+    }
+
+    void RankingHandOff_data()
+    {
+        QTest::addColumn<bool>("Pages");
+        QTest::addColumn<int>("Index");
+        QTest::addColumn<QString>("Filter");
+        QTest::addColumn<QList<int>>("Rows");
+        QTest::newRow("domain") << false << 1 << "site1.example" << QList<int>{1, 4};
+        QTest::newRow("page url prefix") << true << 0 << "https://site0.example/page/" << QList<int>{0, 3};
+        QTest::newRow("domain out of range") << false << 2 << "" << QList<int>{0, 1, 2, 3, 4};
+        QTest::newRow("page negative") << true << -1 << "" << QList<int>{0, 1, 2, 3, 4};
+    }
+    void RankingHandOff()
+    {
+        QFETCH(bool, Pages);
+        QFETCH(int, Index);
+        QFETCH(QString, Filter);
+        QFETCH(QList<int>, Rows);
+        auto F = Open(RecordsDocument(5, 5,
+                                      J("'domains':[['site0.example',2],['site1.example',2]],"
+                                        "'pages':[['https://site0.example/page/','',2]],")));
+        F->show();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
+        F->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(F.get()));
+        TRankChart* Chart = Pages ? F->FPgsChart : F->FDnsChart;
+        Chart->OnItemDblClick()(Chart, Index);
+        QCOMPARE(F->FEdFilter->text(), Filter);
+        QCOMPARE(QList<int>(F->FRecModel->Rows().begin(), F->FRecModel->Rows().end()), Rows);
+        if (Filter.isEmpty()) {
+            QCOMPARE(F->FTabs->currentWidget(), F->FPgOverview);
+        } else {
+            QCOMPARE(F->FTabs->currentWidget(), F->FPgRecords);
+            QTRY_VERIFY(F->FEdFilter->hasFocus());
+        }
+    }
+
+    void RecordsModelIsConsistent()
+    {
+        const auto Doc = ParseJsonOrDie(RecordsDocument(50, 50));
+        TRecordsModel Model;
+        QAbstractItemModelTester Tester(&Model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        Model.SetSource(Doc->Get(QLatin1StringView("records")));
+        Model.SetRows({0, 7, 49});
+        QCOMPARE(Model.rowCount(), 3);
+        QCOMPARE(Model.index(1, TRecordsModel::rcTitle).data().toString(), QStringLiteral("Title 7"));
+        QCOMPARE(Model.index(2, TRecordsModel::rcProfile).data().toString(), QStringLiteral("P49"));
+        QVERIFY(!Model.index(0, 0).data(Qt::EditRole).isValid());
+        Model.SetRows({});
+        QCOMPARE(Model.rowCount(), 0);
+        Model.SetSource(nullptr);
+        Model.SetRows({3});
+        QVERIFY(!Model.RecordAt(0));
+        QVERIFY(!Model.index(0, 0).data().isValid());
+    }
+
+private:
+    static std::unique_ptr<TJsonValue> ParseJsonOrDie(const QString& Text)
+    {
+        QString Err;
+        auto V = ParseJson(Text, Err);
+        if (!V)
+            qFatal("bad test document: %s", qPrintable(Err));
+        return V;
+    }
+};
+
+QTEST_MAIN(TReportFormTest)
+#include "tst_report_form.moc"

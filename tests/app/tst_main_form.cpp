@@ -1,0 +1,745 @@
+#include "card.h"
+#include "console_runner.h"
+#include "flat_button.h"
+#include "json.h"
+#include "main_form.h"
+#include "start_signal.h"
+#include "text_util.h"
+#include "ui_hooks.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <stdexcept>
+
+namespace {
+
+struct TShownMsg {
+    QString Text;
+    TMsgKind Kind;
+};
+
+// Everything the window would have shown or started, and the answers it gets.
+struct TRecorder {
+    QList<TShownMsg> Msgs;
+    QList<int> Answers; // taken by questions in order; No when empty
+    QStringList Revealed;
+    QStringList ElevatedArgs;
+    int ElevateCalls = 0;
+    bool ElevateResult = false;
+    QString PickedFolder;
+};
+
+TRecorder* GRec = nullptr;
+
+const char* const kChildVars[] = {"MK_CHILD_ARGS_FILE", "MK_CHILD_GRANDCHILD", "MK_CHILD_FILE", "MK_CHILD_SCRIPT",
+                                  "MK_CHILD_FLOOD_MIB", "MK_CHILD_SLEEP_MS", "MK_CHILD_EXIT", "MK_CHILD_STDIN"};
+
+QString FakeCollector()
+{
+    return QStringLiteral(MK_TEST_CHILD);
+}
+
+// Reads what the fake collector recorded: working folder, then its arguments.
+QStringList ReadLines(const QString& Path)
+{
+    QFile F(Path);
+    if (!F.open(QIODevice::ReadOnly))
+        return {};
+    QStringList Lines = QString::fromUtf8(F.readAll()).split(u'\n');
+    if (!Lines.isEmpty() && Lines.last().isEmpty())
+        Lines.removeLast();
+    return Lines;
+}
+
+bool WaitIdle(TMainForm& F, int Ms = 15000)
+{
+    QElapsedTimer T;
+    T.start();
+    while (F.Busy() && T.elapsed() < Ms)
+        QTest::qWait(20);
+    return !F.Busy();
+}
+
+QList<QWidget*> ResultWindows(TMainForm& F)
+{
+    QList<QWidget*> Out;
+    for (QWidget* W : F.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (W->isWindow() && !qobject_cast<QMenu*>(W))
+            Out << W;
+    return Out;
+}
+
+QAction* ActionByShortcut(TMainForm& F, const QString& Keys)
+{
+    for (QAction* A : F.menuBar()->findChildren<QAction*>())
+        if (A->shortcut() == QKeySequence(Keys))
+            return A;
+    return nullptr;
+}
+
+bool ProcessGone(qint64 Pid)
+{
+    if (::kill(pid_t(Pid), 0) != 0)
+        return true;
+    // An orphan nobody reaps stays a zombie: it has ended all the same.
+    QFile Stat(QStringLiteral("/proc/%1/stat").arg(Pid));
+    if (!Stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray S = Stat.readAll();
+    const qsizetype P = S.lastIndexOf(')');
+    return P > 0 && P + 2 < S.size() && (S[P + 2] == 'Z' || S[P + 2] == 'X');
+}
+
+// A window whose tick fails, to see what an escaping exception does.
+class TFailingForm final : public TMainForm {
+public:
+    using TMainForm::TMainForm;
+    void Tick() { TimerTick(); }
+
+protected:
+    void PollRun() override { throw std::runtime_error("boom"); }
+};
+
+} // namespace
+
+class TMainFormTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void FixedClientArea();
+    void DefaultStates();
+    void PickModeKeepsTicks();
+    void ScopeHints_data();
+    void ScopeHints();
+    void ScopeQuestion_data();
+    void ScopeQuestion();
+    void ElevateFailureKeepsWindow();
+    void OpenOutDir();
+    void BrowseSetsFolder();
+    void OptionLineThroughNewWindow();
+    void CommandLineFillsWindow();
+
+    void CollectorArguments_data();
+    void CollectorArguments();
+    void FinishedRuns_data();
+    void FinishedRuns();
+    void UnparsableOutput();
+    void CollectorMissing();
+    void CollectorNotStartable();
+    void BusyDisablesInputsOnly();
+    void SecondStartIgnored();
+    void ProgressDots();
+    void CloseDuringRun();
+    void TickException();
+    void StartSignal();
+    void UnattendedInProcess_data();
+    void UnattendedInProcess();
+
+private:
+    QString Tmp(const QString& Name) const { return JoinPath(FTmp->path(), Name); }
+    QStringList Recorded() const { return ReadLines(Tmp(QStringLiteral("args.txt"))); }
+
+    std::unique_ptr<QTemporaryDir> FTmp;
+    TRecorder FRec;
+};
+
+void TMainFormTest::initTestCase()
+{
+    FTmp = std::make_unique<QTemporaryDir>();
+    QVERIFY(FTmp->isValid());
+    QVERIFY(QFileInfo(FakeCollector()).isExecutable());
+    GRec = &FRec;
+    TUiHooks& H = UiHooks();
+    H.ShowMsg = [](QWidget*, const QString& Text, TMsgKind Kind) {
+        GRec->Msgs.append({Text, Kind});
+        if (Kind != mkQuestion)
+            return kIdOk;
+        return GRec->Answers.isEmpty() ? kIdNo : GRec->Answers.takeFirst();
+    };
+    H.Reveal = [](const QString& Path) { GRec->Revealed << Path; };
+    H.ShellOpen = [](const QString&) {};
+    H.PickFolder = [](const QString&, const QString&, QString& Folder) {
+        if (GRec->PickedFolder.isEmpty())
+            return false;
+        Folder = GRec->PickedFolder;
+        return true;
+    };
+    H.RestartElevated = [](const QString&, const QStringList& Args, const QString&) {
+        ++GRec->ElevateCalls;
+        GRec->ElevatedArgs = Args;
+        return GRec->ElevateResult;
+    };
+}
+
+void TMainFormTest::init()
+{
+    FRec = TRecorder();
+    QFile::remove(Tmp(QStringLiteral("args.txt")));
+    qputenv("MK_CHILD_ARGS_FILE", Tmp(QStringLiteral("args.txt")).toLocal8Bit());
+}
+
+void TMainFormTest::cleanup()
+{
+    for (const char* V : kChildVars)
+        qunsetenv(V);
+}
+
+void TMainFormTest::FixedClientArea()
+{
+    TMainForm F({}, FakeCollector());
+    F.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&F));
+    QCOMPARE(F.centralWidget()->width(), 1000);
+    QCOMPARE(F.centralWidget()->height() + F.statusBar()->height(), 510);
+    QCOMPARE(F.statusBar()->height(), 22);
+    QCOMPARE(F.minimumSize(), F.maximumSize());
+    QVERIFY(!F.statusBar()->isSizeGripEnabled());
+    QCOMPARE(F.Card(3)->geometry(), QRect(506, 76, 482, 122));
+    QCOMPARE(F.Card(4)->geometry(), QRect(506, 206, 482, 270));
+    QCOMPARE(F.StatusPanel(0)->width(), 650);
+    QCOMPARE(F.StatusPanel(1)->geometry(), QRect(650, 0, 190, 22));
+    QCOMPARE(F.StatusPanel(2)->geometry(), QRect(840, 0, 160, 22));
+    QVERIFY(F.StatusPanel(2)->alignment() & Qt::AlignRight);
+    QCOMPARE(F.StatusText(0), QStringLiteral("就绪"));
+    QCOMPARE(F.StatusText(1), QStringLiteral("Marrowkin.exe 已就绪"));
+    QCOMPARE(F.StatusText(2), QStringLiteral("用时 0.0 s"));
+    QCOMPARE(F.windowTitle(), QStringLiteral("Marrowkin 浏览器访问记录报告工具"));
+}
+
+void TMainFormTest::DefaultStates()
+{
+    TMainForm F({}, Tmp(QStringLiteral("nothing-here")));
+    for (int I = 0; I < kSourceCount; ++I)
+        QVERIFY(!F.SourceBox(I)->isEnabled());
+    QVERIFY(!F.SpinDays()->isEnabled());
+    QVERIFY(!F.DtFrom()->isEnabled());
+    QVERIFY(!F.DtTo()->isEnabled());
+    QVERIFY(F.RbAuto()->isChecked() && F.RbAll()->isChecked() && F.RbCur()->isChecked() && F.RbEmbed()->isChecked());
+    QCOMPARE(F.SpinDays()->value(), 30);
+    QCOMPARE(F.SpinLimit()->value(), 0);
+    QCOMPARE(F.EdTitle()->text(), QStringLiteral("浏览器访问记录报告"));
+    QCOMPARE(F.EdOut()->text(), F.DefaultOutDir());
+    QVERIFY(F.DefaultOutDir().endsWith(QStringLiteral("Marrowkin")));
+    QCOMPARE(F.DtTo()->date(), QDate::currentDate());
+    QCOMPARE(F.DtFrom()->date(), QDate::currentDate().addMonths(-1));
+    QCOMPARE(F.StatusText(1), QStringLiteral("未找到 Marrowkin.exe"));
+
+    F.RbDays()->click();
+    QVERIFY(F.SpinDays()->isEnabled());
+    QVERIFY(!F.DtFrom()->isEnabled());
+    F.RbCust()->click();
+    QVERIFY(!F.SpinDays()->isEnabled());
+    QVERIFY(F.DtFrom()->isEnabled() && F.DtTo()->isEnabled());
+}
+
+void TMainFormTest::PickModeKeepsTicks()
+{
+    TMainForm F({}, FakeCollector());
+    F.RbPick()->click();
+    for (int I = 0; I < kSourceCount; ++I)
+        QVERIFY(F.SourceBox(I)->isEnabled());
+    F.SourceBox(2)->click();
+    F.SourceBox(7)->click();
+    F.RbAuto()->click();
+    for (int I = 0; I < kSourceCount; ++I)
+        QVERIFY(!F.SourceBox(I)->isEnabled());
+    QVERIFY(F.SourceBox(2)->isChecked() && F.SourceBox(7)->isChecked());
+    QCOMPARE(F.SourceSwitchValue(), QStringLiteral("auto"));
+    F.RbPick()->click();
+    QCOMPARE(F.SourceSwitchValue(), QStringLiteral("firefox,sogou"));
+}
+
+void TMainFormTest::ScopeHints_data()
+{
+    QTest::addColumn<bool>("Elevated");
+    QTest::addColumn<bool>("AllUsers");
+    QTest::addColumn<QString>("Hint");
+    QTest::newRow("normal, current") << false << false << "当前为普通权限，只能读取当前用户的记录";
+    QTest::newRow("normal, all") << false << true << "当前为普通权限，其他用户的数据可能读不到，建议提权";
+    QTest::newRow("admin, current") << true << false << "已以管理员身份运行，可读取所有用户的历史记录";
+    QTest::newRow("admin, all") << true << true << "已以管理员身份运行，可读取所有用户的历史记录";
+}
+
+void TMainFormTest::ScopeHints()
+{
+    QFETCH(bool, Elevated);
+    QFETCH(bool, AllUsers);
+    QFETCH(QString, Hint);
+    TMainForm F(AllUsers ? QStringList{"/scope:all"} : QStringList(), FakeCollector());
+    F.SetElevatedCheck([Elevated] { return Elevated; });
+    F.UpdateOptionStates();
+    QCOMPARE(F.LblScope()->text(), Hint);
+    QCOMPARE(F.BtnElevate()->isEnabled(), !Elevated);
+    QVERIFY(FRec.Msgs.isEmpty()); // options from the command line never ask
+}
+
+void TMainFormTest::ScopeQuestion_data()
+{
+    QTest::addColumn<bool>("Elevated");
+    QTest::addColumn<int>("Answer");
+    QTest::addColumn<int>("Questions");
+    QTest::addColumn<int>("Restarts");
+    QTest::newRow("admin asks nothing") << true << int(kIdYes) << 0 << 0;
+    QTest::newRow("no keeps all users") << false << int(kIdNo) << 1 << 0;
+    QTest::newRow("yes restarts") << false << int(kIdYes) << 1 << 1;
+}
+
+void TMainFormTest::ScopeQuestion()
+{
+    QFETCH(bool, Elevated);
+    QFETCH(int, Answer);
+    QFETCH(int, Questions);
+    QFETCH(int, Restarts);
+    TMainForm F({QStringLiteral("/title:A B")}, FakeCollector());
+    F.SetElevatedCheck([Elevated] { return Elevated; });
+    F.UpdateOptionStates();
+    FRec.Answers = {Answer};
+    FRec.ElevateResult = true;
+    F.show();
+    F.RbAllUsers()->click();
+    QCOMPARE(int(FRec.Msgs.size()), Questions);
+    if (Questions)
+        QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("扫描全部用户需要管理员权限。\r\n\r\n现在以管理员身份重启吗？（当前参数会先保存）"));
+    QCOMPARE(FRec.ElevateCalls, Restarts);
+    QVERIFY(F.RbAllUsers()->isChecked());
+    if (Restarts) {
+        QCOMPARE(FRec.ElevatedArgs, SplitCommandLine(F.BuildRestartArgs()));
+        QVERIFY(FRec.ElevatedArgs.contains(QStringLiteral("/title:A B")));
+        QVERIFY(FRec.ElevatedArgs.contains(QStringLiteral("/scope:all")));
+        QVERIFY(!F.isVisible()); // closed for the elevated copy
+    } else {
+        QVERIFY(F.isVisible());
+    }
+    // Clicking the radio that is already on asks nothing more.
+    F.RbAllUsers()->click();
+    QCOMPARE(int(FRec.Msgs.size()), Questions);
+}
+
+void TMainFormTest::ElevateFailureKeepsWindow()
+{
+    TMainForm F({QStringLiteral("/limit:77")}, FakeCollector());
+    F.SetElevatedCheck([] { return false; });
+    F.show();
+    FRec.ElevateResult = false;
+    F.ElevateClick();
+    QCOMPARE(FRec.ElevateCalls, 1);
+    QCOMPARE(FRec.Msgs.size(), 1);
+    QCOMPARE(FRec.Msgs[0].Kind, mkWarning);
+    QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("提权失败（可能取消了 UAC 提示）。\r\n可以右键程序选择“以管理员身份运行”。"));
+    QVERIFY(F.isVisible());
+    QCOMPARE(F.SpinLimit()->value(), 77);
+
+    F.SetElevatedCheck([] { return true; });
+    F.ElevateClick();
+    QCOMPARE(FRec.ElevateCalls, 1);
+    QCOMPARE(FRec.Msgs.last().Text, QStringLiteral("当前已经是管理员权限。"));
+    QCOMPARE(FRec.Msgs.last().Kind, mkInfo);
+}
+
+void TMainFormTest::OpenOutDir()
+{
+    const QString Missing = Tmp(QStringLiteral("not yet/there"));
+    TMainForm F({QStringLiteral("/out:") + Missing + u'/'}, FakeCollector());
+    QAction* CtrlD = ActionByShortcut(F, QStringLiteral("Ctrl+D"));
+    QVERIFY(CtrlD);
+    CtrlD->trigger();
+    QCOMPARE(FRec.Msgs.size(), 1);
+    QCOMPARE(FRec.Msgs[0].Kind, mkInfo);
+    QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("保存目录还不存在：") + Missing +
+                                    QStringLiteral("\r\n报告窗口点“保存 JSON”时会自动创建。"));
+    QVERIFY(!QFileInfo::exists(Missing));
+    QVERIFY(FRec.Revealed.isEmpty());
+
+    F.EdOut()->setText(FTmp->path());
+    CtrlD->trigger();
+    QCOMPARE(FRec.Revealed, QStringList{FTmp->path()});
+    QCOMPARE(FRec.Msgs.size(), 1);
+    QVERIFY(ActionByShortcut(F, QStringLiteral("F5")));
+    QVERIFY(ActionByShortcut(F, QStringLiteral("F1")));
+}
+
+void TMainFormTest::BrowseSetsFolder()
+{
+    TMainForm F({}, FakeCollector());
+    const QString Before = F.EdOut()->text();
+    F.BrowseClick(); // cancelled
+    QCOMPARE(F.EdOut()->text(), Before);
+    FRec.PickedFolder = QStringLiteral("/picked/here");
+    F.BrowseClick();
+    QCOMPARE(F.EdOut()->text(), QStringLiteral("/picked/here"));
+}
+
+void TMainFormTest::OptionLineThroughNewWindow()
+{
+    TMainForm A({}, FakeCollector());
+    TOptions O = A.ReadOptions();
+    O.FSrcMode = smPick;
+    O.FChecked[1] = O.FChecked[9] = O.FChecked[14] = true;
+    O.FRange = rgCust;
+    O.FDays = 120;
+    O.FFrom = QDate(2023, 12, 31);
+    O.FTo = QDate(2024, 2, 29);
+    O.FScope = scAll;
+    O.FOutMode = omHtml;
+    O.FOutDir = Tmp(QStringLiteral("my reports"));
+    O.FTitle = QStringLiteral("季度 报告 (草稿)");
+    O.FInclude = QStringLiteral("github; 新闻");
+    O.FExclude = QStringLiteral("*.ads.example");
+    O.FLimit = 4321;
+    O.FPrivacy = true;
+    A.WriteOptions(O);
+    QVERIFY(A.ReadOptions() == O);
+
+    TMainForm B(SplitCommandLine(A.BuildRestartArgs()), FakeCollector());
+    QVERIFY(B.ReadOptions() == O);
+    QCOMPARE(B.BuildCollectorArgs(), A.BuildCollectorArgs());
+    QVERIFY(!B.AutoMode());
+    QVERIFY(FRec.Msgs.isEmpty());
+}
+
+void TMainFormTest::CommandLineFillsWindow()
+{
+    // Out of range numbers end up where the spin controls would put them.
+    TMainForm F({QStringLiteral("/days:99999"), QStringLiteral("/range:days"), QStringLiteral("/limit:-4"),
+                 QStringLiteral("/out:") + Tmp(QStringLiteral("o")), QStringLiteral("/privacy:1")},
+                FakeCollector());
+    QCOMPARE(F.SpinDays()->value(), 36500);
+    QVERIFY(F.RbDays()->isChecked());
+    QVERIFY(F.SpinDays()->isEnabled());
+    QCOMPARE(F.SpinLimit()->value(), 0);
+    QCOMPARE(F.EdOut()->text(), Tmp(QStringLiteral("o")));
+    QVERIFY(F.CkPrivacy()->isChecked());
+    QVERIFY(!F.AutoMode());
+    QVERIFY(!QFileInfo::exists(Tmp(QStringLiteral("o")))); // only filled in, nothing run
+}
+
+void TMainFormTest::CollectorArguments_data()
+{
+    QTest::addColumn<QStringList>("Args");
+    QTest::addColumn<bool>("ListMode");
+    QTest::addColumn<QStringList>("Expected");
+    const QString T = QStringLiteral("/title:浏览器访问记录报告");
+    const QString J = QStringLiteral("/format:json");
+    QTest::newRow("defaults") << QStringList() << false << QStringList{T, J};
+    QTest::newRow("pick chrome firefox") << QStringList{"/srcmode:pick", "/srcids:firefox,chrome"} << false
+                                         << QStringList{"/src:chrome,firefox", T, J};
+    QTest::newRow("pick nothing") << QStringList{"/srcmode:pick"} << false << QStringList{T, J};
+    QTest::newRow("keywords split") << QStringList{"/include:github; 新闻 中心；", "/exclude:*.a.com;b.net"} << false
+                                    << QStringList{T, "/include:github", "/include:新闻 中心", "/exclude:*.a.com",
+                                                   "/exclude:b.net", J};
+    QTest::newRow("quoted title") << QStringList{"/title:My Weekly Report"} << false
+                                  << QStringList{"/title:My Weekly Report", J};
+    QTest::newRow("limit 0") << QStringList{"/limit:0"} << false << QStringList{T, J};
+    QTest::newRow("limit and privacy") << QStringList{"/limit:25", "/privacy:1"} << false
+                                       << QStringList{T, "/limit:25", "/privacy", J};
+    QTest::newRow("range days all users") << QStringList{"/range:days", "/days:14", "/scope:all"} << false
+                                          << QStringList{"/days:14", "/user:all", T, J};
+    QTest::newRow("custom range") << QStringList{"/range:cust", "/from:2024/1/2", "/to:2024-03-04"} << false
+                                  << QStringList{"/from:2024-01-02", "/to:2024-03-04", T, J};
+    QTest::newRow("detection") << QStringList{"/title:x", "/limit:5"} << true << QStringList{"/list", J};
+}
+
+void TMainFormTest::CollectorArguments()
+{
+    QFETCH(QStringList, Args);
+    QFETCH(bool, ListMode);
+    QFETCH(QStringList, Expected);
+    qputenv("MK_CHILD_SCRIPT", "out:{}");
+    TMainForm F(Args, FakeCollector());
+    F.StartRun(ListMode);
+    QVERIFY(F.Busy());
+    QVERIFY(WaitIdle(F));
+    const QStringList Lines = Recorded();
+    QVERIFY(!Lines.isEmpty());
+    QCOMPARE(Lines.first(), QFileInfo(FakeCollector()).absolutePath());
+    QCOMPARE(Lines.mid(1), Expected);
+    QVERIFY2(FRec.Msgs.isEmpty(), qPrintable(FRec.Msgs.isEmpty() ? QString() : FRec.Msgs[0].Text));
+}
+
+void TMainFormTest::FinishedRuns_data()
+{
+    QTest::addColumn<QStringList>("Args");
+    QTest::addColumn<bool>("ListMode");
+    QTest::addColumn<int>("Exit");
+    QTest::addColumn<QString>("Status");
+    QTest::addColumn<QString>("Warning"); // empty: no box
+    QTest::addColumn<int>("Windows");
+    const QString AllFailed = QStringLiteral("所有数据源都读取失败，未能生成报告。\r\n\r\n"
+                                             "可以先用“检测数据源”查看各数据源的状态；扫描全部用户需要管理员权限。");
+    const QString Html = QStringLiteral("/outmode:html");
+    QTest::newRow("report ok") << QStringList() << false << 0 << "完成 · 成功" << "" << 1;
+    QTest::newRow("report no records opens window") << QStringList() << false << 2 << "完成 · 时间范围内没有记录" << ""
+                                                    << 1;
+    QTest::newRow("report all failed") << QStringList() << false << 3 << "完成 · 数据源全部读取失败" << AllFailed << 0;
+    QTest::newRow("report code 7") << QStringList() << false << 7 << "完成 · 退出码 7" << "未生成报告：退出码 7" << 0;
+    QTest::newRow("html ok") << QStringList{Html} << false << 0 << "HTML 报告已生成，已在浏览器打开" << "" << 0;
+    QTest::newRow("html all failed quiet") << QStringList{Html} << false << 3 << "完成 · 数据源全部读取失败" << "" << 0;
+    QTest::newRow("html no records") << QStringList{Html} << false << 2 << "完成 · 时间范围内没有记录"
+                                     << "时间范围内没有可用记录，未生成报告。" << 0;
+    QTest::newRow("detection ok") << QStringList() << true << 0 << "检测完成 · 成功" << "" << 1;
+    QTest::newRow("detection all failed") << QStringList() << true << 3 << "检测完成 · 数据源全部读取失败" << AllFailed
+                                          << 0;
+}
+
+void TMainFormTest::FinishedRuns()
+{
+    QFETCH(QStringList, Args);
+    QFETCH(bool, ListMode);
+    QFETCH(int, Exit);
+    QFETCH(QString, Status);
+    QFETCH(QString, Warning);
+    QFETCH(int, Windows);
+    Args << QStringLiteral("/out:") + Tmp(QStringLiteral("html out"));
+    qputenv("MK_CHILD_SCRIPT", ListMode ? "out:{\"sources\":[]}" : "out:{\"meta\":{}}");
+    qputenv("MK_CHILD_EXIT", QByteArray::number(Exit));
+    TMainForm F(Args, FakeCollector());
+    F.StartRun(ListMode);
+    QVERIFY(WaitIdle(F));
+    QCOMPARE(F.StatusText(0), Status);
+    QCOMPARE(F.StatusText(2), QStringLiteral("用时 0.0 s · 退出码 %1").arg(Exit));
+    if (Warning.isEmpty()) {
+        QCOMPARE(FRec.Msgs.size(), 0);
+    } else {
+        QCOMPARE(FRec.Msgs.size(), 1);
+        QCOMPARE(FRec.Msgs[0].Kind, mkWarning);
+        QCOMPARE(FRec.Msgs[0].Text, Warning);
+    }
+    QCOMPARE(int(ResultWindows(F).size()), Windows);
+    // Whatever happened, the window is usable again.
+    QCOMPARE(F.BtnStart()->Caption(), QStringLiteral("开始生成报告"));
+    QVERIFY(F.RbPick()->isEnabled());
+    QVERIFY(!F.SourceBox(0)->isEnabled());
+}
+
+void TMainFormTest::UnparsableOutput()
+{
+    // Text around the JSON counts as a parse failure too.
+    qputenv("MK_CHILD_SCRIPT", "err:warning\\n;out:{}");
+    TMainForm F({}, FakeCollector());
+    F.StartRun(false);
+    QVERIFY(WaitIdle(F));
+    QString Expected;
+    QVERIFY(!ParseJson(QStringLiteral("warning\n{}"), Expected));
+    QCOMPARE(FRec.Msgs.size(), 1);
+    QCOMPARE(FRec.Msgs[0].Kind, mkError);
+    QCOMPARE(FRec.Msgs[0].Text,
+             QStringLiteral("结果解析失败：") + Expected +
+                 QStringLiteral("\r\n\r\n请确认 Marrowkin.exe 是与本界面配套的版本（1.1.3 及以上，支持 /format:json）。"));
+    QVERIFY(ResultWindows(F).isEmpty());
+}
+
+void TMainFormTest::CollectorMissing()
+{
+    const QString Missing = Tmp(QStringLiteral("Marrowkin"));
+    TMainForm F({}, Missing);
+    F.StartRun(false);
+    QVERIFY(!F.Busy());
+    QCOMPARE(FRec.Msgs.size(), 1);
+    QCOMPARE(FRec.Msgs[0].Kind, mkError);
+    QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("找不到 Marrowkin.exe：\r\n") + Missing +
+                                    QStringLiteral("\r\n\r\n请把 MarrowkinWin.exe 与 Marrowkin.exe 放在同一目录后重试。"));
+    QCOMPARE(F.StatusText(1), QStringLiteral("未找到 Marrowkin.exe"));
+}
+
+void TMainFormTest::CollectorNotStartable()
+{
+    const QString Plain = Tmp(QStringLiteral("plain-file"));
+    QFile File(Plain);
+    QVERIFY(File.open(QIODevice::WriteOnly));
+    File.write("not a program");
+    File.close();
+    File.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    TMainForm F({}, Plain);
+    F.StartRun(false);
+    QVERIFY(!F.Busy());
+    QCOMPARE(FRec.Msgs.size(), 1);
+    QCOMPARE(FRec.Msgs[0].Kind, mkError);
+    QVERIFY2(FRec.Msgs[0].Text.startsWith(QStringLiteral("启动 Marrowkin.exe 失败：")), qPrintable(FRec.Msgs[0].Text));
+    QVERIFY(F.EdTitle()->isEnabled());
+}
+
+void TMainFormTest::BusyDisablesInputsOnly()
+{
+    qputenv("MK_CHILD_SLEEP_MS", "800");
+    qputenv("MK_CHILD_SCRIPT", "out:{}");
+    TMainForm F({QStringLiteral("/range:days")}, FakeCollector());
+    F.StartRun(false);
+    QVERIFY(F.Busy());
+    QCOMPARE(F.StatusText(0), QStringLiteral("正在采集，请稍候…"));
+    QCOMPARE(F.BtnStart()->Caption(), QStringLiteral("正在运行…"));
+    for (QWidget* W : QList<QWidget*>{F.RbAuto(), F.RbDays(), F.SpinDays(), F.DtFrom(), F.EdTitle(), F.EdOut(),
+                                      F.EdInclude(), F.SpinLimit(), F.CkPrivacy(), F.RbHtml(), F.RbAllUsers()})
+        QVERIFY2(!W->isEnabled(), W->metaObject()->className());
+    for (QWidget* W : QList<QWidget*>{F.BtnStart(), F.BtnList(), F.BtnBrowse(), F.BtnElevate()})
+        QVERIFY(W->isEnabled() || W == F.BtnElevate());
+    QVERIFY(F.menuBar()->isEnabled());
+    QVERIFY(WaitIdle(F));
+    QVERIFY(F.SpinDays()->isEnabled()); // the option rules are back
+    QVERIFY(!F.DtFrom()->isEnabled());
+    QVERIFY(F.EdTitle()->isEnabled());
+}
+
+void TMainFormTest::SecondStartIgnored()
+{
+    qputenv("MK_CHILD_SLEEP_MS", "700");
+    qputenv("MK_CHILD_SCRIPT", "out:{}");
+    TMainForm F({}, FakeCollector());
+    F.StartClick();
+    QVERIFY(F.Busy());
+    QTRY_VERIFY(QFileInfo::exists(Tmp(QStringLiteral("args.txt"))));
+    QVERIFY(QFile::remove(Tmp(QStringLiteral("args.txt"))));
+    F.StartClick();
+    F.ListClick();
+    F.WMStartRun();
+    QVERIFY(WaitIdle(F));
+    QTest::qWait(200);
+    QVERIFY(!QFileInfo::exists(Tmp(QStringLiteral("args.txt"))));
+    QVERIFY(FRec.Msgs.isEmpty());
+    QCOMPARE(ResultWindows(F).size(), 1);
+
+    // Idle again: the outside trigger starts a report run.
+    F.WMStartRun();
+    QVERIFY(F.Busy());
+    QVERIFY(WaitIdle(F));
+}
+
+void TMainFormTest::ProgressDots()
+{
+    qputenv("MK_CHILD_SLEEP_MS", "3600");
+    TMainForm F({QStringLiteral("/outmode:html"), QStringLiteral("/out:") + Tmp(QStringLiteral("dots"))},
+                FakeCollector());
+    F.StartRun(false);
+    QSet<QString> Progress, Elapsed;
+    while (F.Busy()) {
+        Progress << F.StatusText(0);
+        Elapsed << F.StatusText(2);
+        QTest::qWait(30);
+    }
+    const QString B = QStringLiteral("正在生成 HTML 报告");
+    for (const QString& S : {B + QStringLiteral("…"), B, B + u'.', B + QStringLiteral(".."), B + QStringLiteral("...")})
+        QVERIFY2(Progress.contains(S), qPrintable(S));
+    QVERIFY(Elapsed.contains(QStringLiteral("用时 1 s")));
+    QVERIFY(Elapsed.contains(QStringLiteral("用时 3 s")));
+    QCOMPARE(F.StatusText(2), QStringLiteral("用时 3.0 s · 退出码 0"));
+}
+
+void TMainFormTest::CloseDuringRun()
+{
+    const QString PidFile = Tmp(QStringLiteral("grandchild.pid"));
+    QFile::remove(PidFile);
+    qputenv("MK_CHILD_GRANDCHILD", PidFile.toLocal8Bit());
+    qputenv("MK_CHILD_SLEEP_MS", "30000");
+    TMainForm F({}, FakeCollector());
+    F.show();
+    F.StartRun(false);
+    QVERIFY(F.Busy());
+    QTRY_VERIFY(QFileInfo::exists(PidFile));
+    QFile Pf(PidFile);
+    QVERIFY(Pf.open(QIODevice::ReadOnly));
+    const qint64 Grandchild = Pf.readAll().trimmed().toLongLong();
+    QVERIFY(Grandchild > 0);
+
+    FRec.Answers = {kIdNo};
+    QVERIFY(!F.close());
+    QCOMPARE(FRec.Msgs.size(), 1);
+    QCOMPARE(FRec.Msgs[0].Kind, mkQuestion);
+    QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("任务正在运行，确定中止并退出吗？"));
+    QVERIFY(F.isVisible());
+    QTest::qWait(300);
+    QVERIFY(F.Busy());
+    QVERIFY(F.Runner()->Running());
+    QVERIFY(!ProcessGone(Grandchild));
+
+    FRec.Answers = {kIdYes};
+    QVERIFY(F.close());
+    QTRY_VERIFY_WITH_TIMEOUT(ProcessGone(Grandchild), 5000);
+    QCOMPARE(FRec.Msgs.size(), 2);
+}
+
+void TMainFormTest::TickException()
+{
+    TFailingForm F({}, FakeCollector());
+    F.Tick();
+    QCOMPARE(F.StatusText(0), QStringLiteral("界面异常：boom"));
+    QVERIFY(!F.Busy());
+
+    TFailingForm A({QStringLiteral("/AUTO"), QStringLiteral("/out:") + Tmp(QStringLiteral("never"))},
+                   FakeCollector());
+    QSignalSpy Ended(&A, &TMainForm::EndProcess);
+    A.Tick();
+    QCOMPARE(Ended.size(), 1);
+    QCOMPARE(Ended[0][0].toInt(), 9);
+    QVERIFY(FRec.Msgs.isEmpty());
+}
+
+void TMainFormTest::StartSignal()
+{
+    TStartSignal Sig;
+    QVERIFY(Sig.Active());
+    QSignalSpy Spy(&Sig, &TStartSignal::Triggered);
+    ::raise(SIGUSR1);
+    ::raise(SIGUSR1);
+    QVERIFY(Spy.wait(2000));
+    QTest::qWait(50);
+    QCOMPARE(Spy.size(), 1); // two requests before the loop ran ask for one run
+}
+
+void TMainFormTest::UnattendedInProcess_data()
+{
+    QTest::addColumn<QStringList>("Args");
+    QTest::addColumn<bool>("CollectorThere");
+    QTest::addColumn<int>("Exit");
+    QTest::addColumn<int>("Code");
+    QTest::addColumn<QStringList>("Expected");
+    const QString T = QStringLiteral("/title:浏览器访问记录报告");
+    QTest::newRow("code passed through") << QStringList() << true << 7 << 7
+                                         << QStringList{T, "/format:json", "/out:%OUT%"};
+    QTest::newRow("days alone") << QStringList{"/days:7"} << true << 0 << 0
+                                << QStringList{T, "/format:json", "/out:%OUT%"};
+    QTest::newRow("days with range") << QStringList{"/days:7", "/range:days", "/outmode:html"} << true << 2 << 2
+                                     << QStringList{"/days:7", T, "/format:json", "/out:%OUT%"};
+    QTest::newRow("collector missing") << QStringList() << false << 0 << 2 << QStringList();
+}
+
+void TMainFormTest::UnattendedInProcess()
+{
+    QFETCH(QStringList, Args);
+    QFETCH(bool, CollectorThere);
+    QFETCH(int, Exit);
+    QFETCH(int, Code);
+    QFETCH(QStringList, Expected);
+    const QString Out = Tmp(QStringLiteral("auto out/%1/deeper").arg(QTest::currentDataTag()));
+    Args << QStringLiteral("/Auto") << QStringLiteral("/out:") + Out;
+    qputenv("MK_CHILD_EXIT", QByteArray::number(Exit));
+    TMainForm F(Args, CollectorThere ? FakeCollector() : Tmp(QStringLiteral("missing")));
+    QSignalSpy Ended(&F, &TMainForm::EndProcess);
+    QVERIFY(F.AutoMode());
+    QVERIFY(Ended.wait(10000));
+    QCOMPARE(Ended.size(), 1);
+    QCOMPARE(Ended[0][0].toInt(), Code);
+    QVERIFY(!F.isVisible());
+    QVERIFY(FRec.Msgs.isEmpty());
+    QVERIFY(ResultWindows(F).isEmpty());
+    QCOMPARE(Recorded().mid(1), Expected.replaceInStrings(QStringLiteral("%OUT%"), Out));
+    QCOMPARE(DirExists(Out), CollectorThere);
+}
+
+QTEST_MAIN(TMainFormTest)
+#include "tst_main_form.moc"

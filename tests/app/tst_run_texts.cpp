@@ -1,0 +1,95 @@
+#include "options.h"
+#include "run_texts.h"
+
+#include <QtTest>
+
+class TRunTextsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void ArgsByKind_data();
+    void ArgsByKind();
+    void ProgressDotsCycle();
+    void FinishedTexts_data();
+    void FinishedTexts();
+};
+
+void TRunTextsTest::ArgsByKind_data()
+{
+    QTest::addColumn<bool>("ListMode");
+    QTest::addColumn<bool>("AutoMode");
+    QTest::addColumn<bool>("Html");
+    QTest::addColumn<QString>("Args");
+    QTest::addColumn<QString>("Busy");
+    const QString T = QStringLiteral("/title:浏览器访问记录报告");
+    QTest::newRow("built-in") << false << false << false << T + " /format:json" << "正在采集，请稍候";
+    QTest::newRow("html") << false << false << true << T + " /format:html /out:\"/o u t\" /open" << "正在生成 HTML 报告";
+    QTest::newRow("unattended ignores html") << false << true << true << T + " /format:json /out:\"/o u t\""
+                                             << "正在采集，请稍候";
+    QTest::newRow("detection wins") << true << true << true << "/list /format:json" << "正在检测数据源";
+}
+
+void TRunTextsTest::ArgsByKind()
+{
+    QFETCH(bool, ListMode);
+    QFETCH(bool, AutoMode);
+    QFETCH(bool, Html);
+    QFETCH(QString, Args);
+    QFETCH(QString, Busy);
+    TOptions O = DefaultOptions(QStringLiteral("/d"), QDate(2024, 5, 5));
+    O.FOutMode = Html ? omHtml : omEmbed;
+    const TRunKind Kind = RunKindOf(ListMode, AutoMode, O);
+    QCOMPARE(RunArgs(Kind, O, QStringLiteral("/o u t")), Args);
+    QCOMPARE(BusyTextOf(Kind), Busy);
+}
+
+void TRunTextsTest::ProgressDotsCycle()
+{
+    QStringList Seen;
+    for (int Sec = 0; Sec < 6; ++Sec)
+        Seen << ProgressText(QStringLiteral("正在采集，请稍候"), Sec);
+    QCOMPARE(Seen, (QStringList{"正在采集，请稍候", "正在采集，请稍候.", "正在采集，请稍候..", "正在采集，请稍候...",
+                                "正在采集，请稍候", "正在采集，请稍候."}));
+    QCOMPARE(ElapsedText(12), QStringLiteral("用时 12 s"));
+}
+
+void TRunTextsTest::FinishedTexts_data()
+{
+    QTest::addColumn<int>("Kind");
+    QTest::addColumn<quint32>("Code");
+    QTest::addColumn<QString>("Status");
+    QTest::addColumn<int>("Action");
+    QTest::addColumn<QString>("Message");
+    const QString AllFailed = QStringLiteral("所有数据源都读取失败，未能生成报告。\r\n\r\n"
+                                             "可以先用“检测数据源”查看各数据源的状态；扫描全部用户需要管理员权限。");
+    QTest::newRow("report ok") << int(rnEmbed) << 0u << "完成 · 成功" << int(faShowResult) << "";
+    QTest::newRow("report no records") << int(rnEmbed) << 2u << "完成 · 时间范围内没有记录" << int(faShowResult) << "";
+    QTest::newRow("report all failed") << int(rnEmbed) << 3u << "完成 · 数据源全部读取失败" << int(faWarn) << AllFailed;
+    QTest::newRow("report bad args") << int(rnEmbed) << 1u << "完成 · 参数错误" << int(faWarn) << "未生成报告：参数错误";
+    QTest::newRow("report other") << int(rnEmbed) << 7u << "完成 · 退出码 7" << int(faWarn) << "未生成报告：退出码 7";
+    QTest::newRow("report huge code signed") << int(rnEmbed) << 0xFFFFFFFFu << "完成 · 退出码 -1" << int(faWarn)
+                                             << "未生成报告：退出码 -1";
+    QTest::newRow("html ok") << int(rnHtml) << 0u << "HTML 报告已生成，已在浏览器打开" << int(faNone) << "";
+    QTest::newRow("html no records") << int(rnHtml) << 2u << "完成 · 时间范围内没有记录" << int(faWarn)
+                                     << "时间范围内没有可用记录，未生成报告。";
+    QTest::newRow("html all failed is quiet") << int(rnHtml) << 3u << "完成 · 数据源全部读取失败" << int(faNone) << "";
+    QTest::newRow("list ok") << int(rnList) << 0u << "检测完成 · 成功" << int(faShowResult) << "";
+    QTest::newRow("list all failed") << int(rnList) << 3u << "检测完成 · 数据源全部读取失败" << int(faWarn) << AllFailed;
+    QTest::newRow("unattended never asks") << int(rnAuto) << 3u << "完成 · 数据源全部读取失败" << int(faNone) << "";
+}
+
+void TRunTextsTest::FinishedTexts()
+{
+    QFETCH(int, Kind);
+    QFETCH(quint32, Code);
+    QFETCH(QString, Status);
+    QFETCH(int, Action);
+    QFETCH(QString, Message);
+    QCOMPARE(FinishedStatusText(TRunKind(Kind), Code), Status);
+    const TFinishStep Step = FinishStep(TRunKind(Kind), Code);
+    QCOMPARE(int(Step.Action), Action);
+    QCOMPARE(Step.Text, Message);
+    QCOMPARE(FinishedElapsedText(3, Code), QStringLiteral("用时 3.0 s · 退出码 %1").arg(int(Code)));
+}
+
+QTEST_GUILESS_MAIN(TRunTextsTest)
+#include "tst_run_texts.moc"

@@ -1,0 +1,97 @@
+#include "text_util.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Runs the built program the way a scheduled task would: a copy of it with the
+// fake collector next to it under the collector's name.
+class TUnattendedTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void ExitCodes_data();
+    void ExitCodes();
+
+private:
+    std::unique_ptr<QTemporaryDir> FTmp;
+};
+
+void TUnattendedTest::initTestCase()
+{
+    FTmp = std::make_unique<QTemporaryDir>();
+    QVERIFY(FTmp->isValid());
+}
+
+void TUnattendedTest::ExitCodes_data()
+{
+    QTest::addColumn<QStringList>("Args");
+    QTest::addColumn<QString>("Collector"); // "copy", "missing" or "not executable"
+    QTest::addColumn<int>("ChildExit");
+    QTest::addColumn<int>("Expected");
+    QTest::addColumn<QStringList>("CollectorArgs");
+    const QString T = QStringLiteral("/title:浏览器访问记录报告");
+    const QString J = QStringLiteral("/format:json");
+    QTest::newRow("success") << QStringList{"/auto"} << "copy" << 0 << 0 << QStringList{T, J, "/out:%OUT%"};
+    QTest::newRow("code 7 passed through") << QStringList{"/AUTO"} << "copy" << 7 << 7
+                                           << QStringList{T, J, "/out:%OUT%"};
+    QTest::newRow("days alone") << QStringList{"/days:7", "/auto"} << "copy" << 0 << 0
+                                << QStringList{T, J, "/out:%OUT%"};
+    QTest::newRow("days with range") << QStringList{"/auto", "/days:7", "/range:days", "/title:Nightly run"} << "copy"
+                                     << 2 << 2 << QStringList{"/days:7", "/title:Nightly run", J, "/out:%OUT%"};
+    QTest::newRow("collector missing") << QStringList{"/auto"} << "missing" << 0 << 2 << QStringList();
+    QTest::newRow("collector not executable") << QStringList{"/auto"} << "not executable" << 0 << 5 << QStringList();
+}
+
+void TUnattendedTest::ExitCodes()
+{
+    QFETCH(QStringList, Args);
+    QFETCH(QString, Collector);
+    QFETCH(int, ChildExit);
+    QFETCH(int, Expected);
+    QFETCH(QStringList, CollectorArgs);
+
+    const QString Dir = JoinPath(FTmp->path(), QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'));
+    QVERIFY(QDir().mkpath(Dir));
+    const QString Gui = JoinPath(Dir, QStringLiteral("MarrowkinWin"));
+    QVERIFY(QFile::copy(QStringLiteral(MK_GUI_EXE), Gui));
+    const QString Fake = JoinPath(Dir, QStringLiteral("Marrowkin"));
+    if (Collector != QLatin1String("missing")) {
+        QVERIFY(QFile::copy(QStringLiteral(MK_TEST_CHILD), Fake));
+        if (Collector == QLatin1String("not executable"))
+            QVERIFY(QFile::setPermissions(Fake, QFile::ReadOwner | QFile::WriteOwner));
+    }
+
+    // A folder with a blank that does not exist yet, two levels deep.
+    const QString Out = JoinPath(Dir, QStringLiteral("reports of mine/nightly"));
+    const QString ArgsFile = JoinPath(Dir, QStringLiteral("args.txt"));
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    Env.insert(QStringLiteral("MK_CHILD_ARGS_FILE"), ArgsFile);
+    Env.insert(QStringLiteral("MK_CHILD_EXIT"), QString::number(ChildExit));
+    Env.insert(QStringLiteral("MK_CHILD_SCRIPT"), QStringLiteral("out:ignored output"));
+
+    QProcess P;
+    P.setProcessEnvironment(Env);
+    P.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    P.start(Gui, Args << QStringLiteral("/out:") + Out);
+    QVERIFY(P.waitForStarted());
+    QVERIFY2(P.waitForFinished(60000), "the unattended run did not end");
+    QCOMPARE(P.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(P.exitCode(), Expected);
+
+    if (CollectorArgs.isEmpty()) {
+        QVERIFY(!QFileInfo::exists(ArgsFile));
+        return;
+    }
+    QVERIFY(DirExists(Out));
+    QFile F(ArgsFile);
+    QVERIFY(F.open(QIODevice::ReadOnly));
+    QStringList Lines = QString::fromUtf8(F.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(Lines.value(0), Dir);
+    QCOMPARE(Lines.mid(1), CollectorArgs.replaceInStrings(QStringLiteral("%OUT%"), Out));
+}
+
+QTEST_GUILESS_MAIN(TUnattendedTest)
+#include "tst_unattended.moc"

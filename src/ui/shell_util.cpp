@@ -3,6 +3,7 @@
 #include "text_util.h"
 #include "ui_hooks.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -139,7 +140,8 @@ bool PickFolder(const QString& Title, const QString& Initial, QString& Folder)
     if (UiHooks().PickFolder)
         return UiHooks().PickFolder(Title, Initial, Folder);
     const QString Start = DirExists(Initial) ? Initial : QString();
-    const QString Chosen = QFileDialog::getExistingDirectory(nullptr, Title, Start);
+    // Over the active window, so the picker stays on top of the one that asked.
+    const QString Chosen = QFileDialog::getExistingDirectory(QApplication::activeWindow(), Title, Start);
     if (Chosen.isEmpty())
         return false;
     Folder = QDir::toNativeSeparators(Chosen);

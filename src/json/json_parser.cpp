@@ -105,7 +105,8 @@ class TJsonParser
 {
 public:
     explicit TJsonParser(const QString& Text)
-        : FSource(Text), FText(reinterpret_cast<const char16_t*>(FSource.constData())), FLen(FSource.size())
+        : FSource(OwnedText(Text)), FText(reinterpret_cast<const char16_t*>(FSource.constData())),
+          FLen(FSource.size())
     {
     }
 
@@ -126,6 +127,17 @@ public:
     }
 
 private:
+    // The tree points into the text, so it must share a buffer that lives
+    // as long as it does. Text over borrowed memory (fromRawData, literals:
+    // no allocation of its own, so no capacity) is copied, since its owner
+    // may free it while the tree is still in use.
+    static QString OwnedText(const QString& Text)
+    {
+        if (Text.capacity() > 0 || Text.isEmpty())
+            return Text;
+        return QString(Text.constData(), Text.size());
+    }
+
     [[noreturn]] void Fail(const QString& Msg) const
     {
         throw EJsonError(Msg + QStringLiteral("（位置 ") + QString::number(FPos + 1) + u'）');

@@ -455,6 +455,16 @@ void TJsonTest::TreeOutlivesCallerText()
     QCOMPARE(Root->S("plain"), QStringLiteral("abc"));
     QCOMPARE(Root->S("escaped"), QStringLiteral("a\tb"));
     QCOMPARE(Root->Get("n")->AsString(), QStringLiteral("12"));
+
+    // Borrowed characters are copied, so freeing them leaves the tree intact.
+    {
+        auto Chars = std::make_unique<QChar[]>(12);
+        const QString Json = QStringLiteral(R"({"k":"abc"})");
+        std::copy(Json.begin(), Json.end(), Chars.get());
+        Root = ParseJson(QString::fromRawData(Chars.get(), Json.size()), ErrMsg);
+        QVERIFY(Root);
+    }
+    QCOMPARE(Root->S("k"), QStringLiteral("abc"));
 }
 
 void TJsonTest::GeneratedDocumentsMatchQt_data()

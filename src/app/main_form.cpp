@@ -14,11 +14,7 @@
 #include "msg_box.h"
 #include "palette.h"
 #include "panel.h"
-#if __has_include("report_form.h")
-#include "report_form.h"
-#include "sources_form.h"
-#define MK_HAVE_RESULT_WINDOWS 1
-#endif
+#include "report_window.h"
 #include "shell_util.h"
 #include "text_util.h"
 #include "ui_font.h"
@@ -732,13 +728,8 @@ void TMainForm::ShowResult(TRunKind Kind, quint32 Code)
         return;
     }
     FJsonBuf.clear();
-#ifdef MK_HAVE_RESULT_WINDOWS
     if (Kind == rnList)
         ShowSourcesWindow(this, std::move(Root));
     else
         ShowReportWindow(this, std::move(Root), Text, ResolveOutDir(), Code == ceNoRecords);
-#else
-    Q_UNUSED(Kind);
-    Q_UNUSED(Code);
-#endif
 }

@@ -3,6 +3,7 @@
 #include "flat_button.h"
 #include "json.h"
 #include "main_form.h"
+#include "report_window.h"
 #include "start_signal.h"
 #include "text_util.h"
 #include "ui_hooks.h"
@@ -521,7 +522,18 @@ void TMainFormTest::FinishedRuns()
         QCOMPARE(FRec.Msgs[0].Kind, mkWarning);
         QCOMPARE(FRec.Msgs[0].Text, Warning);
     }
-    QCOMPARE(int(ResultWindows(F).size()), Windows);
+    const QList<QWidget*> Shown = ResultWindows(F);
+    QCOMPARE(int(Shown.size()), Windows);
+    if (Windows) {
+        QVERIFY(Shown[0]->isVisible());
+        if (ListMode) {
+            QVERIFY(qobject_cast<TSourcesForm*>(Shown[0]));
+        } else {
+            auto* Report = qobject_cast<TReportForm*>(Shown[0]);
+            QVERIFY(Report);
+            QCOMPARE(Report->Model().NoData, Exit == 2);
+        }
+    }
     // Whatever happened, the window is usable again.
     QCOMPARE(F.BtnStart()->Caption(), QStringLiteral("开始生成报告"));
     QVERIFY(F.RbPick()->isEnabled());

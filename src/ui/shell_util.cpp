@@ -141,10 +141,13 @@ bool PickFolder(const QString& Title, const QString& Initial, QString& Folder)
         return UiHooks().PickFolder(Title, Initial, Folder);
     const QString Start = DirExists(Initial) ? Initial : QString();
     // Over the active window, so the picker stays on top of the one that asked.
-    const QString Chosen = QFileDialog::getExistingDirectory(QApplication::activeWindow(), Title, Start);
-    if (Chosen.isEmpty())
+    QFileDialog Dialog(QApplication::activeWindow(), Title, Start);
+    Dialog.setFileMode(QFileDialog::Directory);
+    Dialog.setOption(QFileDialog::ShowDirsOnly);
+    Dialog.setLabelText(QFileDialog::Accept, QStringLiteral("选择此文件夹"));
+    if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
         return false;
-    Folder = QDir::toNativeSeparators(Chosen);
+    Folder = QDir::toNativeSeparators(Dialog.selectedFiles().constFirst());
     return true;
 }
 

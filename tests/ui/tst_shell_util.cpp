@@ -6,7 +6,9 @@
 #include "ui_hooks.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPixmap>
@@ -42,6 +44,8 @@ private slots:
     void ShellOpenUrls();
     void PickFolderKeepsInitialWhenCancelled_data();
     void PickFolderKeepsInitialWhenCancelled();
+    void RealFolderPicker_data();
+    void RealFolderPicker();
     void ElevatedCommandLine_data();
     void ElevatedCommandLine();
     void RestartFailsWithoutPkexec();
@@ -235,6 +239,45 @@ void TShellUtilTest::PickFolderKeepsInitialWhenCancelled()
     QCOMPARE(PickFolder(QStringLiteral("选择"), QStringLiteral("/home/u/初始"), Folder), Choose);
     QCOMPARE(SeenFolder, QStringLiteral("/home/u/初始"));
     QCOMPARE(Folder, Expected);
+}
+
+void TShellUtilTest::RealFolderPicker_data()
+{
+    QTest::addColumn<bool>("Accept");
+    QTest::newRow("cancelled") << false;
+    QTest::newRow("sub-folder chosen") << true;
+}
+
+void TShellUtilTest::RealFolderPicker()
+{
+    QFETCH(bool, Accept);
+    QTemporaryDir Dir;
+    QVERIFY(QDir(Dir.path()).mkdir(QStringLiteral("子目录")));
+    const QString Sub = QDir(Dir.path()).filePath(QStringLiteral("子目录"));
+    QString Title;
+    QString Label;
+    QTimer Poll;
+    QObject::connect(&Poll, &QTimer::timeout, [&] {
+        auto* D = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!D)
+            return;
+        Poll.stop();
+        Title = D->windowTitle();
+        Label = D->labelText(QFileDialog::Accept);
+        if (Accept) {
+            D->selectFile(Sub);
+            QMetaObject::invokeMethod(D, "accept");
+        } else {
+            D->reject();
+        }
+    });
+    Poll.start(10);
+    QString Folder;
+    const bool Chosen = PickFolder(QStringLiteral("选择报告的保存目录"), Dir.path(), Folder);
+    QCOMPARE(Title, QStringLiteral("选择报告的保存目录"));
+    QCOMPARE(Label, QStringLiteral("选择此文件夹"));
+    QCOMPARE(Chosen, Accept);
+    QCOMPARE(QDir(Folder).canonicalPath(), QDir(Accept ? Sub : Dir.path()).canonicalPath());
 }
 
 void TShellUtilTest::ElevatedCommandLine_data()

@@ -19,6 +19,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -73,6 +74,7 @@ void SetUpList(QTableView* List)
     List->setShowGrid(false);
     List->setSortingEnabled(false);
     List->setWordWrap(false);
+    List->setTextElideMode(Qt::ElideRight);
     List->setFrameShape(QFrame::StyledPanel);
     List->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     List->verticalHeader()->hide();
@@ -342,6 +344,8 @@ void TReportForm::BuildSourcePage()
     FSrcList = new QTableWidget(0, 6, Pg);
     SetUpList(FSrcList);
     FSrcList->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Paths differ at their ends; keep both ends visible.
+    FSrcList->setTextElideMode(Qt::ElideMiddle);
     FSrcList->setHorizontalHeaderLabels({QStringLiteral("浏览器"), QStringLiteral("配置/用户"), QStringLiteral("状态"),
                                          QStringLiteral("条数"), QStringLiteral("说明"), QStringLiteral("库文件")});
     const int Widths[6] = {150, 190, 110, 70, 240, 300};
@@ -389,6 +393,7 @@ void TReportForm::LoadReport()
     FLblDetail->setText(M.Detail);
     for (int I = 0; I < 5; ++I)
         FKpiVal[I]->setText(M.KpiVal[I]);
+    FitKpiFonts();
     FTotal = M.Total;
     FLblCount->setText(M.CountText);
     FLblTrendSpan->setText(M.TrendSpan);
@@ -632,6 +637,7 @@ void TReportForm::OverviewPageResize()
     for (int I = 0; I < 5; ++I)
         if (FKpiCard[I])
             FKpiCard[I]->setGeometry(12 + I * (KW + 10), 12, KW, 88);
+    FitKpiFonts();
     FInfoCard->setGeometry(12, 116, Wp - 24, 156);
     if (!FIndexCard)
         return;
@@ -644,6 +650,22 @@ void TReportForm::OverviewPageResize()
             FIdxName[I]->setGeometry(X, Top, 96, 20);
         if (FIdxDesc[I])
             FIdxDesc[I]->setGeometry(X + 100, Top + 1, Half - 100, 20);
+    }
+}
+
+void TReportForm::FitKpiFonts()
+{
+    // A long peak text ("周三 21:00-22:00") or a huge count would be cut off
+    // in a narrow card; step the size down until it fits, but not below 11 pt.
+    for (int I = 0; I < 5; ++I) {
+        if (!FKpiCard[I] || !FKpiVal[I])
+            continue;
+        const int Avail = FKpiCard[I]->width() - 32;
+        int Size = 18;
+        while (Size > 11 && QFontMetrics(UiFont(Size, fsBold)).horizontalAdvance(FKpiVal[I]->text()) > Avail)
+            --Size;
+        if (FKpiVal[I]->font().pointSize() != Size)
+            ApplyUiFont(FKpiVal[I], Size, fsBold, kDefaultColor);
     }
 }
 

@@ -84,6 +84,7 @@ private:
     void BuildRecordsPage();
     void LoadReport();
     void SetStatus(const QString& Text);
+    void FitKpiFonts();
 
     void OverviewPageResize();
     void TimePageResize();

@@ -82,6 +82,8 @@ void TSourcesForm::BuildUi()
     FList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FList->setShowGrid(false);
     FList->setWordWrap(false);
+    // Paths differ at their ends; keep both ends visible.
+    FList->setTextElideMode(Qt::ElideMiddle);
     FList->setFrameShape(QFrame::StyledPanel);
     FList->verticalHeader()->hide();
     FList->verticalHeader()->setDefaultSectionSize(22);

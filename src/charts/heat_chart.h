@@ -34,8 +34,10 @@ protected:
 private:
     THeatMatrix FMatrix{};
     qint32 FMax = 0;
-    qint32 FPeakD = 0;
-    qint32 FPeakH = 0;
+    // No peak until counts arrive, so a chart painted before SetMatrix shows
+    // the hint rather than a made-up "Sunday 0:00" peak.
+    qint32 FPeakD = -1;
+    qint32 FPeakH = -1;
     qint32 FHoverD = -1;
     qint32 FHoverH = -1;
 };

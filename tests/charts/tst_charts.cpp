@@ -246,6 +246,7 @@ void TChartsTest::HeatNumbersOnlyFromCellWidth30()
 void TChartsTest::HeatHoverOutlineAndSummary()
 {
     THeatChart Chart(nullptr);
+    QCOMPARE(Chart.SummaryText(), QStringLiteral("把鼠标移到格子上可查看具体次数"));
     Chart.SetMatrix(SampleMatrix());
     QCOMPARE(Chart.SummaryText(), QStringLiteral("峰值 周一 9:00（100 次）· 颜色越深访问越集中"));
     Chart.resize(1088, 240);

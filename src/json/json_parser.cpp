@@ -2,11 +2,14 @@
 
 #include "json_document.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <typeinfo>
+#include <unordered_map>
 #if __has_include(<cxxabi.h>)
 #include <cxxabi.h>
 #endif
@@ -52,6 +55,8 @@ private:
     size_t FSize = 0;
     size_t FCapacity = 0;
 };
+
+constexpr size_t kMaxKeyLists = 4096;
 
 // Positions are reported with %d, and counts are kept in 32 bits.
 constexpr qsizetype kMaxTextLength = 0x7FFFFFFE;
@@ -334,8 +339,8 @@ private:
         return Value;
     }
 
-    // Arrays and objects alike: children are parsed onto the stack, then
-    // moved as one block into the tree (objects as key, value, key, value).
+    // Children are parsed onto the stack (an object's as key, value, key,
+    // value), then moved as one block into the tree.
     void ParseContainer(TJsonKind Kind)
     {
         if (FDepth >= kJsonMaxDepth)
@@ -348,18 +353,65 @@ private:
             ParseObjectBody();
         --FDepth;
 
-        const size_t N = FStack.Size() - Base;
+        const size_t N = Kind == jkArray ? FStack.Size() - Base : (FStack.Size() - Base) / 2;
         TJsonValue* Block = nullptr;
-        if (N) {
+        if (N && Kind == jkArray) {
             Block = FDoc->AllocNodes(N);
             std::memcpy(static_cast<void*>(Block), FStack.At(Base), N * sizeof(TJsonValue));
+        } else if (N) {
+            const TJsonValue* Pairs = FStack.At(Base);
+            Block = FDoc->AllocNodes(N + 1);
+            Block[0].FFirst = KeyList(Pairs, N);
+            Block[0].FCount = quint32(N);
+            Block[0].FKind = TJsonValue::kKeyList;
+            Block[0].FFlags = 0;
+            for (size_t I = 0; I < N; ++I)
+                Block[1 + I] = Pairs[2 * I + 1];
         }
         FStack.Truncate(Base);
         TJsonValue& V = FStack.Push();
         V.FFirst = Block;
-        V.FCount = quint32(Kind == jkArray ? N : N / 2);
+        V.FCount = quint32(N);
         V.FKind = quint8(Kind);
         V.FFlags = 0;
+    }
+
+    static bool SameKeys(const TJsonValue* Keys, const TJsonValue* Pairs, size_t N)
+    {
+        for (size_t I = 0; I < N; ++I) {
+            const TJsonValue& A = Keys[I];
+            const TJsonValue& B = Pairs[2 * I];
+            if (A.FCount != B.FCount
+                || (A.FCount && std::memcmp(A.FChars, B.FChars, A.FCount * sizeof(QChar)) != 0))
+                return false;
+        }
+        return true;
+    }
+
+    // The shared list of the keys in Pairs (key, value, ...). Consecutive
+    // objects mostly have the same keys, so the last list is tried first.
+    const TJsonValue* KeyList(const TJsonValue* Pairs, size_t N)
+    {
+        if (FLastKeys.Count == N && SameKeys(FLastKeys.Keys, Pairs, N))
+            return FLastKeys.Keys;
+        size_t Hash = N;
+        for (size_t I = 0; I < N; ++I)
+            Hash = qHash(Pairs[2 * I].StrView(), Hash);
+        const auto Range = FKeyLists.equal_range(Hash);
+        for (auto It = Range.first; It != Range.second; ++It)
+            if (It->second.Count == N && SameKeys(It->second.Keys, Pairs, N)) {
+                FLastKeys = It->second;
+                return FLastKeys.Keys;
+            }
+        TJsonValue* Keys = FDoc->AllocNodes(N);
+        for (size_t I = 0; I < N; ++I)
+            Keys[I] = Pairs[2 * I];
+        FLastKeys = {Keys, N};
+        // Documents with ever new keys get unshared lists past this point
+        // rather than an ever growing table.
+        if (FKeyLists.size() < kMaxKeyLists)
+            FKeyLists.emplace(Hash, FLastKeys);
+        return Keys;
     }
 
     void ParseArrayBody()
@@ -411,6 +463,13 @@ private:
     int FDepth = 0;
     TJsonDocument* FDoc = nullptr;
     TNodeStack FStack;
+    struct TKeyList
+    {
+        const TJsonValue* Keys = nullptr;
+        size_t Count = 0;
+    };
+    TKeyList FLastKeys;
+    std::unordered_multimap<size_t, TKeyList> FKeyLists;
 };
 
 std::unique_ptr<TJsonValue> ParseJson(const QString& Text, QString& ErrMsg)

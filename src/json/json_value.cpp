@@ -137,21 +137,23 @@ QString TJsonValue::AsString() const
 
 const TJsonValue* TJsonValue::Get(QStringView Key) const
 {
-    if (FKind != jkObject)
+    if (FKind != jkObject || !FCount)
         return nullptr;
+    const TJsonValue* Keys = FFirst->FFirst;
     for (quint32 I = 0; I < FCount; ++I)
-        if (SameKey(FFirst[2 * I].StrView(), Key))
-            return FFirst + 2 * I + 1;
+        if (SameKey(Keys[I].StrView(), Key))
+            return FFirst + 1 + I;
     return nullptr;
 }
 
 const TJsonValue* TJsonValue::Get(QLatin1StringView Key) const
 {
-    if (FKind != jkObject)
+    if (FKind != jkObject || !FCount)
         return nullptr;
+    const TJsonValue* Keys = FFirst->FFirst;
     for (quint32 I = 0; I < FCount; ++I)
-        if (SameKey(FFirst[2 * I].StrView(), Key))
-            return FFirst + 2 * I + 1;
+        if (SameKey(Keys[I].StrView(), Key))
+            return FFirst + 1 + I;
     return nullptr;
 }
 
@@ -170,14 +172,14 @@ QStringView TJsonValue::PairKeyView(int Index) const
 {
     if (FKind != jkObject || Index < 0 || quint32(Index) >= FCount)
         return QStringView();
-    return FFirst[2 * Index].StrView();
+    return FFirst->FFirst[Index].StrView();
 }
 
 const TJsonValue* TJsonValue::PairValue(int Index) const
 {
     if (FKind != jkObject || Index < 0 || quint32(Index) >= FCount)
         return nullptr;
-    return FFirst + 2 * Index + 1;
+    return FFirst + 1 + Index;
 }
 
 bool TJsonValue::ParseInt64(QStringView Text, qint64& Value)

@@ -15,10 +15,12 @@ class TJsonParser;
 
 // One node of a parsed tree. Report documents run to a million records, so a
 // node is 16 bytes and owns nothing: all nodes of a tree live in arrays held
-// by the root, a container's children sit side by side (an object stores
-// key, value, key, value, ...), and texts point into the parsed source or
-// into one side buffer for strings that had escapes. Only the root returned
-// by ParseJson/NewJsonValue may be deleted; deleting it frees the whole tree.
+// by the root, a container's children sit side by side, and texts point into
+// the parsed source or into one side buffer for strings that had escapes.
+// An object's block starts with a link to its list of keys, which objects
+// with the same keys in the same order share (every record has the same
+// five), followed by the values. Only the root returned by
+// ParseJson/NewJsonValue may be deleted; deleting it frees the whole tree.
 // Nodes are never changed after parsing and the accessors never fail.
 class TJsonValue
 {
@@ -103,6 +105,8 @@ private:
     friend class TJsonParser;
 
     enum : quint8 { kfRoot = 1 };
+    // Kind of the first node of an object's block: FFirst/FCount give the keys.
+    static constexpr quint8 kKeyList = 0x7F;
 
     // Nodes are made only by the parser, which copies them between its
     // work stack and the tree as plain 16-byte records.
@@ -117,7 +121,7 @@ private:
 
     union {
         const QChar* FChars;       // jkString, jkNumber
-        const TJsonValue* FFirst;  // jkArray, jkObject
+        const TJsonValue* FFirst;  // jkArray, jkObject, kKeyList
     };
     quint32 FCount;  // code units of the text, elements, or pairs
     quint8 FKind;

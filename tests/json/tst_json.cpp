@@ -110,6 +110,7 @@ private slots:
     void Accessors_data();
     void Accessors();
     void PairsAndItems();
+    void ManyKeyLists();
     void NewValues();
     void Nesting_data();
     void Nesting();
@@ -203,6 +204,8 @@ void TJsonTest::Shapes_data()
     QTest::newRow("controls kept raw") << QStringView(u"[\"a\u0001\tb\"]").toString() << "[\"a\\x0001\\x0009b\"]";
     QTest::newRow("escape mid-string keeps prefix") << R"(["abc\ndef","x"])" << "[\"abc\\x000adef\",\"x\"]";
     QTest::newRow("escaped key") << R"({"a\"b":"c"})" << "{\"a\"b\":\"c\"}";
+    QTest::newRow("same keys, other orders") << R"([{"a":1,"b":2},{"b":3,"a":4},{"a":5,"b":6},{"a":7},{"a\u0062":8}])"
+                                             << "[{\"a\":#1,\"b\":#2},{\"b\":#3,\"a\":#4},{\"a\":#5,\"b\":#6},{\"a\":#7},{\"ab\":#8}]";
     QTest::newRow("nested") << "{\"a\":[{\"b\":[]},[[1]]],\"c\":{}}" << "{\"a\":[{\"b\":[]},[[#1]]],\"c\":{}}";
     QTest::newRow("blank between everything") << " [ 1 , { \"k\" : \"v\" } ] \r\n" << "[#1,{\"k\":\"v\"}]";
     QTest::newRow("string root") << "\"x\"" << "\"x\"";
@@ -378,6 +381,30 @@ void TJsonTest::PairsAndItems()
     QCOMPARE(A->Items(-1), nullptr);
     QCOMPARE(A->Items(2), nullptr);
     QCOMPARE(Root->Get("a")->Items(0)->Items(0), nullptr);
+}
+
+void TJsonTest::ManyKeyLists()
+{
+    // Thousands of objects with keys of their own, then ones shaped like
+    // earlier ones: every key still finds its own value.
+    QString Text = QStringLiteral("[");
+    for (int I = 0; I < 6000; ++I)
+        Text += QStringLiteral("{\"k%1\":%1,\"x\":\"v%1\"},").arg(I % 5000);
+    Text += QStringLiteral("{}]");
+    QString ErrMsg;
+    const std::unique_ptr<TJsonValue> Root = ParseJson(Text, ErrMsg);
+    QVERIFY2(Root, qPrintable(ErrMsg));
+    QCOMPARE(Root->Count(), 6001);
+    for (int I = 0; I < 6000; ++I) {
+        const TJsonValue* O = Root->Items(I);
+        const QString Key = QStringLiteral("k%1").arg(I % 5000);
+        QCOMPARE(O->I(Key, -1), I % 5000);
+        QCOMPARE(O->PairKey(0), Key);
+        QCOMPARE(O->S("x"), QStringLiteral("v%1").arg(I % 5000));
+        QCOMPARE(O->Get(QStringLiteral("k%1").arg(I % 5000 + 1)), nullptr);
+    }
+    QCOMPARE(Root->Items(6000)->Count(), 0);
+    QCOMPARE(Root->Items(6000)->Get("x"), nullptr);
 }
 
 void TJsonTest::NewValues()

@@ -99,6 +99,7 @@ public:
 
     // Deleting the root of a tree frees everything it holds; see the class note.
     static void operator delete(TJsonValue* Value, std::destroying_delete_t);
+    ~TJsonValue() = default;
 
 private:
     friend class TJsonDocument;
@@ -113,11 +114,6 @@ private:
     TJsonValue() = default;
     TJsonValue(const TJsonValue&) = default;
     TJsonValue& operator=(const TJsonValue&) = default;
-
-public:
-    ~TJsonValue() = default;
-
-private:
 
     union {
         const QChar* FChars;       // jkString, jkNumber

@@ -4,6 +4,7 @@
 #include "chart_paint.h"
 #include "palette.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -48,6 +49,7 @@ void TBarChart::paintEvent(QPaintEvent*)
     FBase = L.Base;
 
     const TChartFonts Fonts;
+    const QFontMetrics SmallMetrics(Fonts.Small);
     SetTextStyle(P, Fonts.Small, clSecondary);
     for (int I = 0; I <= 4; ++I) {
         const int Y = BarScaleY(L, I);
@@ -55,8 +57,11 @@ void TBarChart::paintEvent(QPaintEvent*)
         // The far end is exclusive, as for every box here.
         P.drawLine(54, Y, W - 13, Y);
         P.setPen(ToQColor(clSecondary));
-        DrawBoxText(P, BoxRect(0, Y - 8, 46, Y + 8), Qt::AlignRight | Qt::AlignVCenter,
-                    FormatCount(BarScaleValue(M, I)));
+        // A value too wide for the margin reaches into the plot rather than
+        // losing its leading digits at the window edge.
+        const QString Label = FormatCount(BarScaleValue(M, I));
+        const int Right = qMax(46, SmallMetrics.horizontalAdvance(Label));
+        DrawBoxText(P, BoxRect(0, Y - 8, Right, Y + 8), Qt::AlignRight | Qt::AlignVCenter, Label);
     }
 
     for (int I = 0; I < N; ++I) {

@@ -15,6 +15,14 @@ inline QRect BoxRect(int Left, int Top, int Right, int Bottom)
     return QRect(Left, Top, Right - Left, Bottom - Top);
 }
 
+// Left edge for a right-aligned number that needs TextW pixels: the box's own
+// left, or further left when the number is wider, because a number cut at the
+// front reads as a different, smaller number.
+inline int FitLeft(int Left, int Right, int TextW)
+{
+    return Right - TextW < Left ? Right - TextW : Left;
+}
+
 // ---- heat chart ----
 
 struct THeatGrid {

@@ -5,6 +5,7 @@
 #include "palette.h"
 #include "ui_font.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 
 TDonutChart::TDonutChart(QWidget* Parent)
@@ -51,8 +52,10 @@ void TDonutChart::paintEvent(QPaintEvent*)
     P.drawEllipse(QRect(G.CX - G.Hole, G.CY - G.Hole, 2 * G.Hole - 1, 2 * G.Hole - 1));
 
     SetTextStyle(P, UiFont(12, fsBold), clText);
-    DrawBoxText(P, BoxRect(G.CX - G.Hole, G.CY - 16, G.CX + G.Hole, G.CY + 6), Qt::AlignHCenter | Qt::AlignBottom,
-                FormatCount(Total));
+    // On a small ring the total may be wider than the hole; it then overlaps the
+    // ring instead of being cut to its middle digits.
+    DrawBoxText(P, BoxRect(G.CX - G.Hole, G.CY - 16, G.CX + G.Hole, G.CY + 6),
+                Qt::AlignHCenter | Qt::AlignBottom | Qt::TextDontClip, FormatCount(Total));
     const TChartFonts Fonts;
     SetTextStyle(P, Fonts.Small, clSecondary);
     DrawBoxText(P, BoxRect(G.CX - G.Hole, G.CY + 6, G.CX + G.Hole, G.CY + 24), Qt::AlignHCenter | Qt::AlignTop,
@@ -60,15 +63,19 @@ void TDonutChart::paintEvent(QPaintEvent*)
 
     if (!DonutHasLegend(G, W))
         return;
+    const QFontMetrics SmallMetrics(Fonts.Small);
     const int Rows = DonutLegendRows(H, int(FSlices.size()));
     for (int I = 0; I < Rows; ++I) {
         const TSlice& S = FSlices[I];
         const int LY = kLegendTop + I * kLegendRowH;
         FillRound(P, BoxRect(G.LX, LY + 5, G.LX + 10, LY + 15), 2, S.Color);
+        // Large counts widen the value column at the expense of the name.
+        const QString Value = DonutLegendValue(S.Value, Total);
+        const int ValueLeft = FitLeft(W - 74, W - 12, SmallMetrics.horizontalAdvance(Value));
         SetTextStyle(P, Fonts.Normal, clText);
-        DrawBoxText(P, BoxRect(G.LX + 18, LY + 2, W - 76, LY + 20), Qt::AlignLeft | Qt::AlignTop, S.Name, true);
+        DrawBoxText(P, BoxRect(G.LX + 18, LY + 2, qMin(W - 76, ValueLeft - 2), LY + 20), Qt::AlignLeft | Qt::AlignTop,
+                    S.Name, true);
         SetTextStyle(P, Fonts.Small, clSecondary);
-        DrawBoxText(P, BoxRect(W - 74, LY + 2, W - 12, LY + 20), Qt::AlignRight | Qt::AlignTop,
-                    DonutLegendValue(S.Value, Total));
+        DrawBoxText(P, BoxRect(ValueLeft, LY + 2, W - 12, LY + 20), Qt::AlignRight | Qt::AlignTop, Value);
     }
 }

@@ -4,6 +4,7 @@
 #include "chart_paint.h"
 #include "palette.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -54,15 +55,19 @@ void THeatChart::paintEvent(QPaintEvent*)
     }
 
     const bool Numbers = G.CW >= kHeatMinNumberCellW;
+    const QFontMetrics SmallMetrics(Fonts.Small);
     for (int Day = 0; Day < 7; ++Day)
         for (int Hour = 0; Hour < 24; ++Hour) {
             const qint32 V = FMatrix[Day][Hour];
             const QRect R = HeatCellRect(G, Day, Hour);
             FillRound(P, R, 3, HeatCellColor(V, FMax));
-            if (V > 0 && Numbers) {
+            // A count wider than its square is left to the hover read-out:
+            // cut at both ends it would show other digits.
+            const QString Count = V > 0 && Numbers ? QString::number(V) : QString();
+            if (!Count.isEmpty() && SmallMetrics.horizontalAdvance(Count) <= R.width()) {
                 const bool Dark = HeatIntensity(V, FMax) > kHeatLightTextLimit;
                 SetTextStyle(P, Fonts.Small, Dark ? clWhite : clText);
-                DrawBoxText(P, R, Qt::AlignCenter, QString::number(V));
+                DrawBoxText(P, R, Qt::AlignCenter, Count);
             }
             if (Day == FHoverD && Hour == FHoverH)
                 OutlineRound(P, R, 3, clAccent);

@@ -4,6 +4,7 @@
 #include "chart_paint.h"
 #include "palette.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -73,6 +74,7 @@ void TRankChart::paintEvent(QPaintEvent*)
     const qint32 M = RankScaleMax(FEntries);
     const int TW = RankTrackWidth(W);
     const TChartFonts Fonts;
+    const QFontMetrics SmallMetrics(Fonts.Small);
 
     for (int I = 0; I < N; ++I) {
         const int Y = RankRowTop(FRowH, I);
@@ -86,13 +88,18 @@ void TRankChart::paintEvent(QPaintEvent*)
         SetTextStyle(P, Fonts.Small, clSecondary);
         DrawBoxText(P, BoxRect(0, Y + 2, 26, Y + 18), Qt::AlignRight | Qt::AlignTop, QString::number(I + 1));
 
+        // A very large count takes room from the label instead of losing digits.
+        const QString Count = FormatCount(E.Value);
+        const int CountLeft = FitLeft(W - 66, W - 8, SmallMetrics.horizontalAdvance(Count));
+        const int LabelRight = qMin(W - 66, CountLeft);
+
         SetTextStyle(P, Fonts.Normal, Hot ? clAccent : clText);
-        DrawBoxText(P, BoxRect(34, Y + 1, W - 66, Y + 19), Qt::AlignLeft | Qt::AlignTop, E.Name, true);
+        DrawBoxText(P, BoxRect(34, Y + 1, LabelRight, Y + 19), Qt::AlignLeft | Qt::AlignTop, E.Name, true);
 
         SetTextStyle(P, Fonts.Small, clSecondary);
         if (!E.Sub.isEmpty())
-            DrawBoxText(P, BoxRect(34, Y + 19, W - 66, Y + 33), Qt::AlignLeft | Qt::AlignTop, E.Sub, true);
-        DrawBoxText(P, BoxRect(W - 66, Y + 2, W - 8, Y + 18), Qt::AlignRight | Qt::AlignTop, FormatCount(E.Value));
+            DrawBoxText(P, BoxRect(34, Y + 19, LabelRight, Y + 33), Qt::AlignLeft | Qt::AlignTop, E.Sub, true);
+        DrawBoxText(P, BoxRect(CountLeft, Y + 2, W - 8, Y + 18), Qt::AlignRight | Qt::AlignTop, Count);
 
         const int BY = Y + FRowH - 9;
         FillRound(P, BoxRect(34, BY, 34 + TW, BY + 4), 2, clHeatEmpty);

@@ -45,6 +45,7 @@ private slots:
     void DonutPercent();
     void DonutPolygon_data();
     void DonutPolygon();
+    void NumbersGrowLeft();
 };
 
 void TChartGeometryTest::HeatGrid_data()
@@ -439,6 +440,13 @@ void TChartGeometryTest::DonutPolygon()
         const QPoint D = P[I] - QPoint(112, 120);
         QVERIFY(qAbs(std::hypot(D.x(), D.y()) - 100) <= 0.75);
     }
+}
+
+void TChartGeometryTest::NumbersGrowLeft()
+{
+    QCOMPARE(FitLeft(326, 388, 40), 326);
+    QCOMPARE(FitLeft(326, 388, 62), 326);
+    QCOMPARE(FitLeft(326, 388, 80), 308);
 }
 
 QTEST_GUILESS_MAIN(TChartGeometryTest)

@@ -111,6 +111,7 @@ private slots:
     void HeatCellColours_data();
     void HeatCellColours();
     void HeatNumbersOnlyFromCellWidth30();
+    void HeatWideCountsLeftToTheReadOut();
     void HeatHoverOutlineAndSummary();
     void HeatHoverRepaintsOnlyOnChange();
     void HeatTooSmallStaysWhite();
@@ -129,6 +130,7 @@ private slots:
 
     void DonutRingHoleAndLegend();
     void DonutNoLegendWhenNarrow();
+    void WideNumbersKeepTheirLeadingDigits();
 };
 
 void TChartsTest::EmptyChartsShowCentredGreyNote_data()
@@ -241,6 +243,21 @@ void TChartsTest::HeatNumbersOnlyFromCellWidth30()
     };
     QVERIFY(CountOthers(776) > 0);
     QCOMPARE(CountOthers(775), 0);
+}
+
+void TChartsTest::HeatWideCountsLeftToTheReadOut()
+{
+    // In 30 px cells a five-digit count does not fit its 24 px square; cut at
+    // both ends it would show other digits, so the square stays plain.
+    THeatChart Chart(nullptr);
+    THeatMatrix M{};
+    M[1][9] = 12345;
+    Chart.SetMatrix(M);
+    const QImage Img = Render(Chart, 776, 240);
+    const QRect R = HeatCellRect(CalcGrid(776, 240), 1, 9).adjusted(3, 3, -3, -3);
+    for (int Y = R.top(); Y <= R.bottom(); ++Y)
+        for (int X = R.left(); X <= R.right(); ++X)
+            QCOMPARE(PixelAt(Img, X, Y), clAccent);
 }
 
 void TChartsTest::HeatHoverOutlineAndSummary()
@@ -600,6 +617,30 @@ void TChartsTest::DonutNoLegendWhenNarrow()
             if (PixelAt(Img, X, Y) != clWhite)
                 QFAIL("legend drawn without room for it");
     QCOMPARE(PixelAt(Img, 112, 40), clAccent);
+}
+
+void TChartsTest::WideNumbersKeepTheirLeadingDigits()
+{
+    // Right-aligned numbers wider than their column grow to the left instead
+    // of losing their leading digits; there must be ink left of the column.
+    auto InkLeftOf = [](const QImage& Img, int X0, int X1, int Y0, int Y1) {
+        int Ink = 0;
+        for (int Y = Y0; Y < Y1; ++Y)
+            for (int X = X0; X < X1; ++X)
+                Ink += PixelAt(Img, X, Y) != clWhite;
+        return Ink;
+    };
+    TDonutChart Donut(nullptr);
+    Donut.SetSlices({{QStringLiteral("甲"), 456789, clAccent}, {QStringLiteral("乙"), 1, clAccentDark}});
+    QImage Img = Render(Donut, 400, 300);
+    QVERIFY(InkLeftOf(Img, 400 - 74 - 12, 400 - 74, 26, 44) > 0);
+    // A short value stays within its column.
+    QCOMPARE(InkLeftOf(Img, 400 - 74 - 12, 400 - 74, 50, 68), 0);
+
+    TRankChart Rank(nullptr);
+    Rank.SetEntries({{QStringLiteral("a"), QString(), 2147483647, kDefaultColor}});
+    Img = Render(Rank, 400, 60);
+    QVERIFY(InkLeftOf(Img, 400 - 66 - 14, 400 - 66, 6, 22) > 0);
 }
 
 QTEST_MAIN(TChartsTest)

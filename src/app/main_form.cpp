@@ -307,10 +307,11 @@ void TMainForm::BuildStatusBar()
         Panel->setFont(UiFont(9));
         Panel->setIndent(6);
         Panel->setAlignment((I == 2 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-        if (I < 2)
-            Panel->setStyleSheet(QStringLiteral("QLabel { border-right: 1px solid #DCDFE4; }"));
         FPanels[I] = Panel;
     }
+    // A line along the top and one between neighbouring panels.
+    for (QWidget*& Line : FStatusLines)
+        Line = MakePanel(FStatus, 0, 0, 1, 1, clBorder);
 }
 
 void TMainForm::BuildMenu()
@@ -476,6 +477,9 @@ void TMainForm::LayoutColumns()
     FPanels[0]->setGeometry(0, 0, CW - 350, kStatusH);
     FPanels[1]->setGeometry(CW - 350, 0, 190, kStatusH);
     FPanels[2]->setGeometry(CW - 160, 0, 160, kStatusH);
+    FStatusLines[0]->setGeometry(0, 0, CW, 1);
+    FStatusLines[1]->setGeometry(CW - 351, 4, 1, kStatusH - 8);
+    FStatusLines[2]->setGeometry(CW - 161, 4, 1, kStatusH - 8);
 }
 
 void TMainForm::resizeEvent(QResizeEvent* Event)

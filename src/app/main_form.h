@@ -182,6 +182,7 @@ private:
 
     QStatusBar* FStatus = nullptr;
     std::array<QLabel*, 3> FPanels{};
+    std::array<QWidget*, 3> FStatusLines{};
     QTimer* FTimer = nullptr;
     std::unique_ptr<TConsoleRunner> FRunner;
     std::function<bool()> FIsElevated;

@@ -8,7 +8,7 @@
 //          growing array)
 // Prints the rates side by side and the longest single drain call.
 //
-// Usage: bench_runner [MiB] [rounds]     (default 512 MiB, 3 rounds)
+// Usage: bench_runner [MiB] [rounds] [reuse|keep]   (default 512 MiB, 3 rounds, both)
 
 #include "console_runner.h"
 
@@ -143,7 +143,10 @@ int main(int Argc, char** Argv)
     std::printf("%-6s %-6s %12s %12s %7s %14s %7s\n", "round", "bytes", "runner MB/s", "plain MB/s", "ratio",
                 "max drain ms", "drains");
     bool AllOk = true;
+    const QByteArray Only = Argc > 3 ? QByteArray(Argv[3]) : QByteArray();
     for (const bool Keep : {false, true}) {
+        if (!Only.isEmpty() && Only != (Keep ? "keep" : "reuse"))
+            continue;
         std::vector<double> Ratios;
         double WorstDrain = 0;
         for (int R = 1; R <= Rounds; ++R) {

@@ -8,26 +8,30 @@
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
 #else
+#include <QSocketNotifier>
+
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 namespace {
 
-// A drain without an event loop in between pulls at most this many chunks, so
-// a child that writes faster than we read cannot keep one call busy.
-constexpr int kMaxReadsPerDrain = 16;
+// How many chunks one wake-up of the event loop reads, and one drain call when
+// the event loop has not been reading for us. A drain never reads much, so it
+// stays short even when the child writes faster than we read; whatever is
+// left comes with the next call.
+constexpr int kReadsPerWakeUp = 16;
+constexpr int kReadsPerDrain = 16;
+// Once the child has ended, what it wrote is all in the pipe already; the
+// bound only matters for a grandchild that keeps writing.
+constexpr int kReadsAtExit = 16;
 
-// QProcess words its start failures as "function: system text"; the front end
-// shows only the system text, without the trailing full stop or line break.
-QString SystemErrorText(const QString& QtText)
+// The system's wording without the trailing full stop or line break.
+QString CleanSystemText(QString Text)
 {
-    QString Text = QtText;
-    const qsizetype Colon = Text.indexOf(QLatin1String(": "));
-    if (Colon >= 0)
-        Text = Text.mid(Colon + 2);
     qsizetype End = Text.size();
     while (End > 0) {
         const QChar C = Text[End - 1];
@@ -36,8 +40,34 @@ QString SystemErrorText(const QString& QtText)
         else
             break;
     }
-    return Text.left(End);
+    Text.truncate(End);
+    return Text;
 }
+
+// QProcess words its start failures as "function: system text".
+QString SystemTextOf(const QString& QtText)
+{
+    const qsizetype Colon = QtText.indexOf(QLatin1String(": "));
+    return CleanSystemText(Colon >= 0 ? QtText.mid(Colon + 2) : QtText);
+}
+
+#ifndef Q_OS_WIN
+QString ErrnoText(int Err)
+{
+    return CleanSystemText(QString::fromLocal8Bit(std::strerror(Err)));
+}
+
+// Keeps the pipe clear of descriptors 0..2: the child's dup2 onto 1 and 2
+// would otherwise be a no-op that leaves close-on-exec set.
+int AboveStdio(int Fd)
+{
+    if (Fd > 2)
+        return Fd;
+    const int Moved = ::fcntl(Fd, F_DUPFD_CLOEXEC, 3);
+    ::close(Fd);
+    return Moved;
+}
+#endif
 
 } // namespace
 
@@ -71,6 +101,7 @@ bool TConsoleRunner::Start(const QString& ExePath, const QString& Params, const 
     // An absolute path keeps the program from being looked up in PATH or
     // relative to the new working folder.
     Proc->setProgram(Exe.absoluteFilePath());
+
 #ifdef Q_OS_WIN
     // The caller's command line goes to the child unchanged.
     if (!Params.trimmed().isEmpty())
@@ -80,25 +111,49 @@ bool TConsoleRunner::Start(const QString& ExePath, const QString& Params, const 
         Args->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
         Args->startupInfo->wShowWindow = SW_HIDE;
     });
+    QObject::connect(Proc.get(), &QProcess::readyRead, Proc.get(), [this] { TakeBuffered(); });
 #else
     // No shell is involved: the string is split the way the program splits its
     // own command line, so nothing in a title or keyword can run a command.
     Proc->setArguments(SplitCommandLine(Params));
-    Proc->setChildProcessModifier([] {
+
+    // Both output streams go into one pipe of our own, which we read straight
+    // into the output buffer without blocking. QProcess only starts the child
+    // and watches its exit.
+    int Fds[2];
+    if (::pipe2(Fds, O_CLOEXEC) != 0) {
+        ErrMsg = QStringLiteral("创建输出管道失败：") + ErrnoText(errno);
+        return false;
+    }
+    const int ReadFd = AboveStdio(Fds[0]);
+    const int WriteFd = AboveStdio(Fds[1]);
+    if (ReadFd < 0 || WriteFd < 0) {
+        const int Err = errno;
+        ::close(ReadFd);
+        ::close(WriteFd);
+        ErrMsg = QStringLiteral("创建输出管道失败：") + ErrnoText(Err);
+        return false;
+    }
+    ::fcntl(ReadFd, F_SETFL, ::fcntl(ReadFd, F_GETFL) | O_NONBLOCK);
+    Proc->setStandardOutputFile(QProcess::nullDevice());
+    Proc->setChildProcessModifier([WriteFd] {
+        ::dup2(WriteFd, STDOUT_FILENO);
+        ::dup2(WriteFd, STDERR_FILENO);
         // A group of its own lets Stop reach every process the child starts.
         ::setpgid(0, 0);
-#ifdef F_SETPIPE_SZ
-        // A wider pipe means fewer wake-ups when the child writes a lot; the
-        // limit set by the system may refuse it, which is harmless.
-        ::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
-#endif
     });
 #endif
-    QObject::connect(Proc.get(), &QProcess::readyRead, Proc.get(), [this] { TakeBuffered(); });
 
     Proc->start(QIODevice::ReadOnly);
-    if (!Proc->waitForStarted(-1)) {
-        ErrMsg = QStringLiteral("启动 Marrowkin.exe 失败：") + SystemErrorText(Proc->errorString());
+    const bool Started = Proc->waitForStarted(-1);
+#ifndef Q_OS_WIN
+    // From now on only the child holds a write end.
+    ::close(WriteFd);
+    if (!Started)
+        ::close(ReadFd);
+#endif
+    if (!Started) {
+        ErrMsg = QStringLiteral("启动 Marrowkin.exe 失败：") + SystemTextOf(Proc->errorString());
         return false;
     }
 
@@ -117,6 +172,15 @@ bool TConsoleRunner::Start(const QString& ExePath, const QString& Params, const 
     }
 #else
     FGroup = Proc->processId();
+    FRead = ReadFd;
+    // The event loop keeps the pipe empty between two polls, so a child that
+    // writes a lot never waits for us.
+    FNotifier = std::make_unique<QSocketNotifier>(FRead, QSocketNotifier::Read);
+    QObject::connect(FNotifier.get(), &QSocketNotifier::activated, FNotifier.get(),
+                     [this] {
+                         FFedByLoop = true;
+                         ReadPipe(kReadsPerWakeUp);
+                     });
 #endif
 
     FProc = std::move(Proc);
@@ -128,15 +192,13 @@ bool TConsoleRunner::Start(const QString& ExePath, const QString& Params, const 
     return true;
 }
 
+#ifdef Q_OS_WIN
 void TConsoleRunner::TakeBuffered()
 {
     const qint64 Avail = FProc ? FProc->bytesAvailable() : 0;
     if (Avail <= 0)
         return;
-    if (!FInDrain)
-        FFedByLoop = true;
     const qsizetype Old = FBuf.size();
-    // resize() alone would reallocate to the exact size on every chunk.
     if (FBuf.capacity() < Old + Avail)
         FBuf.reserve(qMax<qsizetype>(Old + Avail, 2 * FBuf.capacity()));
     FBuf.resize(Old + Avail);
@@ -144,29 +206,63 @@ void TConsoleRunner::TakeBuffered()
     FBuf.resize(Old + qMax<qint64>(Got, 0));
 }
 
-void TConsoleRunner::ReadAvailable()
+void TConsoleRunner::CatchUp()
 {
-    if (!FProc)
-        return;
-    // When the event loop has been reading for us since the last drain there
-    // is nothing to catch up on, and what is still in the pipe comes with the
-    // next call. Otherwise a zero-timeout wait reads what the pipe holds; it
-    // never blocks and is bounded, so a flooding child cannot stretch a call.
-    if (!FFedByLoop) {
-        FInDrain = true;
-        for (int I = 0; I < kMaxReadsPerDrain && FProc->state() != QProcess::NotRunning; ++I) {
-            if (!FProc->waitForReadyRead(0))
-                break;
-        }
-        FInDrain = false;
-    }
-    FFedByLoop = false;
-    TakeBuffered();
+    ReadPipe(kReadsPerDrain);
 }
 
+void TConsoleRunner::ReadPipe(int MaxReads)
+{
+    // Zero-timeout waits read what the pipe holds without an event loop.
+    for (int I = 0; FProc && I < MaxReads && FProc->state() != QProcess::NotRunning; ++I) {
+        if (!FProc->waitForReadyRead(0))
+            break;
+    }
+    TakeBuffered();
+}
+#else
+void TConsoleRunner::CatchUp()
+{
+    // While the event loop reads for us there is nothing to catch up on;
+    // otherwise take what the pipe holds now.
+    if (!FFedByLoop)
+        ReadPipe(kReadsPerDrain);
+    FFedByLoop = false;
+}
+
+void TConsoleRunner::ReadPipe(int MaxReads)
+{
+    // One pipe's worth at a time: a read with more room keeps going for as
+    // long as a fast writer keeps the pipe filled.
+    constexpr qsizetype kChunk = 64 << 10;
+    // Past the first MiB, output is taken to be large: room this size is
+    // mapped on its own and costs nothing until written, and growing it later
+    // remaps instead of copying what is already there.
+    constexpr qsizetype kFirstRoom = 1 << 20;
+    constexpr qsizetype kLargeRoom = qsizetype(64) << 20;
+    for (int I = 0; I < MaxReads && FRead >= 0; ++I) {
+        // Read straight into spare room at the end of the buffer; resize()
+        // alone would reallocate to the exact size on every chunk.
+        const qsizetype Old = FBuf.size();
+        if (FBuf.capacity() - Old < kChunk)
+            FBuf.reserve(Old < kFirstRoom / 2 ? kFirstRoom : qMax(kLargeRoom, 2 * FBuf.capacity()));
+        const ssize_t Got = ::read(FRead, FBuf.data() + Old, size_t(kChunk));
+        if (Got > 0) {
+            FBuf.resize(Old + Got);
+            continue;
+        }
+        if (Got < 0 && errno == EINTR)
+            continue;
+        if (Got == 0 && FNotifier)
+            FNotifier->setEnabled(false); // end of data: nothing more will come
+        break;                            // empty for now, ended, or broken
+    }
+}
+#endif
+
 // Raw is an out parameter, but its storage can be reused: a caller that keeps
-// one array for every poll then hands the runner back a buffer that is already
-// in memory, so a child writing a lot does not cost fresh pages on every tick.
+// one array for every poll then hands the runner back memory that is already
+// mapped, so a child writing a lot does not cost fresh pages on every tick.
 void TConsoleRunner::RecycleInto(QByteArray& Spare)
 {
     if (FBuf.isEmpty() && Spare.isDetached() && Spare.capacity() > FBuf.capacity()) {
@@ -178,16 +274,8 @@ void TConsoleRunner::RecycleInto(QByteArray& Spare)
 bool TConsoleRunner::CheckExited(quint32& Code)
 {
     if (FProc->state() != QProcess::NotRunning) {
-#ifdef Q_OS_WIN
+        // Collects an exit the event loop has not seen yet; never waits.
         FProc->waitForFinished(0);
-#else
-        // Only ask QProcess to collect the child once it is known to be gone:
-        // its wait loop keeps reading while output arrives, which a busy
-        // child could stretch out. WNOWAIT leaves the reaping to QProcess.
-        siginfo_t Info{};
-        if (::waitid(P_PID, id_t(FProc->processId()), &Info, WEXITED | WNOHANG | WNOWAIT) == 0 && Info.si_pid != 0)
-            FProc->waitForFinished(0);
-#endif
         if (FProc->state() != QProcess::NotRunning)
             return false;
     }
@@ -213,16 +301,17 @@ bool TConsoleRunner::DrainBytes(QByteArray& Raw, bool& Exited, quint32& ExitCode
     ExitCode = 0;
     if (!FProc)
         return false;
-    ReadAvailable();
+    CatchUp();
+    quint32 Code = 0;
+    const bool Ended = CheckExited(Code);
+    // What the child wrote between the read above and its exit. A grandchild
+    // that still holds the pipe cannot hold this up: the read never waits.
+    if (Ended)
+        ReadPipe(kReadsAtExit);
     Raw.swap(FBuf);
     RecycleInto(Spare);
-    quint32 Code = 0;
-    if (!CheckExited(Code))
+    if (!Ended)
         return false;
-    // What the child wrote between the read above and its exit.
-    ReadAvailable();
-    Raw.append(FBuf);
-    FBuf.clear();
     Finish(Code);
     Exited = true;
     ExitCode = Code;
@@ -236,13 +325,14 @@ bool TConsoleRunner::Drain(QString& Text, bool& Exited, quint32& ExitCode)
     ExitCode = 0;
     if (!FProc)
         return false;
-    ReadAvailable();
-    Text = TakeText(false);
+    CatchUp();
     quint32 Code = 0;
-    if (!CheckExited(Code))
+    const bool Ended = CheckExited(Code);
+    if (Ended)
+        ReadPipe(kReadsAtExit);
+    Text = TakeText(false);
+    if (!Ended)
         return false;
-    ReadAvailable();
-    Text += TakeText(false);
     Text += TakeText(true);
     Finish(Code);
     Exited = true;
@@ -296,8 +386,6 @@ void TConsoleRunner::Stop()
 
 void TConsoleRunner::CloseAll()
 {
-    if (!FProc)
-        return;
 #ifdef Q_OS_WIN
     // Closing the job ends whatever the child left behind.
     if (FJob) {
@@ -305,19 +393,26 @@ void TConsoleRunner::CloseAll()
         FJob = nullptr;
     }
 #else
+    FNotifier.reset();
+    if (FRead >= 0) {
+        ::close(FRead);
+        FRead = -1;
+    }
     // Like a job closed with kill-on-close: processes the child left behind in
     // its group end with the run.
     if (FGroup > 0)
         ::kill(pid_t(-FGroup), SIGKILL);
     FGroup = 0;
 #endif
-    FProc->disconnect();
-    // The child is gone or has been killed, so this wait is short.
-    if (FProc->state() != QProcess::NotRunning) {
-        FProc->kill();
-        FProc->waitForFinished(5000);
+    if (FProc) {
+        FProc->disconnect();
+        // The child is gone or has been killed, so this wait is short.
+        if (FProc->state() != QProcess::NotRunning) {
+            FProc->kill();
+            FProc->waitForFinished(5000);
+        }
+        FProc.reset();
     }
-    FProc.reset();
     FBuf.clear();
 }
 

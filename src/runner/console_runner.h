@@ -8,6 +8,7 @@
 #include <memory>
 
 class QProcess;
+class QSocketNotifier;
 
 // Runs one console program as a hidden child with standard output and standard
 // error merged into one stream, and lets the GUI thread poll for output and for
@@ -54,8 +55,8 @@ public:
     quint32 ExitCode() const { return FExitCode; }
 
 private:
-    void TakeBuffered();
-    void ReadAvailable();
+    void CatchUp();
+    void ReadPipe(int MaxReads);
     void RecycleInto(QByteArray& Spare);
     bool CheckExited(quint32& Code);
     QString TakeText(bool All);
@@ -67,12 +68,14 @@ private:
     QElapsedTimer FClock;        // invalid until the first start
     bool FRunning = false;
     bool FStopped = false;       // Stop was called on the current child
-    bool FInDrain = false;       // reading on behalf of a drain call
-    bool FFedByLoop = false;     // the event loop has read since the last drain
     quint32 FExitCode = 0;
 #ifdef Q_OS_WIN
+    void TakeBuffered();
     void* FJob = nullptr;
 #else
+    std::unique_ptr<QSocketNotifier> FNotifier;
+    int FRead = -1;              // our end of the output pipe
+    bool FFedByLoop = false;     // the event loop has read since the last drain
     qint64 FGroup = 0;           // process group of the current child
 #endif
 };

@@ -241,21 +241,25 @@ void TConsoleRunner::ReadPipe(int MaxReads)
     constexpr qsizetype kFirstRoom = 1 << 20;
     constexpr qsizetype kLargeRoom = qsizetype(64) << 20;
     for (int I = 0; I < MaxReads && FRead >= 0; ++I) {
-        // Read straight into spare room at the end of the buffer; resize()
-        // alone would reallocate to the exact size on every chunk.
+        // Read straight into room at the end of the buffer. The reserve only
+        // chooses how it grows; resize() is what guarantees the room, also
+        // when taking lines off the front has left free space at the start.
         const qsizetype Old = FBuf.size();
         if (FBuf.capacity() - Old < kChunk)
             FBuf.reserve(Old < kFirstRoom / 2 ? kFirstRoom : qMax(kLargeRoom, 2 * FBuf.capacity()));
+        FBuf.resize(Old + kChunk);
         const ssize_t Got = ::read(FRead, FBuf.data() + Old, size_t(kChunk));
-        if (Got > 0) {
-            FBuf.resize(Old + Got);
+        const int Err = errno;
+        FBuf.resize(Old + qMax<ssize_t>(Got, 0));
+        if (Got > 0)
             continue;
-        }
-        if (Got < 0 && errno == EINTR)
+        if (Got < 0 && Err == EINTR)
             continue;
-        if (Got == 0 && FNotifier)
-            FNotifier->setEnabled(false); // end of data: nothing more will come
-        break;                            // empty for now, ended, or broken
+        // End of data or a broken pipe: nothing more will come, and the
+        // notifier would otherwise keep firing.
+        if ((Got == 0 || (Err != EAGAIN && Err != EWOULDBLOCK)) && FNotifier)
+            FNotifier->setEnabled(false);
+        break;
     }
 }
 #endif

@@ -256,6 +256,42 @@ private slots:
             QVERIFY2(Pieces[I].endsWith(u'\n'), qPrintable(Pieces[I]));
     }
 
+    void manyLines_data()
+    {
+        QTest::addColumn<bool>("EventLoop");
+        QTest::newRow("timer polling") << true;
+        QTest::newRow("no event loop") << false;
+    }
+    void manyLines()
+    {
+        // Lines taken off the front while more output arrives behind them.
+        QFETCH(bool, EventLoop);
+        QTemporaryDir Tmp;
+        QVERIFY(Tmp.isValid());
+        QByteArray Data;
+        QString Expected;
+        for (int I = 0; I < 60000; ++I) {
+            const QByteArray Line = "第" + QByteArray::number(I) + "行 " + QByteArray(I % 97, 'x');
+            Data += Line + (I % 3 ? "\n" : "\r\n");
+            Expected += QString::fromUtf8(Line) + u'\n';
+        }
+        Data += "no line break";
+        Expected += QStringLiteral("no line break");
+        const QString File = Tmp.filePath(QStringLiteral("lines.txt"));
+        QFile F(File);
+        QVERIFY(F.open(QIODevice::WriteOnly));
+        F.write(Data);
+        F.close();
+        TChildEnv Env;
+        Env.Set("MK_CHILD_FILE", QFile::encodeName(File));
+        TConsoleRunner Runner;
+        QVERIFY(StartChild(Runner));
+        const TRun R = DrainToExit(Runner, EventLoop, true);
+        QVERIFY(R.Exited);
+        QCOMPARE(R.Text.size(), Expected.size());
+        QVERIFY(R.Text == Expected);
+    }
+
     void textAtExit_data()
     {
         QTest::addColumn<QByteArray>("Script");

@@ -27,7 +27,8 @@ constexpr int kReadsPerWakeUp = 16;
 constexpr int kReadsPerDrain = 16;
 // Once the child has ended, what it wrote is all in the pipe already; the
 // bound only matters for a grandchild that keeps writing.
-constexpr int kReadsAtExit = 16;
+constexpr int kReadsAtExit = 4;
+constexpr int kChunkSize = 64 << 10;
 
 // The system's wording without the trailing full stop or line break.
 QString CleanSystemText(QString Text)
@@ -220,7 +221,23 @@ void TConsoleRunner::ReadPipe(int MaxReads)
     }
     TakeBuffered();
 }
+
+void TConsoleRunner::ReadRest()
+{
+    ReadPipe(kReadsAtExit);
+}
 #else
+void TConsoleRunner::ReadRest()
+{
+    // Enough reads to empty the pipe, however large the child made it.
+    int Reads = kReadsAtExit;
+#ifdef F_GETPIPE_SZ
+    if (FRead >= 0)
+        Reads = qMax(Reads, ::fcntl(FRead, F_GETPIPE_SZ) / kChunkSize + 2);
+#endif
+    ReadPipe(Reads);
+}
+
 void TConsoleRunner::CatchUp()
 {
     // While the event loop reads for us there is nothing to catch up on;
@@ -234,7 +251,7 @@ void TConsoleRunner::ReadPipe(int MaxReads)
 {
     // One pipe's worth at a time: a read with more room keeps going for as
     // long as a fast writer keeps the pipe filled.
-    constexpr qsizetype kChunk = 64 << 10;
+    constexpr qsizetype kChunk = kChunkSize;
     // Past the first MiB, output is taken to be large: room this size is
     // mapped on its own and costs nothing until written, and growing it later
     // remaps instead of copying what is already there.
@@ -311,7 +328,7 @@ bool TConsoleRunner::DrainBytes(QByteArray& Raw, bool& Exited, quint32& ExitCode
     // What the child wrote between the read above and its exit. A grandchild
     // that still holds the pipe cannot hold this up: the read never waits.
     if (Ended)
-        ReadPipe(kReadsAtExit);
+        ReadRest();
     Raw.swap(FBuf);
     RecycleInto(Spare);
     if (!Ended)
@@ -333,7 +350,7 @@ bool TConsoleRunner::Drain(QString& Text, bool& Exited, quint32& ExitCode)
     quint32 Code = 0;
     const bool Ended = CheckExited(Code);
     if (Ended)
-        ReadPipe(kReadsAtExit);
+        ReadRest();
     Text = TakeText(false);
     if (!Ended)
         return false;

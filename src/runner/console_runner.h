@@ -56,6 +56,7 @@ public:
 
 private:
     void CatchUp();
+    void ReadRest();
     void ReadPipe(int MaxReads);
     void RecycleInto(QByteArray& Spare);
     bool CheckExited(quint32& Code);

@@ -228,6 +228,37 @@ private slots:
                 QFAIL(qPrintable(QStringLiteral("byte %1 out of sequence").arg(I)));
     }
 
+    void widePipeEmptiedAtExit()
+    {
+        // The child widens its pipe, fills it and is gone before anyone reads:
+        // the drain that reports the exit must still hand out every byte.
+        QTemporaryDir Tmp;
+        QVERIFY(Tmp.isValid());
+        const QString PidFile = Tmp.filePath(QStringLiteral("child.pid"));
+        TChildEnv Env;
+        Env.Set("MK_CHILD_PID_FILE", QFile::encodeName(PidFile))
+            .Set("MK_CHILD_SCRIPT", "pipe:1048576")
+            .Set("MK_CHILD_FLOOD_MIB", "1");
+        TConsoleRunner Runner;
+        QVERIFY(StartChild(Runner));
+        // No event loop here, so nothing reads before the drain below.
+        QDeadlineTimer Deadline(30000);
+        qint64 Pid = 0;
+        while (!Deadline.hasExpired() && !((Pid = ReadPid(PidFile)) > 0 && ProcessGone(Pid)))
+            QThread::msleep(20);
+        QVERIFY(Pid > 0 && ProcessGone(Pid));
+        QByteArray Raw;
+        bool Exited = false;
+        quint32 Code = 0;
+        QVERIFY(Runner.DrainBytes(Raw, Exited, Code));
+        QVERIFY(Exited);
+        if (Code == 94)
+            QSKIP("the system refused to widen the pipe");
+        QCOMPARE(Code, 0u);
+        QCOMPARE(Raw.size(), qsizetype(1) << 20);
+        QCOMPARE(uchar(Raw.back()), uchar(((qsizetype(1) << 20) - 1) % 251));
+    }
+
     void linesWhileRunning()
     {
         // Lines are handed out whole while the child runs; the rest, without

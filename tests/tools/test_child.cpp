@@ -19,6 +19,8 @@
 //                               err:TEXT  write TEXT to standard error
 //                               sleep:MS  sleep MS milliseconds
 //                               signal:N  raise signal N
+//                               pipe:N    make the standard-output pipe N bytes
+//                                         big (exit code 94 when refused)
 //                               exit:N    exit at once with code N
 //                             TEXT escapes: \n \r \t \\ \; and \xHH for any byte
 //   MK_CHILD_FLOOD_MIB=N      write N MiB to standard output as fast as it can;
@@ -131,7 +133,12 @@ void RunScript(const char* Script)
             SleepMs(std::atol(Arg.c_str()));
         else if (Verb == "signal")
             ::raise(std::atoi(Arg.c_str()));
-        else if (Verb == "exit")
+        else if (Verb == "pipe") {
+#ifdef F_SETPIPE_SZ
+            if (::fcntl(1, F_SETPIPE_SZ, std::atoi(Arg.c_str())) < 0)
+#endif
+                std::_Exit(94);
+        } else if (Verb == "exit")
             std::_Exit(std::atoi(Arg.c_str()));
     }
 }

@@ -3,10 +3,15 @@
 #include "json.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
-#include <functional>
 #include <numeric>
 #include <string_view>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define MK_FILTER_SSE2 1
+#endif
 
 namespace {
 
@@ -62,6 +67,70 @@ constexpr QLatin1StringView kTime("time");
 QStringView Member(const TJsonValue* Record, QLatin1StringView Key)
 {
     return Record ? Record->SView(Key) : QStringView();
+}
+
+// How one term is looked for in the buffer: two of its bytes, the rarest in
+// the indexed text, are tested sixteen positions at a time, and only where
+// both agree is the whole term compared.
+struct TTermPlan {
+    std::string_view Term;
+    size_t A = 0;
+    size_t B = 0;
+};
+
+TTermPlan PlanTerm(std::string_view Term, const std::array<quint32, 256>& Freq)
+{
+    TTermPlan P;
+    P.Term = Term;
+    if (Term.size() < 2)
+        return P;
+    auto Rarer = [&](size_t X, size_t Y) {
+        return Freq[uchar(Term[X])] < Freq[uchar(Term[Y])];
+    };
+    size_t A = 0;
+    for (size_t I = 1; I < Term.size(); ++I)
+        if (Rarer(I, A))
+            A = I;
+    size_t B = A == 0 ? 1 : 0;
+    for (size_t I = 0; I < Term.size(); ++I)
+        if (I != A && Rarer(I, B))
+            B = I;
+    P.A = A;
+    P.B = B;
+    return P;
+}
+
+// First occurrence of the term in [From, End), or End.
+const char* FindTerm(const char* From, const char* End, const TTermPlan& P)
+{
+    const size_t N = P.Term.size();
+    if (size_t(End - From) < N)
+        return End;
+    if (N == 1) {
+        const void* Hit = std::memchr(From, P.Term[0], size_t(End - From));
+        return Hit ? static_cast<const char*>(Hit) : End;
+    }
+#ifdef MK_FILTER_SSE2
+    const __m128i VA = _mm_set1_epi8(P.Term[P.A]);
+    const __m128i VB = _mm_set1_epi8(P.Term[P.B]);
+    const char* Last = End - N;  // the last possible start
+    const char* Pos = From;
+    for (; Pos + 15 <= Last; Pos += 16) {
+        const __m128i BlockA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Pos + P.A));
+        const __m128i BlockB = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Pos + P.B));
+        unsigned Mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(BlockA, VA), _mm_cmpeq_epi8(BlockB, VB))));
+        while (Mask) {
+            const char* Cand = Pos + std::countr_zero(Mask);
+            if (std::memcmp(Cand, P.Term.data(), N) == 0)
+                return Cand;
+            Mask &= Mask - 1;
+        }
+    }
+    From = Pos;
+#endif
+    const std::string_view Rest(From, size_t(End - From));
+    const size_t Hit = Rest.find(P.Term);
+    return Hit == std::string_view::npos ? End : From + Hit;
 }
 
 }  // namespace
@@ -166,6 +235,7 @@ void TFilterIndex::Clear()
     FText.shrink_to_fit();
     FOffsets.assign(1, 0);
     FOffsets.shrink_to_fit();
+    FFreq.fill(0);
 }
 
 void TFilterIndex::Reserve(qsizetype Records, qsizetype Bytes)
@@ -189,6 +259,9 @@ void TFilterIndex::Add(QStringView Title, QStringView Url, QStringView Browser, 
     P = Encode(P, Profile);
     *P++ = '\0';
     FOffsets.push_back(qsizetype(FText.size()));
+    // Every seventh byte is enough to tell rare bytes from common ones.
+    for (size_t I = (Start + 6) / 7 * 7; I < FText.size(); I += 7)
+        ++FFreq[uchar(FText[I])];
 }
 
 void TFilterIndex::Build(const TJsonValue* Records)
@@ -252,22 +325,13 @@ std::vector<int> TFilterIndex::Match(const QStringList& Terms) const
         return Out;
     }
 
-    const std::string& Key = Enc[size_t(Primary)];
+    const TTermPlan Plan = PlanTerm(Enc[size_t(Primary)], FFreq);
     const char* Begin = FText.data();
     const char* End = Begin + FText.size();
-    const std::boyer_moore_horspool_searcher Searcher(Key.data(), Key.data() + Key.size());
-    auto Find = [&](const char* From) -> const char* {
-        if (Key.size() == 1) {
-            const void* Hit = std::memchr(From, Key[0], size_t(End - From));
-            return Hit ? static_cast<const char*>(Hit) : End;
-        }
-        return Searcher(From, End).first;
-    };
-
     qsizetype R = 0;
     const char* P = Begin;
     while (P < End) {
-        const char* Hit = Find(P);
+        const char* Hit = FindTerm(P, End, Plan);
         if (Hit == End)
             break;
         const qsizetype Pos = Hit - Begin;

@@ -5,6 +5,7 @@
 #include <QStringView>
 #include <QtGlobal>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -64,4 +65,5 @@ private:
 
     std::string FText;
     std::vector<qsizetype> FOffsets{0};  // start of record i; one past the last at the end
+    std::array<quint32, 256> FFreq{};    // sampled byte counts: which bytes of a term are rare
 };

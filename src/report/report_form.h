@@ -48,6 +48,7 @@ public:
     qint64 Total() const { return FTotal; }
     int Shown() const { return FShown; }
     int BrCount() const { return FBrCount; }
+    qsizetype FilterBytes() const { return FFilterIndex.MemoryBytes(); }
 
     // Records page.
     void ApplyFilter();

@@ -33,10 +33,14 @@ public:
     // empty. On failure returns false with a message in ErrMsg and stays idle.
     bool Start(const QString& ExePath, const QString& Params, const QString& WorkDir, QString& ErrMsg);
 
-    // Hands out every byte read since the last call, in the order written.
+    // Hands out every byte read since the last call, in the order written;
+    // whatever Raw held before is dropped, and its storage may be reused, so
+    // a caller that passes the same array on every poll saves allocations.
     // Once the child has ended, the call that reports it (true, Exited true)
-    // also delivers the last bytes the child wrote; after that the runner is
-    // idle. A stopped child is reported with exit code 1.
+    // also delivers the last bytes the child wrote, ends whatever the child
+    // left running in its group, and leaves the runner idle. A stopped child
+    // is reported with exit code 1; one killed by a signal nobody here sent
+    // with 128 + the signal number.
     bool DrainBytes(QByteArray& Raw, bool& Exited, quint32& ExitCode);
 
     // Text variant: complete lines only (CR removed, LF kept) while the child

@@ -601,6 +601,8 @@ void TMainForm::StartRun(bool ListMode)
     }
     FListMode = ListMode;
     FJsonBuf.clear();
+    FJsonBuf.squeeze();
+    FOutputTooLarge = false;
     FHtmlRun = false;
 
     const TOptions Opts = ReadOptions();
@@ -690,7 +692,19 @@ void TMainForm::PollRun()
     bool Exited = false;
     quint32 Code = 0;
     FRunner->DrainBytes(Raw, Exited, Code);
-    FJsonBuf += Raw;
+    // Only the built-in report and the detection read the output; a child
+    // that prints without end must not take all memory with it.
+    if (FListMode || (!FAutoMode && !FHtmlRun)) {
+        if (FOutputTooLarge || FJsonBuf.size() + Raw.size() > FOutputLimit) {
+            if (!FOutputTooLarge) {
+                FOutputTooLarge = true;
+                FJsonBuf.clear();
+                FJsonBuf.squeeze();
+            }
+        } else {
+            FJsonBuf += Raw;
+        }
+    }
     if (FRunner->Running()) {
         const int Sec = FRunner->ElapsedSec();
         SetStatus(2, ElapsedText(Sec));
@@ -724,6 +738,10 @@ void TMainForm::RunFinished(quint32 Code)
 
 void TMainForm::ShowResult(TRunKind Kind, quint32 Code)
 {
+    if (FOutputTooLarge) {
+        ErrorBox(this, ParseFailedText(OutputTooLargeText(FOutputLimit)));
+        return;
+    }
     const QString Text = DecodeOutput(FJsonBuf);
     QString ErrMsg;
     std::unique_ptr<TJsonValue> Root = ParseJson(Text, ErrMsg);

@@ -75,6 +75,10 @@ public:
     // whatever account runs the tests.
     void SetElevatedCheck(std::function<bool()> Check) { FIsElevated = std::move(Check); }
 
+    // The most output a run may print before it is given up as unreadable.
+    static constexpr qint64 kDefaultOutputLimit = qint64(1) << 30;
+    void SetOutputLimit(qint64 Bytes) { FOutputLimit = Bytes; }
+
     // Controls by role, for tests and for the status logic.
     QRadioButton* RbAuto() const { return FRbAuto; }
     QRadioButton* RbPick() const { return FRbPick; }
@@ -200,4 +204,6 @@ private:
     bool FHtmlRun = false;
     QString FBusyText;
     QByteArray FJsonBuf;
+    qint64 FOutputLimit = kDefaultOutputLimit;
+    bool FOutputTooLarge = false;
 };

@@ -96,6 +96,11 @@ QString ParseFailedText(const QString& ParserMessage)
            QStringLiteral("\r\n\r\n请确认 Marrowkin.exe 是与本界面配套的版本（1.1.3 及以上，支持 /format:json）。");
 }
 
+QString OutputTooLargeText(qint64 Limit)
+{
+    return QStringLiteral("输出超过 %1 MB，已停止接收").arg(double(Limit) / (1024 * 1024), 0, 'g', 4);
+}
+
 QString CollectorMissingText(const QString& ExePath)
 {
     return QStringLiteral("找不到 Marrowkin.exe：\r\n") + ExePath +

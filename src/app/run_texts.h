@@ -44,4 +44,6 @@ struct TFinishStep {
 TFinishStep FinishStep(TRunKind Kind, quint32 Code);
 
 QString ParseFailedText(const QString& ParserMessage);
+// Stands in for the parser's message when the output outgrew Limit bytes.
+QString OutputTooLargeText(qint64 Limit);
 QString CollectorMissingText(const QString& ExePath);

@@ -142,6 +142,7 @@ private slots:
     void FinishedRuns_data();
     void FinishedRuns();
     void UnparsableOutput();
+    void FloodedOutput();
     void CollectorMissing();
     void CollectorNotStartable();
     void BusyDisablesInputsOnly();
@@ -555,6 +556,28 @@ void TMainFormTest::UnparsableOutput()
              QStringLiteral("结果解析失败：") + Expected +
                  QStringLiteral("\r\n\r\n请确认 Marrowkin.exe 是与本界面配套的版本（1.1.3 及以上，支持 /format:json）。"));
     QVERIFY(ResultWindows(F).isEmpty());
+}
+
+void TMainFormTest::FloodedOutput()
+{
+    qputenv("MK_CHILD_FLOOD_MIB", "3");
+    TMainForm F({}, FakeCollector());
+    F.SetOutputLimit(1024 * 1024);
+    F.StartRun(false);
+    QVERIFY(WaitIdle(F));
+    QCOMPARE(FRec.Msgs.size(), 1);
+    QCOMPARE(FRec.Msgs[0].Kind, mkError);
+    QVERIFY2(FRec.Msgs[0].Text.startsWith(QStringLiteral("结果解析失败：输出超过 1 MB，已停止接收\r\n")),
+             qPrintable(FRec.Msgs[0].Text));
+    QCOMPARE(F.StatusText(0), QStringLiteral("完成 · 成功"));
+
+    // The limit is per run: a normal run afterwards is read as usual.
+    qunsetenv("MK_CHILD_FLOOD_MIB");
+    qputenv("MK_CHILD_SCRIPT", "out:{}");
+    F.StartRun(false);
+    QVERIFY(WaitIdle(F));
+    QCOMPARE(FRec.Msgs.size(), 1);
+    QCOMPARE(ResultWindows(F).size(), 1);
 }
 
 void TMainFormTest::CollectorMissing()

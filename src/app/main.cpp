@@ -16,7 +16,6 @@ int main(int argc, char** argv)
 
     QApplication App(argc, argv);
     App.setApplicationName(QStringLiteral("Marrowkin"));
-    App.setApplicationDisplayName(QStringLiteral("Marrowkin"));
     App.setWindowIcon(AppIcon());
 
     auto Form = std::make_unique<TMainForm>();

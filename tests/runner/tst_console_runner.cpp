@@ -264,7 +264,7 @@ private slots:
         // Lines are handed out whole while the child runs; the rest, without
         // a line break, comes with the exit.
         TChildEnv Env;
-        Env.Set("MK_CHILD_SCRIPT", "out:a\\r\\nb\\r\\nc;sleep:400;out:d\\n\xe4\xb8\xad\xe6\x96\x87\\r\\ne;sleep:400;exit:5");
+        Env.Set("MK_CHILD_SCRIPT", "out:a\\r\\nb\\r\\nc;sleep:1500;out:d\\n\xe4\xb8\xad\xe6\x96\x87\\r\\ne;sleep:400;exit:5");
         TConsoleRunner Runner;
         QVERIFY(StartChild(Runner));
         QStringList Pieces;

@@ -30,6 +30,9 @@
 //
 // Every write goes straight to the file descriptor, so standard output and
 // standard error reach a shared pipe in exactly the scripted order.
+// Its own failures end it with 90 (write failed), 91 (pid or argument file
+// not written), 92 (grandchild not started), 93 (MK_CHILD_FILE unreadable) or
+// 94 (pipe not widened).
 
 #include <cerrno>
 #include <csignal>

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -515,7 +516,9 @@ void TMainFormTest::FinishedRuns()
     F.StartRun(ListMode);
     QVERIFY(WaitIdle(F));
     QCOMPARE(F.StatusText(0), Status);
-    QCOMPARE(F.StatusText(2), QStringLiteral("用时 0.0 s · 退出码 %1").arg(Exit));
+    // Whole seconds printed with one decimal.
+    QVERIFY2(QRegularExpression(QStringLiteral("^用时 \\d+\\.0 s · 退出码 %1$").arg(Exit)).match(F.StatusText(2)).hasMatch(),
+             qPrintable(F.StatusText(2)));
     if (Warning.isEmpty()) {
         QCOMPARE(FRec.Msgs.size(), 0);
     } else {
@@ -672,7 +675,7 @@ void TMainFormTest::ProgressDots()
         QVERIFY2(Progress.contains(S), qPrintable(S));
     QVERIFY(Elapsed.contains(QStringLiteral("用时 1 s")));
     QVERIFY(Elapsed.contains(QStringLiteral("用时 3 s")));
-    QCOMPARE(F.StatusText(2), QStringLiteral("用时 3.0 s · 退出码 0"));
+    QVERIFY2(F.StatusText(2).endsWith(QStringLiteral(".0 s · 退出码 0")), qPrintable(F.StatusText(2)));
 }
 
 void TMainFormTest::CloseDuringRun()

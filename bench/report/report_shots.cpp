@@ -25,7 +25,7 @@ int main(int Argc, char** Argv)
     const QString Out = Argc > 1 ? QString::fromLocal8Bit(Argv[1]) : QStringLiteral("/tmp/report_shots");
     QDir().mkpath(Out);
     QByteArray Bytes;
-    if (Argc > 2) {
+    if (Argc > 2 && *Argv[2]) {
         QFile F(QString::fromLocal8Bit(Argv[2]));
         if (!F.open(QIODevice::ReadOnly))
             return 1;

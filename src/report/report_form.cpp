@@ -164,7 +164,13 @@ TReportForm::TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const
     LayoutAll();
 }
 
-TReportForm::~TReportForm() = default;
+TReportForm::~TReportForm()
+{
+    // The document goes before the child widgets; the list must not be left
+    // pointing into it meanwhile.
+    if (FRecModel)
+        FRecModel->SetSource(nullptr);
+}
 
 void TReportForm::BuildUi()
 {
@@ -363,7 +369,7 @@ void TReportForm::BuildRecordsPage()
     const QString Cue = QStringLiteral("搜索标题、网址或域名，空格分词");
     FEdFilter->setPlaceholderText(Cue);
     FEdFilter->setClearButtonEnabled(false);
-    connect(FEdFilter, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
+    connect(FEdFilter, &QLineEdit::textChanged, this, &TReportForm::FilterChange);
 
     FLblRecInfo = MakeLabel(Pg, QString(), 368, 15, 700, 18, 9, fsRegular, clSecondary);
     SetAnchors(FLblRecInfo, kStretch);
@@ -451,6 +457,11 @@ void TReportForm::ApplyFilter()
     FLblRecInfo->setText(Terms.isEmpty()
                              ? QStringLiteral("共 %1 条，双击一行用默认浏览器打开；Ctrl+C 复制选中").arg(FormatCount(FTotal))
                              : QStringLiteral("共 %1 条，当前筛选 %2 条").arg(FormatCount(FTotal), FormatCount(FShown)));
+}
+
+void TReportForm::FilterChange()
+{
+    ApplyFilter();
 }
 
 void TReportForm::FilterBy(const QString& Text)

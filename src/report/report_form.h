@@ -84,6 +84,8 @@ private:
     void BuildSourcePage();
     void BuildRecordsPage();
     void LoadReport();
+    // Every change of the filter text, typed or set, filters again.
+    void FilterChange();
     void SetStatus(const QString& Text);
     void FitKpiFonts();
 

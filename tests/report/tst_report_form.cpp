@@ -335,6 +335,7 @@ private slots:
         QCOMPARE(F->FRecModel->rowCount(), Rows.size());
         QCOMPARE(F->FLblRecInfo->text(), Info);
         QVERIFY(!F->FRecList->selectionModel()->hasSelection());
+        QCOMPARE(F->FRecList->columnWidth(3), 360);  // a new row set keeps the columns
         // The filter never touches the status bar.
         QCOMPARE(F->StatusText(), QStringLiteral("明细 6 条"));
     }

@@ -3,7 +3,7 @@
 #include "collector_options.h"
 #include "history_reader.h"
 #include "history_source.h"
-#include "report_model.h"
+#include "visit_report.h"
 #include "report_writer.h"
 #include "text_out.h"
 

@@ -1,4 +1,4 @@
-#include "report_model.h"
+#include "visit_report.h"
 #include "report_writer.h"
 #include "text_out.h"
 

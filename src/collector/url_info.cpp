@@ -50,11 +50,36 @@ bool HostIs(const QString& Host, QStringView Domain)
                && Host.at(Host.size() - Domain.size() - 1) == QChar('.'));
 }
 
+int HexValue(char C)
+{
+    if (C >= '0' && C <= '9')
+        return C - '0';
+    if (C >= 'a' && C <= 'f')
+        return C - 'a' + 10;
+    if (C >= 'A' && C <= 'F')
+        return C - 'A' + 10;
+    return -1;
+}
+
+// Form encoding: "+" is a blank, "%XX" a byte; a "%" without two hex digits
+// stays as it is. Bytes that are not UTF-8 become U+FFFD.
 QString DecodeQueryValue(QStringView Value)
 {
-    QByteArray Raw = Value.toUtf8();
-    Raw.replace('+', ' ');
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(Raw)).simplified();
+    const QByteArray Raw = Value.toUtf8();
+    QByteArray Bytes;
+    Bytes.reserve(Raw.size());
+    for (qsizetype I = 0; I < Raw.size(); ++I) {
+        const char C = Raw[I];
+        if (C == '+') {
+            Bytes.append(' ');
+        } else if (C == '%' && I + 2 < Raw.size() && HexValue(Raw[I + 1]) >= 0 && HexValue(Raw[I + 2]) >= 0) {
+            Bytes.append(char(HexValue(Raw[I + 1]) * 16 + HexValue(Raw[I + 2])));
+            I += 2;
+        } else {
+            Bytes.append(C);
+        }
+    }
+    return QString::fromUtf8(Bytes).simplified();
 }
 
 QString QueryValue(const QString& Url, std::initializer_list<QLatin1String> Keys)

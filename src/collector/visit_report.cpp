@@ -1,4 +1,4 @@
-#include "report_model.h"
+#include "visit_report.h"
 
 #include "url_info.h"
 

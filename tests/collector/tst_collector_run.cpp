@@ -1,0 +1,617 @@
+#include "collector.h"
+#include "json.h"
+#include "report_model.h"
+#include "sample_profiles.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <ctime>
+
+namespace {
+
+qint64 LocalUs(const char* Text)
+{
+    return QDateTime::fromString(QString::fromLatin1(Text), "yyyy-MM-dd hh:mm:ss").toMSecsSinceEpoch() * 1000;
+}
+
+// Every file under Dir with its hash, so a run can be shown to have left the
+// browsers' folders exactly as they were (no file changed, added or removed).
+QMap<QString, QByteArray> Snapshot(const QString& Dir)
+{
+    QMap<QString, QByteArray> Map;
+    QDirIterator It(Dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (It.hasNext()) {
+        const QString Path = It.next();
+        QFile F(Path);
+        if (!F.open(QIODevice::ReadOnly))
+            continue;
+        Map.insert(Path, QCryptographicHash::hash(F.readAll(), QCryptographicHash::Sha256));
+    }
+    return Map;
+}
+
+bool WriteFile(const QString& Path, const QByteArray& Bytes)
+{
+    QDir().mkpath(QFileInfo(Path).absolutePath());
+    QFile F(Path);
+    return F.open(QIODevice::WriteOnly) && F.write(Bytes) == Bytes.size();
+}
+
+struct TRun
+{
+    int Code = -1;
+    QByteArray Out;
+    QString Err;
+    QString File;
+    QStringList Opened;
+    std::unique_ptr<TJsonValue> Doc;
+    QString ParseErr;
+};
+
+} // namespace
+
+class TCollectorRunTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void fullDocument();
+    void filters_data();
+    void filters();
+    void privacy();
+    void limit();
+    void noRecords();
+    void failedSources_data();
+    void failedSources();
+    void listMode();
+    void allUsers();
+    void walIsReadAndFilesStayUnchanged();
+    void jsonToFolder();
+    void writeFailure();
+    void htmlReport();
+    void process_data();
+    void process();
+
+private:
+    TRun Run(const QStringList& Args, const QString& Home = QString());
+    void BuildHome(const QString& Home);
+
+    QTemporaryDir FTmp;
+    QString FHome;
+    QDateTime FNow;
+};
+
+void TCollectorRunTest::BuildHome(const QString& Home)
+{
+    QString Err;
+    TSampleHistory Chrome;
+    Chrome.Add("https://www.baidu.com/s?ie=utf-8&wd=%E5%A4%A9%E6%B0%94", "天气_百度搜索", LocalUs("2024-05-01 10:00:00"));
+    Chrome.Add("https://github.com/qt/qtbase?tab=readme#top", "GitHub - qt/qtbase", LocalUs("2024-05-02 21:00:00"));
+    Chrome.Add("https://news.example.com/a", "Example News <img src=\"http://evil.example/x.png\">\x01", LocalUs("2024-05-03 08:00:00"));
+    Chrome.Add("https://example.com/", "Example", LocalUs("2024-05-05 12:00:00"));
+    Chrome.Add("https://www.example.com/x", "WWW Example", LocalUs("2024-05-05 13:00:00"));
+    QVERIFY2(WriteChromiumHistory(Home + "/.config/google-chrome/Default/History", Chrome, sjDelete, Err), qPrintable(Err));
+    QVERIFY(WriteFile(Home + "/.config/google-chrome/Local State",
+                      R"({"profile":{"info_cache":{"Default":{"name":"个人"}}}})"));
+    // Unreadable sources: a folder where the database should be, and garbage bytes.
+    QVERIFY(QDir().mkpath(Home + "/.config/google-chrome/Profile 2/History"));
+    QVERIFY(WriteFile(Home + "/.config/microsoft-edge/Default/History", QByteArray("this is not a database").repeated(300)));
+
+    TSampleHistory Fox;
+    Fox.Add("https://www.google.com/search?q=Qt+QProcess", "Qt QProcess - Google 搜索", LocalUs("2024-05-02 21:30:00"));
+    Fox.Add("https://github.com/qt/qtbase?tab=readme#top", "", LocalUs("2024-05-04 09:00:00"));
+    Fox.Add("https://www.bilibili.com/video/BV1", "哔哩哔哩", LocalUs("2024-04-20 23:59:59"));
+    QVERIFY2(WriteFirefoxPlaces(Home + "/.mozilla/firefox/abcd.default/places.sqlite", Fox, sjWalLeft, Err), qPrintable(Err));
+    QVERIFY(WriteFile(Home + "/.mozilla/firefox/profiles.ini",
+                      "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default\nIsRelative=1\nPath=abcd.default\n"));
+}
+
+void TCollectorRunTest::initTestCase()
+{
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    qunsetenv("XDG_CONFIG_HOME");
+    QVERIFY(FTmp.isValid());
+    FHome = FTmp.filePath("home");
+    BuildHome(FHome);
+    FNow = QDateTime(QDate(2024, 5, 5), QTime(15, 0, 0));
+}
+
+TRun TCollectorRunTest::Run(const QStringList& Args, const QString& Home)
+{
+    qputenv("HOME", (Home.isEmpty() ? FHome : Home).toUtf8());
+    TRun R;
+    TCollectorEnv Env;
+    Env.WriteStdout = [&R](const char* Data, size_t Size) {
+        R.Out.append(Data, qsizetype(Size));
+        return true;
+    };
+    Env.WriteStderr = [&R](const QString& Text) { R.Err += Text; };
+    Env.OpenFile = [&R](const QString& Path) {
+        R.Opened << Path;
+        return true;
+    };
+    Env.Now = FNow;
+    Env.UsersRoot = FTmp.filePath("users");
+    R.Code = RunCollector(Args, Env);
+    R.File = Env.LastFile;
+    if (!R.Out.isEmpty())
+        R.Doc = ParseJson(QString::fromUtf8(R.Out), R.ParseErr);
+    return R;
+}
+
+static QStringList RecordUrls(const TJsonValue* Doc)
+{
+    QStringList Urls;
+    const TJsonValue* Recs = Doc->Get("records");
+    for (int I = 0; Recs && I < Recs->Count(); ++I)
+        Urls << Recs->Items(I)->S("url");
+    return Urls;
+}
+
+void TCollectorRunTest::fullDocument()
+{
+    const TRun R = Run({"/title:我的 报告", "/format:json"});
+    QCOMPARE(R.Code, int(ecSuccess));
+    QVERIFY(R.Err.isEmpty());
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    QVERIFY(!R.Out.startsWith("\xEF\xBB\xBF"));
+    const TJsonValue& D = *R.Doc;
+    QCOMPARE(D.S("title"), QString("我的 报告"));
+    QCOMPARE(D.S("range"), QString("全部历史"));
+    QCOMPARE(D.S("scope"), QString("当前用户"));
+    QCOMPARE(D.S("generated"), QString("2024-05-05 15:00:00"));
+
+    const TJsonValue* S = D.Get("stats");
+    QVERIFY(S && S->IsObject());
+    QCOMPARE(S->I("total", -1), 8);
+    QCOMPARE(S->I("uniqueUrl", -1), 7);
+    QCOMPARE(S->I("uniqueDomain", -1), 6); // example.com and www.example.com count once
+    QCOMPARE(S->I("activeDays", -1), 6);
+    QCOMPARE(S->S("peak"), QString("周四 21:00"));
+    QCOMPARE(S->S("first"), QString("2024-04-20 23:59:59"));
+    QCOMPARE(S->S("last"), QString("2024-05-05 13:00:00"));
+
+    const TJsonValue* Heat = D.Get("heat");
+    QVERIFY(Heat && Heat->Count() == 7);
+    for (int Day = 0; Day < 7; ++Day)
+        QCOMPARE(Heat->Items(Day)->Count(), 24);
+    QCOMPARE(Heat->Items(4)->Items(21)->AsString(), QString("2"));
+    QCOMPARE(Heat->Items(6)->Items(23)->AsString(), QString("1")); // Saturday 23:59:59
+
+    const TJsonValue* Days = D.Get("days");
+    QCOMPARE(Days->Count(), 16); // 2024-04-20 … 2024-05-05, empty days included
+    QCOMPARE(Days->Items(0)->Items(0)->AsString(), QString("2024-04-20"));
+    QCOMPARE(Days->Items(1)->Items(1)->AsString(), QString("0"));
+    QCOMPARE(Days->Items(15)->Items(0)->AsString(), QString("2024-05-05"));
+    QCOMPARE(Days->Items(15)->Items(1)->AsString(), QString("2"));
+
+    const TJsonValue* Doms = D.Get("domains");
+    QCOMPARE(Doms->Count(), 6);
+    QCOMPARE(Doms->Items(0)->Items(0)->AsString(), QString("example.com"));
+    QCOMPARE(Doms->Items(1)->Items(0)->AsString(), QString("github.com"));
+
+    const TJsonValue* Pages = D.Get("pages");
+    QCOMPARE(Pages->Items(0)->Items(0)->AsString(), QString("https://github.com/qt/qtbase?tab=readme#top"));
+    QCOMPARE(Pages->Items(0)->Items(1)->AsString(), QString("GitHub - qt/qtbase"));
+    QCOMPARE(Pages->Items(0)->Items(2)->AsString(), QString("2"));
+
+    QStringList Keywords;
+    for (int I = 0; I < D.Get("keywords")->Count(); ++I)
+        Keywords << D.Get("keywords")->Items(I)->Items(0)->AsString();
+    Keywords.sort();
+    QCOMPARE(Keywords, QStringList({"Qt QProcess", "天气"}));
+
+    const TJsonValue* Brs = D.Get("browsers");
+    QCOMPARE(Brs->Count(), 2);
+    QCOMPARE(Brs->Items(0)->Items(0)->AsString(), QString("Chrome"));
+    QCOMPARE(Brs->Items(0)->Items(1)->AsString(), QString("5"));
+    QCOMPARE(Brs->Items(1)->Items(0)->AsString(), QString("Firefox"));
+
+    qint64 CatSum = 0;
+    for (int I = 0; I < D.Get("cats")->Count(); ++I) {
+        const TJsonValue* C = D.Get("cats")->Items(I);
+        QCOMPARE(C->Count(), 3);
+        QVERIFY(QRegularExpression("^#[0-9a-f]{6}$").match(C->Items(2)->AsString()).hasMatch());
+        CatSum += C->Items(1)->AsString().toLongLong();
+    }
+    QCOMPARE(CatSum, 8);
+
+    const TJsonValue* Src = D.Get("sources");
+    QCOMPARE(Src->Count(), 4);
+    QCOMPARE(Src->Items(0)->S("name"), QString("Chrome"));
+    QCOMPARE(Src->Items(0)->S("profile"), QString("个人"));
+    QCOMPARE(Src->Items(0)->S("status"), QString("正常"));
+    QCOMPARE(Src->Items(0)->I("count"), 5);
+    QCOMPARE(Src->Items(0)->B("ok"), true);
+    QCOMPARE(Src->Items(1)->S("profile"), QString("Profile 2"));
+    QCOMPARE(Src->Items(1)->B("ok", true), false);
+    QCOMPARE(Src->Items(1)->S("status"), QString("读取失败"));
+    QVERIFY(!Src->Items(1)->S("msg").isEmpty());
+    QCOMPARE(Src->Items(2)->S("name"), QString("Edge"));
+    QCOMPARE(Src->Items(2)->B("ok", true), false);
+    QCOMPARE(Src->Items(3)->S("name"), QString("Firefox"));
+    QCOMPARE(Src->Items(3)->I("count"), 3);
+    QVERIFY(Src->Items(3)->S("path").endsWith("abcd.default/places.sqlite"));
+
+    const TJsonValue* Recs = D.Get("records");
+    QCOMPARE(Recs->Count(), 8);
+    QCOMPARE(Recs->Items(0)->S("time"), QString("2024-05-05 13:00:00"));
+    QCOMPARE(Recs->Items(0)->S("browser"), QString("Chrome"));
+    QCOMPARE(Recs->Items(0)->S("profile"), QString("个人"));
+    QCOMPARE(Recs->Items(0)->S("title"), QString("WWW Example"));
+    for (int I = 1; I < Recs->Count(); ++I)
+        QVERIFY(Recs->Items(I - 1)->S("time") >= Recs->Items(I)->S("time"));
+    QCOMPARE(Recs->Items(3)->S("title"), QString("Example News <img src=\"http://evil.example/x.png\">\x01"));
+    QCOMPARE(D.Get("truncated")->Kind(), jkFalse);
+
+    // The report window's own loader reads it the same way.
+    const TReportModel M = BuildReportModel(R.Doc.get(), false);
+    QCOMPARE(M.Total, 8);
+    QCOMPARE(M.Sources.size(), 4);
+    QCOMPARE(M.Days.size(), 16);
+    QCOMPARE(M.Heat[4][21], 2);
+    QCOMPARE(M.Doms.size(), 6);
+    QCOMPARE(M.Brs.size(), 2);
+    QVERIFY(!M.Cats.isEmpty());
+    QCOMPARE(M.First, QString("2024-04-20 23:59:59"));
+}
+
+void TCollectorRunTest::filters_data()
+{
+    QTest::addColumn<QStringList>("Args");
+    QTest::addColumn<int>("Total");
+    QTest::addColumn<QStringList>("Hosts"); // distinct hosts among the records, sorted
+
+    const QStringList All = {"example.com", "github.com", "news.example.com", "www.baidu.com",
+                             "www.bilibili.com", "www.example.com", "www.google.com"};
+    QTest::newRow("include url") << QStringList{"/include:qtbase"} << 2 << QStringList{"github.com"};
+    QTest::newRow("include ignores case") << QStringList{"/include:GITHUB"} << 2 << QStringList{"github.com"};
+    QTest::newRow("include title") << QStringList{"/include:天气"} << 1 << QStringList{"www.baidu.com"};
+    QTest::newRow("include any") << QStringList{"/include:github", "/include:哔哩"} << 3
+                                 << QStringList{"github.com", "www.bilibili.com"};
+    QTest::newRow("exclude domain and www") << QStringList{"/exclude:example.com"} << 6
+                                            << QStringList{"github.com", "news.example.com", "www.baidu.com", "www.bilibili.com", "www.google.com"};
+    QTest::newRow("exclude wildcard") << QStringList{"/exclude:*.example.com"} << 5
+                                      << QStringList{"github.com", "www.baidu.com", "www.bilibili.com", "www.google.com"};
+    QTest::newRow("exclude subdomain only") << QStringList{"/exclude:news.example.com"} << 7
+                                            << QStringList{"example.com", "github.com", "www.baidu.com", "www.bilibili.com", "www.example.com", "www.google.com"};
+    QTest::newRow("from to inclusive") << QStringList{"/from:2024-05-01", "/to:2024-05-02"} << 3
+                                       << QStringList{"github.com", "www.baidu.com", "www.google.com"};
+    QTest::newRow("from only") << QStringList{"/from:2024-05-05"} << 2 << QStringList{"example.com", "www.example.com"};
+    QTest::newRow("to includes the last second") << QStringList{"/to:2024-04-20"} << 1 << QStringList{"www.bilibili.com"};
+    QTest::newRow("days counts today") << QStringList{"/days:1"} << 2 << QStringList{"example.com", "www.example.com"};
+    QTest::newRow("days two") << QStringList{"/days:2"} << 3 << QStringList{"example.com", "github.com", "www.example.com"};
+    QTest::newRow("source firefox") << QStringList{"/src:firefox"} << 3
+                                    << QStringList{"github.com", "www.bilibili.com", "www.google.com"};
+    QTest::newRow("source ids any case") << QStringList{"/src:CHROME,Firefox"} << 8 << All;
+    QTest::newRow("all together") << QStringList{"/src:chrome", "/from:2024-05-01", "/include:example", "/exclude:example.com"} << 1
+                                  << QStringList{"news.example.com"};
+}
+
+void TCollectorRunTest::filters()
+{
+    QFETCH(QStringList, Args);
+    QFETCH(int, Total);
+    QFETCH(QStringList, Hosts);
+    const TRun R = Run(Args);
+    QCOMPARE(R.Code, int(ecSuccess));
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    QCOMPARE(R.Doc->Get("stats")->I("total"), Total);
+    QStringList Got;
+    for (const QString& U : RecordUrls(R.Doc.get()))
+        if (!Got.contains(QUrl(U).host()))
+            Got << QUrl(U).host();
+    Got.sort();
+    QCOMPARE(Got, Hosts);
+    qint64 Sum = 0;
+    for (int I = 0; I < R.Doc->Get("sources")->Count(); ++I)
+        Sum += R.Doc->Get("sources")->Items(I)->I("count");
+    QCOMPARE(Sum, Total);
+}
+
+void TCollectorRunTest::privacy()
+{
+    const TRun R = Run({"/privacy"});
+    QCOMPARE(R.Code, int(ecSuccess));
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    for (const QString& U : RecordUrls(R.Doc.get())) {
+        QVERIFY2(!U.contains('?') && !U.contains('#'), qPrintable(U));
+    }
+    QVERIFY(RecordUrls(R.Doc.get()).contains("https://github.com/qt/qtbase"));
+    const TJsonValue* Pages = R.Doc->Get("pages");
+    for (int I = 0; I < Pages->Count(); ++I)
+        QVERIFY(!Pages->Items(I)->Items(0)->AsString().contains('?'));
+    QCOMPARE(Pages->Items(0)->Items(0)->AsString(), QString("https://github.com/qt/qtbase"));
+    // Statistics and the domain ranking are the same as without the switch.
+    QCOMPARE(R.Doc->Get("stats")->I("uniqueUrl"), 7);
+    QCOMPARE(R.Doc->Get("domains")->Count(), 6);
+}
+
+void TCollectorRunTest::limit()
+{
+    const TRun R = Run({"/limit:3"});
+    QCOMPARE(R.Code, int(ecSuccess));
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    QCOMPARE(R.Doc->Get("records")->Count(), 3);
+    QCOMPARE(R.Doc->Get("truncated")->Kind(), jkTrue);
+    QCOMPARE(R.Doc->Get("stats")->I("total"), 8);
+    QCOMPARE(R.Doc->Get("records")->Items(0)->S("time"), QString("2024-05-05 13:00:00"));
+    QCOMPARE(R.Doc->Get("records")->Items(2)->S("time"), QString("2024-05-04 09:00:00"));
+
+    const TRun Exact = Run({"/limit:8"});
+    QCOMPARE(Exact.Doc->Get("records")->Count(), 8);
+    QCOMPARE(Exact.Doc->Get("truncated")->Kind(), jkFalse);
+}
+
+void TCollectorRunTest::noRecords()
+{
+    const TRun R = Run({"/from:2030-01-01"});
+    QCOMPARE(R.Code, int(ecNoRecords));
+    QVERIFY(R.Err.isEmpty());
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    QCOMPARE(R.Doc->S("range"), QString("2030-01-01 起"));
+    QCOMPARE(R.Doc->Get("stats")->I("total", -1), 0);
+    QCOMPARE(R.Doc->Get("heat")->Count(), 7);
+    QCOMPARE(R.Doc->Get("records")->Count(), 0);
+    QCOMPARE(R.Doc->Get("sources")->Count(), 4);
+    QCOMPARE(R.Doc->Get("sources")->Items(0)->S("status"), QString("无记录"));
+    QCOMPARE(R.Doc->Get("sources")->Items(0)->B("ok"), true);
+
+    // No browser at all is no records, not a failure.
+    const TRun Empty = Run({}, FTmp.filePath("nobody"));
+    QCOMPARE(Empty.Code, int(ecNoRecords));
+    QCOMPARE(Empty.Doc->Get("sources")->Count(), 0);
+
+    // An HTML report with nothing in it is not written.
+    const TRun Html = Run({"/from:2030-01-01", "/format:html", "/out:" + FTmp.filePath("html-none"), "/open"});
+    QCOMPARE(Html.Code, int(ecNoRecords));
+    QVERIFY(Html.File.isEmpty());
+    QVERIFY(Html.Opened.isEmpty());
+}
+
+void TCollectorRunTest::failedSources_data()
+{
+    QTest::addColumn<QByteArray>("Content"); // empty: a folder instead of the file
+    QTest::newRow("folder in place of the file") << QByteArray();
+    QTest::newRow("garbage") << QByteArray("\x00\x01garbage", 9).repeated(1000);
+    QTest::newRow("empty file") << QByteArray("");
+    QTest::newRow("truncated database") << QByteArray("SQLite format 3\0", 16) + QByteArray(84, '\x10');
+    QTest::newRow("other schema") << QByteArray("schema");
+}
+
+void TCollectorRunTest::failedSources()
+{
+    QFETCH(QByteArray, Content);
+    const QString Home = FTmp.filePath(QString("bad-%1").arg(QTest::currentDataTag()).replace(' ', '_'));
+    const QString Db = Home + "/.config/vivaldi/Default/History";
+    if (Content == "schema") {
+        TSampleHistory H;
+        H.Add("https://a.com/", "A", LocalUs("2024-05-01 10:00:00"));
+        QString Err;
+        // A Firefox database where Vivaldi expects its own: the tables are not there.
+        QVERIFY(WriteFirefoxPlaces(Db, H, sjDelete, Err));
+    } else if (QTest::currentDataTag() == QByteArray("folder in place of the file")) {
+        QVERIFY(QDir().mkpath(Db));
+    } else if (QTest::currentDataTag() == QByteArray("empty file")) {
+        QVERIFY(WriteFile(Db, QByteArray()));
+    } else {
+        QVERIFY(WriteFile(Db, Content));
+    }
+    const auto Before = Snapshot(Home);
+    const TRun R = Run({}, Home);
+    QCOMPARE(R.Code, int(ecAllFailed));
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    const TJsonValue* S = R.Doc->Get("sources")->Items(0);
+    QCOMPARE(S->S("name"), QString("Vivaldi"));
+    QCOMPARE(S->B("ok", true), false);
+    QCOMPARE(S->S("status"), QString("读取失败"));
+    QVERIFY(!S->S("msg").isEmpty());
+    QCOMPARE(Snapshot(Home), Before);
+
+    // Written to a folder, a failed run leaves no file behind.
+    const TRun ToDir = Run({"/out:" + FTmp.filePath("failed-out")}, Home);
+    QCOMPARE(ToDir.Code, int(ecAllFailed));
+    QVERIFY(ToDir.File.isEmpty());
+    QVERIFY(!ToDir.Err.isEmpty());
+}
+
+void TCollectorRunTest::listMode()
+{
+    const TRun R = Run({"/list", "/format:json", "/from:2030-01-01"});
+    QCOMPARE(R.Code, int(ecSuccess));
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    QCOMPARE(R.Doc->S("generated"), QString("2024-05-05 15:00:00"));
+    const TJsonValue* S = R.Doc->Get("sources");
+    QCOMPARE(S->Count(), 4);
+    // Counts are the databases' whole visit counts, whatever the range.
+    QCOMPARE(S->Items(0)->I("count"), 5);
+    QCOMPARE(S->Items(0)->B("ok"), true);
+    QCOMPARE(S->Items(0)->S("status"), QString("正常"));
+    QCOMPARE(S->Items(2)->B("ok", true), false);
+    QCOMPARE(S->Items(3)->I("count"), 3);
+    QVERIFY(!R.Doc->Get("records"));
+}
+
+void TCollectorRunTest::allUsers()
+{
+    const QString Users = FTmp.filePath("users");
+    TSampleHistory H;
+    H.Add("https://a.com/", "A", LocalUs("2024-05-01 10:00:00"));
+    QString Err;
+    QVERIFY(WriteChromiumHistory(Users + "/alice/.config/BraveSoftware/Brave-Browser/Default/History", H, sjDelete, Err));
+    QVERIFY(WriteChromiumHistory(Users + "/bob/.config/opera/History", H, sjDelete, Err));
+    QVERIFY(QDir().mkpath(Users + "/carol"));
+
+    const TRun R = Run({"/user:all"});
+    QCOMPARE(R.Code, int(ecSuccess));
+    QCOMPARE(R.Doc->S("scope"), QString("全部用户"));
+    const TJsonValue* S = R.Doc->Get("sources");
+    QCOMPARE(S->Count(), 2);
+    QCOMPARE(S->Items(0)->S("name"), QString("Brave"));
+    QCOMPARE(S->Items(0)->S("profile"), QString("alice/Default"));
+    QCOMPARE(S->Items(1)->S("name"), QString("Opera"));
+    QCOMPARE(S->Items(1)->S("profile"), QString("bob/Default"));
+
+    // XDG_CONFIG_HOME moves the current user's browser folders.
+    const QString Xdg = FTmp.filePath("xdg");
+    QVERIFY(WriteChromiumHistory(Xdg + "/chromium/Default/History", H, sjDelete, Err));
+    qputenv("XDG_CONFIG_HOME", Xdg.toUtf8());
+    const TRun X = Run({}, FTmp.filePath("nobody"));
+    qunsetenv("XDG_CONFIG_HOME");
+    QCOMPARE(X.Code, int(ecSuccess));
+    QCOMPARE(X.Doc->Get("sources")->Items(0)->S("name"), QString("Chromium"));
+    const TRun Only = Run({"/src:edge"}, FTmp.filePath("nobody"));
+    QCOMPARE(Only.Doc->Get("sources")->Count(), 0);
+}
+
+void TCollectorRunTest::walIsReadAndFilesStayUnchanged()
+{
+    const QString Home = FTmp.filePath("wal");
+    const TSampleHistory H = MakeSampleHistory(500, LocalUs("2024-05-05 12:00:00"), 30, 7);
+    QString Err;
+    const QString Chrome = Home + "/.config/google-chrome/Default/History";
+    QVERIFY(WriteChromiumHistory(Chrome, H, sjWalLeft, Err));
+    QVERIFY(WriteFirefoxPlaces(Home + "/.mozilla/firefox/p/places.sqlite", H, sjWalLeft, Err));
+    QVERIFY(WriteFile(Home + "/.mozilla/firefox/profiles.ini", "[Profile0]\nName=p\nIsRelative=1\nPath=p\n"));
+    QVERIFY(QFileInfo(Chrome + "-wal").size() > 0);
+    const auto Before = Snapshot(Home);
+
+    for (const QStringList& Args : {QStringList{}, QStringList{"/list"}}) {
+        const TRun R = Run(Args, Home);
+        QCOMPARE(R.Code, int(ecSuccess));
+        QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+        // The last tenth of the visits lives only in the -wal files.
+        QCOMPARE(R.Doc->Get("sources")->Items(0)->I("count"), 500);
+        QCOMPARE(R.Doc->Get("sources")->Items(1)->I("count"), 500);
+        QCOMPARE(Snapshot(Home), Before);
+    }
+}
+
+void TCollectorRunTest::jsonToFolder()
+{
+    const QString Out = FTmp.filePath("out/a b/c");
+    const TRun R = Run({"/format:json", "/out:" + Out});
+    QCOMPARE(R.Code, int(ecSuccess));
+    QVERIFY(R.Out.isEmpty());
+    QVERIFY(R.Err.isEmpty());
+    QCOMPARE(R.File, QDir(Out).filePath("Marrowkin_Report_20240505_150000.json"));
+    QCOMPARE(QDir(Out).entryList(QDir::Files), QStringList{"Marrowkin_Report_20240505_150000.json"});
+    QFile F(R.File);
+    QVERIFY(F.open(QIODevice::ReadOnly));
+    const QByteArray Bytes = F.readAll();
+    QVERIFY(!Bytes.startsWith("\xEF\xBB\xBF"));
+    QString Err;
+    const auto Doc = ParseJson(QString::fromUtf8(Bytes), Err);
+    QVERIFY2(Doc, qPrintable(Err));
+    QCOMPARE(Doc->Get("stats")->I("total"), 8);
+}
+
+void TCollectorRunTest::writeFailure()
+{
+    const QString Blocker = FTmp.filePath("blocker");
+    QVERIFY(WriteFile(Blocker, "x"));
+    const TRun R = Run({"/format:json", "/out:" + Blocker + "/sub"});
+    QCOMPARE(R.Code, int(ecWriteFailed));
+    QVERIFY(!R.Err.isEmpty());
+    QVERIFY(R.Out.isEmpty());
+
+    // A folder that exists but takes no files: the report file must not appear half-written.
+    const QString Full = FTmp.filePath("ro");
+    QVERIFY(QDir().mkpath(Full + "/Marrowkin_Report_20240505_150000.json"));
+    const TRun Blocked = Run({"/format:json", "/out:" + Full});
+    QCOMPARE(Blocked.Code, int(ecWriteFailed));
+    QCOMPARE(QDir(Full).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TCollectorRunTest::htmlReport()
+{
+    const QString Out = FTmp.filePath("html");
+    const TRun R = Run({"/format:html", "/out:" + Out, "/open", "/title:<b>标题</b> & \"引号\""});
+    QCOMPARE(R.Code, int(ecSuccess));
+    QVERIFY(R.Out.isEmpty());
+    QCOMPARE(R.File, QDir(Out).filePath("Marrowkin_Report_20240505_150000.html"));
+    QCOMPARE(R.Opened, QStringList{R.File});
+    QFile F(R.File);
+    QVERIFY(F.open(QIODevice::ReadOnly));
+    const QString Html = QString::fromUtf8(F.readAll());
+    QVERIFY(Html.startsWith("<!DOCTYPE html>"));
+    QVERIFY(Html.contains("&lt;b&gt;标题&lt;/b&gt; &amp; &quot;引号&quot;"));
+    QVERIFY(!Html.contains("<b>标题"));
+    // The hostile page title shows as text only.
+    QVERIFY(Html.contains("Example News &lt;img src=&quot;http://evil.example/x.png&quot;&gt;"));
+    QVERIFY(!Html.contains(QRegularExpression("<(script|link|img|iframe|object|embed)\\b", QRegularExpression::CaseInsensitiveOption)));
+    QVERIFY(!Html.contains(QRegularExpression("<[^>]*\\s(src|srcset|background|poster|data)\\s*=", QRegularExpression::CaseInsensitiveOption)));
+    QVERIFY(!Html.contains("@import"));
+    QVERIFY(!Html.contains(QRegularExpression("url\\s*\\(", QRegularExpression::CaseInsensitiveOption)));
+    // Only anchors may point outside, and only to visited pages.
+    const QRegularExpression Href("href=\"([^\"]*)\"");
+    auto It = Href.globalMatch(Html);
+    int Links = 0;
+    while (It.hasNext()) {
+        const QString Target = It.next().captured(1);
+        QVERIFY2(Target.startsWith("https://") || Target.startsWith("http://"), qPrintable(Target));
+        ++Links;
+    }
+    QVERIFY(Links > 0);
+    for (const char* Part : {"<svg", "周四", "github.com", "读取失败", "访问明细"})
+        QVERIFY2(Html.contains(QString::fromUtf8(Part)), Part);
+}
+
+void TCollectorRunTest::process_data()
+{
+    QTest::addColumn<QStringList>("Args");
+    QTest::addColumn<QString>("Home");
+    QTest::addColumn<int>("Code");
+    QTest::addColumn<bool>("Document");
+
+    QTest::newRow("success") << QStringList{"/title:浏览器访问记录报告", "/format:json"} << "home" << 0 << true;
+    QTest::newRow("list") << QStringList{"/list", "/format:json"} << "home" << 0 << true;
+    QTest::newRow("bad days") << QStringList{"/days:abc"} << "home" << 1 << false;
+    QTest::newRow("from after to") << QStringList{"/from:2024-05-02", "/to:2024-05-01"} << "home" << 1 << false;
+    QTest::newRow("no records") << QStringList{"/from:2030-01-01"} << "home" << 2 << true;
+    QTest::newRow("all failed") << QStringList{"/src:edge"} << "home" << 3 << true;
+}
+
+void TCollectorRunTest::process()
+{
+    QFETCH(QStringList, Args);
+    QFETCH(QString, Home);
+    QFETCH(int, Code);
+    QFETCH(bool, Document);
+    QProcess P;
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert("HOME", FTmp.filePath(Home));
+    Env.insert("TZ", "Europe/Berlin");
+    Env.remove("XDG_CONFIG_HOME");
+    P.setProcessEnvironment(Env);
+    P.start(MK_COLLECTOR_EXE, Args);
+    QVERIFY(P.waitForFinished(60000));
+    QCOMPARE(P.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(P.exitCode(), Code);
+    const QByteArray Out = P.readAllStandardOutput();
+    const QByteArray Err = P.readAllStandardError();
+    if (Document) {
+        // Standard output holds the document and nothing else; standard error stays silent.
+        QVERIFY2(Err.isEmpty(), Err.constData());
+        QString ParseErr;
+        QVERIFY2(ParseJson(QString::fromUtf8(Out), ParseErr), qPrintable(ParseErr));
+        QVERIFY(Out.startsWith('{'));
+    } else {
+        QVERIFY(Out.isEmpty());
+        QVERIFY(!Err.isEmpty());
+        QVERIFY(QString::fromUtf8(Err).contains(QString::fromUtf8("参数错误")));
+    }
+}
+
+QTEST_GUILESS_MAIN(TCollectorRunTest)
+#include "tst_collector_run.moc"

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <vector>
+
+// A browsing history to be written into a browser's own database format.
+struct TSampleHistory
+{
+    struct TUrl
+    {
+        QString Url;
+        QString Title;
+    };
+    struct TVisit
+    {
+        int Url;       // index into Urls
+        qint64 UnixUs; // UTC microseconds since 1970
+    };
+    std::vector<TUrl> Urls;
+    std::vector<TVisit> Visits;
+
+    // Adds the URL once and a visit to it.
+    void Add(const QString& Url, const QString& Title, qint64 UnixUs);
+};
+
+// Realistic mixed Chinese/English browsing: news, video, shopping, developer
+// sites and searches on the usual engines, busier in the evenings, spread over
+// the Days days before EndUnixUs. The same seed gives the same history.
+TSampleHistory MakeSampleHistory(int Visits, qint64 EndUnixUs, int Days, quint32 Seed);
+
+enum TSampleJournal {
+    sjDelete, // plain rollback journal, nothing left beside the file
+    sjWal,    // WAL mode, everything checkpointed into the file
+    sjWalLeft // WAL mode with the last visits still only in the -wal file
+};
+
+// Chromium "History" with the browser's tables (meta, urls, visits,
+// keyword_search_terms, …) and indexes.
+bool WriteChromiumHistory(const QString& Path, const TSampleHistory& History, TSampleJournal Journal,
+                          QString& ErrMsg);
+
+// Firefox "places.sqlite" with moz_origins, moz_places and moz_historyvisits.
+bool WriteFirefoxPlaces(const QString& Path, const TSampleHistory& History, TSampleJournal Journal,
+                        QString& ErrMsg);
+
+// Chrome (two profiles with names in "Local State"), Edge and Firefox
+// (profiles.ini, WAL left like a running browser) under Home, about Visits
+// visits in all over the last 90 days.
+bool MakeSampleHome(const QString& Home, int Visits, QString& ErrMsg);

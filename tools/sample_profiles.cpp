@@ -280,7 +280,14 @@ TSampleHistory MakeSampleHistory(int Visits, qint64 EndUnixUs, int Days, quint32
             if (qstrcmp(Path, "/") != 0)
                 Title = QUrl::fromPercentEncoding(QByteArray(Path)).section(QChar('/'), -1, -1, QString::SectionSkipEmpty)
                         + QStringLiteral(" - ") + Title;
-            Url = UrlIndex(Scheme + QString::fromLatin1(S.Host) + QString::fromUtf8(Path), Title);
+            QString Full = Scheme + QString::fromLatin1(S.Host) + QString::fromUtf8(Path);
+            // A long tail of pages seen once or twice, as in a real history.
+            if (std::uniform_int_distribution<int>(0, 99)(Rng) < 40) {
+                const int Item = std::uniform_int_distribution<int>(1, std::max(100, Visits / 4))(Rng);
+                Full += (Full.endsWith(QChar('/')) ? QString() : QStringLiteral("/")) + QStringLiteral("item/%1").arg(Item);
+                Title = QStringLiteral("第 %1 条 - ").arg(Item) + Title;
+            }
+            Url = UrlIndex(Full, Title);
         }
         H.Visits.push_back({Url, When});
     }

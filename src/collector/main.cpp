@@ -3,11 +3,16 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 
 int main(int argc, char* argv[])
 {
+#ifdef SIGPIPE
+    // A reader that goes away makes the write fail (exit code 4) instead of killing us.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     try {
         QCoreApplication App(argc, argv);
         QStringList Args = App.arguments();

@@ -10,6 +10,9 @@
 
 namespace {
 
+// 2200-01-01 UTC.
+constexpr qint64 kLatestUnixUs = 7258118400LL * 1000000LL;
+
 struct TDbCloser
 {
     void operator()(sqlite3* Db) const { sqlite3_close_v2(Db); }
@@ -213,11 +216,12 @@ bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, TSourceDa
     sqlite3_bind_int64(Visits.get(), 2, To);
     while ((Rc = sqlite3_step(Visits.get())) == SQLITE_ROW) {
         const qint64 T = sqlite3_column_int64(Visits.get(), 1);
-        // A zero or negative stamp is a damaged row, not a visit in 1601 or 1970.
-        if (T <= 0)
+        // A zero or negative stamp is a damaged row, not a visit in 1601 or 1970;
+        // one centuries ahead would only stretch the daily series without end.
+        const qint64 Unix = Chromium ? ChromeToUnixUs(T) : FirefoxToUnixUs(T);
+        if (T <= 0 || Unix >= kLatestUnixUs)
             continue;
-        Data.Visits.push_back({sqlite3_column_int64(Visits.get(), 0),
-                               Chromium ? ChromeToUnixUs(T) : FirefoxToUnixUs(T)});
+        Data.Visits.push_back({sqlite3_column_int64(Visits.get(), 0), Unix});
     }
     if (StepFailed(Db.get(), Rc, ErrMsg))
         return false;

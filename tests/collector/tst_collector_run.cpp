@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <ctime>
+#include <limits>
 
 namespace {
 
@@ -72,6 +73,7 @@ private slots:
     void noRecords();
     void failedSources_data();
     void failedSources();
+    void damagedTimestamps();
     void listMode();
     void allUsers();
     void walIsReadAndFilesStayUnchanged();
@@ -423,6 +425,22 @@ void TCollectorRunTest::failedSources()
     QCOMPARE(ToDir.Code, int(ecAllFailed));
     QVERIFY(ToDir.File.isEmpty());
     QVERIFY(!ToDir.Err.isEmpty());
+}
+
+void TCollectorRunTest::damagedTimestamps()
+{
+    const QString Home = FTmp.filePath("stamps");
+    TSampleHistory H;
+    H.Add("https://a.com/", "A", LocalUs("2024-05-01 10:00:00"));
+    H.Add("https://zero.com/", "stored as 0", -11644473600LL * 1000000);
+    H.Add("https://far.com/", "year 29000", std::numeric_limits<qint64>::max() - 11644473600LL * 1000000);
+    QString Err;
+    QVERIFY(WriteChromiumHistory(Home + "/.config/google-chrome/Default/History", H, sjDelete, Err));
+    const TRun R = Run({}, Home);
+    QCOMPARE(R.Code, int(ecSuccess));
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    QCOMPARE(R.Doc->Get("stats")->I("total"), 1);
+    QCOMPARE(R.Doc->Get("days")->Count(), 1);
 }
 
 void TCollectorRunTest::listMode()

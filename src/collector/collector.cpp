@@ -17,6 +17,7 @@
 #ifdef Q_OS_WIN
 #include <fcntl.h>
 #include <io.h>
+#define NOMINMAX
 #include <windows.h>
 #include <shellapi.h>
 #endif

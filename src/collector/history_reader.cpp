@@ -144,40 +144,56 @@ bool StepFailed(sqlite3* Db, int Rc, QString& ErrMsg)
     return true;
 }
 
+// Checks that the open database is the kind of history expected. Returns the
+// SQLite result code of the check, with ErrMsg set when it is not SQLITE_OK.
+int CheckSchema(sqlite3* Db, const TSchema& Schema, QString& ErrMsg)
+{
+    TStmt Check;
+    if (!Prepare(Db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN (?1, ?2)",
+                 Check, ErrMsg))
+        return sqlite3_errcode(Db);
+    sqlite3_bind_text(Check.get(), 1, Schema.Tables[0], -1, SQLITE_STATIC);
+    sqlite3_bind_text(Check.get(), 2, Schema.Tables[1], -1, SQLITE_STATIC);
+    if (sqlite3_step(Check.get()) != SQLITE_ROW) {
+        const int Rc = sqlite3_errcode(Db);
+        ErrMsg = QStringLiteral("数据库已损坏或无法读取：%1").arg(SqliteText(Db));
+        return Rc == SQLITE_OK ? SQLITE_ERROR : Rc;
+    }
+    if (sqlite3_column_int(Check.get(), 0) != 2) {
+        ErrMsg = QStringLiteral("不是有效的历史数据库（缺少 %1 / %2 表）")
+                     .arg(QLatin1String(Schema.Tables[0]), QLatin1String(Schema.Tables[1]));
+        return SQLITE_NOTFOUND;
+    }
+    return SQLITE_OK;
+}
+
 // Opens the copy and checks that it is the kind of history database expected.
 bool OpenCopy(const TSourceInfo& Source, TDbCopy& Copy, TDb& Db, const TSchema*& Schema,
               QString& ErrMsg)
 {
     if (!Copy.Make(Source.Path, ErrMsg))
         return false;
-    sqlite3* Raw = nullptr;
-    // Read-only, but not immutable: a WAL beside the copy must still be applied.
-    const int Rc = sqlite3_open_v2(QFile::encodeName(Copy.Path()).constData(), &Raw,
-                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    Db.reset(Raw);
-    if (Rc != SQLITE_OK) {
-        ErrMsg = QStringLiteral("无法打开数据库：%1").arg(SqliteText(Raw));
-        return false;
-    }
     Schema = Source.Kind == skFirefox ? &kFirefoxSchema : &kChromiumSchema;
-    TStmt Check;
-    if (!Prepare(Db.get(),
-                 "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN (?1, ?2)",
-                 Check, ErrMsg))
-        return false;
-    sqlite3_bind_text(Check.get(), 1, Schema->Tables[0], -1, SQLITE_STATIC);
-    sqlite3_bind_text(Check.get(), 2, Schema->Tables[1], -1, SQLITE_STATIC);
-    const int Step = sqlite3_step(Check.get());
-    if (Step != SQLITE_ROW) {
-        ErrMsg = QStringLiteral("数据库已损坏或无法读取：%1").arg(SqliteText(Db.get()));
-        return false;
+    // Read-only, but not immutable: a WAL beside the copy must still be applied.
+    // A journal left by a browser in mid-write has to be rolled back first,
+    // which needs write access; the copy is ours, so that is harmless.
+    for (const int Flags : {SQLITE_OPEN_READONLY, SQLITE_OPEN_READWRITE}) {
+        sqlite3* Raw = nullptr;
+        const int Rc = sqlite3_open_v2(QFile::encodeName(Copy.Path()).constData(), &Raw,
+                                       Flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        Db.reset(Raw);
+        if (Rc != SQLITE_OK) {
+            ErrMsg = QStringLiteral("无法打开数据库：%1").arg(SqliteText(Raw));
+            return false;
+        }
+        const int Check = CheckSchema(Db.get(), *Schema, ErrMsg);
+        if (Check == SQLITE_OK)
+            return true;
+        const int Primary = Check & 0xFF;
+        if (Primary != SQLITE_READONLY && Primary != SQLITE_BUSY && Primary != SQLITE_CANTOPEN)
+            return false;
     }
-    if (sqlite3_column_int(Check.get(), 0) != 2) {
-        ErrMsg = QStringLiteral("不是有效的历史数据库（缺少 %1 / %2 表）")
-                     .arg(QLatin1String(Schema->Tables[0]), QLatin1String(Schema->Tables[1]));
-        return false;
-    }
-    return true;
+    return false;
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sqlite3.h>
+
 #include <ctime>
 #include <limits>
 
@@ -74,6 +76,7 @@ private slots:
     void failedSources_data();
     void failedSources();
     void damagedTimestamps();
+    void openTransaction();
     void listMode();
     void allUsers();
     void walIsReadAndFilesStayUnchanged();
@@ -441,6 +444,35 @@ void TCollectorRunTest::damagedTimestamps()
     QVERIFY2(R.Doc, qPrintable(R.ParseErr));
     QCOMPARE(R.Doc->Get("stats")->I("total"), 1);
     QCOMPARE(R.Doc->Get("days")->Count(), 1);
+}
+
+void TCollectorRunTest::openTransaction()
+{
+    // A browser in the middle of writing: its changes already spilled into the
+    // file, the old pages in the rollback journal. The report shows the last
+    // committed state and the browser's files stay untouched.
+    const QString Home = FTmp.filePath("busy");
+    const QString Db = Home + "/.config/google-chrome/Default/History";
+    const TSampleHistory H = MakeSampleHistory(300, LocalUs("2024-05-05 12:00:00"), 30, 3);
+    QString Err;
+    QVERIFY(WriteChromiumHistory(Db, H, sjDelete, Err));
+    sqlite3* Raw = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(Db).constData(), &Raw), SQLITE_OK);
+    std::unique_ptr<sqlite3, int (*)(sqlite3*)> Conn(Raw, sqlite3_close);
+    QCOMPARE(sqlite3_exec(Raw, "PRAGMA cache_size=2; BEGIN IMMEDIATE; "
+                               "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<20000) "
+                               "INSERT INTO visits(url, visit_time) SELECT 1, 13359000000000000 + i FROM n;",
+                          nullptr, nullptr, nullptr), SQLITE_OK);
+    QVERIFY(QFileInfo(Db + "-journal").size() > 0);
+    const auto Before = Snapshot(Home);
+
+    const TRun R = Run({}, Home);
+    QCOMPARE(R.Code, int(ecSuccess));
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    QCOMPARE(R.Doc->Get("sources")->Items(0)->S("msg"), QString());
+    QCOMPARE(R.Doc->Get("sources")->Items(0)->I("count"), 300);
+    QCOMPARE(Snapshot(Home), Before);
+    sqlite3_exec(Raw, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void TCollectorRunTest::listMode()

@@ -17,7 +17,9 @@
 #ifdef Q_OS_WIN
 #include <fcntl.h>
 #include <io.h>
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #include <shellapi.h>
 #endif

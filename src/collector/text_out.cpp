@@ -49,8 +49,27 @@ const char kHex[] = "0123456789abcdef";
 
 void AppendJsonString(std::string& Out, const QString& Text)
 {
+    Out.reserve(Out.size() + size_t(Text.size()) + 2);
     Out.push_back('"');
-    ForEachCodePoint(Text, [&Out](char32_t C) {
+    const char16_t* P = reinterpret_cast<const char16_t*>(Text.constData());
+    const char16_t* End = P + Text.size();
+    while (P < End) {
+        // Most of what browsers store is plain ASCII: copy it without further checks.
+        const char16_t U = *P;
+        if (U >= 0x20 && U < 0x7F && U != '"' && U != '\\') {
+            Out.push_back(char(U));
+            ++P;
+            continue;
+        }
+        char32_t C = *P++;
+        if (C >= 0xD800 && C <= 0xDBFF) {
+            if (P < End && *P >= 0xDC00 && *P <= 0xDFFF)
+                C = 0x10000 + ((C - 0xD800) << 10) + (char32_t(*P++) - 0xDC00);
+            else
+                C = 0xFFFD;
+        } else if (C >= 0xDC00 && C <= 0xDFFF) {
+            C = 0xFFFD;
+        }
         if (C == '"' || C == '\\') {
             Out.push_back('\\');
             Out.push_back(char(C));
@@ -64,7 +83,7 @@ void AppendJsonString(std::string& Out, const QString& Text)
         } else {
             AppendUtf8(Out, C);
         }
-    });
+    }
     Out.push_back('"');
 }
 

@@ -1,5 +1,7 @@
 #include "json_parser.h"
 
+#include "text_util.h"
+
 #include "json_document.h"
 
 #include <QHash>
@@ -325,14 +327,8 @@ private:
             if (FPos >= FLen)
                 Fail(QStringLiteral("转义序列不完整"));
             const char16_t C = FText[FPos++];
-            int Digit;
-            if (C >= u'0' && C <= u'9')
-                Digit = C - u'0';
-            else if (C >= u'A' && C <= u'F')
-                Digit = C - u'A' + 10;
-            else if (C >= u'a' && C <= u'f')
-                Digit = C - u'a' + 10;
-            else
+            const int Digit = HexDigitValue(C);
+            if (Digit < 0)
                 Fail(QStringLiteral("非法的 \\\\u 转义"));
             Value = char16_t(Value * 16 + Digit);
         }

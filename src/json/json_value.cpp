@@ -1,5 +1,7 @@
 #include "json_value.h"
 
+#include "text_util.h"
+
 #include "json_document.h"
 
 #include <algorithm>
@@ -184,33 +186,7 @@ const TJsonValue* TJsonValue::PairValue(int Index) const
 
 bool TJsonValue::ParseInt64(QStringView Text, qint64& Value)
 {
-    qsizetype I = 0;
-    bool Negative = false;
-    if (I < Text.size() && (Text[I] == u'+' || Text[I] == u'-')) {
-        Negative = Text[I] == u'-';
-        ++I;
-    }
-    if (I == Text.size())
-        return false;
-    // Accumulate towards the negative side, which reaches one further.
-    constexpr qint64 Min = std::numeric_limits<qint64>::min();
-    qint64 N = 0;
-    for (; I < Text.size(); ++I) {
-        const char16_t C = Text[I].unicode();
-        if (C < u'0' || C > u'9')
-            return false;
-        const int Digit = C - u'0';
-        if (N < (Min + Digit) / 10)
-            return false;
-        N = N * 10 - Digit;
-    }
-    if (!Negative) {
-        if (N == Min)
-            return false;
-        N = -N;
-    }
-    Value = N;
-    return true;
+    return ParseDecimal(Text, Value);
 }
 
 std::unique_ptr<TJsonValue> NewJsonValue(TJsonKind Kind)

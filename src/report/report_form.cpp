@@ -1,5 +1,7 @@
 #include "report_form.h"
 
+#include "window_setup.h"
+
 #include "anchors.h"
 #include "bar_chart.h"
 #include "card.h"
@@ -27,7 +29,6 @@
 #include <QLineEdit>
 #include <QSaveFile>
 #include <QScreen>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -141,23 +142,8 @@ TReportForm::TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const
 {
     FRecords = FData ? FData->Get(QLatin1StringView("records")) : nullptr;
 
-    setWindowTitle(QStringLiteral("采集报告"));
-    resize(kClientW, kClientH);
-    setMinimumSize(kMinW, kMinH);
-    QPalette P = palette();
-    P.setColor(QPalette::Window, ToQColor(clWindowBg));
-    setPalette(P);
-    setAutoFillBackground(true);
-    ApplyUiFont(this, 9, fsRegular, clText);
-    if (Owner) {
-        const QRect O = Owner->window()->frameGeometry();
-        move(O.center() - QPoint(kClientW / 2, kClientH / 2));
-    }
-
-    // The window sees Escape before any control, the filter box included.
-    auto* Esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    Esc->setContext(Qt::WindowShortcut);
-    connect(Esc, &QShortcut::activated, this, &QWidget::close);
+    SetupResultWindow(this, Owner, QStringLiteral("采集报告"), QSize(kClientW, kClientH),
+                      QSize(kMinW, kMinH));
 
     BuildUi();
     LoadReport();

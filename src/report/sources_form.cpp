@@ -1,5 +1,7 @@
 #include "sources_form.h"
 
+#include "window_setup.h"
+
 #include "anchors.h"
 #include "control_factory.h"
 #include "json.h"
@@ -12,7 +14,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QTableWidget>
 
 namespace {
@@ -32,21 +33,8 @@ TSourcesForm::TSourcesForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data)
     : QWidget(Owner, Qt::Window)
     , FData(std::move(Data))
 {
-    setWindowTitle(QStringLiteral("数据源检测结果"));
-    resize(kClientW, kClientH);
-    setMinimumSize(640, 380);
-    QPalette P = palette();
-    P.setColor(QPalette::Window, ToQColor(clWindowBg));
-    setPalette(P);
-    setAutoFillBackground(true);
-    ApplyUiFont(this, 9, fsRegular, clText);
-    if (Owner) {
-        const QRect O = Owner->window()->frameGeometry();
-        move(O.center() - QPoint(kClientW / 2, kClientH / 2));
-    }
-    auto* Esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    Esc->setContext(Qt::WindowShortcut);
-    connect(Esc, &QShortcut::activated, this, &QWidget::close);
+    SetupResultWindow(this, Owner, QStringLiteral("数据源检测结果"), QSize(kClientW, kClientH),
+                      QSize(640, 380));
 
     BuildUi();
     FillList();

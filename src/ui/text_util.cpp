@@ -24,7 +24,7 @@ qint64 RoundHalfEven(double X)
     return R;
 }
 
-bool ParseDecimal(const QString& Text, qint64& Value)
+bool ParseDecimal(QStringView Text, qint64& Value)
 {
     Value = 0;
     int I = 0;
@@ -155,21 +155,25 @@ QStringList SplitCommandLine(const QString& Line)
     return Args;
 }
 
+int HexDigitValue(char16_t C)
+{
+    if (C >= u'0' && C <= u'9')
+        return C - u'0';
+    if (C >= u'a' && C <= u'f')
+        return C - u'a' + 10;
+    if (C >= u'A' && C <= u'F')
+        return C - u'A' + 10;
+    return -1;
+}
+
 TColor ColorFromHex(const QString& Text, TColor Default)
 {
     if (Text.size() != 7 || Text[0] != u'#')
         return Default;
     TColor V = 0;
     for (int I = 1; I < 7; ++I) {
-        const char16_t C = Text[I].unicode();
-        int D;
-        if (C >= u'0' && C <= u'9')
-            D = C - u'0';
-        else if (C >= u'a' && C <= u'f')
-            D = C - u'a' + 10;
-        else if (C >= u'A' && C <= u'F')
-            D = C - u'A' + 10;
-        else
+        const int D = HexDigitValue(Text[I].unicode());
+        if (D < 0)
             return Default;
         V = V * 16 + TColor(D);
     }

@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <QtGlobal>
 
 // Colours travel as 32-bit values with red in the lowest byte ($00BBGGRR), the
@@ -27,7 +28,10 @@ qint64 RoundHalfEven(double X);
 
 // Strict decimal integer: optional sign, then digits only. False on anything
 // else, including blanks and overflow of the 64-bit range.
-bool ParseDecimal(const QString& Text, qint64& Value);
+bool ParseDecimal(QStringView Text, qint64& Value);
+
+// Value of one hexadecimal digit in either letter case, or -1.
+int HexDigitValue(char16_t C);
 
 bool DirExists(const QString& Path);
 // Creates the folder and every missing parent; a failure shows up in the

@@ -69,6 +69,7 @@ private slots:
         QTest::newRow("phrase keeps its blanks") << "\" a \"" << QStringList{" a "};
         QTest::newRow("non-ASCII case kept") << "\u00C9T\uFF21" << QStringList{"\u00C9t\uFF21"};
         QTest::newRow("lone quote") << "\"" << QStringList();
+        QTest::newRow("unterminated, blanks after") << "\"open phrase \t " << QStringList{"open phrase"};
     }
     void Terms()
     {

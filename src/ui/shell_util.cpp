@@ -59,11 +59,24 @@ QUrl ShellOpenUrl(const QString& Target)
 {
     if (Target.isEmpty())
         return QUrl();
-    // A drive letter ("C:\…") parses as a one-letter scheme, so only schemes
-    // of two or more characters count as URLs.
-    const QUrl Url(Target, QUrl::StrictMode);
-    if (Url.isValid() && Url.scheme().size() > 1)
-        return Url;
+    // A scheme is a letter, then letters, digits, "+", "-" or "."; a drive
+    // letter ("C:\…") looks like a one-letter one, so only two or more count.
+    qsizetype I = 0;
+    while (I < Target.size()) {
+        const char16_t C = Target.at(I).unicode();
+        const bool Letter = (C >= u'a' && C <= u'z') || (C >= u'A' && C <= u'Z');
+        if (!(Letter || (I > 0 && ((C >= u'0' && C <= u'9') || C == u'+' || C == u'-' || C == u'.'))))
+            break;
+        ++I;
+    }
+    // Addresses from browser histories may hold spaces, "|" or stray "%";
+    // read tolerantly they are escaped, where a strict reading would refuse
+    // them and leave them to be opened as local files.
+    if (I >= 2 && I < Target.size() && Target.at(I) == u':') {
+        const QUrl Url(Target, QUrl::TolerantMode);
+        if (Url.isValid())
+            return Url;
+    }
     return QUrl::fromLocalFile(Target);
 }
 

@@ -42,6 +42,8 @@ private slots:
     void ShellOpenSkipsEmpty();
     void ShellOpenUrls_data();
     void ShellOpenUrls();
+    void ShellOpenHistoryAddresses_data();
+    void ShellOpenHistoryAddresses();
     void PickFolderKeepsInitialWhenCancelled_data();
     void PickFolderKeepsInitialWhenCancelled();
     void RealFolderPicker_data();
@@ -214,6 +216,28 @@ void TShellUtilTest::ShellOpenUrls()
     QFETCH(QString, Target);
     QFETCH(QString, Url);
     QCOMPARE(ShellOpenUrl(Target).toString(), Url);
+}
+
+void TShellUtilTest::ShellOpenHistoryAddresses_data()
+{
+    QTest::addColumn<QString>("Target");
+    QTest::addColumn<QString>("Encoded");
+    QTest::newRow("space") << "https://a.example/a b" << "https://a.example/a%20b";
+    QTest::newRow("bar in query") << "https://a.example/?q=a|b" << "https://a.example/?q=a%7Cb";
+    QTest::newRow("stray percent") << "https://a.example/%zz" << "https://a.example/%25zz";
+    QTest::newRow("braces") << "http://a.example/{id}" << "http://a.example/%7Bid%7D";
+    QTest::newRow("browser page") << "chrome://settings" << "chrome://settings";
+    QTest::newRow("scheme with a dash") << "view-source:https://a.example/"
+                                                 << "view-source:https://a.example/";
+}
+
+void TShellUtilTest::ShellOpenHistoryAddresses()
+{
+    QFETCH(QString, Target);
+    QFETCH(QString, Encoded);
+    const QUrl Url = ShellOpenUrl(Target);
+    QVERIFY(!Url.isLocalFile());
+    QCOMPARE(Url.toString(QUrl::FullyEncoded), Encoded);
 }
 
 void TShellUtilTest::PickFolderKeepsInitialWhenCancelled_data()

@@ -70,7 +70,15 @@ void EnsureDir(const QString& Path)
 bool ParseDate(const QString& Text, QDate& Date)
 {
     Date = QDate();
-    QString S = Text.trimmed();
+    // Blanks are the characters up to U+0020; an ideographic or no-break
+    // space is part of the text and makes it no date.
+    qsizetype From = 0;
+    qsizetype To = Text.size();
+    while (From < To && Text.at(From).unicode() <= 0x20)
+        ++From;
+    while (To > From && Text.at(To - 1).unicode() <= 0x20)
+        --To;
+    QString S = Text.mid(From, To - From);
     if (S.size() < 8)
         return false;
     S.replace(u'/', u'-');

@@ -40,6 +40,9 @@ void TTextUtilTest::ParseDateCases_data()
     QTest::newRow("short parts") << "2024-3-5" << QDate(2024, 3, 5);
     QTest::newRow("slashes") << "2024/03/05" << QDate(2024, 3, 5);
     QTest::newRow("blanks around") << "  2024-03-05 " << QDate(2024, 3, 5);
+    QTest::newRow("tab and control characters around") << "\t\u00012024-03-05\r\n" << QDate(2024, 3, 5);
+    QTest::newRow("ideographic space before") << "\u30002024-03-05" << QDate();
+    QTest::newRow("no-break space after") << "2024-03-05\u00A0" << QDate();
     QTest::newRow("eight chars") << "2024-1-1" << QDate(2024, 1, 1);
     QTest::newRow("seven chars") << "2024-11" << QDate();
     QTest::newRow("last year") << "2100-12-31" << QDate(2100, 12, 31);

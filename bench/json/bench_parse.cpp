@@ -5,6 +5,7 @@
 //
 //   bench_parse [records...]      default: 100000 1000000
 
+#include "child_measure.h"
 #include "json.h"
 #include "report_generator.h"
 #include "text_util.h"
@@ -19,7 +20,6 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -44,22 +44,6 @@ double CpuMs()
     return Ts.tv_sec * 1000.0 + Ts.tv_nsec / 1e6;
 }
 
-qint64 StatusKb(const char* Field)
-{
-    FILE* F = std::fopen("/proc/self/status", "r");
-    if (!F)
-        return -1;
-    char Line[256];
-    qint64 Kb = -1;
-    const size_t Len = std::strlen(Field);
-    while (std::fgets(Line, sizeof(Line), F))
-        if (std::strncmp(Line, Field, Len) == 0 && Line[Len] == ':') {
-            Kb = std::atoll(Line + Len + 1);
-            break;
-        }
-    std::fclose(F);
-    return Kb;
-}
 
 // Starts a new peak at the current resident size (Linux 4.0 and later).
 void ResetPeak()
@@ -77,8 +61,8 @@ TResult Measure(TCase Case, const QByteArray& Bytes)
     TResult R;
     const QString Decoded = Case == caTree ? DecodeOutput(Bytes) : QString();
     ResetPeak();
-    const qint64 Before = StatusKb("VmHWM");
-    const qint64 RssBefore = StatusKb("VmRSS");
+    const qint64 Before = StatusKib("VmHWM");
+    const qint64 RssBefore = StatusKib("VmRSS");
     const auto Start = std::chrono::steady_clock::now();
     const double CpuStart = CpuMs();
     if (Case == caOurs) {
@@ -88,46 +72,29 @@ TResult Measure(TCase Case, const QByteArray& Bytes)
         R.Ms = CpuMs() - CpuStart;
         R.WallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - Start).count();
         R.Ok = Root && Root->Get("records") && Root->Get("records")->Count() > 0;
-        R.KeptKb = StatusKb("VmRSS") - RssBefore;
+        R.KeptKb = StatusKib("VmRSS") - RssBefore;
     } else if (Case == caTree) {
         QString ErrMsg;
         const std::unique_ptr<TJsonValue> Root = ParseJson(Decoded, ErrMsg);
         R.Ms = CpuMs() - CpuStart;
         R.WallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - Start).count();
         R.Ok = Root && Root->Get("records") && Root->Get("records")->Count() > 0;
-        R.KeptKb = StatusKb("VmRSS") - RssBefore;
+        R.KeptKb = StatusKib("VmRSS") - RssBefore;
     } else {
         QJsonParseError Error;
         const QJsonDocument Doc = QJsonDocument::fromJson(Bytes, &Error);
         R.Ms = CpuMs() - CpuStart;
         R.WallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - Start).count();
         R.Ok = Error.error == QJsonParseError::NoError && Doc.isObject();
-        R.KeptKb = StatusKb("VmRSS") - RssBefore;
+        R.KeptKb = StatusKib("VmRSS") - RssBefore;
     }
-    R.PeakKb = StatusKb("VmHWM") - Before;
+    R.PeakKb = StatusKib("VmHWM") - Before;
     return R;
 }
 
-TResult MeasureInChild(TCase Case, const QByteArray& Bytes)
+TResult MeasureCase(TCase Case, const QByteArray& Bytes)
 {
-    int Pipe[2];
-    if (::pipe(Pipe) != 0)
-        return {};
-    const pid_t Pid = ::fork();
-    if (Pid == 0) {
-        ::close(Pipe[0]);
-        const TResult R = Measure(Case, Bytes);
-        const bool Written = ::write(Pipe[1], &R, sizeof(R)) == ssize_t(sizeof(R));
-        ::_exit(Written ? 0 : 1);
-    }
-    ::close(Pipe[1]);
-    TResult R;
-    if (Pid < 0 || ::read(Pipe[0], &R, sizeof(R)) != ssize_t(sizeof(R)))
-        R = {};
-    ::close(Pipe[0]);
-    if (Pid > 0)
-        ::waitpid(Pid, nullptr, 0);
-    return R;
+    return MeasureInChild<TResult>([&] { return Measure(Case, Bytes); });
 }
 
 // Best time of a few runs; memory does not vary between runs, keep the largest.
@@ -135,7 +102,7 @@ TResult Best(TCase Case, const QByteArray& Bytes, int Runs)
 {
     TResult Out;
     for (int I = 0; I < Runs; ++I) {
-        const TResult R = MeasureInChild(Case, Bytes);
+        const TResult R = MeasureCase(Case, Bytes);
         if (!R.Ok)
             return R;
         Out.Ms = I == 0 ? R.Ms : std::min(Out.Ms, R.Ms);

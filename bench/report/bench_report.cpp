@@ -10,6 +10,7 @@
 
 #include "json.h"
 #include "record_filter.h"
+#include "child_measure.h"
 #include "report_form.h"
 #include "report_generator.h"
 #include "text_util.h"
@@ -23,8 +24,6 @@
 #include <cstdio>
 #include <vector>
 
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -33,18 +32,6 @@ double Ms(const QElapsedTimer& T)
     return double(T.nsecsElapsed()) / 1e6;
 }
 
-// Resident-set figures of this process in KiB, from /proc/self/status.
-qint64 StatusKib(const char* Field)
-{
-    QFile F(QStringLiteral("/proc/self/status"));
-    if (!F.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray Key = QByteArray(Field) + ':';
-    for (const QByteArray& Line : F.readAll().split('\n'))
-        if (Line.startsWith(Key))
-            return Line.mid(Key.size()).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
 
 // Lets the peak start again from the current resident size.
 void ResetPeak()
@@ -76,12 +63,7 @@ struct TMemory {
 // decode, reset the peak, parse and open the window.
 TMemory MeasureMemory(int Records)
 {
-    int Pipe[2];
-    if (::pipe(Pipe) != 0)
-        return {};
-    const pid_t Pid = ::fork();
-    if (Pid == 0) {
-        ::close(Pipe[0]);
+    return MeasureInChild<TMemory>([Records] {
         {
             // Fonts, style and the like load with the first window of a
             // process; they are not the window's own memory.
@@ -103,16 +85,8 @@ TMemory MeasureMemory(int Records)
         M.FilterBytes = Form.FilterBytes();
         M.OpenKib = StatusKib("VmRSS") - Base;
         M.PeakKib = StatusKib("VmHWM") - Base;
-        (void)!::write(Pipe[1], &M, sizeof M);
-        ::_exit(0);
-    }
-    ::close(Pipe[1]);
-    TMemory M;
-    if (::read(Pipe[0], &M, sizeof M) != sizeof M)
-        M = {};
-    ::close(Pipe[0]);
-    ::waitpid(Pid, nullptr, 0);
-    return M;
+        return M;
+    });
 }
 
 template <typename F>

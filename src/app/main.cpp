@@ -6,6 +6,7 @@
 #include <QApplication>
 
 #include <memory>
+#include <vector>
 
 int main(int argc, char** argv)
 {
@@ -14,7 +15,19 @@ int main(int argc, char** argv)
     for (int I = 1; I < argc; ++I)
         AutoMode = AutoMode || IsAutoSwitch(QString::fromLocal8Bit(argv[I]));
 
-    QApplication App(argc, argv);
+    // A scheduled run usually has no display to connect to, and it never
+    // shows a window anyway: it draws off screen unless told otherwise.
+    std::vector<char*> Argv(argv, argv + argc);
+#if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
+    static char PlatformSwitch[] = "-platform";
+    static char Offscreen[] = "offscreen";
+    if (AutoMode && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        Argv.insert(Argv.begin() + 1, {PlatformSwitch, Offscreen});
+#endif
+    Argv.push_back(nullptr);
+    int Argc = int(Argv.size()) - 1;
+
+    QApplication App(Argc, Argv.data());
     App.setApplicationName(QStringLiteral("Marrowkin"));
     App.setWindowIcon(AppIcon());
 

@@ -31,17 +31,23 @@ void TUnattendedTest::ExitCodes_data()
     QTest::addColumn<int>("ChildExit");
     QTest::addColumn<int>("Expected");
     QTest::addColumn<QStringList>("CollectorArgs");
+    QTest::addColumn<bool>("NoDisplay"); // started by a scheduler without a desktop session
     const QString T = QStringLiteral("/title:浏览器访问记录报告");
     const QString J = QStringLiteral("/format:json");
-    QTest::newRow("success") << QStringList{"/auto"} << "copy" << 0 << 0 << QStringList{T, J, "/out:%OUT%"};
+    QTest::newRow("success") << QStringList{"/auto"} << "copy" << 0 << 0 << QStringList{T, J, "/out:%OUT%"} << false;
+    QTest::newRow("no display") << QStringList{"/auto"} << "copy" << 0 << 0 << QStringList{T, J, "/out:%OUT%"}
+                                << true;
+    QTest::newRow("no display, collector missing") << QStringList{"/auto"} << "missing" << 0 << 2 << QStringList()
+                                                   << true;
     QTest::newRow("code 7 passed through") << QStringList{"/AUTO"} << "copy" << 7 << 7
-                                           << QStringList{T, J, "/out:%OUT%"};
+                                           << QStringList{T, J, "/out:%OUT%"} << false;
     QTest::newRow("days alone") << QStringList{"/days:7", "/auto"} << "copy" << 0 << 0
-                                << QStringList{T, J, "/out:%OUT%"};
+                                << QStringList{T, J, "/out:%OUT%"} << false;
     QTest::newRow("days with range") << QStringList{"/auto", "/days:7", "/range:days", "/title:Nightly run"} << "copy"
-                                     << 2 << 2 << QStringList{"/days:7", "/title:Nightly run", J, "/out:%OUT%"};
-    QTest::newRow("collector missing") << QStringList{"/auto"} << "missing" << 0 << 2 << QStringList();
-    QTest::newRow("collector not executable") << QStringList{"/auto"} << "not executable" << 0 << 5 << QStringList();
+                                     << 2 << 2 << QStringList{"/days:7", "/title:Nightly run", J, "/out:%OUT%"} << false;
+    QTest::newRow("collector missing") << QStringList{"/auto"} << "missing" << 0 << 2 << QStringList() << false;
+    QTest::newRow("collector not executable") << QStringList{"/auto"} << "not executable" << 0 << 5 << QStringList()
+                                              << false;
 }
 
 void TUnattendedTest::ExitCodes()
@@ -51,6 +57,7 @@ void TUnattendedTest::ExitCodes()
     QFETCH(int, ChildExit);
     QFETCH(int, Expected);
     QFETCH(QStringList, CollectorArgs);
+    QFETCH(bool, NoDisplay);
 
     const QString Dir = JoinPath(FTmp->path(), QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'));
     QVERIFY(QDir().mkpath(Dir));
@@ -67,7 +74,12 @@ void TUnattendedTest::ExitCodes()
     const QString Out = JoinPath(Dir, QStringLiteral("reports of mine/nightly"));
     const QString ArgsFile = JoinPath(Dir, QStringLiteral("args.txt"));
     QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-    Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (NoDisplay) {
+        for (const char* Name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            Env.remove(QString::fromLatin1(Name));
+    } else {
+        Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    }
     Env.insert(QStringLiteral("MK_CHILD_ARGS_FILE"), ArgsFile);
     Env.insert(QStringLiteral("MK_CHILD_EXIT"), QString::number(ChildExit));
     Env.insert(QStringLiteral("MK_CHILD_SCRIPT"), QStringLiteral("out:ignored output"));

@@ -1,3 +1,4 @@
+#include "test_docs.h"
 #include "json.h"
 #include "record_filter.h"
 
@@ -5,21 +6,6 @@
 #include <QTest>
 
 namespace {
-
-// Documents are written with ' for " to keep them readable in C++ strings.
-QString J(const char* Text)
-{
-    return QString::fromUtf8(Text).replace(u'\'', u'"');
-}
-
-std::unique_ptr<TJsonValue> Parse(const QString& Text)
-{
-    QString Err;
-    auto V = ParseJson(Text, Err);
-    if (!V)
-        qFatal("bad test document: %s", qPrintable(Err));
-    return V;
-}
 
 // Every character escaped, so the document holds exactly the code units given
 // (lone surrogates and U+0000 included).

@@ -1,3 +1,4 @@
+#include "test_docs.h"
 #include "json.h"
 #include "msg_box.h"
 #include "records_model.h"
@@ -29,11 +30,6 @@
 #include <QTest>
 
 namespace {
-
-QString J(const char* Text)
-{
-    return QString::fromUtf8(Text).replace(u'\'', u'"');
-}
 
 struct TMsg {
     QString Text;

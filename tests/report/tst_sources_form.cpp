@@ -1,3 +1,4 @@
+#include "test_docs.h"
 #include "json.h"
 #include "sources_form.h"
 
@@ -8,11 +9,6 @@
 #include <QTest>
 
 namespace {
-
-QString J(const char* Text)
-{
-    return QString::fromUtf8(Text).replace(u'\'', u'"');
-}
 
 std::unique_ptr<TJsonValue> Doc(const QString& Text)
 {

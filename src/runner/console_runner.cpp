@@ -15,6 +15,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
 #endif
 
 namespace {
@@ -142,6 +145,11 @@ bool TConsoleRunner::Start(const QString& ExePath, const QString& Params, const 
         ::dup2(WriteFd, STDERR_FILENO);
         // A group of its own lets Stop reach every process the child starts.
         ::setpgid(0, 0);
+#ifdef Q_OS_LINUX
+        // Like the job's kill-on-close: a run does not outlive this program,
+        // however it ends (Ctrl+C no longer reaches the child's own group).
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
     });
 #endif
 

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
 // Runs the built program the way a scheduled task would: a copy of it with the
 // fake collector next to it under the collector's name.
 class TUnattendedTest : public QObject {
@@ -13,6 +15,7 @@ private slots:
     void initTestCase();
     void ExitCodes_data();
     void ExitCodes();
+    void CollectorEndsWithProgram();
 
 private:
     std::unique_ptr<QTemporaryDir> FTmp;
@@ -103,6 +106,48 @@ void TUnattendedTest::ExitCodes()
     QStringList Lines = QString::fromUtf8(F.readAll()).split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(Lines.value(0), Dir);
     QCOMPARE(Lines.mid(1), CollectorArgs.replaceInStrings(QStringLiteral("%OUT%"), Out));
+}
+
+void TUnattendedTest::CollectorEndsWithProgram()
+{
+    // A scheduled run that is killed, or stopped with Ctrl+C, takes its
+    // collector with it instead of leaving it to run on unowned.
+    const QString Dir = JoinPath(FTmp->path(), QStringLiteral("killed"));
+    QVERIFY(QDir().mkpath(Dir));
+    const QString Gui = JoinPath(Dir, QStringLiteral("MarrowkinWin"));
+    QVERIFY(QFile::copy(QStringLiteral(MK_GUI_EXE), Gui));
+    QVERIFY(QFile::copy(QStringLiteral(MK_TEST_CHILD), JoinPath(Dir, QStringLiteral("Marrowkin"))));
+    const QString PidFile = JoinPath(Dir, QStringLiteral("collector.pid"));
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    Env.insert(QStringLiteral("MK_CHILD_PID_FILE"), PidFile);
+    Env.insert(QStringLiteral("MK_CHILD_SLEEP_MS"), QStringLiteral("60000"));
+
+    QProcess P;
+    P.setProcessEnvironment(Env);
+    P.start(Gui, {QStringLiteral("/auto"), QStringLiteral("/out:") + JoinPath(Dir, QStringLiteral("out"))});
+    QVERIFY(P.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(PidFile), 10000);
+    QFile Pf(PidFile);
+    QVERIFY(Pf.open(QIODevice::ReadOnly));
+    const pid_t Collector = pid_t(Pf.readAll().trimmed().toLongLong());
+    QVERIFY(Collector > 0);
+    QCOMPARE(::kill(Collector, 0), 0);
+
+    P.kill();
+    QVERIFY(P.waitForFinished(10000));
+    // Orphans are reaped by whoever adopts them; a zombie has ended as well.
+    auto Gone = [Collector] {
+        if (::kill(Collector, 0) != 0)
+            return true;
+        QFile Stat(QStringLiteral("/proc/%1/stat").arg(Collector));
+        if (!Stat.open(QIODevice::ReadOnly))
+            return true;
+        const QByteArray S = Stat.readAll();
+        const qsizetype Paren = S.lastIndexOf(')');
+        return Paren > 0 && Paren + 2 < S.size() && (S[Paren + 2] == 'Z' || S[Paren + 2] == 'X');
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(Gone(), 5000);
 }
 
 QTEST_GUILESS_MAIN(TUnattendedTest)

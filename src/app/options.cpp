@@ -2,6 +2,8 @@
 
 #include "text_util.h"
 
+#include <QDir>
+
 #include <algorithm>
 #include <limits>
 
@@ -258,6 +260,11 @@ QString ResolveOutDir(const TOptions& Opts, const QString& DefaultOut)
     QString Dir = TrimBlanks(Opts.FOutDir);
     if (Dir.isEmpty())
         Dir = DefaultOut;
+    // The collector runs in its own folder and an elevated copy starts in the
+    // program's folder: a relative folder is pinned to ours before it travels,
+    // so the folder created here is the one the report goes to.
+    if (!Dir.isEmpty() && QDir::isRelativePath(Dir))
+        Dir = QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(Dir)));
     // Stripping a root's delimiter would turn "/" into an empty folder.
     while (!Dir.isEmpty() && IsPathDelimiter(Dir.back()) && !IsRoot(Dir))
         Dir.chop(1);

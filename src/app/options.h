@@ -99,8 +99,9 @@ QString CheckedSourceIds(const TOptions& Opts);
 // "auto" unless pick mode is on and at least one source is ticked.
 QString SourceSwitchValue(const TOptions& Opts);
 
-// The output folder text trimmed, the default when empty, without trailing
-// path delimiters (a bare root keeps its delimiter).
+// The output folder text trimmed, the default when empty, made absolute
+// against the current folder when relative, without trailing path delimiters
+// (a bare root keeps its delimiter).
 QString ResolveOutDir(const TOptions& Opts, const QString& DefaultOut);
 
 QString CommandLineDate(const QDate& Date);

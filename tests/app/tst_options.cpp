@@ -314,22 +314,29 @@ void TOptionsTest::SplitListCases()
 void TOptionsTest::ResolveOutDirCases_data()
 {
     QTest::addColumn<QString>("Text");
+    QTest::addColumn<QString>("Default");
     QTest::addColumn<QString>("Dir");
-    QTest::newRow("as is") << "/data/r" << "/data/r";
-    QTest::newRow("trimmed") << "  /data/r \t" << "/data/r";
-    QTest::newRow("trailing slash") << "/data/r/" << "/data/r";
-    QTest::newRow("empty uses default") << "" << kOut;
-    QTest::newRow("blank uses default") << "   " << kOut;
-    QTest::newRow("root kept") << "/" << "/";
+    QTest::newRow("as is") << "/data/r" << kOut << "/data/r";
+    QTest::newRow("trimmed") << "  /data/r \t" << kOut << "/data/r";
+    QTest::newRow("trailing slash") << "/data/r/" << kOut << "/data/r";
+    QTest::newRow("empty uses default") << "" << kOut << kOut;
+    QTest::newRow("blank uses default") << "   " << kOut << kOut;
+    QTest::newRow("root kept") << "/" << kOut << "/";
+    // The collector and an elevated copy start in other folders than ours.
+    const QDir Cur = QDir::current();
+    QTest::newRow("relative pinned to the current folder") << "reports/" << kOut << Cur.absoluteFilePath("reports");
+    QTest::newRow("relative with dots") << " ./a/../reports " << kOut << Cur.absoluteFilePath("reports");
+    QTest::newRow("relative default") << "" << "Marrowkin" << Cur.absoluteFilePath("Marrowkin");
 }
 
 void TOptionsTest::ResolveOutDirCases()
 {
     QFETCH(QString, Text);
+    QFETCH(QString, Default);
     QFETCH(QString, Dir);
     TOptions O = Defaults();
     O.FOutDir = Text;
-    QCOMPARE(ResolveOutDir(O, kOut), Dir);
+    QCOMPARE(ResolveOutDir(O, Default), Dir);
 }
 
 QTEST_GUILESS_MAIN(TOptionsTest)

@@ -1,6 +1,7 @@
 #include "app_icon.h"
 #include "main_form.h"
 #include "options.h"
+#include "shell_util.h"
 #include "start_signal.h"
 
 #include <QApplication>
@@ -38,6 +39,8 @@ int main(int argc, char** argv)
 
     if (!AutoMode)
         Form->show();
+    // The copy that was waiting for this one's authorisation may close now.
+    SignalElevatedReady();
     const int ExitCode = App.exec();
     // Normal teardown first: the window, its result windows and the runner.
     Form.reset();

@@ -519,7 +519,13 @@ void TMainForm::ElevateClick()
         return;
     }
     const QStringList Args = SplitCommandLine(BuildRestartArgs());
-    if (!RestartElevated(QCoreApplication::applicationFilePath(), Args, QCoreApplication::applicationDirPath())) {
+    // Events keep running while the authorisation is asked for; a disabled
+    // window cannot start a run or a second restart meanwhile.
+    setEnabled(false);
+    const bool Restarted =
+        RestartElevated(QCoreApplication::applicationFilePath(), Args, QCoreApplication::applicationDirPath());
+    setEnabled(true);
+    if (!Restarted) {
         if (!FAutoMode)
             WarnBox(this, QStringLiteral("提权失败（可能取消了 UAC 提示）。\r\n可以右键程序选择“以管理员身份运行”。"));
         return;

@@ -4,13 +4,18 @@
 #include "ui_hooks.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 
 #ifdef Q_OS_WIN
@@ -21,6 +26,8 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <cerrno>
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -176,6 +183,71 @@ QStringList ElevatedArgs(const QString& EnvTool, const QStringList& Env, const Q
     return Result;
 }
 
+void SignalElevatedReady()
+{
+    if (!qEnvironmentVariableIsSet(kElevatedReadyVar))
+        return;
+    const QString Ready = qEnvironmentVariable(kElevatedReadyVar);
+    qunsetenv(kElevatedReadyVar);
+    // This copy runs as root with a path chosen by an ordinary user: only a new
+    // file is made, never an existing one or a link's target truncated.
+    QFile F(Ready);
+    if (F.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        F.close();
+}
+
+#ifndef Q_OS_WIN
+namespace {
+
+// pkexec is setuid root, so while it runs kill() answers EPERM; only ESRCH
+// means it is gone. Whoever inherited it may not reap it, so a zombie counts
+// as gone too.
+bool ProcessGone(pid_t Pid)
+{
+    if (::kill(Pid, 0) != 0 && errno == ESRCH)
+        return true;
+    QFile Stat(QStringLiteral("/proc/%1/stat").arg(Pid));
+    if (!Stat.open(QIODevice::ReadOnly))
+        return false;
+    // "pid (name) S …": the name may hold blanks and parentheses.
+    const QByteArray Line = Stat.readAll();
+    const qsizetype Close = Line.lastIndexOf(')');
+    if (Close < 0 || Close + 2 >= Line.size())
+        return false;
+    const char State = Line.at(Close + 2);
+    return State == 'Z' || State == 'X';
+}
+
+} // namespace
+
+bool WaitForElevatedCopy(qint64 Pid, const QString& ReadyFile, int LimitMs)
+{
+    const QDeadlineTimer Deadline(LimitMs);
+    bool Ready = false;
+    QEventLoop Loop;
+    const auto Check = [&] {
+        if (QFileInfo::exists(ReadyFile)) {
+            Ready = true;
+            Loop.quit();
+        } else if (ProcessGone(pid_t(Pid))) {
+            // The copy may have made the file just before it ended.
+            Ready = QFileInfo::exists(ReadyFile);
+            Loop.quit();
+        } else if (Deadline.hasExpired()) {
+            Loop.quit();
+        }
+    };
+    // Polled from an event loop, so the window keeps painting while the
+    // password prompt is up.
+    QTimer Poll;
+    QObject::connect(&Poll, &QTimer::timeout, &Loop, Check);
+    Poll.start(100);
+    QTimer::singleShot(0, &Loop, Check);
+    Loop.exec();
+    return Ready;
+}
+#endif
+
 bool RestartElevated(const QString& Exe, const QStringList& Args, const QString& WorkDir)
 {
     if (UiHooks().RestartElevated)
@@ -206,6 +278,17 @@ bool RestartElevated(const QString& Exe, const QStringList& Args, const QString&
         if (Sys.contains(Key))
             Env << Key + QLatin1Char('=') + Sys.value(Key);
     }
-    return QProcess::startDetached(Pkexec, ElevatedArgs(EnvTool, Env, WorkDir, Exe, Args), WorkDir);
+    // pkexec returns only when the program it runs ends, so the elevated copy
+    // says it is up by creating a file in a folder only this user can reach.
+    QTemporaryDir ReadyDir;
+    if (!ReadyDir.isValid())
+        return false;
+    const QString ReadyFile = ReadyDir.filePath(QStringLiteral("ready"));
+    Env << QString::fromLatin1(kElevatedReadyVar) + QLatin1Char('=') + ReadyFile;
+    qint64 Pid = 0;
+    if (!QProcess::startDetached(Pkexec, ElevatedArgs(EnvTool, Env, WorkDir, Exe, Args), WorkDir, &Pid))
+        return false;
+    // An unanswered prompt is given up on eventually; the window stays then.
+    return WaitForElevatedCopy(Pid, ReadyFile, 10 * 60 * 1000);
 #endif
 }

@@ -31,8 +31,25 @@ void RevealInExplorer(const QString& Path);
 bool PickFolder(const QString& Title, const QString& Initial, QString& Folder);
 
 // Starts Exe with Args and administrator rights, detached (pkexec here, the
-// "runas" verb on Windows). False when that cannot even be started.
+// "runas" verb on Windows). False when that cannot be started or the user
+// refuses or dismisses the authorisation. Here pkexec asks in a window of its
+// own, so this waits, with events running, until the elevated copy reports
+// that it is up (true) or pkexec is gone without that (false).
 bool RestartElevated(const QString& Exe, const QStringList& Args, const QString& WorkDir);
+
+// Handed to the elevated copy: the file it creates once its window exists.
+inline constexpr char kElevatedReadyVar[] = "MARROWKIN_ELEVATED_READY";
+
+// In the elevated copy: creates the file named by kElevatedReadyVar, if any,
+// and drops the variable so programs started from here do not inherit it.
+// Failures are ignored: the waiting side then gives up once this copy ends.
+void SignalElevatedReady();
+
+#ifndef Q_OS_WIN
+// The waiting part of RestartElevated: true once ReadyFile exists, false
+// when process Pid has ended without creating it or after LimitMs.
+bool WaitForElevatedCopy(qint64 Pid, const QString& ReadyFile, int LimitMs);
+#endif
 
 // pkexec's arguments for RestartElevated: env (EnvTool) passes on the display
 // variables of Env ("NAME=value" entries) and the working folder, both of which

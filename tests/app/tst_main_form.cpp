@@ -25,6 +25,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <functional>
 #include <stdexcept>
 
 namespace {
@@ -42,6 +43,7 @@ struct TRecorder {
     QStringList ElevatedArgs;
     int ElevateCalls = 0;
     bool ElevateResult = false;
+    std::function<void()> DuringElevate; // run inside the restart hook
     QString PickedFolder;
 };
 
@@ -187,6 +189,8 @@ void TMainFormTest::initTestCase()
     H.RestartElevated = [](const QString&, const QStringList& Args, const QString&) {
         ++GRec->ElevateCalls;
         GRec->ElevatedArgs = Args;
+        if (GRec->DuringElevate)
+            GRec->DuringElevate();
         return GRec->ElevateResult;
     };
 }
@@ -341,8 +345,13 @@ void TMainFormTest::ElevateFailureKeepsWindow()
     F.SetElevatedCheck([] { return false; });
     F.show();
     FRec.ElevateResult = false;
+    // The wait for the authorisation runs events; the window takes no input then.
+    bool EnabledMeanwhile = true;
+    FRec.DuringElevate = [&] { EnabledMeanwhile = F.isEnabled(); };
     F.ElevateClick();
     QCOMPARE(FRec.ElevateCalls, 1);
+    QVERIFY(!EnabledMeanwhile);
+    QVERIFY(F.isEnabled());
     QCOMPARE(FRec.Msgs.size(), 1);
     QCOMPARE(FRec.Msgs[0].Kind, mkWarning);
     QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("提权失败（可能取消了 UAC 提示）。\r\n可以右键程序选择“以管理员身份运行”。"));

@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QIcon>
@@ -17,7 +18,22 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
+
+// Writes an executable shell script.
+bool WriteScript(const QString& Path, const QByteArray& Body)
+{
+    QFile F(Path);
+    if (!F.open(QIODevice::WriteOnly))
+        return false;
+    F.write("#!/bin/sh\n" + Body + "\n");
+    F.close();
+    return F.setPermissions(F.permissions() | QFile::ExeOwner);
+}
 
 struct TShownMsg {
     QWidget* Owner;
@@ -51,6 +67,12 @@ private slots:
     void ElevatedCommandLine_data();
     void ElevatedCommandLine();
     void RestartFailsWithoutPkexec();
+    void RestartWaitsForAuthorisation_data();
+    void RestartWaitsForAuthorisation();
+    void WaitEndsWithoutReadyFile_data();
+    void WaitEndsWithoutReadyFile();
+    void ElevatedCopySignalsReady_data();
+    void ElevatedCopySignalsReady();
     void DocumentsFolder();
     void FontFallback_data();
     void FontFallback();
@@ -338,6 +360,120 @@ void TShellUtilTest::RestartFailsWithoutPkexec()
     const bool Started = RestartElevated(QStringLiteral("/bin/true"), {}, QString());
     qputenv("PATH", OldPath);
     QVERIFY(!Started);
+}
+
+void TShellUtilTest::RestartWaitsForAuthorisation_data()
+{
+    QTest::addColumn<QByteArray>("Pkexec");
+    QTest::addColumn<QByteArray>("Target");
+    QTest::addColumn<bool>("Started");
+    // The fake pkexec runs its arguments (env, the variables, the target)
+    // when "authorised".
+    QTest::newRow("refused at once") << QByteArray("exit 126") << QByteArray("exit 0") << false;
+    QTest::newRow("dismissed after a while") << QByteArray("sleep 1; exit 1") << QByteArray("exit 0") << false;
+    QTest::newRow("copy comes up and stays") << QByteArray("exec \"$@\"")
+                                             << QByteArray(": > \"$MARROWKIN_ELEVATED_READY\"; sleep 3") << true;
+    QTest::newRow("copy comes up and ends at once")
+        << QByteArray("exec \"$@\"") << QByteArray(": > \"$MARROWKIN_ELEVATED_READY\"") << true;
+    QTest::newRow("copy fails before its window") << QByteArray("exec \"$@\"") << QByteArray("exit 1") << false;
+}
+
+void TShellUtilTest::RestartWaitsForAuthorisation()
+{
+    QFETCH(QByteArray, Pkexec);
+    QFETCH(QByteArray, Target);
+    QFETCH(bool, Started);
+    QTemporaryDir Dir;
+    QVERIFY(Dir.isValid());
+    QVERIFY(WriteScript(Dir.filePath(QStringLiteral("pkexec")), Pkexec));
+    const QString Exe = Dir.filePath(QStringLiteral("目标 程序"));
+    QVERIFY(WriteScript(Exe, Target));
+    const QByteArray OldPath = qgetenv("PATH");
+    const auto RestorePath = qScopeGuard([&OldPath] { qputenv("PATH", OldPath); });
+    qputenv("PATH", QFile::encodeName(Dir.path()) + ':' + OldPath);
+    QElapsedTimer Clock;
+    Clock.start();
+    const bool Result = RestartElevated(Exe, {QStringLiteral("/scope:all")}, Dir.path());
+    QCOMPARE(Result, Started);
+    // Bounded by the fake's own pace, far from the unanswered-prompt limit.
+    QVERIFY2(Clock.elapsed() < 60000, qPrintable(QString::number(Clock.elapsed())));
+}
+
+void TShellUtilTest::WaitEndsWithoutReadyFile_data()
+{
+    QTest::addColumn<bool>("Ends");
+    QTest::newRow("still running when the limit passes") << false;
+    QTest::newRow("ended and never reaped") << true;
+}
+
+void TShellUtilTest::WaitEndsWithoutReadyFile()
+{
+    QFETCH(bool, Ends);
+    QTemporaryDir Dir;
+    const pid_t Pid = fork();
+    QVERIFY(Pid >= 0);
+    if (Pid == 0) {
+        if (!Ends)
+            ::pause();
+        _exit(0);
+    }
+    // Reaped only afterwards, so an ended child is a zombie meanwhile, as an
+    // orphaned pkexec can be.
+    QElapsedTimer Clock;
+    Clock.start();
+    const bool Result = WaitForElevatedCopy(Pid, Dir.filePath(QStringLiteral("ready")), Ends ? 30000 : 300);
+    const qint64 Elapsed = Clock.elapsed();
+    ::kill(Pid, SIGKILL);
+    ::waitpid(Pid, nullptr, 0);
+    QVERIFY(!Result);
+    QVERIFY2(Elapsed < 20000, qPrintable(QString::number(Elapsed)));
+    if (!Ends)
+        QVERIFY(Elapsed >= 300);
+}
+
+void TShellUtilTest::ElevatedCopySignalsReady_data()
+{
+    QTest::addColumn<QString>("Case");
+    QTest::addColumn<bool>("Created");
+    QTest::newRow("not started for elevation") << "unset" << false;
+    QTest::newRow("new file") << "new" << true;
+    QTest::newRow("existing file left alone") << "existing" << false;
+    QTest::newRow("link not followed") << "link" << false;
+}
+
+void TShellUtilTest::ElevatedCopySignalsReady()
+{
+    QFETCH(QString, Case);
+    QFETCH(bool, Created);
+    QTemporaryDir Dir;
+    QVERIFY(Dir.isValid());
+    const QString Ready = Dir.filePath(QStringLiteral("ready"));
+    const QString Victim = Dir.filePath(QStringLiteral("victim"));
+    if (Case == "existing") {
+        QFile F(Ready);
+        QVERIFY(F.open(QIODevice::WriteOnly));
+        F.write("keep");
+    }
+    if (Case == "link")
+        QVERIFY(QFile::link(Victim, Ready));
+    if (Case != "unset")
+        qputenv(kElevatedReadyVar, QFile::encodeName(Ready));
+    SignalElevatedReady();
+    const bool Left = qEnvironmentVariableIsSet(kElevatedReadyVar);
+    qunsetenv(kElevatedReadyVar);
+    QVERIFY(!Left);
+    if (Created) {
+        QVERIFY(QFileInfo(Ready).isFile());
+        QCOMPARE(QFileInfo(Ready).size(), 0);
+    }
+    if (Case == "existing") {
+        QFile F(Ready);
+        QVERIFY(F.open(QIODevice::ReadOnly));
+        QCOMPARE(F.readAll(), QByteArray("keep"));
+    }
+    if (Case == "unset")
+        QVERIFY(!QFileInfo::exists(Ready));
+    QVERIFY(!QFileInfo::exists(Victim));
 }
 
 void TShellUtilTest::DocumentsFolder()

@@ -322,6 +322,17 @@ bool TConsoleRunner::CheckExited(quint32& Code)
     return true;
 }
 
+bool TConsoleRunner::CollectOutput(quint32& Code)
+{
+    CatchUp();
+    if (!CheckExited(Code))
+        return false;
+    // What the child wrote between the read above and its exit. A grandchild
+    // that still holds the pipe cannot hold this up: the read never waits.
+    ReadRest();
+    return true;
+}
+
 bool TConsoleRunner::DrainBytes(QByteArray& Raw, bool& Exited, quint32& ExitCode)
 {
     QByteArray Spare;
@@ -330,13 +341,8 @@ bool TConsoleRunner::DrainBytes(QByteArray& Raw, bool& Exited, quint32& ExitCode
     ExitCode = 0;
     if (!FProc)
         return false;
-    CatchUp();
     quint32 Code = 0;
-    const bool Ended = CheckExited(Code);
-    // What the child wrote between the read above and its exit. A grandchild
-    // that still holds the pipe cannot hold this up: the read never waits.
-    if (Ended)
-        ReadRest();
+    const bool Ended = CollectOutput(Code);
     Raw.swap(FBuf);
     RecycleInto(Spare);
     if (!Ended)
@@ -354,11 +360,8 @@ bool TConsoleRunner::Drain(QString& Text, bool& Exited, quint32& ExitCode)
     ExitCode = 0;
     if (!FProc)
         return false;
-    CatchUp();
     quint32 Code = 0;
-    const bool Ended = CheckExited(Code);
-    if (Ended)
-        ReadRest();
+    const bool Ended = CollectOutput(Code);
     Text = TakeText(false);
     if (!Ended)
         return false;

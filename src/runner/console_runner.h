@@ -64,6 +64,9 @@ private:
     void ReadPipe(int MaxReads);
     void RecycleInto(QByteArray& Spare);
     bool CheckExited(quint32& Code);
+    // Moves the available output into FBuf; true (with the code) once the
+    // child has exited, its last output included.
+    bool CollectOutput(quint32& Code);
     QString TakeText(bool All);
     void Finish(quint32 Code);
     void CloseAll();

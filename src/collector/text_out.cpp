@@ -23,24 +23,29 @@ void AppendUtf8(std::string& Out, char32_t C)
     }
 }
 
-// Walks the UTF-16 text as code points; unpaired surrogates become U+FFFD.
+// The code point at P, advancing past it; unpaired surrogates become U+FFFD.
+char32_t NextCodePoint(const char16_t*& P, const char16_t* End)
+{
+    char32_t C = *P++;
+    if (C >= 0xD800 && C <= 0xDBFF) {
+        if (P < End && *P >= 0xDC00 && *P <= 0xDFFF)
+            C = 0x10000 + ((C - 0xD800) << 10) + (char32_t(*P++) - 0xDC00);
+        else
+            C = 0xFFFD;
+    } else if (C >= 0xDC00 && C <= 0xDFFF) {
+        C = 0xFFFD;
+    }
+    return C;
+}
+
+// Walks the UTF-16 text as code points.
 template <typename TFn>
 void ForEachCodePoint(const QString& Text, TFn&& Fn)
 {
     const char16_t* P = reinterpret_cast<const char16_t*>(Text.constData());
     const char16_t* End = P + Text.size();
-    while (P < End) {
-        char32_t C = *P++;
-        if (C >= 0xD800 && C <= 0xDBFF) {
-            if (P < End && *P >= 0xDC00 && *P <= 0xDFFF)
-                C = 0x10000 + ((C - 0xD800) << 10) + (char32_t(*P++) - 0xDC00);
-            else
-                C = 0xFFFD;
-        } else if (C >= 0xDC00 && C <= 0xDFFF) {
-            C = 0xFFFD;
-        }
-        Fn(C);
-    }
+    while (P < End)
+        Fn(NextCodePoint(P, End));
 }
 
 const char kHex[] = "0123456789abcdef";
@@ -61,15 +66,7 @@ void AppendJsonString(std::string& Out, const QString& Text)
             ++P;
             continue;
         }
-        char32_t C = *P++;
-        if (C >= 0xD800 && C <= 0xDBFF) {
-            if (P < End && *P >= 0xDC00 && *P <= 0xDFFF)
-                C = 0x10000 + ((C - 0xD800) << 10) + (char32_t(*P++) - 0xDC00);
-            else
-                C = 0xFFFD;
-        } else if (C >= 0xDC00 && C <= 0xDFFF) {
-            C = 0xFFFD;
-        }
+        const char32_t C = NextCodePoint(P, End);
         if (C == '"' || C == '\\') {
             Out.push_back('\\');
             Out.push_back(char(C));

@@ -155,6 +155,9 @@ private:
     QString* FErr = nullptr;
 };
 
+// Chromium counts microseconds from 1601-01-01, Unix from 1970-01-01.
+constexpr qint64 kChromiumEpochShiftUs = 11644473600LL * 1000000;
+
 void BindText(sqlite3_stmt* S, int Col, const QString& Text)
 {
     const QByteArray U = Text.toUtf8();
@@ -166,6 +169,43 @@ void BindText(sqlite3_stmt* S, int Col, const QString& Text)
 size_t SplitPoint(const TSampleHistory& H, TSampleJournal Journal)
 {
     return Journal == sjWalLeft ? H.Visits.size() - H.Visits.size() / 10 : H.Visits.size();
+}
+
+// Visit count and latest visit time per URL, times shifted by Offset into the
+// browser's own epoch.
+void CountVisits(const TSampleHistory& H, qint64 Offset, std::vector<qint64>& Counts, std::vector<qint64>& Last)
+{
+    Counts.assign(H.Urls.size(), 0);
+    Last.assign(H.Urls.size(), 0);
+    for (const auto& V : H.Visits) {
+        ++Counts[size_t(V.Url)];
+        Last[size_t(V.Url)] = std::max(Last[size_t(V.Url)], V.UnixUs + Offset);
+    }
+}
+
+// Inserts every visit through BindAndStep(index, visit) inside the open
+// transaction, committing (and checkpointing) at the split point so the newest
+// visits can be left in the WAL, then commits the rest.
+template <typename TFn>
+bool WriteVisits(TWriter& W, const TSampleHistory& H, TSampleJournal Journal, TFn&& BindAndStep)
+{
+    const size_t Split = SplitPoint(H, Journal);
+    for (size_t I = 0; I < H.Visits.size(); ++I) {
+        if (I == Split) {
+            if (!W.Exec("COMMIT"))
+                return false;
+            W.Checkpoint();
+            if (!W.Exec("BEGIN"))
+                return false;
+        }
+        if (!BindAndStep(I, H.Visits[I]))
+            return false;
+    }
+    if (!W.Exec("COMMIT"))
+        return false;
+    if (Journal == sjWal)
+        W.Checkpoint();
+    return true;
 }
 
 const char kChromiumSchema[] = R"(
@@ -307,11 +347,8 @@ bool WriteChromiumHistory(const QString& Path, const TSampleHistory& History, TS
         || !W.Prepare("INSERT INTO visits(url,visit_time,from_visit,transition,segment_id,visit_duration) VALUES(?1,?2,0,805306368,0,?3)", Visit)
         || !W.Prepare("INSERT INTO keyword_search_terms VALUES(2,?1,?2,?3)", Term))
         return false;
-    std::vector<qint64> Counts(History.Urls.size(), 0), Last(History.Urls.size(), 0);
-    for (const auto& V : History.Visits) {
-        ++Counts[size_t(V.Url)];
-        Last[size_t(V.Url)] = std::max(Last[size_t(V.Url)], V.UnixUs + 11644473600LL * 1000000);
-    }
+    std::vector<qint64> Counts, Last;
+    CountVisits(History, kChromiumEpochShiftUs, Counts, Last);
     if (!W.Exec("BEGIN"))
         return false;
     for (size_t I = 0; I < History.Urls.size(); ++I) {
@@ -332,27 +369,12 @@ bool WriteChromiumHistory(const QString& Path, const TSampleHistory& History, TS
                 return false;
         }
     }
-    const size_t Split = SplitPoint(History, Journal);
-    for (size_t I = 0; I < History.Visits.size(); ++I) {
-        if (I == Split) {
-            if (!W.Exec("COMMIT"))
-                return false;
-            W.Checkpoint();
-            if (!W.Exec("BEGIN"))
-                return false;
-        }
-        const auto& V = History.Visits[I];
+    return WriteVisits(W, History, Journal, [&](size_t I, const TSampleHistory::TVisit& V) {
         sqlite3_bind_int64(Visit.get(), 1, V.Url + 1);
-        sqlite3_bind_int64(Visit.get(), 2, V.UnixUs + 11644473600LL * 1000000);
+        sqlite3_bind_int64(Visit.get(), 2, V.UnixUs + kChromiumEpochShiftUs);
         sqlite3_bind_int64(Visit.get(), 3, qint64(I % 97) * 1000000);
-        if (!W.Step(Visit.get()))
-            return false;
-    }
-    if (!W.Exec("COMMIT"))
-        return false;
-    if (Journal == sjWal)
-        W.Checkpoint();
-    return true;
+        return W.Step(Visit.get());
+    });
 }
 
 bool WriteFirefoxPlaces(const QString& Path, const TSampleHistory& History, TSampleJournal Journal,
@@ -367,11 +389,8 @@ bool WriteFirefoxPlaces(const QString& Path, const TSampleHistory& History, TSam
                       "VALUES(?1,?2,?3,?4,?5,100,?6,?7,?8,(SELECT id FROM moz_origins WHERE prefix=?9 AND host=?10))", Place)
         || !W.Prepare("INSERT INTO moz_historyvisits(from_visit,place_id,visit_date,visit_type,session,source) VALUES(0,?1,?2,1,0,0)", Visit))
         return false;
-    std::vector<qint64> Counts(History.Urls.size(), 0), Last(History.Urls.size(), 0);
-    for (const auto& V : History.Visits) {
-        ++Counts[size_t(V.Url)];
-        Last[size_t(V.Url)] = std::max(Last[size_t(V.Url)], V.UnixUs);
-    }
+    std::vector<qint64> Counts, Last;
+    CountVisits(History, 0, Counts, Last);
     if (!W.Exec("BEGIN"))
         return false;
     for (size_t I = 0; I < History.Urls.size(); ++I) {
@@ -397,25 +416,11 @@ bool WriteFirefoxPlaces(const QString& Path, const TSampleHistory& History, TSam
         if (!W.Step(Place.get()))
             return false;
     }
-    const size_t Split = SplitPoint(History, Journal);
-    for (size_t I = 0; I < History.Visits.size(); ++I) {
-        if (I == Split) {
-            if (!W.Exec("COMMIT"))
-                return false;
-            W.Checkpoint();
-            if (!W.Exec("BEGIN"))
-                return false;
-        }
-        sqlite3_bind_int64(Visit.get(), 1, History.Visits[I].Url + 1);
-        sqlite3_bind_int64(Visit.get(), 2, History.Visits[I].UnixUs);
-        if (!W.Step(Visit.get()))
-            return false;
-    }
-    if (!W.Exec("COMMIT"))
-        return false;
-    if (Journal == sjWal)
-        W.Checkpoint();
-    return true;
+    return WriteVisits(W, History, Journal, [&](size_t, const TSampleHistory::TVisit& V) {
+        sqlite3_bind_int64(Visit.get(), 1, V.Url + 1);
+        sqlite3_bind_int64(Visit.get(), 2, V.UnixUs);
+        return W.Step(Visit.get());
+    });
 }
 
 bool MakeSampleHome(const QString& Home, int Visits, QString& ErrMsg)

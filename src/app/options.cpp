@@ -74,11 +74,6 @@ int ToIntDef(const QString& Text, int Default)
     return ToInt(Text, V) ? V : Default;
 }
 
-bool IsBlank(QChar C)
-{
-    return C.unicode() <= 0x20;
-}
-
 bool IsPathDelimiter(QChar C)
 {
 #ifdef Q_OS_WIN
@@ -203,17 +198,6 @@ void ApplyInitialOptions(const TInitOptions& Init, TOptions& Opts)
 
     if (Init.FInitPrivacy >= 0)
         Opts.FPrivacy = Init.FInitPrivacy == 1;
-}
-
-QString TrimBlanks(const QString& Text)
-{
-    qsizetype B = 0;
-    qsizetype E = Text.size();
-    while (B < E && IsBlank(Text[B]))
-        ++B;
-    while (E > B && IsBlank(Text[E - 1]))
-        --E;
-    return Text.mid(B, E - B);
 }
 
 QStringList SplitList(const QString& Text)

@@ -88,8 +88,6 @@ TInitOptions ParseCommandLine(const QStringList& Args);
 // the spin controls; unknown keywords and bad dates or numbers change nothing.
 void ApplyInitialOptions(const TInitOptions& Init, TOptions& Opts);
 
-// Removes leading and trailing blanks and control characters (up to U+0020).
-QString TrimBlanks(const QString& Text);
 
 // Cuts a keyword or domain text at ";", "；", CR and LF; values are trimmed and
 // empty ones dropped, duplicates kept.

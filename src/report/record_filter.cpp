@@ -1,6 +1,7 @@
 #include "record_filter.h"
 
 #include "json.h"
+#include "text_util.h"
 
 #include <algorithm>
 #include <bit>
@@ -148,13 +149,7 @@ QStringList ParseFilterTerms(const QString& Text)
     QStringList Terms;
     // Blanks at both ends go first, so an unclosed phrase being typed does not
     // end in the space just typed after it.
-    qsizetype From = 0;
-    qsizetype To = Text.size();
-    while (From < To && Text.at(From).unicode() <= 0x20)
-        ++From;
-    while (To > From && Text.at(To - 1).unicode() <= 0x20)
-        --To;
-    const QString S = FoldAscii(QStringView(Text).mid(From, To - From));
+    const QString S = FoldAscii(TrimBlanks(Text));
     const qsizetype N = S.size();
     auto IsBlank = [&](qsizetype I) { return S.at(I).unicode() <= 0x20; };
     auto Keep = [&](const QString& Term) {

@@ -53,17 +53,6 @@ QString DefaultReportTitle()
     return QStringLiteral("浏览器访问记录报告");
 }
 
-QString TrimControl(const QString& Text)
-{
-    qsizetype B = 0;
-    qsizetype E = Text.size();
-    while (B < E && Text.at(B).unicode() <= 0x20)
-        ++B;
-    while (E > B && Text.at(E - 1).unicode() <= 0x20)
-        --E;
-    return Text.mid(B, E - B);
-}
-
 qint64 DivRoundHalfEven(qint64 Num, qint64 Den)
 {
     const qint64 Q = Num / Den;
@@ -149,7 +138,7 @@ TReportModel BuildReportModel(const TJsonValue* Data, bool NoData)
     const QString Scope = MemberText(Data, QStringLiteral("scope"));
     const QString Generated = MemberText(Data, QStringLiteral("generated"));
     M.Caption = QStringLiteral("采集报告 \u00B7 ") + M.Title;
-    M.Detail = TrimControl(Range + kSep + Scope + kSep + QStringLiteral("生成于 ") + Generated);
+    M.Detail = TrimBlanks(Range + kSep + Scope + kSep + QStringLiteral("生成于 ") + Generated);
 
     // Key figures: a stats member of any kind counts as present.
     const TJsonValue* Stats = Data ? Data->Get(QStringLiteral("stats")) : nullptr;
@@ -260,7 +249,7 @@ TReportModel BuildReportModel(const TJsonValue* Data, bool NoData)
 
     M.Truncated = Data && Data->B(QStringLiteral("truncated"), false);
     if (NoData || Total == 0)
-        M.Detail = TrimControl(Range + kSep + Scope);
+        M.Detail = TrimBlanks(Range + kSep + Scope);
     return M;
 }
 

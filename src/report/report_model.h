@@ -76,9 +76,6 @@ TRankEntries ReadRankList(const TJsonValue* Data, const QString& Key, bool Wide,
 // Host part of a URL text: after the first "://", cut at the first "/", then "?".
 QString UrlHost(const QString& Url);
 
-// Removes characters up to U+0020 at both ends and nothing else, so ideographic
-// spaces survive.
-QString TrimControl(const QString& Text);
 
 // Nearest integer to Num / Den with exact halves going to the even neighbour;
 // both positive. Integer arithmetic keeps it exact beyond 2^53.

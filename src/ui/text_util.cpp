@@ -24,6 +24,17 @@ qint64 RoundHalfEven(double X)
     return R;
 }
 
+QString TrimBlanks(QStringView Text)
+{
+    qsizetype From = 0;
+    qsizetype To = Text.size();
+    while (From < To && Text[From].unicode() <= 0x20)
+        ++From;
+    while (To > From && Text[To - 1].unicode() <= 0x20)
+        --To;
+    return Text.mid(From, To - From).toString();
+}
+
 bool ParseDecimal(QStringView Text, qint64& Value)
 {
     Value = 0;
@@ -70,15 +81,8 @@ void EnsureDir(const QString& Path)
 bool ParseDate(const QString& Text, QDate& Date)
 {
     Date = QDate();
-    // Blanks are the characters up to U+0020; an ideographic or no-break
-    // space is part of the text and makes it no date.
-    qsizetype From = 0;
-    qsizetype To = Text.size();
-    while (From < To && Text.at(From).unicode() <= 0x20)
-        ++From;
-    while (To > From && Text.at(To - 1).unicode() <= 0x20)
-        --To;
-    QString S = Text.mid(From, To - From);
+    // An ideographic or no-break space is part of the text and makes it no date.
+    QString S = TrimBlanks(Text);
     if (S.size() < 8)
         return false;
     S.replace(u'/', u'-');

@@ -26,6 +26,10 @@ constexpr int BlueOf(TColor C) { return int((C >> 16) & 0xFF); }
 // 3.5 -> 4). Not-a-number gives 0; values beyond the 64-bit range saturate.
 qint64 RoundHalfEven(double X);
 
+// Removes the characters up to U+0020 (blanks and control characters) at both
+// ends and nothing else, so ideographic and no-break spaces stay.
+QString TrimBlanks(QStringView Text);
+
 // Strict decimal integer: optional sign, then digits only. False on anything
 // else, including blanks and overflow of the 64-bit range.
 bool ParseDecimal(QStringView Text, qint64& Value);

@@ -1,6 +1,7 @@
 #include "test_docs.h"
 #include "json.h"
 #include "report_model.h"
+#include "text_util.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -293,9 +294,9 @@ private slots:
 
     void Trimming()
     {
-        QCOMPARE(TrimControl(QStringLiteral("\t\n \u0001a b\u3000 \r")), QStringLiteral("a b\u3000"));
-        QCOMPARE(TrimControl(QStringLiteral("\u3000")), QStringLiteral("\u3000"));
-        QCOMPARE(TrimControl(QStringLiteral("  ")), QString());
+        QCOMPARE(TrimBlanks(QStringLiteral("\t\n \u0001a b\u3000 \r")), QStringLiteral("a b\u3000"));
+        QCOMPARE(TrimBlanks(QStringLiteral("\u3000")), QStringLiteral("\u3000"));
+        QCOMPARE(TrimBlanks(QStringLiteral("  ")), QString());
     }
 };
 

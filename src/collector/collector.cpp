@@ -70,7 +70,7 @@ int ToStdout(TCollectorEnv& Env, const std::function<void(TTextOut&)>& Produce, 
     Produce(Out);
     if (!Out.Finish()) {
         Env.WriteStderr(QStringLiteral("写报告失败：无法写入标准输出"));
-        return ecWriteFailed;
+        return ceWriteFailed;
     }
     return Code;
 }
@@ -85,7 +85,7 @@ int RunList(const TCollectorOptions& Options, TCollectorEnv& Env, const QDateTim
         Results << R;
     }
     const QString Generated = Now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    return ToStdout(Env, [&](TTextOut& Out) { WriteListJson(Generated, Results, Out); }, ecSuccess);
+    return ToStdout(Env, [&](TTextOut& Out) { WriteListJson(Generated, Results, Out); }, ceOk);
 }
 
 } // namespace
@@ -101,7 +101,7 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
     QString ErrMsg;
     if (!ParseCollectorArgs(Args, Options, ErrMsg)) {
         Env.WriteStderr(QStringLiteral("参数错误：%1").arg(ErrMsg));
-        return ecBadArgs;
+        return ceBadArgs;
     }
     const QDateTime Now = Env.Now.isValid() ? Env.Now : QDateTime::currentDateTime();
     if (Options.FList)
@@ -123,11 +123,11 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
     }
     const TReport Report = Builder.Finish();
 
-    int Code = ecSuccess;
+    int Code = ceOk;
     if (Found > 0 && Read == 0)
-        Code = ecAllFailed;
+        Code = ceAllSourcesFailed;
     else if (Report.Total == 0)
-        Code = ecNoRecords;
+        Code = ceNoRecords;
 
     const bool Html = Options.FFormat == ofHtml;
     auto Produce = [&](TTextOut& Out) {
@@ -143,23 +143,23 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
     }
 
     // A report without visits is not written to disk; the exit code says why.
-    if (Code == ecAllFailed) {
+    if (Code == ceAllSourcesFailed) {
         Env.WriteStderr(QStringLiteral("所有数据源都读取失败，未生成报告"));
         return Code;
     }
-    if (Code == ecNoRecords) {
+    if (Code == ceNoRecords) {
         Env.WriteStderr(QStringLiteral("时间范围内没有记录，未生成报告"));
         return Code;
     }
     const QString Dir = QDir::cleanPath(Options.FOutDir);
     if (!QDir().mkpath(Dir) || !QFileInfo(Dir).isDir()) {
         Env.WriteStderr(QStringLiteral("写报告失败：无法创建输出目录 %1").arg(QDir::toNativeSeparators(Dir)));
-        return ecWriteFailed;
+        return ceWriteFailed;
     }
     const QString Path = QDir(Dir).filePath(ReportFileName(Now, Html ? QStringLiteral("html") : QStringLiteral("json")));
     if (!SaveReport(Path, Produce, ErrMsg)) {
         Env.WriteStderr(QStringLiteral("写报告失败：%1：%2").arg(QDir::toNativeSeparators(Path), ErrMsg));
-        return ecWriteFailed;
+        return ceWriteFailed;
     }
     Env.LastFile = Path;
     if (Html && Options.FOpen && Env.OpenFile)

@@ -1,20 +1,12 @@
 #pragma once
 
+#include "collector_contract.h" // the exit codes the front end knows
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-
-// Exit codes the front end knows.
-enum TExitCode {
-    ecSuccess = 0,
-    ecBadArgs = 1,
-    ecNoRecords = 2,
-    ecAllFailed = 3,
-    ecWriteFailed = 4,
-    ecInternal = 5,
-};
 
 // What a run touches outside itself, replaceable in tests.
 struct TCollectorEnv

@@ -25,5 +25,5 @@ int main(int argc, char* argv[])
     } catch (...) {
         std::fprintf(stderr, "内部错误\n");
     }
-    return ecInternal;
+    return ceInternal;
 }

@@ -166,7 +166,7 @@ static QStringList RecordUrls(const TJsonValue* Doc)
 void TCollectorRunTest::fullDocument()
 {
     const TRun R = Run({"/title:我的 报告", "/format:json"});
-    QCOMPARE(R.Code, int(ecSuccess));
+    QCOMPARE(R.Code, int(ceOk));
     QVERIFY(R.Err.isEmpty());
     QVERIFY2(R.Doc, qPrintable(R.ParseErr));
     QVERIFY(!R.Out.startsWith("\xEF\xBB\xBF"));
@@ -309,7 +309,7 @@ void TCollectorRunTest::filters()
     QFETCH(int, Total);
     QFETCH(QStringList, Hosts);
     const TRun R = Run(Args);
-    QCOMPARE(R.Code, int(ecSuccess));
+    QCOMPARE(R.Code, int(ceOk));
     QVERIFY2(R.Doc, qPrintable(R.ParseErr));
     QCOMPARE(R.Doc->Get("stats")->I("total"), Total);
     QStringList Got;
@@ -327,7 +327,7 @@ void TCollectorRunTest::filters()
 void TCollectorRunTest::privacy()
 {
     const TRun R = Run({"/privacy"});
-    QCOMPARE(R.Code, int(ecSuccess));
+    QCOMPARE(R.Code, int(ceOk));
     QVERIFY2(R.Doc, qPrintable(R.ParseErr));
     for (const QString& U : RecordUrls(R.Doc.get())) {
         QVERIFY2(!U.contains('?') && !U.contains('#'), qPrintable(U));
@@ -345,7 +345,7 @@ void TCollectorRunTest::privacy()
 void TCollectorRunTest::limit()
 {
     const TRun R = Run({"/limit:3"});
-    QCOMPARE(R.Code, int(ecSuccess));
+    QCOMPARE(R.Code, int(ceOk));
     QVERIFY2(R.Doc, qPrintable(R.ParseErr));
     QCOMPARE(R.Doc->Get("records")->Count(), 3);
     QCOMPARE(R.Doc->Get("truncated")->Kind(), jkTrue);
@@ -361,7 +361,7 @@ void TCollectorRunTest::limit()
 void TCollectorRunTest::noRecords()
 {
     const TRun R = Run({"/from:2030-01-01"});
-    QCOMPARE(R.Code, int(ecNoRecords));
+    QCOMPARE(R.Code, int(ceNoRecords));
     QVERIFY(R.Err.isEmpty());
     QVERIFY2(R.Doc, qPrintable(R.ParseErr));
     QCOMPARE(R.Doc->S("range"), QString("2030-01-01 起"));
@@ -374,12 +374,12 @@ void TCollectorRunTest::noRecords()
 
     // No browser at all is no records, not a failure.
     const TRun Empty = Run({}, FTmp.filePath("nobody"));
-    QCOMPARE(Empty.Code, int(ecNoRecords));
+    QCOMPARE(Empty.Code, int(ceNoRecords));
     QCOMPARE(Empty.Doc->Get("sources")->Count(), 0);
 
     // An HTML report with nothing in it is not written.
     const TRun Html = Run({"/from:2030-01-01", "/format:html", "/out:" + FTmp.filePath("html-none"), "/open"});
-    QCOMPARE(Html.Code, int(ecNoRecords));
+    QCOMPARE(Html.Code, int(ceNoRecords));
     QVERIFY(Html.File.isEmpty());
     QVERIFY(Html.Opened.isEmpty());
 }
@@ -414,7 +414,7 @@ void TCollectorRunTest::failedSources()
     }
     const auto Before = Snapshot(Home);
     const TRun R = Run({}, Home);
-    QCOMPARE(R.Code, int(ecAllFailed));
+    QCOMPARE(R.Code, int(ceAllSourcesFailed));
     QVERIFY2(R.Doc, qPrintable(R.ParseErr));
     const TJsonValue* S = R.Doc->Get("sources")->Items(0);
     QCOMPARE(S->S("name"), QString("Vivaldi"));
@@ -425,7 +425,7 @@ void TCollectorRunTest::failedSources()
 
     // Written to a folder, a failed run leaves no file behind.
     const TRun ToDir = Run({"/out:" + FTmp.filePath("failed-out")}, Home);
-    QCOMPARE(ToDir.Code, int(ecAllFailed));
+    QCOMPARE(ToDir.Code, int(ceAllSourcesFailed));
     QVERIFY(ToDir.File.isEmpty());
     QVERIFY(!ToDir.Err.isEmpty());
 }
@@ -440,7 +440,7 @@ void TCollectorRunTest::damagedTimestamps()
     QString Err;
     QVERIFY(WriteChromiumHistory(Home + "/.config/google-chrome/Default/History", H, sjDelete, Err));
     const TRun R = Run({}, Home);
-    QCOMPARE(R.Code, int(ecSuccess));
+    QCOMPARE(R.Code, int(ceOk));
     QVERIFY2(R.Doc, qPrintable(R.ParseErr));
     QCOMPARE(R.Doc->Get("stats")->I("total"), 1);
     QCOMPARE(R.Doc->Get("days")->Count(), 1);
@@ -467,7 +467,7 @@ void TCollectorRunTest::openTransaction()
     const auto Before = Snapshot(Home);
 
     const TRun R = Run({}, Home);
-    QCOMPARE(R.Code, int(ecSuccess));
+    QCOMPARE(R.Code, int(ceOk));
     QVERIFY2(R.Doc, qPrintable(R.ParseErr));
     QCOMPARE(R.Doc->Get("sources")->Items(0)->S("msg"), QString());
     QCOMPARE(R.Doc->Get("sources")->Items(0)->I("count"), 300);
@@ -478,7 +478,7 @@ void TCollectorRunTest::openTransaction()
 void TCollectorRunTest::listMode()
 {
     const TRun R = Run({"/list", "/format:json", "/from:2030-01-01"});
-    QCOMPARE(R.Code, int(ecSuccess));
+    QCOMPARE(R.Code, int(ceOk));
     QVERIFY2(R.Doc, qPrintable(R.ParseErr));
     QCOMPARE(R.Doc->S("generated"), QString("2024-05-05 15:00:00"));
     const TJsonValue* S = R.Doc->Get("sources");
@@ -503,7 +503,7 @@ void TCollectorRunTest::allUsers()
     QVERIFY(QDir().mkpath(Users + "/carol"));
 
     const TRun R = Run({"/user:all"});
-    QCOMPARE(R.Code, int(ecSuccess));
+    QCOMPARE(R.Code, int(ceOk));
     QCOMPARE(R.Doc->S("scope"), QString("全部用户"));
     const TJsonValue* S = R.Doc->Get("sources");
     QCOMPARE(S->Count(), 2);
@@ -518,7 +518,7 @@ void TCollectorRunTest::allUsers()
     qputenv("XDG_CONFIG_HOME", Xdg.toUtf8());
     const TRun X = Run({}, FTmp.filePath("nobody"));
     qunsetenv("XDG_CONFIG_HOME");
-    QCOMPARE(X.Code, int(ecSuccess));
+    QCOMPARE(X.Code, int(ceOk));
     QCOMPARE(X.Doc->Get("sources")->Items(0)->S("name"), QString("Chromium"));
     const TRun Only = Run({"/src:edge"}, FTmp.filePath("nobody"));
     QCOMPARE(Only.Doc->Get("sources")->Count(), 0);
@@ -538,7 +538,7 @@ void TCollectorRunTest::walIsReadAndFilesStayUnchanged()
 
     for (const QStringList& Args : {QStringList{}, QStringList{"/list"}}) {
         const TRun R = Run(Args, Home);
-        QCOMPARE(R.Code, int(ecSuccess));
+        QCOMPARE(R.Code, int(ceOk));
         QVERIFY2(R.Doc, qPrintable(R.ParseErr));
         // The last tenth of the visits lives only in the -wal files.
         QCOMPARE(R.Doc->Get("sources")->Items(0)->I("count"), 500);
@@ -551,7 +551,7 @@ void TCollectorRunTest::jsonToFolder()
 {
     const QString Out = FTmp.filePath("out/a b/c");
     const TRun R = Run({"/format:json", "/out:" + Out});
-    QCOMPARE(R.Code, int(ecSuccess));
+    QCOMPARE(R.Code, int(ceOk));
     QVERIFY(R.Out.isEmpty());
     QVERIFY(R.Err.isEmpty());
     QCOMPARE(R.File, QDir(Out).filePath("Marrowkin_Report_20240505_150000.json"));
@@ -571,7 +571,7 @@ void TCollectorRunTest::writeFailure()
     const QString Blocker = FTmp.filePath("blocker");
     QVERIFY(WriteFile(Blocker, "x"));
     const TRun R = Run({"/format:json", "/out:" + Blocker + "/sub"});
-    QCOMPARE(R.Code, int(ecWriteFailed));
+    QCOMPARE(R.Code, int(ceWriteFailed));
     QVERIFY(!R.Err.isEmpty());
     QVERIFY(R.Out.isEmpty());
 
@@ -579,7 +579,7 @@ void TCollectorRunTest::writeFailure()
     const QString Full = FTmp.filePath("ro");
     QVERIFY(QDir().mkpath(Full + "/Marrowkin_Report_20240505_150000.json"));
     const TRun Blocked = Run({"/format:json", "/out:" + Full});
-    QCOMPARE(Blocked.Code, int(ecWriteFailed));
+    QCOMPARE(Blocked.Code, int(ceWriteFailed));
     QCOMPARE(QDir(Full).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
@@ -587,7 +587,7 @@ void TCollectorRunTest::htmlReport()
 {
     const QString Out = FTmp.filePath("html");
     const TRun R = Run({"/format:html", "/out:" + Out, "/open", "/title:<b>标题</b> & \"引号\""});
-    QCOMPARE(R.Code, int(ecSuccess));
+    QCOMPARE(R.Code, int(ceOk));
     QVERIFY(R.Out.isEmpty());
     QCOMPARE(R.File, QDir(Out).filePath("Marrowkin_Report_20240505_150000.html"));
     QCOMPARE(R.Opened, QStringList{R.File});

@@ -1,4 +1,5 @@
 #include "card.h"
+#include "child_probe.h"
 #include "console_runner.h"
 #include "flat_button.h"
 #include "json.h"
@@ -24,9 +25,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
 #include <functional>
 #include <stdexcept>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -97,15 +101,7 @@ QAction* ActionByShortcut(TMainForm& F, const QString& Keys)
 
 bool ProcessGone(qint64 Pid)
 {
-    if (::kill(pid_t(Pid), 0) != 0)
-        return true;
-    // An orphan nobody reaps stays a zombie: it has ended all the same.
-    QFile Stat(QStringLiteral("/proc/%1/stat").arg(Pid));
-    if (!Stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray S = Stat.readAll();
-    const qsizetype P = S.lastIndexOf(')');
-    return P > 0 && P + 2 < S.size() && (S[P + 2] == 'Z' || S[P + 2] == 'X');
+    return ProcessGone(FakeCollector(), Pid);
 }
 
 // A window whose tick fails, to see what an escaping exception does.
@@ -116,6 +112,13 @@ public:
 
 protected:
     void PollRun() override { throw std::runtime_error("boom"); }
+};
+
+// Hands the window a native message the way the platform plugin would.
+class TMessageForm final : public TMainForm {
+public:
+    using TMainForm::TMainForm;
+    bool Deliver(const QByteArray& Type, void* Message, qintptr* Result) { return nativeEvent(Type, Message, Result); }
 };
 
 } // namespace
@@ -154,6 +157,7 @@ private slots:
     void CloseDuringRun();
     void TickException();
     void StartSignal();
+    void StartMessage();
     void UnattendedInProcess_data();
     void UnattendedInProcess();
 
@@ -738,14 +742,41 @@ void TMainFormTest::TickException()
 
 void TMainFormTest::StartSignal()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Windows asks for a run with a window message, not a signal");
+#else
     TStartSignal Sig;
     QVERIFY(Sig.Active());
     QSignalSpy Spy(&Sig, &TStartSignal::Triggered);
-    ::raise(SIGUSR1);
-    ::raise(SIGUSR1);
+    // Two requests before the loop runs again ask for one run.
+    const QString Pid = QString::number(QCoreApplication::applicationPid());
+    QCOMPARE(QProcess::execute(QStringLiteral("kill"), {QStringLiteral("-USR1"), Pid}), 0);
+    QCOMPARE(QProcess::execute(QStringLiteral("kill"), {QStringLiteral("-USR1"), Pid}), 0);
     QVERIFY(Spy.wait(2000));
     QTest::qWait(50);
-    QCOMPARE(Spy.size(), 1); // two requests before the loop ran ask for one run
+    QCOMPARE(Spy.size(), 1);
+#endif
+}
+
+void TMainFormTest::StartMessage()
+{
+#ifndef Q_OS_WIN
+    QSKIP("Linux asks for a run with a signal, tested in StartSignal");
+#else
+    qputenv("MK_CHILD_SLEEP_MS", "3000");
+    TMessageForm F({}, FakeCollector());
+    MSG Msg{};
+    Msg.message = WM_APP + 0x65;
+    qintptr Result = -1;
+    QVERIFY(F.Deliver("windows_generic_MSG", &Msg, &Result));
+    QCOMPARE(Result, qintptr(0));
+    QVERIFY(F.Busy());
+    // While a run goes on, the request is taken and ignored.
+    QVERIFY(F.Deliver("windows_generic_MSG", &Msg, &Result));
+    QVERIFY(F.Busy());
+    Msg.message = WM_APP + 0x66;
+    QVERIFY(!F.Deliver("windows_generic_MSG", &Msg, &Result));
+#endif
 }
 
 void TMainFormTest::UnattendedInProcess_data()

@@ -1,3 +1,4 @@
+#include "child_probe.h"
 #include "console_runner.h"
 
 #include <QDeadlineTimer>
@@ -96,18 +97,9 @@ qint64 ReadPid(const QString& Path)
     return F.readAll().trimmed().toLongLong();
 }
 
-// A killed process whose parent is gone may linger as a zombie until the
-// system reaps it; it runs no more, which is all that matters here.
 bool ProcessGone(qint64 Pid)
 {
-    if (::kill(pid_t(Pid), 0) != 0)
-        return errno == ESRCH;
-    QFile Stat(QStringLiteral("/proc/%1/stat").arg(Pid));
-    if (!Stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray Line = Stat.readAll();
-    const qsizetype Paren = Line.lastIndexOf(')');
-    return Paren >= 0 && Line.mid(Paren + 2, 1) == "Z";
+    return ProcessGone(kChild, Pid);
 }
 
 QString SysText(int Err)

@@ -10,9 +10,10 @@
 //   MK_CHILD_STDIN=1          read standard input to its end, then print
 //                             "stdin:N\n" (N = bytes read) to standard output
 //   MK_CHILD_GRANDCHILD=path  start a grandchild that keeps standard output and
-//                             standard error open and sleeps up to 60 s; its pid
-//                             is written to path (whole file, via rename)
-//                             before this process goes on
+//                             standard error open and sleeps 60 s (or
+//                             MK_CHILD_GRANDCHILD_MS); its pid is written to
+//                             path (whole file, via rename) before this process
+//                             goes on, which never waits for it
 //   MK_CHILD_FILE=path        copy the file's bytes to standard output
 //   MK_CHILD_SCRIPT=cmds      commands separated by ';':
 //                               out:TEXT  write TEXT to standard output
@@ -27,24 +28,22 @@
 //                             byte k of the flood is k % 251
 //   MK_CHILD_SLEEP_MS=N       sleep N milliseconds
 //   MK_CHILD_EXIT=N           exit code (default 0)
+//   MK_CHILD_PROBE_PID=N      only report whether process N still runs: exit
+//                             0 when it does, 1 when it has ended (a zombie
+//                             has ended too); nothing else happens
 //
 // Every write goes straight to the file descriptor, so standard output and
-// standard error reach a shared pipe in exactly the scripted order.
+// standard error reach a shared pipe in exactly the scripted order. What
+// differs between systems lives in test_child_posix.cpp / test_child_win.cpp.
 // Its own failures end it with 90 (write failed), 91 (pid or argument file
 // not written), 92 (grandchild not started), 93 (MK_CHILD_FILE unreadable) or
 // 94 (pipe not widened).
 
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
+#include "test_child_platform.h"
+
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -56,33 +55,8 @@ const char* Env(const char* Name)
 
 void WriteAll(int Fd, const char* Data, size_t Size)
 {
-    while (Size > 0) {
-        const ssize_t N = ::write(Fd, Data, Size);
-        if (N < 0) {
-            if (errno == EINTR)
-                continue;
-            std::_Exit(90);
-        }
-        Data += N;
-        Size -= size_t(N);
-    }
-}
-
-void SleepMs(long Ms)
-{
-    if (Ms > 0)
-        ::usleep(useconds_t(Ms) * 1000);
-}
-
-bool WriteFileWhole(const char* Path, const std::string& Data)
-{
-    const std::string Tmp = std::string(Path) + ".tmp";
-    const int Fd = ::open(Tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (Fd < 0)
-        return false;
-    WriteAll(Fd, Data.data(), Data.size());
-    ::close(Fd);
-    return ::rename(Tmp.c_str(), Path) == 0;
+    if (!ChildWrite(Fd, Data, Size))
+        std::_Exit(90);
 }
 
 int HexDigit(char C)
@@ -133,13 +107,11 @@ void RunScript(const char* Script)
         else if (Verb == "err")
             WriteAll(2, Arg.data(), Arg.size());
         else if (Verb == "sleep")
-            SleepMs(std::atol(Arg.c_str()));
+            ChildSleepMs(std::atol(Arg.c_str()));
         else if (Verb == "signal")
-            ::raise(std::atoi(Arg.c_str()));
+            ChildRaise(std::atoi(Arg.c_str()));
         else if (Verb == "pipe") {
-#ifdef F_SETPIPE_SZ
-            if (::fcntl(1, F_SETPIPE_SZ, std::atoi(Arg.c_str())) < 0)
-#endif
+            if (!ChildWidenPipe(std::atoi(Arg.c_str())))
                 std::_Exit(94);
         } else if (Verb == "exit")
             std::_Exit(std::atoi(Arg.c_str()));
@@ -165,62 +137,48 @@ void Flood(long MiB)
 
 int main(int Argc, char** Argv)
 {
+    ChildInit();
+    if (const char* Pid = Env("MK_CHILD_PROBE_PID"))
+        return ChildProcessRuns(std::atoll(Pid)) ? 0 : 1;
+    if (const char* Ms = Env("MK_CHILD_AS_GRANDCHILD")) {
+        // Outlives its parent and keeps the inherited output pipe open.
+        ChildSleepMs(std::atol(Ms));
+        return 0;
+    }
     if (const char* Path = Env("MK_CHILD_PID_FILE")) {
-        if (!WriteFileWhole(Path, std::to_string(::getpid()) + "\n"))
+        if (!ChildWriteFileWhole(Path, std::to_string(ChildPid()) + "\n"))
             return 91;
     }
     if (const char* Path = Env("MK_CHILD_ARGS_FILE")) {
-        std::string Data;
-        char Cwd[4096];
-        Data += ::getcwd(Cwd, sizeof Cwd) ? Cwd : "?";
+        std::string Data = ChildCurrentFolder();
         Data += '\n';
-        for (int I = 1; I < Argc; ++I) {
-            Data += Argv[I];
+        for (const std::string& Arg : ChildArguments(Argc, Argv)) {
+            Data += Arg;
             Data += '\n';
         }
-        if (!WriteFileWhole(Path, Data))
+        if (!ChildWriteFileWhole(Path, Data))
             return 91;
     }
     if (Env("MK_CHILD_STDIN")) {
-        char Buf[4096];
-        long long Total = 0;
-        for (;;) {
-            const ssize_t N = ::read(0, Buf, sizeof Buf);
-            if (N < 0 && errno == EINTR)
-                continue;
-            if (N <= 0)
-                break;
-            Total += N;
-        }
-        const std::string Line = "stdin:" + std::to_string(Total) + "\n";
+        const std::string Line = "stdin:" + std::to_string(ChildReadStdinToEnd()) + "\n";
         WriteAll(1, Line.data(), Line.size());
     }
     if (const char* Path = Env("MK_CHILD_GRANDCHILD")) {
-        const pid_t Pid = ::fork();
-        if (Pid == 0) {
-            // Outlives its parent and keeps the inherited output pipe open.
-            for (int I = 0; I < 600; ++I)
-                SleepMs(100);
-            std::_Exit(0);
-        }
-        if (Pid < 0 || !WriteFileWhole(Path, std::to_string(Pid) + "\n"))
+        const char* Ms = Env("MK_CHILD_GRANDCHILD_MS");
+        const long long Pid = ChildStartGrandchild(Ms ? std::atol(Ms) : 60000);
+        if (Pid <= 0 || !ChildWriteFileWhole(Path, std::to_string(Pid) + "\n"))
             return 92;
     }
     if (const char* Path = Env("MK_CHILD_FILE")) {
-        const int Fd = ::open(Path, O_RDONLY);
-        if (Fd < 0)
+        if (!ChildCopyFileToStdout(Path))
             return 93;
-        char Buf[65536];
-        for (ssize_t N; (N = ::read(Fd, Buf, sizeof Buf)) > 0;)
-            WriteAll(1, Buf, size_t(N));
-        ::close(Fd);
     }
     if (const char* Script = Env("MK_CHILD_SCRIPT"))
         RunScript(Script);
     if (const char* MiB = Env("MK_CHILD_FLOOD_MIB"))
         Flood(std::atol(MiB));
     if (const char* Ms = Env("MK_CHILD_SLEEP_MS"))
-        SleepMs(std::atol(Ms));
+        ChildSleepMs(std::atol(Ms));
     const char* Code = Env("MK_CHILD_EXIT");
     return Code ? std::atoi(Code) : 0;
 }

@@ -1,0 +1,28 @@
+// What the test child needs from the system, one implementation per platform.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// Puts standard output and standard error in byte mode where that matters.
+void ChildInit();
+// Arguments as received, in UTF-8, without the program name.
+std::vector<std::string> ChildArguments(int Argc, char** Argv);
+std::string ChildCurrentFolder();
+long long ChildPid();
+// Writes everything to descriptor 1 or 2; false when the write fails.
+bool ChildWrite(int Fd, const char* Data, size_t Size);
+// Writes a file whole: a temporary file renamed over the path.
+bool ChildWriteFileWhole(const char* Path, const std::string& Data);
+bool ChildCopyFileToStdout(const char* Path);
+long long ChildReadStdinToEnd();
+void ChildSleepMs(long Ms);
+void ChildRaise(int Signal);
+// Makes the standard-output pipe this many bytes big; false when refused.
+bool ChildWidenPipe(int Bytes);
+// Starts a process that sleeps SleepMs with the output handles inherited (on
+// Windows a copy of this program, told so by MK_CHILD_AS_GRANDCHILD); its
+// pid, or 0 on failure.
+long long ChildStartGrandchild(long SleepMs);
+bool ChildProcessRuns(long long Pid);

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <memory>
+#include <utility>
 #include <random>
 
 namespace {
@@ -423,6 +424,27 @@ bool WriteFirefoxPlaces(const QString& Path, const TSampleHistory& History, TSam
     });
 }
 
+QString BrowserPath(const QString& Home, const QString& LinuxRelative)
+{
+#ifdef Q_OS_WIN
+    static const std::pair<const char*, const char*> Places[] = {
+        {".config/google-chrome", "AppData/Local/Google/Chrome/User Data"},
+        {".config/chromium", "AppData/Local/Chromium/User Data"},
+        {".config/microsoft-edge", "AppData/Local/Microsoft/Edge/User Data"},
+        {".config/BraveSoftware/Brave-Browser", "AppData/Local/BraveSoftware/Brave-Browser/User Data"},
+        {".config/vivaldi", "AppData/Local/Vivaldi/User Data"},
+        {".config/opera", "AppData/Roaming/Opera Software/Opera Stable"},
+        {".mozilla/firefox", "AppData/Roaming/Mozilla/Firefox"},
+    };
+    for (const auto& [Linux, Windows] : Places) {
+        const QString Prefix = QString::fromLatin1(Linux);
+        if (LinuxRelative == Prefix || LinuxRelative.startsWith(Prefix + u'/'))
+            return Home + u'/' + QString::fromLatin1(Windows) + LinuxRelative.mid(Prefix.size());
+    }
+#endif
+    return Home + u'/' + LinuxRelative;
+}
+
 bool MakeSampleHome(const QString& Home, int Visits, QString& ErrMsg)
 {
     const qint64 Now = QDateTime::currentMSecsSinceEpoch() * 1000;
@@ -435,9 +457,9 @@ bool MakeSampleHome(const QString& Home, int Visits, QString& ErrMsg)
         TSampleJournal Journal;
         bool Firefox;
     };
-    const QString Chrome = Home + QStringLiteral("/.config/google-chrome");
-    const QString Edge = Home + QStringLiteral("/.config/microsoft-edge");
-    const QString Firefox = Home + QStringLiteral("/.mozilla/firefox");
+    const QString Chrome = BrowserPath(Home, QStringLiteral(".config/google-chrome"));
+    const QString Edge = BrowserPath(Home, QStringLiteral(".config/microsoft-edge"));
+    const QString Firefox = BrowserPath(Home, QStringLiteral(".mozilla/firefox"));
     const QList<TProfile> Profiles = {
         {Chrome + QStringLiteral("/Default"), 0.40, 11, sjWalLeft, false},
         {Chrome + QStringLiteral("/Profile 1"), 0.15, 12, sjDelete, false},

@@ -45,7 +45,14 @@ bool WriteChromiumHistory(const QString& Path, const TSampleHistory& History, TS
 bool WriteFirefoxPlaces(const QString& Path, const TSampleHistory& History, TSampleJournal Journal,
                         QString& ErrMsg);
 
+// Where a browser keeps its data below a home on this system, given the Linux
+// place relative to the home (".config/google-chrome/Default/History"): the
+// same text on Linux, the AppData place on Windows
+// ("AppData/Local/Google/Chrome/User Data/Default/History"). Places of
+// browsers without a Windows counterpart stay as they are.
+QString BrowserPath(const QString& Home, const QString& LinuxRelative);
+
 // Chrome (two profiles with names in "Local State"), Edge and Firefox
 // (profiles.ini, WAL left like a running browser) under Home, about Visits
-// visits in all over the last 90 days.
+// visits in all over the last 90 days, laid out as on this system.
 bool MakeSampleHome(const QString& Home, int Visits, QString& ErrMsg);

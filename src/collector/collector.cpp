@@ -103,7 +103,7 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
         Env.WriteStderr(QStringLiteral("参数错误：%1").arg(ErrMsg));
         return ceBadArgs;
     }
-    const QDateTime Now = Env.Now.isValid() ? Env.Now : QDateTime::currentDateTime();
+    const QDateTime Now = Env.Now.isValid() ? Env.Now : ReportNow();
     if (Options.FList)
         return RunList(Options, Env, Now);
 

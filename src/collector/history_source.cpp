@@ -193,6 +193,12 @@ THome HomeAt(const QString& Path, const QString& User)
 
 THome CurrentHome()
 {
+    // One switch that moves every user folder at once: Windows rebuilds
+    // USERPROFILE and the AppData variables for a program started under Wine,
+    // and a sample home is easiest to try this way on any system.
+    const QString Override = EnvPath(kHomeOverrideVar);
+    if (!Override.isEmpty())
+        return HomeAt(Override, QString());
 #ifdef Q_OS_WIN
     THome H = HomeAt(EnvPath("USERPROFILE"), QString());
     if (!EnvPath("APPDATA").isEmpty())

@@ -25,8 +25,12 @@ struct THome
     QString LocalDir;  // local AppData (Windows only)
 };
 
-// The current user's home from HOME and XDG_CONFIG_HOME (Windows: USERPROFILE,
-// APPDATA, LOCALAPPDATA).
+// Names a folder to use as the current user's home instead of the system's,
+// with the browser folders laid out below it as on this system.
+inline constexpr char kHomeOverrideVar[] = "MARROWKIN_HOME";
+
+// The current user's home from MARROWKIN_HOME when set, else from HOME and
+// XDG_CONFIG_HOME (Windows: USERPROFILE, APPDATA, LOCALAPPDATA).
 THome CurrentHome();
 
 // Every readable home under Root (Linux /home, Windows C:\Users), plus the

@@ -1,8 +1,23 @@
 #include "history_time.h"
 
-#include <QDateTime>
+#include <QTimeZone>
+
+#include <optional>
 
 namespace {
+
+// Read once: the zone cannot change during a run.
+const std::optional<QTimeZone>& ZoneOverride()
+{
+    static const std::optional<QTimeZone> Zone = []() -> std::optional<QTimeZone> {
+        const QByteArray Id = qgetenv(kZoneOverrideVar);
+        if (Id.isEmpty())
+            return std::nullopt;
+        QTimeZone Z(Id);
+        return Z.isValid() ? std::optional<QTimeZone>(Z) : std::nullopt;
+    }();
+    return Zone;
+}
 
 qint64 FloorDiv(qint64 A, qint64 B)
 {
@@ -20,10 +35,27 @@ void Put2(char* Out, int V)
 
 qint64 LocalStartUs(const QDate& D)
 {
-    return D.startOfDay().toMSecsSinceEpoch() * 1000;
+    return ReportStartOfDay(D).toMSecsSinceEpoch() * 1000;
 }
 
 } // namespace
+
+QDateTime ReportDateTime(qint64 UnixMSecs)
+{
+    const auto& Zone = ZoneOverride();
+    return Zone ? QDateTime::fromMSecsSinceEpoch(UnixMSecs, *Zone) : QDateTime::fromMSecsSinceEpoch(UnixMSecs);
+}
+
+QDateTime ReportNow()
+{
+    return ReportDateTime(QDateTime::currentMSecsSinceEpoch());
+}
+
+QDateTime ReportStartOfDay(const QDate& Day)
+{
+    const auto& Zone = ZoneOverride();
+    return Zone ? Day.startOfDay(*Zone) : Day.startOfDay();
+}
 
 // Howard Hinnant's days_from_civil / civil_from_days.
 qint64 DaysFromCivil(int Year, int Month, int Day)
@@ -70,7 +102,7 @@ int TLocalClock::OffsetSecs(qint64 UnixSecs)
     const auto It = FOffsets.find(Bucket);
     if (It != FOffsets.end())
         return It->second;
-    const int Offset = QDateTime::fromSecsSinceEpoch(Bucket * 900).offsetFromUtc();
+    const int Offset = ReportDateTime(Bucket * 900 * 1000).offsetFromUtc();
     FOffsets.emplace(Bucket, Offset);
     return Offset;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QtGlobal>
 
@@ -13,6 +14,15 @@ inline constexpr qint64 kChromeEpochDeltaUs = 11644473600LL * 1000000LL;
 constexpr qint64 ChromeToUnixUs(qint64 ChromeUs) { return ChromeUs - kChromeEpochDeltaUs; }
 constexpr qint64 UnixToChromeUs(qint64 UnixUs) { return UnixUs + kChromeEpochDeltaUs; }
 constexpr qint64 FirefoxToUnixUs(qint64 FirefoxUs) { return FirefoxUs; }
+
+// Names an IANA time zone (e.g. "Asia/Shanghai") to report local times in
+// instead of the system's; Windows programs ignore TZ.
+inline constexpr char kZoneOverrideVar[] = "MARROWKIN_TZ";
+
+// Local wall-clock time in the report's zone, and the current time there.
+QDateTime ReportDateTime(qint64 UnixMSecs);
+QDateTime ReportNow();
+QDateTime ReportStartOfDay(const QDate& Day);
 
 struct TLocalTime
 {

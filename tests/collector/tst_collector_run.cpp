@@ -1,10 +1,13 @@
 #include "collector.h"
+#include "history_source.h"
+#include "history_time.h"
 #include "json.h"
 #include "report_model.h"
 #include "sample_profiles.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QTimeZone>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -15,14 +18,25 @@
 
 #include <sqlite3.h>
 
-#include <ctime>
 #include <limits>
 
 namespace {
 
+// Run() with this home leaves the system's own variables to decide.
+const QString kSystemHome = QStringLiteral("<system>");
+
+// A zone with summer time; the collector is told to use it too.
+const QTimeZone& Zone()
+{
+    static const QTimeZone Z("Europe/Berlin");
+    return Z;
+}
+
 qint64 LocalUs(const char* Text)
 {
-    return QDateTime::fromString(QString::fromLatin1(Text), "yyyy-MM-dd hh:mm:ss").toMSecsSinceEpoch() * 1000;
+    QDateTime D = QDateTime::fromString(QString::fromLatin1(Text), "yyyy-MM-dd hh:mm:ss");
+    D.setTimeZone(Zone());
+    return D.toMSecsSinceEpoch() * 1000;
 }
 
 // Every file under Dir with its hash, so a run can be shown to have left the
@@ -104,36 +118,38 @@ void TCollectorRunTest::BuildHome(const QString& Home)
     Chrome.Add("https://news.example.com/a", "Example News <img src=\"http://evil.example/x.png\">\x01", LocalUs("2024-05-03 08:00:00"));
     Chrome.Add("https://example.com/", "Example", LocalUs("2024-05-05 12:00:00"));
     Chrome.Add("https://www.example.com/x", "WWW Example", LocalUs("2024-05-05 13:00:00"));
-    QVERIFY2(WriteChromiumHistory(Home + "/.config/google-chrome/Default/History", Chrome, sjDelete, Err), qPrintable(Err));
-    QVERIFY(WriteFile(Home + "/.config/google-chrome/Local State",
+    QVERIFY2(WriteChromiumHistory(BrowserPath(Home, ".config/google-chrome/Default/History"), Chrome, sjDelete, Err), qPrintable(Err));
+    QVERIFY(WriteFile(BrowserPath(Home, ".config/google-chrome/Local State"),
                       R"({"profile":{"info_cache":{"Default":{"name":"个人"}}}})"));
     // Unreadable sources: a folder where the database should be, and garbage bytes.
-    QVERIFY(QDir().mkpath(Home + "/.config/google-chrome/Profile 2/History"));
-    QVERIFY(WriteFile(Home + "/.config/microsoft-edge/Default/History", QByteArray("this is not a database").repeated(300)));
+    QVERIFY(QDir().mkpath(BrowserPath(Home, ".config/google-chrome/Profile 2/History")));
+    QVERIFY(WriteFile(BrowserPath(Home, ".config/microsoft-edge/Default/History"), QByteArray("this is not a database").repeated(300)));
 
     TSampleHistory Fox;
     Fox.Add("https://www.google.com/search?q=Qt+QProcess", "Qt QProcess - Google 搜索", LocalUs("2024-05-02 21:30:00"));
     Fox.Add("https://github.com/qt/qtbase?tab=readme#top", "", LocalUs("2024-05-04 09:00:00"));
     Fox.Add("https://www.bilibili.com/video/BV1", "哔哩哔哩", LocalUs("2024-04-20 23:59:59"));
-    QVERIFY2(WriteFirefoxPlaces(Home + "/.mozilla/firefox/abcd.default/places.sqlite", Fox, sjWalLeft, Err), qPrintable(Err));
-    QVERIFY(WriteFile(Home + "/.mozilla/firefox/profiles.ini",
+    QVERIFY2(WriteFirefoxPlaces(BrowserPath(Home, ".mozilla/firefox/abcd.default/places.sqlite"), Fox, sjWalLeft, Err), qPrintable(Err));
+    QVERIFY(WriteFile(BrowserPath(Home, ".mozilla/firefox/profiles.ini"),
                       "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default\nIsRelative=1\nPath=abcd.default\n"));
 }
 
 void TCollectorRunTest::initTestCase()
 {
-    qputenv("TZ", "Europe/Berlin");
-    tzset();
+    qputenv(kZoneOverrideVar, Zone().id());
     qunsetenv("XDG_CONFIG_HOME");
     QVERIFY(FTmp.isValid());
     FHome = FTmp.filePath("home");
     BuildHome(FHome);
-    FNow = QDateTime(QDate(2024, 5, 5), QTime(15, 0, 0));
+    FNow = QDateTime(QDate(2024, 5, 5), QTime(15, 0, 0), Zone());
 }
 
 TRun TCollectorRunTest::Run(const QStringList& Args, const QString& Home)
 {
-    qputenv("HOME", (Home.isEmpty() ? FHome : Home).toUtf8());
+    if (Home == kSystemHome)
+        qunsetenv(kHomeOverrideVar);
+    else
+        qputenv(kHomeOverrideVar, (Home.isEmpty() ? FHome : Home).toUtf8());
     TRun R;
     TCollectorEnv Env;
     Env.WriteStdout = [&R](const char* Data, size_t Size) {
@@ -398,7 +414,7 @@ void TCollectorRunTest::failedSources()
 {
     QFETCH(QByteArray, Content);
     const QString Home = FTmp.filePath(QString("bad-%1").arg(QTest::currentDataTag()).replace(' ', '_'));
-    const QString Db = Home + "/.config/vivaldi/Default/History";
+    const QString Db = BrowserPath(Home, ".config/vivaldi/Default/History");
     if (Content == "schema") {
         TSampleHistory H;
         H.Add("https://a.com/", "A", LocalUs("2024-05-01 10:00:00"));
@@ -438,7 +454,7 @@ void TCollectorRunTest::damagedTimestamps()
     H.Add("https://zero.com/", "stored as 0", -11644473600LL * 1000000);
     H.Add("https://far.com/", "year 29000", std::numeric_limits<qint64>::max() - 11644473600LL * 1000000);
     QString Err;
-    QVERIFY(WriteChromiumHistory(Home + "/.config/google-chrome/Default/History", H, sjDelete, Err));
+    QVERIFY(WriteChromiumHistory(BrowserPath(Home, ".config/google-chrome/Default/History"), H, sjDelete, Err));
     const TRun R = Run({}, Home);
     QCOMPARE(R.Code, int(ceOk));
     QVERIFY2(R.Doc, qPrintable(R.ParseErr));
@@ -452,7 +468,7 @@ void TCollectorRunTest::openTransaction()
     // file, the old pages in the rollback journal. The report shows the last
     // committed state and the browser's files stay untouched.
     const QString Home = FTmp.filePath("busy");
-    const QString Db = Home + "/.config/google-chrome/Default/History";
+    const QString Db = BrowserPath(Home, ".config/google-chrome/Default/History");
     const TSampleHistory H = MakeSampleHistory(300, LocalUs("2024-05-05 12:00:00"), 30, 3);
     QString Err;
     QVERIFY(WriteChromiumHistory(Db, H, sjDelete, Err));
@@ -498,8 +514,8 @@ void TCollectorRunTest::allUsers()
     TSampleHistory H;
     H.Add("https://a.com/", "A", LocalUs("2024-05-01 10:00:00"));
     QString Err;
-    QVERIFY(WriteChromiumHistory(Users + "/alice/.config/BraveSoftware/Brave-Browser/Default/History", H, sjDelete, Err));
-    QVERIFY(WriteChromiumHistory(Users + "/bob/.config/opera/History", H, sjDelete, Err));
+    QVERIFY(WriteChromiumHistory(BrowserPath(Users + "/alice", ".config/BraveSoftware/Brave-Browser/Default/History"), H, sjDelete, Err));
+    QVERIFY(WriteChromiumHistory(BrowserPath(Users + "/bob", ".config/opera/History"), H, sjDelete, Err));
     QVERIFY(QDir().mkpath(Users + "/carol"));
 
     const TRun R = Run({"/user:all"});
@@ -512,14 +528,17 @@ void TCollectorRunTest::allUsers()
     QCOMPARE(S->Items(1)->S("name"), QString("Opera"));
     QCOMPARE(S->Items(1)->S("profile"), QString("bob/Default"));
 
+#ifndef Q_OS_WIN
     // XDG_CONFIG_HOME moves the current user's browser folders.
     const QString Xdg = FTmp.filePath("xdg");
     QVERIFY(WriteChromiumHistory(Xdg + "/chromium/Default/History", H, sjDelete, Err));
     qputenv("XDG_CONFIG_HOME", Xdg.toUtf8());
-    const TRun X = Run({}, FTmp.filePath("nobody"));
+    qputenv("HOME", FTmp.filePath("nobody").toUtf8());
+    const TRun X = Run({}, kSystemHome);
     qunsetenv("XDG_CONFIG_HOME");
     QCOMPARE(X.Code, int(ceOk));
     QCOMPARE(X.Doc->Get("sources")->Items(0)->S("name"), QString("Chromium"));
+#endif
     const TRun Only = Run({"/src:edge"}, FTmp.filePath("nobody"));
     QCOMPARE(Only.Doc->Get("sources")->Count(), 0);
 }
@@ -529,10 +548,10 @@ void TCollectorRunTest::walIsReadAndFilesStayUnchanged()
     const QString Home = FTmp.filePath("wal");
     const TSampleHistory H = MakeSampleHistory(500, LocalUs("2024-05-05 12:00:00"), 30, 7);
     QString Err;
-    const QString Chrome = Home + "/.config/google-chrome/Default/History";
+    const QString Chrome = BrowserPath(Home, ".config/google-chrome/Default/History");
     QVERIFY(WriteChromiumHistory(Chrome, H, sjWalLeft, Err));
-    QVERIFY(WriteFirefoxPlaces(Home + "/.mozilla/firefox/p/places.sqlite", H, sjWalLeft, Err));
-    QVERIFY(WriteFile(Home + "/.mozilla/firefox/profiles.ini", "[Profile0]\nName=p\nIsRelative=1\nPath=p\n"));
+    QVERIFY(WriteFirefoxPlaces(BrowserPath(Home, ".mozilla/firefox/p/places.sqlite"), H, sjWalLeft, Err));
+    QVERIFY(WriteFile(BrowserPath(Home, ".mozilla/firefox/profiles.ini"), "[Profile0]\nName=p\nIsRelative=1\nPath=p\n"));
     QVERIFY(QFileInfo(Chrome + "-wal").size() > 0);
     const auto Before = Snapshot(Home);
 
@@ -640,8 +659,8 @@ void TCollectorRunTest::process()
     QFETCH(bool, Document);
     QProcess P;
     QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-    Env.insert("HOME", FTmp.filePath(Home));
-    Env.insert("TZ", "Europe/Berlin");
+    Env.insert(kHomeOverrideVar, FTmp.filePath(Home));
+    Env.insert(kZoneOverrideVar, Zone().id());
     Env.remove("XDG_CONFIG_HOME");
     P.setProcessEnvironment(Env);
     P.start(MK_COLLECTOR_EXE, Args);

@@ -5,6 +5,7 @@
 #include "url_info.h"
 
 #include <QDateTime>
+#include <QTimeZone>
 #include <QStringDecoder>
 #include <QTest>
 
@@ -40,8 +41,7 @@ private slots:
 void TCollectorUnitsTest::initTestCase()
 {
     // A zone with summer time, so offsets that change in the year get exercised.
-    qputenv("TZ", "Europe/Berlin");
-    tzset();
+    qputenv(kZoneOverrideVar, "Europe/Berlin");
 }
 
 void TCollectorUnitsTest::switches_data()
@@ -160,7 +160,7 @@ void TCollectorUnitsTest::timeConversion()
     QCOMPARE(ChromeToUnixUs(13359009600000000), qint64(1714536000) * 1000000);
     // Agrees with Qt's own conversion.
     QCOMPARE(Clock.FormatText(UnixUs),
-             QDateTime::fromSecsSinceEpoch(UnixSecs).toString("yyyy-MM-dd hh:mm:ss"));
+             QDateTime::fromSecsSinceEpoch(UnixSecs, QTimeZone("Europe/Berlin")).toString("yyyy-MM-dd hh:mm:ss"));
     QCOMPARE(DayText(Clock.Convert(UnixUs).DayNumber), Local.left(10));
 }
 
@@ -189,7 +189,9 @@ void TCollectorUnitsTest::timeWindow()
     const TTimeWindow W = MakeTimeWindow(Days, QDate::fromString(From, Qt::ISODate),
                                          QDate::fromString(To, Qt::ISODate), Today);
     auto Us = [](const QString& T) {
-        return QDateTime::fromString(T, "yyyy-MM-dd hh:mm:ss").toMSecsSinceEpoch() * 1000;
+        QDateTime D = QDateTime::fromString(T, "yyyy-MM-dd hh:mm:ss");
+        D.setTimeZone(QTimeZone("Europe/Berlin"));
+        return D.toMSecsSinceEpoch() * 1000;
     };
     QCOMPARE(W.FromUs, Us(First));
     QCOMPARE(W.ToUs, Us(After));

@@ -248,7 +248,9 @@ QString ResolveOutDir(const TOptions& Opts, const QString& DefaultOut)
     // program's folder: a relative folder is pinned to ours before it travels,
     // so the folder created here is the one the report goes to.
     if (!Dir.isEmpty() && QDir::isRelativePath(Dir))
-        Dir = QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(Dir)));
+        Dir = QDir::cleanPath(QDir::current().absoluteFilePath(Dir));
+    // One form of separator in every path shown or handed on: the system's.
+    Dir = QDir::toNativeSeparators(Dir);
     // Stripping a root's delimiter would turn "/" into an empty folder.
     while (!Dir.isEmpty() && IsPathDelimiter(Dir.back()) && !IsRoot(Dir))
         Dir.chop(1);

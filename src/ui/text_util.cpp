@@ -124,13 +124,11 @@ QString JoinPath(const QString& Folder, const QString& Name)
 {
     if (Folder.isEmpty())
         return Name;
+    // One form of separator in every path shown or handed on: the system's,
+    // however the folder was written.
     if (Folder.endsWith(u'\\') || Folder.endsWith(u'/'))
-        return Folder + Name;
-#ifdef Q_OS_WIN
-    return Folder + u'\\' + Name;
-#else
-    return Folder + u'/' + Name;
-#endif
+        return QDir::toNativeSeparators(Folder + Name);
+    return QDir::toNativeSeparators(Folder + u'/' + Name);
 }
 
 QString QuoteArg(const QString& Text)

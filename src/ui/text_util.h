@@ -51,7 +51,7 @@ bool ParseDate(const QString& Text, QDate& Date);
 QString DecodeOutput(const QByteArray& Bytes);
 
 // Folder and name with one separator between them, unless the folder already
-// ends in a backslash or a slash.
+// ends in a backslash or a slash; every separator in the system's form.
 QString JoinPath(const QString& Folder, const QString& Name);
 
 // Wraps the text in double quotes when it is empty or holds a tab, a space or

@@ -425,7 +425,7 @@ private slots:
         const QStringList Files = QDir(Out).entryList(QDir::Files);
         QCOMPARE(Files.size(), 1);
         QVERIFY(QRegularExpression(QStringLiteral("^Marrowkin_Report_\\d{8}_\\d{6}\\.json$")).match(Files[0]).hasMatch());
-        const QString Path = Out + u'/' + Files[0];
+        const QString Path = QDir::toNativeSeparators(Out + u'/' + Files[0]);
         QFile File(Path);
         QVERIFY(File.open(QIODevice::ReadOnly));
         QCOMPARE(File.readAll(), Text.toUtf8());

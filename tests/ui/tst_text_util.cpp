@@ -141,10 +141,11 @@ void TTextUtilTest::JoinPathCases_data()
     QTest::addColumn<QString>("Name");
     QTest::addColumn<QString>("Joined");
     QTest::newRow("backslash end") << "C:\\out\\" << "a.json" << "C:\\out\\a.json";
-    QTest::newRow("slash end") << "/tmp/out/" << "a.json" << "/tmp/out/a.json";
+    QTest::newRow("slash end") << "/tmp/out/" << "a.json" << QDir::toNativeSeparators("/tmp/out/a.json");
     QTest::newRow("empty folder") << "" << "a.json" << "a.json";
 #ifdef Q_OS_WIN
     QTest::newRow("no end") << "C:\\out" << "a.json" << "C:\\out\\a.json";
+    QTest::newRow("forward slashes become the system's") << "C:/out/a" << "b/c.json" << "C:\\out\\a\\b\\c.json";
 #else
     QTest::newRow("no end") << "/tmp/out" << "a.json" << "/tmp/out/a.json";
 #endif

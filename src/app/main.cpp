@@ -1,6 +1,7 @@
 #include "app_icon.h"
 #include "main_form.h"
 #include "options.h"
+#include "platform_choice.h"
 #include "shell_util.h"
 #include "start_signal.h"
 
@@ -16,15 +17,15 @@ int main(int argc, char** argv)
     for (int I = 1; I < argc; ++I)
         AutoMode = AutoMode || IsAutoSwitch(QString::fromLocal8Bit(argv[I]));
 
-    // A scheduled run usually has no display to connect to, and it never
-    // shows a window anyway: it draws off screen unless told otherwise.
     std::vector<char*> Argv(argv, argv + argc);
-#if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
-    static char PlatformSwitch[] = "-platform";
-    static char Offscreen[] = "offscreen";
-    if (AutoMode && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        Argv.insert(Argv.begin() + 1, {PlatformSwitch, Offscreen});
-#endif
+    bool PlatformChosen = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    for (int I = 1; I < argc; ++I)
+        PlatformChosen = PlatformChosen || qstrcmp(argv[I], "-platform") == 0;
+    if (!PlatformChosen) {
+        const char* const* Extra = DefaultPlatformArgs(AutoMode);
+        for (int I = 0; Extra && Extra[I]; ++I)
+            Argv.insert(Argv.begin() + 1 + I, const_cast<char*>(Extra[I]));
+    }
     Argv.push_back(nullptr);
     int Argc = int(Argv.size()) - 1;
 

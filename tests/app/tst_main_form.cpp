@@ -378,7 +378,7 @@ void TMainFormTest::OpenOutDir()
     CtrlD->trigger();
     QCOMPARE(FRec.Msgs.size(), 1);
     QCOMPARE(FRec.Msgs[0].Kind, mkInfo);
-    QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("保存目录还不存在：") + Missing +
+    QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("保存目录还不存在：") + QDir::toNativeSeparators(Missing) +
                                     QStringLiteral("\r\n报告窗口点“保存 JSON”时会自动创建。"));
     QVERIFY(!QFileInfo::exists(Missing));
     QVERIFY(FRec.Revealed.isEmpty());
@@ -484,7 +484,7 @@ void TMainFormTest::CollectorArguments()
     QVERIFY(WaitIdle(F));
     const QStringList Lines = Recorded();
     QVERIFY(!Lines.isEmpty());
-    QCOMPARE(Lines.first(), QFileInfo(FakeCollector()).absolutePath());
+    QCOMPARE(Lines.first(), QDir::toNativeSeparators(QFileInfo(FakeCollector()).absolutePath()));
     QCOMPARE(Lines.mid(1), Expected);
     QVERIFY2(FRec.Msgs.isEmpty(), qPrintable(FRec.Msgs.isEmpty() ? QString() : FRec.Msgs[0].Text));
 }
@@ -815,7 +815,7 @@ void TMainFormTest::UnattendedInProcess()
     QVERIFY(!F.isVisible());
     QVERIFY(FRec.Msgs.isEmpty());
     QVERIFY(ResultWindows(F).isEmpty());
-    QCOMPARE(Recorded().mid(1), Expected.replaceInStrings(QStringLiteral("%OUT%"), Out));
+    QCOMPARE(Recorded().mid(1), Expected.replaceInStrings(QStringLiteral("%OUT%"), QDir::toNativeSeparators(Out)));
     QCOMPARE(DirExists(Out), CollectorThere);
 }
 

@@ -10,7 +10,13 @@ Q_DECLARE_METATYPE(TOptions)
 
 namespace {
 
-const QString kOut = QStringLiteral("/home/u/Documents/Marrowkin");
+// A folder as the system writes it: folders reach the command lines that way.
+QString Native(const QString& Path)
+{
+    return QDir::toNativeSeparators(Path);
+}
+
+const QString kOut = Native(QStringLiteral("/home/u/Documents/Marrowkin"));
 const QDate kToday(2024, 3, 31);
 
 TOptions Defaults()
@@ -186,7 +192,7 @@ void TOptionsTest::RestartLineRoundTrip_data()
         O.FTo = QDate(2030, 1, 1);
         O.FScope = scAll;
         O.FOutMode = omHtml;
-        O.FOutDir = "/tmp/my reports/2024";
+        O.FOutDir = Native("/tmp/my reports/2024");
         O.FTitle = "我的 报告 (测试)";
         O.FInclude = "github; 新闻；wiki";
         O.FExclude = "*.example.com;ads.example";
@@ -214,11 +220,11 @@ void TOptionsTest::RestartLineText_data()
     QTest::addColumn<QString>("Line");
     QTest::newRow("defaults") << Defaults()
                               << "/srcmode:auto /range:all /days:30 /from:2024-02-29 /to:2024-03-31 /scope:current "
-                                 "/outmode:embed /out:/home/u/Documents/Marrowkin /title:浏览器访问记录报告 /limit:0 "
+                                 "/outmode:embed /out:" + kOut + " /title:浏览器访问记录报告 /limit:0 "
                                  "/privacy:0";
     QTest::newRow("pick without boxes") << With([](TOptions& O) { O.FSrcMode = smPick; O.FTitle = "  "; })
                                         << "/srcmode:pick /range:all /days:30 /from:2024-02-29 /to:2024-03-31 "
-                                           "/scope:current /outmode:embed /out:/home/u/Documents/Marrowkin /limit:0 "
+                                           "/scope:current /outmode:embed /out:" + kOut + " /limit:0 "
                                            "/privacy:0";
     QTest::newRow("quoted texts, trailing slash") << With([](TOptions& O) {
         O.FSrcMode = smPick;
@@ -229,10 +235,10 @@ void TOptionsTest::RestartLineText_data()
         O.FExclude = "x";
         O.FPrivacy = true;
     }) << "/srcmode:pick /srcids:chrome,firefox /range:all /days:30 /from:2024-02-29 /to:2024-03-31 /scope:current "
-          "/outmode:embed /out:\"/tmp/x y\" /title:\"A B\" /include:\"a; b\" /exclude:x /limit:0 /privacy:1";
+          "/outmode:embed /out:\"" + Native("/tmp/x y") + "\" /title:\"A B\" /include:\"a; b\" /exclude:x /limit:0 /privacy:1";
     QTest::newRow("empty folder uses default") << With([](TOptions& O) { O.FOutDir = "  "; })
                                                << "/srcmode:auto /range:all /days:30 /from:2024-02-29 /to:2024-03-31 "
-                                                  "/scope:current /outmode:embed /out:/home/u/Documents/Marrowkin "
+                                                  "/scope:current /outmode:embed /out:" + kOut + " "
                                                   "/title:浏览器访问记录报告 /limit:0 /privacy:0";
 }
 
@@ -336,7 +342,7 @@ void TOptionsTest::ResolveOutDirCases()
     QFETCH(QString, Dir);
     TOptions O = Defaults();
     O.FOutDir = Text;
-    QCOMPARE(ResolveOutDir(O, Default), Dir);
+    QCOMPARE(ResolveOutDir(O, Default), Native(Dir));
 }
 
 QTEST_GUILESS_MAIN(TOptionsTest)

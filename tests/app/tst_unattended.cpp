@@ -6,7 +6,19 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
+namespace {
+
+// The program's and the collector's file names on this system.
+QString ExeName(const char* Base)
+{
+#ifdef Q_OS_WIN
+    return QString::fromLatin1(Base) + QStringLiteral(".exe");
+#else
+    return QString::fromLatin1(Base);
+#endif
+}
+
+} // namespace
 
 // Runs the built program the way a scheduled task would: a copy of it with the
 // fake collector next to it under the collector's name.
@@ -65,13 +77,18 @@ void TUnattendedTest::ExitCodes()
 
     const QString Dir = JoinPath(FTmp->path(), QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'));
     QVERIFY(QDir().mkpath(Dir));
-    const QString Gui = JoinPath(Dir, QStringLiteral("MarrowkinWin"));
+    const QString Gui = JoinPath(Dir, ExeName("MarrowkinWin"));
     QVERIFY(QFile::copy(QStringLiteral(MK_GUI_EXE), Gui));
-    const QString Fake = JoinPath(Dir, QStringLiteral("Marrowkin"));
-    if (Collector != QLatin1String("missing")) {
+    const QString Fake = JoinPath(Dir, ExeName("Marrowkin"));
+    if (Collector == QLatin1String("copy")) {
         QVERIFY(QFile::copy(QStringLiteral(MK_TEST_CHILD), Fake));
-        if (Collector == QLatin1String("not executable"))
-            QVERIFY(QFile::setPermissions(Fake, QFile::ReadOwner | QFile::WriteOwner));
+    } else if (Collector == QLatin1String("not executable")) {
+        // Not a program on any system, and not executable where that exists.
+        QFile F(Fake);
+        QVERIFY(F.open(QIODevice::WriteOnly));
+        F.write("not a program\n");
+        F.close();
+        QVERIFY(QFile::setPermissions(Fake, QFile::ReadOwner | QFile::WriteOwner));
     }
 
     // A folder with a blank that does not exist yet, two levels deep.
@@ -115,9 +132,9 @@ void TUnattendedTest::CollectorEndsWithProgram()
     // collector with it instead of leaving it to run on unowned.
     const QString Dir = JoinPath(FTmp->path(), QStringLiteral("killed"));
     QVERIFY(QDir().mkpath(Dir));
-    const QString Gui = JoinPath(Dir, QStringLiteral("MarrowkinWin"));
+    const QString Gui = JoinPath(Dir, ExeName("MarrowkinWin"));
     QVERIFY(QFile::copy(QStringLiteral(MK_GUI_EXE), Gui));
-    QVERIFY(QFile::copy(QStringLiteral(MK_TEST_CHILD), JoinPath(Dir, QStringLiteral("Marrowkin"))));
+    QVERIFY(QFile::copy(QStringLiteral(MK_TEST_CHILD), JoinPath(Dir, ExeName("Marrowkin"))));
     const QString PidFile = JoinPath(Dir, QStringLiteral("collector.pid"));
     QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
     Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));

@@ -23,7 +23,7 @@
 namespace {
 
 // Writes an executable shell script.
-bool WriteScript(const QString& Path, const QByteArray& Body)
+[[maybe_unused]] bool WriteScript(const QString& Path, const QByteArray& Body)
 {
     QFile F(Path);
     if (!F.open(QIODevice::WriteOnly))
@@ -503,7 +503,12 @@ void TShellUtilTest::DocumentsFolder()
 {
     QVERIFY(!ShellFolderPath().isEmpty());
     QCOMPARE(ShellFolderPath(), ShellFolderPath(kCsidlPersonal));
+#ifdef Q_OS_WIN
+    // Windows knows every special folder; here only Documents is asked for.
+    QVERIFY(!ShellFolderPath(0x1A).isEmpty());
+#else
     QCOMPARE(ShellFolderPath(0x1A), QString());
+#endif
 }
 
 void TShellUtilTest::FontFallback_data()

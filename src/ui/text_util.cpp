@@ -133,11 +133,29 @@ QString JoinPath(const QString& Folder, const QString& Name)
 
 QString QuoteArg(const QString& Text)
 {
-    static const QString Special = QStringLiteral("\t &(),;=");
+    static const QString Special = QStringLiteral("\t &(),;=\"");
     bool Quote = Text.isEmpty();
     for (qsizetype I = 0; !Quote && I < Text.size(); ++I)
         Quote = Special.contains(Text[I]);
-    return Quote ? u'"' + Text + u'"' : Text;
+    if (!Quote)
+        return Text;
+    // Windows' rules, which SplitCommandLine follows too: a quote inside is
+    // written \", and backslashes only count double right before a quote.
+    QString Out = QStringLiteral("\"");
+    qsizetype Backslashes = 0;
+    for (const QChar C : Text) {
+        if (C == u'\\') {
+            ++Backslashes;
+        } else {
+            if (C == u'"')
+                Out.append(QString(Backslashes + 1, u'\\'));
+            Backslashes = 0;
+        }
+        Out.append(C);
+    }
+    Out.append(QString(Backslashes, u'\\'));
+    Out.append(u'"');
+    return Out;
 }
 
 QStringList SplitCommandLine(const QString& Line)
@@ -146,8 +164,28 @@ QStringList SplitCommandLine(const QString& Line)
     QString Cur;
     bool InQuote = false;
     bool HaveArg = false;
-    for (const QChar C : Line) {
-        if (C == u'"') {
+    for (qsizetype I = 0; I < Line.size(); ++I) {
+        const QChar C = Line[I];
+        if (C == u'\\') {
+            qsizetype Run = 1;
+            while (I + Run < Line.size() && Line[I + Run] == u'\\')
+                ++Run;
+            if (I + Run < Line.size() && Line[I + Run] == u'"') {
+                // 2n backslashes and a quote: n backslashes, the quote toggles;
+                // 2n + 1: n backslashes and a literal quote.
+                Cur.append(QString(Run / 2, u'\\'));
+                if (Run % 2) {
+                    Cur.append(u'"');
+                    I += Run;
+                } else {
+                    I += Run - 1;
+                }
+            } else {
+                Cur.append(QString(Run, u'\\'));
+                I += Run - 1;
+            }
+            HaveArg = true;
+        } else if (C == u'"') {
             InQuote = !InQuote;
             HaveArg = true;
         } else if (!InQuote && C.unicode() <= 0x20) {

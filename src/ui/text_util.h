@@ -54,14 +54,18 @@ QString DecodeOutput(const QByteArray& Bytes);
 // ends in a backslash or a slash; every separator in the system's form.
 QString JoinPath(const QString& Folder, const QString& Name);
 
-// Wraps the text in double quotes when it is empty or holds a tab, a space or
-// one of & ( ) , ; =. Inner quotes are left alone.
+// Wraps the text in double quotes when it is empty or holds a tab, a space, a
+// double quote or one of & ( ) , ; =. Inside, a quote becomes \" and the
+// backslashes before a quote or the closing quote are doubled, so that
+// Windows and SplitCommandLine read back exactly the text.
 QString QuoteArg(const QString& Text);
 
 // Splits a command line the way the program reads its own: blanks (any
 // character up to U+0020) separate arguments, a double quote switches quoting
 // on or off and is removed. A pair of quotes with nothing in them is an empty
-// argument.
+// argument. As on Windows, backslashes right before a quote escape: 2n of them
+// give n and the quote toggles, 2n + 1 give n and a literal quote; other
+// backslashes are plain characters.
 QStringList SplitCommandLine(const QString& Line);
 
 // "#RRGGBB" in either letter case; anything else gives Default.

@@ -88,6 +88,9 @@ void TTextUtilTest::SplitCommandLineCases_data()
     QTest::newRow("chinese") << "/title:\"浏览器 报告\" /include:新闻"
                              << QStringList{"/title:浏览器 报告", "/include:新闻"};
     QTest::newRow("line breaks separate") << "/a\r\n/b" << QStringList{"/a", "/b"};
+    QTest::newRow("escaped quote") << "/t:\"a \\\"b\\\" c\"" << QStringList{"/t:a \"b\" c"};
+    QTest::newRow("even backslashes before a quote") << "\"C:\\x\\\\\" y" << QStringList{"C:\\x\\", "y"};
+    QTest::newRow("backslashes elsewhere are plain") << "C:\\a\\\\b" << QStringList{"C:\\a\\\\b"};
 }
 
 void TTextUtilTest::SplitCommandLineCases()
@@ -107,7 +110,8 @@ void TTextUtilTest::QuoteArgCases_data()
     QTest::newRow("tab") << "a\tb" << "\"a\tb\"";
     for (const char* S : {"&", "(", ")", ",", ";", "="})
         QTest::newRow(S) << QString("x%1y").arg(S) << QString("\"x%1y\"").arg(S);
-    QTest::newRow("inner quote only") << "a\"b" << "a\"b";
+    QTest::newRow("inner quote") << "a\"b" << "\"a\\\"b\"";
+    QTest::newRow("backslash before quote and at the end") << "a\\\" b\\" << "\"a\\\\\\\" b\\\\\"";
     QTest::newRow("chinese") << "浏览器访问记录报告" << "浏览器访问记录报告";
 }
 
@@ -125,6 +129,9 @@ void TTextUtilTest::QuoteThenSplitRoundTrip_data()
     QTest::newRow("list") << "a; b；c";
     QTest::newRow("specials") << "x&y=(1,2)";
     QTest::newRow("chinese with blank") << "我的 报告";
+    QTest::newRow("quotes and blanks") << "季度 \"草稿\" 报告";
+    QTest::newRow("folder ending in a backslash") << "C:\\My Reports\\";
+    QTest::newRow("backslashes and quotes") << "\\\"x\\\\\" \\";
 }
 
 // A value quoted for a switch must come back unchanged from the splitter.

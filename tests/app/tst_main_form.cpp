@@ -385,7 +385,7 @@ void TMainFormTest::OpenOutDir()
 
     F.EdOut()->setText(FTmp->path());
     CtrlD->trigger();
-    QCOMPARE(FRec.Revealed, QStringList{FTmp->path()});
+    QCOMPARE(FRec.Revealed, QStringList{QDir::toNativeSeparators(FTmp->path())});
     QCOMPARE(FRec.Msgs.size(), 1);
     QVERIFY(ActionByShortcut(F, QStringLiteral("F5")));
     QVERIFY(ActionByShortcut(F, QStringLiteral("F1")));

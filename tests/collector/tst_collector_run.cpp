@@ -538,6 +538,20 @@ void TCollectorRunTest::allUsers()
     qunsetenv("XDG_CONFIG_HOME");
     QCOMPARE(X.Code, int(ceOk));
     QCOMPARE(X.Doc->Get("sources")->Items(0)->S("name"), QString("Chromium"));
+#else
+    // LOCALAPPDATA and APPDATA move the current user's browser folders.
+    const QString Local = FTmp.filePath("local"), Roaming = FTmp.filePath("roaming");
+    QVERIFY(WriteChromiumHistory(Local + "/Google/Chrome/User Data/Default/History", H, sjDelete, Err));
+    QVERIFY(WriteChromiumHistory(Roaming + "/Opera Software/Opera Stable/History", H, sjDelete, Err));
+    qputenv("USERPROFILE", FTmp.filePath("nobody").toUtf8());
+    qputenv("LOCALAPPDATA", QDir::toNativeSeparators(Local).toUtf8());
+    qputenv("APPDATA", QDir::toNativeSeparators(Roaming).toUtf8());
+    const TRun X = Run({}, kSystemHome);
+    QCOMPARE(X.Code, int(ceOk));
+    const TJsonValue* XS = X.Doc->Get("sources");
+    QCOMPARE(XS->Count(), 2);
+    QCOMPARE(XS->Items(0)->S("name"), QString("Chrome"));
+    QCOMPARE(XS->Items(1)->S("name"), QString("Opera"));
 #endif
     const TRun Only = Run({"/src:edge"}, FTmp.filePath("nobody"));
     QCOMPARE(Only.Doc->Get("sources")->Count(), 0);

@@ -20,6 +20,11 @@
 
 #include "child_probe.h"
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <shlobj.h>
+#endif
+
 namespace {
 
 // Writes an executable shell script.
@@ -71,6 +76,8 @@ private slots:
     void WaitEndsWithoutReadyFile();
     void ElevatedCopySignalsReady_data();
     void ElevatedCopySignalsReady();
+    void RunasPassesArgumentsWhole();
+    void ElevationAgreesWithSystem();
     void DocumentsFolder();
     void FontFallback_data();
     void FontFallback();
@@ -451,6 +458,44 @@ void TShellUtilTest::WaitEndsWithoutReadyFile()
     QVERIFY2(Elapsed < 20000, qPrintable(QString::number(Elapsed)));
     if (!Ends)
         QVERIFY(Elapsed >= 300);
+#endif
+}
+
+void TShellUtilTest::RunasPassesArgumentsWhole()
+{
+#ifndef Q_OS_WIN
+    QSKIP("The \"runas\" verb exists only on Windows; pkexec is tested above");
+#else
+    // The elevated copy gets the same switches, however they are spelt.
+    QTemporaryDir Dir;
+    QVERIFY(Dir.isValid());
+    const QString ArgsFile = Dir.filePath(QStringLiteral("args.txt"));
+    qputenv("MK_CHILD_ARGS_FILE", QFile::encodeName(ArgsFile));
+    const QStringList Args{QStringLiteral("/scope:all"), QStringLiteral("/out:C:\\我的 报告\\"),
+                           QStringLiteral("/title:季度 \"草稿\""), QString()};
+    const bool Started = RestartElevated(QStringLiteral(MK_TEST_CHILD), Args, Dir.path());
+    qunsetenv("MK_CHILD_ARGS_FILE");
+    QVERIFY(Started);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(ArgsFile), 20000);
+    QFile F(ArgsFile);
+    QVERIFY(F.open(QIODevice::ReadOnly));
+    QStringList Lines = QString::fromUtf8(F.readAll()).split(u'\n');
+    QCOMPARE(Lines.takeLast(), QString()); // every line ends in LF
+    QCOMPARE(QDir(Lines.value(0)), QDir(Dir.path()));
+    QCOMPARE(Lines.mid(1), Args);
+#endif
+}
+
+void TShellUtilTest::ElevationAgreesWithSystem()
+{
+#ifdef Q_OS_WIN
+    // The token's elevation and the shell's own administrator check agree.
+    QCOMPARE(IsElevated(), bool(IsUserAnAdmin()));
+#else
+    QProcess Id;
+    Id.start(QStringLiteral("id"), {QStringLiteral("-u")});
+    QVERIFY(Id.waitForFinished());
+    QCOMPARE(IsElevated(), Id.readAllStandardOutput().trimmed() == "0");
 #endif
 }
 

@@ -342,18 +342,18 @@ void TChartsTest::BarColoursAndStubs()
     TBarChart Chart(nullptr);
     TDayPoints Points;
     for (int I = 0; I < 30; ++I)
-        Points.append({QStringLiteral("2024-03-%1").arg(I + 1, 2, 10, QLatin1Char('0')), I == 4 ? 0 : 10 + I});
+        Points.append({QStringLiteral("2024-03-%1").arg(I + 1, 2, 10, QLatin1Char('0')), I == 4 ? 0 : 11 + I});
     Chart.SetPoints(Points);
     Render(Chart, 1088, 200); // lays the bars out
     const TBarLayout L = CalcBarLayout(1088, 200, 30);
     MoveTo(Chart, BarX(L, 7) + 5, 0);
     QCOMPARE(Chart.HoverIndex(), 7);
-    QCOMPARE(Chart.HeaderText(), QStringLiteral("2024-03-08 — 17 次访问"));
+    QCOMPARE(Chart.HeaderText(), QStringLiteral("2024-03-08 — 18 次访问"));
     const QImage Img = Render(Chart, 1088, 200);
     const int MidX = L.BarW / 2;
     QCOMPARE(PixelAt(Img, BarX(L, 7) + MidX, L.Base - 5), clAccentDark);
     QCOMPARE(PixelAt(Img, BarX(L, 6) + MidX, L.Base - 5), clAccent);
-    // The tallest bar reaches the top scale line.
+    // The tallest bar, at a nice count (40), reaches the top scale line.
     QCOMPARE(PixelAt(Img, BarX(L, 29) + MidX, L.Base - L.PH + 1), clAccent);
     // A zero count is a 2 px stub.
     QCOMPARE(PixelAt(Img, BarX(L, 4) + MidX, L.Base - 1), clAccent);
@@ -379,7 +379,8 @@ void TChartsTest::BarHoverMapsPixelsToPoints()
     MoveTo(Chart, 100, 50);
     QCOMPARE(Chart.HoverIndex(), -1);
     Render(Chart, 566, 200);
-    const int Cases[][2] = {{53, -1}, {54, 0}, {55, 1}, {353, 299}, {553, 499}, {565, 511}};
+    // Spread over the plot: pixel C holds the days from C * 600 / 500 on.
+    const int Cases[][2] = {{53, -1}, {54, 0}, {55, 2}, {353, 359}, {553, 599}, {554, -1}};
     for (const auto& C : Cases) {
         MoveTo(Chart, C[0], 190); // below the bars: the column still counts
         QCOMPARE(Chart.HoverIndex(), C[1]);

@@ -12,7 +12,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QStyleHints>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <memory>
@@ -127,6 +129,8 @@ private slots:
     void RankPressDetector();
     void RankSystemDoubleClickRaisesTwice();
     void RankEmptyRaisesNothing();
+    void RankScrollsToEveryRow_data();
+    void RankScrollsToEveryRow();
 
     void DonutRingHoleAndLegend();
     void DonutNoLegendWhenNarrow();
@@ -446,7 +450,9 @@ void TChartsTest::RankRowsPaint()
     MoveTo(Chart, 200, 40);
     QCOMPARE(Chart.HoverIndex(), 1);
     const QImage Img = Render(Chart, 400, 100);
-    const int TW = RankTrackWidth(400);
+    // Row 3 does not fit: the scroll bar that appears takes its strip.
+    QVERIFY(!Chart.ScrollBar()->isHidden());
+    const int TW = RankTrackWidth(400 - Chart.ScrollBar()->width());
     auto BarY = [](int Row) { return RankRowTop(30, Row) + 30 - 9 + 2; };
     // Hovered row background, between rank number and label.
     QCOMPARE(PixelAt(Img, 28, RankRowTop(30, 1) + 20), clRowHover);
@@ -468,6 +474,50 @@ void TChartsTest::RankRowsPaint()
     QCOMPARE(Chart.RowHeight(), 42);
     QCOMPARE(Chart.HoverIndex(), -1);
     QCOMPARE(Chart.RowAt(46), 1);
+}
+
+void TChartsTest::RankScrollsToEveryRow_data()
+{
+    QTest::addColumn<int>("N");
+    QTest::addColumn<bool>("WithSub");
+    QTest::addColumn<int>("H");
+    QTest::addColumn<bool>("Scrolls");
+    // 15 domains and 12 pages in the report window at its smallest.
+    QTest::newRow("15 rows of 30 px in 392") << 15 << false << 392 << true;
+    QTest::newRow("12 rows of 42 px in 392") << 12 << true << 392 << true;
+    QTest::newRow("15 rows of 30 px in 460: fit") << 15 << false << 460 << false;
+    QTest::newRow("empty") << 0 << false << 100 << false;
+}
+
+void TChartsTest::RankScrollsToEveryRow()
+{
+    QFETCH(int, N);
+    QFETCH(bool, WithSub);
+    QFETCH(int, H);
+    QFETCH(bool, Scrolls);
+    TRankChart Chart(nullptr);
+    Chart.resize(400, H);
+    Chart.SetEntries(SampleEntries(N, WithSub));
+    QCOMPARE(!Chart.ScrollBar()->isHidden(), Scrolls);
+    for (int I = 0; I < 20; ++I) {
+        QWheelEvent E(QPointF(50, 50), Chart.mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&Chart, &E);
+    }
+    QCOMPARE(Chart.ScrollOffset(), Chart.ScrollBar()->maximum());
+    QCOMPARE(Chart.ScrollOffset() > 0, Scrolls);
+    // Scrolled to the end, the last row sits at the bottom and answers there.
+    if (N > 0)
+        QCOMPARE(Chart.RowAt(H - 8), N - 1);
+    if (Scrolls) {
+        const QImage Img = Render(Chart, 400, H);
+        QCOMPARE(PixelAt(Img, 36, RankRowTop(Chart.RowHeight(), N - 1) - Chart.ScrollOffset() + Chart.RowHeight() - 7),
+                 clAccent);
+        // New entries start at the top again.
+        Chart.SetEntries(SampleEntries(N, WithSub));
+        QCOMPARE(Chart.ScrollOffset(), 0);
+        QCOMPARE(Chart.RowAt(10), 0);
+    }
 }
 
 void TChartsTest::RankHoverRepaintsOnlyOnChange()

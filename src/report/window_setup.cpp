@@ -4,7 +4,6 @@
 #include "ui_font.h"
 
 #include <QFontMetrics>
-#include <QHeaderView>
 #include <QKeySequence>
 #include <QPalette>
 #include <QShortcut>

@@ -8,7 +8,7 @@ class QWidget;
 
 // The common frame of the result windows: caption, client and minimum size,
 // window background, interface font, centred on the owner's window, and
-// Escape anywhere in the window closes (hides) it.
+// Escape anywhere in the window closes it.
 void SetupResultWindow(QWidget* Window, QWidget* Owner, const QString& Caption, QSize Client,
                        QSize Minimum);
 

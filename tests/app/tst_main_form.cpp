@@ -759,7 +759,9 @@ void TMainFormTest::UnattendedInProcess_data()
     QTest::newRow("code passed through") << QStringList() << true << 7 << 7
                                          << QStringList{T, "/format:json", "/out:%OUT%"};
     QTest::newRow("days alone") << QStringList{"/days:7"} << true << 0 << 0
-                                << QStringList{T, "/format:json", "/out:%OUT%"};
+                                << QStringList{"/days:7", T, "/format:json", "/out:%OUT%"};
+    QTest::newRow("days with range all") << QStringList{"/days:7", "/range:all"} << true << 0 << 0
+                                         << QStringList{T, "/format:json", "/out:%OUT%"};
     QTest::newRow("days with range") << QStringList{"/days:7", "/range:days", "/outmode:html"} << true << 2 << 2
                                      << QStringList{"/days:7", T, "/format:json", "/out:%OUT%"};
     QTest::newRow("collector missing") << QStringList() << false << 0 << 2 << QStringList();

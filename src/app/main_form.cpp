@@ -149,7 +149,6 @@ void TMainForm::Init(const QStringList& Args)
     LayoutColumns();
 
     SetStatus(0, QStringLiteral("就绪"));
-    SetStatus(1, QStringLiteral("Marrowkin.exe 已就绪"));
     SetStatus(2, QStringLiteral("用时 0.0 s"));
     UpdateExeStatus();
 
@@ -180,8 +179,10 @@ void TMainForm::BuildBanner()
 
     MakeLabel(FBanner, QStringLiteral("Marrowkin"), 66, 9, 150, 26, 15, fsBold, clText);
     MakeLabel(FBanner, QStringLiteral("浏览器访问记录收集与报告"), 192, 15, 320, 20, 10, fsRegular, clSecondary);
-    MakeLabel(FBanner, QStringLiteral("图形界面外壳 · 参数由此拼装，采集与统计由 Marrowkin.exe 在本机完成"), 66, 38,
-              560, 18, 9, fsRegular, clSecondary);
+    MakeLabel(FBanner,
+              QStringLiteral("图形界面外壳 · 参数由此拼装，采集与统计由 ") + CollectorFileName() +
+                  QStringLiteral(" 在本机完成"),
+              66, 38, 560, 18, 9, fsRegular, clSecondary);
 
     FLblVer = MakeLabel(FBanner,
                         QStringLiteral("v%1（%2）").arg(QString::fromUtf8(kAppVersion), QString::fromUtf8(kAppBuildDate)),
@@ -269,7 +270,8 @@ void TMainForm::BuildCards()
     SetAnchors(MakePanel(C, 14, 190, 454, 1, clBorder), Stretch);
     FBtnStart = MakeButton(C, QStringLiteral("开始生成报告"), 14, 210, 200, 38, bkPrimary);
     FBtnStart->setFont(UiFont(10, fsBold));
-    FBtnStart->setToolTip(QStringLiteral("按当前参数调用 Marrowkin.exe 采集，结果按“报告形式”展示"));
+    FBtnStart->setToolTip(QStringLiteral("按当前参数调用 ") + CollectorFileName() +
+                          QStringLiteral(" 采集，结果按“报告形式”展示"));
     FBtnList = MakeButton(C, QStringLiteral("检测数据源"), 226, 210, 140, 38, bkSecondary);
     FBtnList->setToolTip(QStringLiteral("只探测本机有哪些浏览器数据（相当于 /list），结果在独立窗口展示"));
 
@@ -457,8 +459,8 @@ void TMainForm::UpdateOptionStates()
 
 void TMainForm::UpdateExeStatus()
 {
-    SetStatus(1, QFileInfo(FConsoleExe).isFile() ? QStringLiteral("Marrowkin.exe 已就绪")
-                                                 : QStringLiteral("未找到 Marrowkin.exe"));
+    SetStatus(1, QFileInfo(FConsoleExe).isFile() ? CollectorFileName() + QStringLiteral(" 已就绪")
+                                                 : QStringLiteral("未找到 ") + CollectorFileName());
 }
 
 void TMainForm::LayoutColumns()

@@ -1,5 +1,7 @@
 #include "card.h"
+#include "collector_contract.h"
 #include "console_runner.h"
+#include "dialogs.h"
 #include "flat_button.h"
 #include "json.h"
 #include "main_form.h"
@@ -225,7 +227,7 @@ void TMainFormTest::FixedClientArea()
     QCOMPARE(F.StatusPanel(2)->geometry(), QRect(840, 0, 160, 22));
     QVERIFY(F.StatusPanel(2)->alignment() & Qt::AlignRight);
     QCOMPARE(F.StatusText(0), QStringLiteral("就绪"));
-    QCOMPARE(F.StatusText(1), QStringLiteral("Marrowkin.exe 已就绪"));
+    QCOMPARE(F.StatusText(1), CollectorFileName() + QStringLiteral(" 已就绪"));
     QCOMPARE(F.StatusText(2), QStringLiteral("用时 0.0 s"));
     QCOMPARE(F.windowTitle(), QStringLiteral("Marrowkin 浏览器访问记录报告工具"));
 }
@@ -246,7 +248,7 @@ void TMainFormTest::DefaultStates()
     QVERIFY(F.DefaultOutDir().endsWith(QStringLiteral("Marrowkin")));
     QCOMPARE(F.DtTo()->date(), QDate::currentDate());
     QCOMPARE(F.DtFrom()->date(), QDate::currentDate().addMonths(-1));
-    QCOMPARE(F.StatusText(1), QStringLiteral("未找到 Marrowkin.exe"));
+    QCOMPARE(F.StatusText(1), QStringLiteral("未找到 ") + CollectorFileName());
 
     F.RbDays()->click();
     QVERIFY(F.SpinDays()->isEnabled());
@@ -564,9 +566,7 @@ void TMainFormTest::UnparsableOutput()
     QVERIFY(!ParseJson(QStringLiteral("warning\n{}"), Expected));
     QCOMPARE(FRec.Msgs.size(), 1);
     QCOMPARE(FRec.Msgs[0].Kind, mkError);
-    QCOMPARE(FRec.Msgs[0].Text,
-             QStringLiteral("结果解析失败：") + Expected +
-                 QStringLiteral("\r\n\r\n请确认 Marrowkin.exe 是与本界面配套的版本（1.1.3 及以上，支持 /format:json）。"));
+    QCOMPARE(FRec.Msgs[0].Text, ParseFailedText(Expected));
     QVERIFY(ResultWindows(F).isEmpty());
 }
 
@@ -600,9 +600,8 @@ void TMainFormTest::CollectorMissing()
     QVERIFY(!F.Busy());
     QCOMPARE(FRec.Msgs.size(), 1);
     QCOMPARE(FRec.Msgs[0].Kind, mkError);
-    QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("找不到 Marrowkin.exe：\r\n") + Missing +
-                                    QStringLiteral("\r\n\r\n请把 MarrowkinWin.exe 与 Marrowkin.exe 放在同一目录后重试。"));
-    QCOMPARE(F.StatusText(1), QStringLiteral("未找到 Marrowkin.exe"));
+    QCOMPARE(FRec.Msgs[0].Text, CollectorMissingText(Missing));
+    QCOMPARE(F.StatusText(1), QStringLiteral("未找到 ") + CollectorFileName());
 }
 
 void TMainFormTest::CollectorNotStartable()
@@ -618,7 +617,7 @@ void TMainFormTest::CollectorNotStartable()
     QVERIFY(!F.Busy());
     QCOMPARE(FRec.Msgs.size(), 1);
     QCOMPARE(FRec.Msgs[0].Kind, mkError);
-    QVERIFY2(FRec.Msgs[0].Text.startsWith(QStringLiteral("启动 Marrowkin.exe 失败：")), qPrintable(FRec.Msgs[0].Text));
+    QVERIFY2(FRec.Msgs[0].Text.startsWith(QStringLiteral("启动 ") + CollectorFileName() + QStringLiteral(" 失败：")), qPrintable(FRec.Msgs[0].Text));
     QVERIFY(F.EdTitle()->isEnabled());
 }
 

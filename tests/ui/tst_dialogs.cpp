@@ -4,11 +4,15 @@
 #include "link_label.h"
 #include "palette.h"
 #include "ui_hooks.h"
+#include "ui_locale.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -117,6 +121,7 @@ private slots:
     void DialogsCloseBy();
     void AboutShowsMakerAndOpensAddress();
     void UsageBoxShowsTextUnwrapped();
+    void ChineseToolkitTexts();
 };
 
 void TDialogsTest::UsageTextIsExact()
@@ -245,6 +250,22 @@ void TDialogsTest::UsageBoxShowsTextUnwrapped()
     Probe.Arm();
     ShowUsageDialog(nullptr);
     QVERIFY(Checked);
+}
+
+void TDialogsTest::ChineseToolkitTexts()
+{
+    // A folder without the translations is passed over quietly; the locale is
+    // Chinese either way, whatever the environment says.
+    QTemporaryDir Empty;
+    QVERIFY(!InstallChineseUi({Empty.path(), QString()}));
+    QCOMPARE(QLocale().name(), QStringLiteral("zh_CN"));
+
+    const QString QtFolder = TranslationFolders().value(0);
+    if (!QFileInfo::exists(QDir(QtFolder).filePath(QStringLiteral("qtbase_zh_CN.qm"))))
+        QSKIP("Qt's Chinese translations are not installed here");
+    QVERIFY(InstallChineseUi({Empty.path(), QtFolder}));
+    QDialogButtonBox Buttons(QDialogButtonBox::Cancel);
+    QCOMPARE(Buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
 }
 
 QTEST_MAIN(TDialogsTest)

@@ -556,9 +556,16 @@ void TMainForm::OpenOutDirClick()
 void TMainForm::closeEvent(QCloseEvent* Event)
 {
     if (FBusy) {
-        if (!FAutoMode && !AskYesNo(this, QStringLiteral("任务正在运行，确定中止并退出吗？"))) {
-            Event->ignore();
-            return;
+        if (!FAutoMode) {
+            // The run goes on while the question is open; RunFinished closes
+            // the question when the run ends first.
+            FAskingClose = true;
+            const bool Yes = AskYesNo(this, QStringLiteral("任务正在运行，确定中止并退出吗？"));
+            FAskingClose = false;
+            if (!Yes) {
+                Event->ignore();
+                return;
+            }
         }
         FTimer->stop();
         FRunner->Stop();
@@ -729,6 +736,9 @@ void TMainForm::RunFinished(quint32 Code)
 {
     const int Elapsed = FRunner->ElapsedSec();
     const TRunKind Kind = FListMode ? rnList : FAutoMode ? rnAuto : FHtmlRun ? rnHtml : rnEmbed;
+    // A question about stopping this run has nothing left to act on.
+    if (FAskingClose)
+        DismissQuestions(this);
     SetBusy(false);
     SetStatus(0, FinishedStatusText(Kind, Code));
     SetStatus(2, FinishedElapsedText(Elapsed, Code));
@@ -740,8 +750,11 @@ void TMainForm::RunFinished(quint32 Code)
     const TFinishStep Step = FinishStep(Kind, Code);
     if (Step.Action == faWarn)
         WarnBox(this, Step.Text);
-    else if (Step.Action == faShowResult)
+    else if (Step.Action == faShowResult) {
+        // A modal about or usage dialog would keep the new window from use.
+        CloseInfoDialogs(this);
         ShowResult(Kind, Code);
+    }
 }
 
 void TMainForm::ShowResult(TRunKind Kind, quint32 Code)

@@ -198,6 +198,7 @@ private:
     bool FAutoPending = false;
     bool FLoading = false;
     bool FEnded = false;
+    bool FAskingClose = false; // the question about stopping the run is open
 
     bool FBusy = false;
     bool FListMode = false;

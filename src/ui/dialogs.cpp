@@ -38,11 +38,14 @@ QDialog* NewDialogForm(QWidget* Owner, int ClientW, int ClientH, const QString& 
 
 namespace {
 
+constexpr char kInfoDialogProp[] = "mkInfoDialog";
+
 // Shows the dialog modally and destroys it afterwards, unless its owner took
 // it down already.
 void RunAndRelease(QDialog* Dialog)
 {
     QPointer<QDialog> Guard(Dialog);
+    Dialog->setProperty(kInfoDialogProp, true);
     Dialog->exec();
     delete Guard.data();
 }
@@ -122,6 +125,15 @@ void ShowUsageDialog(QWidget* Owner)
     Close->setFocus();
 
     RunAndRelease(D);
+}
+
+void CloseInfoDialogs(QWidget* Owner)
+{
+    if (!Owner)
+        return;
+    for (QDialog* D : Owner->window()->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
+        if (D->property(kInfoDialogProp).toBool() && D->isVisible())
+            D->reject();
 }
 
 QString UsageText()

@@ -1,9 +1,22 @@
 #include "msg_box.h"
 
 #include <QAbstractButton>
+#include <QList>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QWidget>
+
+namespace {
+
+// The question boxes now waiting for an answer, so they can be dismissed.
+QList<QPointer<QMessageBox>>& OpenQuestions()
+{
+    static QList<QPointer<QMessageBox>> Boxes;
+    return Boxes;
+}
+
+} // namespace
 
 QWidget* MsgOwner(QWidget* Owner)
 {
@@ -44,7 +57,10 @@ int ShowMsg(QWidget* Owner, const QString& Text, TMsgKind Kind)
         Box.setDefaultButton(Ok);
         Box.setEscapeButton(Ok);
     }
+    if (Kind == mkQuestion)
+        OpenQuestions().append(&Box);
     Box.exec();
+    OpenQuestions().removeAll(&Box);
     switch (Box.standardButton(Box.clickedButton())) {
     case QMessageBox::Yes: return kIdYes;
     case QMessageBox::No: return kIdNo;
@@ -71,4 +87,16 @@ void ErrorBox(QWidget* Owner, const QString& Text)
 bool AskYesNo(QWidget* Owner, const QString& Text)
 {
     return ShowMsg(Owner, Text, mkQuestion) == kIdYes;
+}
+
+void DismissQuestions(QWidget* Owner)
+{
+    QWidget* Parent = MsgOwner(Owner);
+    if (UiHooks().DismissQuestions) {
+        UiHooks().DismissQuestions(Parent);
+        return;
+    }
+    for (const QPointer<QMessageBox>& Box : OpenQuestions())
+        if (Box && Box->parentWidget() == Parent && Box->escapeButton())
+            Box->escapeButton()->click();
 }

@@ -15,6 +15,9 @@ void WarnBox(QWidget* Owner, const QString& Text);
 void ErrorBox(QWidget* Owner, const QString& Text);
 // True exactly when the user answered Yes.
 bool AskYesNo(QWidget* Owner, const QString& Text);
+// Closes the question boxes open for Owner's window as if answered No, for
+// when what they ask about has gone away.
+void DismissQuestions(QWidget* Owner);
 
 // The window a box for Owner would be parented to, or nullptr.
 QWidget* MsgOwner(QWidget* Owner);

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -47,6 +48,8 @@ struct TRecorder {
     bool ElevateResult = false;
     std::function<void()> DuringElevate; // run inside the restart hook
     QString PickedFolder;
+    std::function<int()> DuringQuestion; // answers a question instead of Answers
+    std::function<void()> OnDismiss;
 };
 
 TRecorder* GRec = nullptr;
@@ -154,6 +157,9 @@ private slots:
     void SecondStartIgnored();
     void ProgressDots();
     void CloseDuringRun();
+    void CloseQuestionEndsWithRun();
+    void RunEndClosesInfoDialog_data();
+    void RunEndClosesInfoDialog();
     void TickException();
     void StartSignal();
     void UnattendedInProcess_data();
@@ -178,8 +184,16 @@ void TMainFormTest::initTestCase()
         GRec->Msgs.append({Text, Kind});
         if (Kind != mkQuestion)
             return kIdOk;
+        if (GRec->DuringQuestion)
+            return GRec->DuringQuestion();
         return GRec->Answers.isEmpty() ? kIdNo : GRec->Answers.takeFirst();
     };
+    H.DismissQuestions = [](QWidget*) {
+        GRec->Msgs.append({QStringLiteral("<dismissed>"), mkQuestion});
+        if (GRec->OnDismiss)
+            GRec->OnDismiss();
+    };
+
     H.Reveal = [](const QString& Path) { GRec->Revealed << Path; };
     H.ShellOpen = [](const QString&) {};
     H.PickFolder = [](const QString&, const QString&, QString& Folder) {
@@ -717,6 +731,77 @@ void TMainFormTest::CloseDuringRun()
     QVERIFY(F.close());
     QTRY_VERIFY_WITH_TIMEOUT(ProcessGone(Grandchild), 5000);
     QCOMPARE(FRec.Msgs.size(), 2);
+}
+
+void TMainFormTest::CloseQuestionEndsWithRun()
+{
+    qputenv("MK_CHILD_SLEEP_MS", "400");
+    qputenv("MK_CHILD_SCRIPT", "out:{}");
+    TMainForm F({}, FakeCollector());
+    F.show();
+    F.StartRun(false);
+    // The question stays open until it is dismissed (or, failing that, for
+    // long enough that the test notices).
+    QEventLoop Open;
+    int WindowsAtDismiss = -1;
+    FRec.OnDismiss = [&] {
+        WindowsAtDismiss = int(ResultWindows(F).size());
+        Open.quit();
+    };
+    FRec.DuringQuestion = [&] {
+        QTimer::singleShot(10000, &Open, &QEventLoop::quit);
+        Open.exec();
+        return int(kIdNo);
+    };
+    QVERIFY(!F.close());
+    QVERIFY(WaitIdle(F));
+    QCOMPARE(FRec.Msgs.size(), 2);
+    QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("任务正在运行，确定中止并退出吗？"));
+    QCOMPARE(FRec.Msgs[1].Text, QStringLiteral("<dismissed>"));
+    QCOMPARE(WindowsAtDismiss, 0); // closed before the result came up
+    QTRY_COMPARE(ResultWindows(F).size(), 1);
+    QVERIFY(F.isVisible());
+}
+
+void TMainFormTest::RunEndClosesInfoDialog_data()
+{
+    QTest::addColumn<bool>("About");
+    QTest::newRow("about") << true;
+    QTest::newRow("usage") << false;
+}
+
+void TMainFormTest::RunEndClosesInfoDialog()
+{
+    QFETCH(bool, About);
+    qputenv("MK_CHILD_SLEEP_MS", "400");
+    qputenv("MK_CHILD_SCRIPT", "out:{}");
+    TMainForm F({}, FakeCollector());
+    F.show();
+    F.StartRun(false);
+    bool Returned = false;
+    bool TimedOut = false;
+    QTimer::singleShot(0, &F, [&] {
+        QTimer Safety;
+        Safety.setSingleShot(true);
+        QObject::connect(&Safety, &QTimer::timeout, [&] {
+            TimedOut = true;
+            if (auto* D = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                D->reject();
+        });
+        Safety.start(10000);
+        if (About)
+            ShowAboutDialog(&F);
+        else
+            ShowUsageDialog(&F);
+        Returned = true;
+    });
+    QVERIFY(WaitIdle(F));
+    QTRY_VERIFY(Returned);
+    QVERIFY(!TimedOut);
+    QVERIFY(!QApplication::activeModalWidget());
+    const QList<QWidget*> Shown = ResultWindows(F);
+    QCOMPARE(Shown.size(), 1);
+    QVERIFY(Shown[0]->isVisible());
 }
 
 void TMainFormTest::TickException()

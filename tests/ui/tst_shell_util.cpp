@@ -159,6 +159,7 @@ void TShellUtilTest::RealBoxWithoutOwnerShows_data()
     QTest::addColumn<bool>("Expected");
     QTest::newRow("yes") << int(QMessageBox::Yes) << true;
     QTest::newRow("no") << int(QMessageBox::No) << false;
+    QTest::newRow("dismissed") << int(QMessageBox::NoButton) << false;
 }
 
 void TShellUtilTest::RealBoxWithoutOwnerShows()
@@ -181,7 +182,10 @@ void TShellUtilTest::RealBoxWithoutOwnerShows()
         Parent = Box->parentWidget();
         Caption = Box->windowTitle();
         Text = Box->text();
-        Box->button(QMessageBox::StandardButton(Press))->click();
+        if (Press == QMessageBox::NoButton)
+            DismissQuestions(&NeverShown);
+        else
+            Box->button(QMessageBox::StandardButton(Press))->click();
     });
     Poll.start(10);
     const bool Answer = AskYesNo(&NeverShown, QStringLiteral("要继续吗？"));

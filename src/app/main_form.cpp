@@ -87,6 +87,15 @@ QLabel* MakeFieldLabel(QWidget* Parent, const QString& Caption, int L, int T, in
     return MakeLabel(Parent, Caption, L, T, W, 18, 9, fsRegular, clText);
 }
 
+// Said instead of the usual failure when there is no tool to ask for the
+// rights with at all.
+QString NoElevationToolText(const QString& Exe)
+{
+    return QStringLiteral("无法以管理员身份重启：本机没有安装 pkexec（polkit）。\r\n"
+                          "可以安装 pkexec 后重试，或在终端中以 root 身份运行本程序：\r\nsudo -E ") +
+           QuoteArg(Exe);
+}
+
 } // namespace
 
 TMainForm::TMainForm(QWidget* Parent)
@@ -520,13 +529,26 @@ void TMainForm::ElevateClick()
             InfoBox(this, QStringLiteral("当前已经是管理员权限。"));
         return;
     }
+    if (FElevating)
+        return;
+    if (!ElevationAvailable()) {
+        if (!FAutoMode)
+            WarnBox(this, NoElevationToolText(QCoreApplication::applicationFilePath()));
+        return;
+    }
     const QStringList Args = SplitCommandLine(BuildRestartArgs());
-    // Events keep running while the authorisation is asked for; a disabled
-    // window cannot start a run or a second restart meanwhile.
-    setEnabled(false);
+    // Events keep running while the authorisation is asked for: the options
+    // take no input then and runs do not start (StartRun), while the menu and
+    // the status bar stay alive and say what is being waited for.
+    FElevating = true;
+    FClient->setEnabled(false);
+    const QString Before = StatusText(0);
+    SetStatus(0, QStringLiteral("正在等待管理员授权…"));
     const bool Restarted =
         RestartElevated(QCoreApplication::applicationFilePath(), Args, QCoreApplication::applicationDirPath());
-    setEnabled(true);
+    SetStatus(0, Before);
+    FClient->setEnabled(true);
+    FElevating = false;
     if (!Restarted) {
         if (!FAutoMode)
             WarnBox(this, QStringLiteral("提权失败（可能取消了 UAC 提示）。\r\n可以右键程序选择“以管理员身份运行”。"));
@@ -605,7 +627,7 @@ void TMainForm::Finish(int Code)
 
 void TMainForm::StartRun(bool ListMode)
 {
-    if (FBusy || FEnded)
+    if (FBusy || FEnded || FElevating)
         return;
     if (!QFileInfo(FConsoleExe).isFile()) {
         if (FAutoMode)

@@ -186,6 +186,17 @@ QString NearestExistingDir(const QString& Path)
     return QDir::toNativeSeparators(Dir);
 }
 
+bool ElevationAvailable()
+{
+    if (UiHooks().ElevationAvailable)
+        return UiHooks().ElevationAvailable();
+#ifdef Q_OS_WIN
+    return true;
+#else
+    return !QStandardPaths::findExecutable(QStringLiteral("pkexec")).isEmpty();
+#endif
+}
+
 QStringList ElevatedArgs(const QString& EnvTool, const QStringList& Env, const QString& WorkDir,
                          const QString& Exe, const QStringList& Args)
 {

@@ -41,6 +41,9 @@ QString NearestExistingDir(const QString& Path);
 // that it is up (true) or pkexec is gone without that (false).
 bool RestartElevated(const QString& Exe, const QStringList& Args, const QString& WorkDir);
 
+// Whether RestartElevated has its tool: always on Windows, pkexec here.
+bool ElevationAvailable();
+
 // Handed to the elevated copy: the file it creates once its window exists.
 inline constexpr char kElevatedReadyVar[] = "MARROWKIN_ELEVATED_READY";
 

@@ -47,6 +47,7 @@ struct TRecorder {
     int ElevateCalls = 0;
     bool ElevateResult = false;
     std::function<void()> DuringElevate; // run inside the restart hook
+    bool ElevationAvailable = true;
     QString PickedFolder;
     std::function<int()> DuringQuestion; // answers a question instead of Answers
     std::function<void()> OnDismiss;
@@ -193,7 +194,7 @@ void TMainFormTest::initTestCase()
         if (GRec->OnDismiss)
             GRec->OnDismiss();
     };
-
+    H.ElevationAvailable = [] { return GRec->ElevationAvailable; };
     H.Reveal = [](const QString& Path) { GRec->Revealed << Path; };
     H.ShellOpen = [](const QString&) {};
     H.PickFolder = [](const QString&, const QString&, QString& Folder) {
@@ -362,17 +363,43 @@ void TMainFormTest::ElevateFailureKeepsWindow()
     F.show();
     FRec.ElevateResult = false;
     // The wait for the authorisation runs events; the window takes no input then.
-    bool EnabledMeanwhile = true;
-    FRec.DuringElevate = [&] { EnabledMeanwhile = F.isEnabled(); };
+    // The wait for the authorisation runs events: the options take no input,
+    // no run starts and the status bar says what is awaited; the menu stays.
+    bool InputMeanwhile = true;
+    bool MenuMeanwhile = false;
+    bool StartedMeanwhile = true;
+    QString StatusMeanwhile;
+    FRec.DuringElevate = [&] {
+        InputMeanwhile = F.EdTitle()->isEnabled();
+        MenuMeanwhile = F.menuBar()->isEnabled();
+        StatusMeanwhile = F.StatusText(0);
+        F.StartClick();
+        StartedMeanwhile = F.Busy();
+        F.ElevateClick(); // a second restart is not started meanwhile
+    };
     F.ElevateClick();
     QCOMPARE(FRec.ElevateCalls, 1);
-    QVERIFY(!EnabledMeanwhile);
-    QVERIFY(F.isEnabled());
+    QVERIFY(!InputMeanwhile);
+    QVERIFY(MenuMeanwhile);
+    QVERIFY(!StartedMeanwhile);
+    QCOMPARE(StatusMeanwhile, QStringLiteral("正在等待管理员授权…"));
+    QCOMPARE(F.StatusText(0), QStringLiteral("就绪"));
+    QVERIFY(F.EdTitle()->isEnabled());
     QCOMPARE(FRec.Msgs.size(), 1);
     QCOMPARE(FRec.Msgs[0].Kind, mkWarning);
     QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("提权失败（可能取消了 UAC 提示）。\r\n可以右键程序选择“以管理员身份运行”。"));
     QVERIFY(F.isVisible());
     QCOMPARE(F.SpinLimit()->value(), 77);
+
+    // Without the tool nothing is tried and the box says how else to go on.
+    FRec.ElevationAvailable = false;
+    F.ElevateClick();
+    QCOMPARE(FRec.ElevateCalls, 1);
+    QCOMPARE(FRec.Msgs.last().Kind, mkWarning);
+    QVERIFY2(FRec.Msgs.last().Text.contains(QStringLiteral("pkexec")) &&
+                 FRec.Msgs.last().Text.contains(QStringLiteral("root")) &&
+                 !FRec.Msgs.last().Text.contains(QStringLiteral("UAC")),
+             qPrintable(FRec.Msgs.last().Text));
 
     F.SetElevatedCheck([] { return true; });
     F.ElevateClick();

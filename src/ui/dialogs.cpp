@@ -5,6 +5,7 @@
 #include "card.h"
 #include "control_factory.h"
 #include "link_label.h"
+#include "msg_box.h"
 #include "palette.h"
 #include "ui_font.h"
 #include "ui_hooks.h"
@@ -81,7 +82,8 @@ void ShowAboutDialog(QWidget* Owner)
         28, 212, 384, 34, 9, fsRegular, clSecondary);
     Para1->setWordWrap(true);
     QLabel* Para2 = MakeLabel(D,
-        QStringLiteral("不联网、不上传任何数据；报告默认在独立窗口展示，也可选 HTML 文件用浏览器打开。"),
+        KeepTokensWhole(QStringLiteral("不联网、不上传任何数据；报告默认在独立窗口展示，也可选 HTML 文件用浏览器打开。"),
+                        {QStringLiteral("文件")}),
         28, 250, 384, 34, 9, fsRegular, clSecondary);
     Para2->setWordWrap(true);
 

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <QTextBoundaryFinder>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
@@ -54,6 +55,8 @@ private slots:
     void BoxKindsAndAnswers();
     void RealBoxWithoutOwnerShows_data();
     void RealBoxWithoutOwnerShows();
+    void TokensKeptWhole_data();
+    void TokensKeptWhole();
     void RevealOnlyExistingPaths();
     void ShellOpenSkipsEmpty();
     void ShellOpenUrls_data();
@@ -194,6 +197,43 @@ void TShellUtilTest::RealBoxWithoutOwnerShows()
     QCOMPARE(Caption, QStringLiteral("Marrowkin"));
     QCOMPARE(Text, QStringLiteral("要继续吗？"));
     QCOMPARE(Answer, Expected);
+}
+
+void TShellUtilTest::TokensKeptWhole_data()
+{
+    QTest::addColumn<QString>("Text");
+    QTest::addColumn<QStringList>("Words");
+    QTest::addColumn<QString>("Token"); // empty: the text stays as it is
+    QTest::newRow("switch") << "请确认版本（1.1.3 及以上，支持 /format:json）。" << QStringList() << "/format:json";
+    QTest::newRow("word") << "也可选 HTML 文件用浏览器打开。" << QStringList{"文件"} << "文件";
+    QTest::newRow("path keeps its breaks") << "保存目录还不存在：/home/u/报告/new" << QStringList() << "";
+    QTest::newRow("slash inside a word") << "IE/旧版 Edge 和 a/b" << QStringList() << "";
+}
+
+void TShellUtilTest::TokensKeptWhole()
+{
+    QFETCH(QString, Text);
+    QFETCH(QStringList, Words);
+    QFETCH(QString, Token);
+    // Line-break positions, counted in the characters of the given text.
+    const auto BreaksInside = [&](const QString& Shown) {
+        QTextBoundaryFinder Finder(QTextBoundaryFinder::Line, Shown);
+        const qsizetype From = Text.indexOf(Token);
+        bool Inside = false;
+        for (qsizetype B = Finder.toNextBoundary(); B > 0; B = Finder.toNextBoundary()) {
+            const qsizetype At = B - QStringView(Shown).first(B).count(QChar(0x2060));
+            Inside = Inside || (At > From && At < From + Token.size());
+        }
+        return Inside;
+    };
+    const QString Shown = KeepTokensWhole(Text, Words);
+    if (Token.isEmpty()) {
+        QCOMPARE(Shown, Text);
+        return;
+    }
+    QVERIFY(BreaksInside(Text)); // the case is real
+    QVERIFY(!BreaksInside(Shown));
+    QCOMPARE(QString(Shown).remove(QChar(0x2060)), Text);
 }
 
 void TShellUtilTest::RevealOnlyExistingPaths()

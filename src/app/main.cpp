@@ -4,6 +4,7 @@
 #include "platform_choice.h"
 #include "shell_util.h"
 #include "start_signal.h"
+#include "ui_locale.h"
 
 #include <QApplication>
 
@@ -32,6 +33,8 @@ int main(int argc, char** argv)
     QApplication App(Argc, Argv.data());
     App.setApplicationName(QStringLiteral("Marrowkin"));
     App.setWindowIcon(AppIcon());
+    // Without them the toolkit's own dialogs and menus stay English.
+    InstallChineseUi(TranslationFolders());
 
     auto Form = std::make_unique<TMainForm>();
     QObject::connect(Form.get(), &TMainForm::EndProcess, &App, [](int Code) { QCoreApplication::exit(Code); });

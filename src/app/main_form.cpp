@@ -87,6 +87,15 @@ QLabel* MakeFieldLabel(QWidget* Parent, const QString& Caption, int L, int T, in
     return MakeLabel(Parent, Caption, L, T, W, 18, 9, fsRegular, clText);
 }
 
+// Said instead of the usual failure when there is no tool to ask for the
+// rights with at all.
+QString NoElevationToolText(const QString& Exe)
+{
+    return QStringLiteral("无法以管理员身份重启：本机没有安装 pkexec（polkit）。\r\n"
+                          "可以安装 pkexec 后重试，或在终端中以 root 身份运行本程序：\r\nsudo -E ") +
+           QuoteArg(Exe);
+}
+
 } // namespace
 
 TMainForm::TMainForm(QWidget* Parent)
@@ -149,7 +158,6 @@ void TMainForm::Init(const QStringList& Args)
     LayoutColumns();
 
     SetStatus(0, QStringLiteral("就绪"));
-    SetStatus(1, QStringLiteral("Marrowkin.exe 已就绪"));
     SetStatus(2, QStringLiteral("用时 0.0 s"));
     UpdateExeStatus();
 
@@ -180,8 +188,10 @@ void TMainForm::BuildBanner()
 
     MakeLabel(FBanner, QStringLiteral("Marrowkin"), 66, 9, 150, 26, 15, fsBold, clText);
     MakeLabel(FBanner, QStringLiteral("浏览器访问记录收集与报告"), 192, 15, 320, 20, 10, fsRegular, clSecondary);
-    MakeLabel(FBanner, QStringLiteral("图形界面外壳 · 参数由此拼装，采集与统计由 Marrowkin.exe 在本机完成"), 66, 38,
-              560, 18, 9, fsRegular, clSecondary);
+    MakeLabel(FBanner,
+              QStringLiteral("图形界面外壳 · 参数由此拼装，采集与统计由 ") + CollectorFileName() +
+                  QStringLiteral(" 在本机完成"),
+              66, 38, 560, 18, 9, fsRegular, clSecondary);
 
     FLblVer = MakeLabel(FBanner,
                         QStringLiteral("v%1（%2）").arg(QString::fromUtf8(kAppVersion), QString::fromUtf8(kAppBuildDate)),
@@ -269,7 +279,8 @@ void TMainForm::BuildCards()
     SetAnchors(MakePanel(C, 14, 190, 454, 1, clBorder), Stretch);
     FBtnStart = MakeButton(C, QStringLiteral("开始生成报告"), 14, 210, 200, 38, bkPrimary);
     FBtnStart->setFont(UiFont(10, fsBold));
-    FBtnStart->setToolTip(QStringLiteral("按当前参数调用 Marrowkin.exe 采集，结果按“报告形式”展示"));
+    FBtnStart->setToolTip(QStringLiteral("按当前参数调用 ") + CollectorFileName() +
+                          QStringLiteral(" 采集，结果按“报告形式”展示"));
     FBtnList = MakeButton(C, QStringLiteral("检测数据源"), 226, 210, 140, 38, bkSecondary);
     FBtnList->setToolTip(QStringLiteral("只探测本机有哪些浏览器数据（相当于 /list），结果在独立窗口展示"));
 
@@ -457,8 +468,8 @@ void TMainForm::UpdateOptionStates()
 
 void TMainForm::UpdateExeStatus()
 {
-    SetStatus(1, QFileInfo(FConsoleExe).isFile() ? QStringLiteral("Marrowkin.exe 已就绪")
-                                                 : QStringLiteral("未找到 Marrowkin.exe"));
+    SetStatus(1, QFileInfo(FConsoleExe).isFile() ? CollectorFileName() + QStringLiteral(" 已就绪")
+                                                 : QStringLiteral("未找到 ") + CollectorFileName());
 }
 
 void TMainForm::LayoutColumns()
@@ -518,13 +529,26 @@ void TMainForm::ElevateClick()
             InfoBox(this, QStringLiteral("当前已经是管理员权限。"));
         return;
     }
+    if (FElevating)
+        return;
+    if (!ElevationAvailable()) {
+        if (!FAutoMode)
+            WarnBox(this, NoElevationToolText(QCoreApplication::applicationFilePath()));
+        return;
+    }
     const QStringList Args = SplitCommandLine(BuildRestartArgs());
-    // Events keep running while the authorisation is asked for; a disabled
-    // window cannot start a run or a second restart meanwhile.
-    setEnabled(false);
+    // Events keep running while the authorisation is asked for: the options
+    // take no input then and runs do not start (StartRun), while the menu and
+    // the status bar stay alive and say what is being waited for.
+    FElevating = true;
+    FClient->setEnabled(false);
+    const QString Before = StatusText(0);
+    SetStatus(0, QStringLiteral("正在等待管理员授权…"));
     const bool Restarted =
         RestartElevated(QCoreApplication::applicationFilePath(), Args, QCoreApplication::applicationDirPath());
-    setEnabled(true);
+    SetStatus(0, Before);
+    FClient->setEnabled(true);
+    FElevating = false;
     if (!Restarted) {
         if (!FAutoMode)
             WarnBox(this, QStringLiteral("提权失败（可能取消了 UAC 提示）。\r\n可以右键程序选择“以管理员身份运行”。"));
@@ -554,9 +578,16 @@ void TMainForm::OpenOutDirClick()
 void TMainForm::closeEvent(QCloseEvent* Event)
 {
     if (FBusy) {
-        if (!FAutoMode && !AskYesNo(this, QStringLiteral("任务正在运行，确定中止并退出吗？"))) {
-            Event->ignore();
-            return;
+        if (!FAutoMode) {
+            // The run goes on while the question is open; RunFinished closes
+            // the question when the run ends first.
+            FAskingClose = true;
+            const bool Yes = AskYesNo(this, QStringLiteral("任务正在运行，确定中止并退出吗？"));
+            FAskingClose = false;
+            if (!Yes) {
+                Event->ignore();
+                return;
+            }
         }
         FTimer->stop();
         FRunner->Stop();
@@ -596,7 +627,7 @@ void TMainForm::Finish(int Code)
 
 void TMainForm::StartRun(bool ListMode)
 {
-    if (FBusy || FEnded)
+    if (FBusy || FEnded || FElevating)
         return;
     if (!QFileInfo(FConsoleExe).isFile()) {
         if (FAutoMode)
@@ -727,6 +758,9 @@ void TMainForm::RunFinished(quint32 Code)
 {
     const int Elapsed = FRunner->ElapsedSec();
     const TRunKind Kind = FListMode ? rnList : FAutoMode ? rnAuto : FHtmlRun ? rnHtml : rnEmbed;
+    // A question about stopping this run has nothing left to act on.
+    if (FAskingClose)
+        DismissQuestions(this);
     SetBusy(false);
     SetStatus(0, FinishedStatusText(Kind, Code));
     SetStatus(2, FinishedElapsedText(Elapsed, Code));
@@ -738,8 +772,11 @@ void TMainForm::RunFinished(quint32 Code)
     const TFinishStep Step = FinishStep(Kind, Code);
     if (Step.Action == faWarn)
         WarnBox(this, Step.Text);
-    else if (Step.Action == faShowResult)
+    else if (Step.Action == faShowResult) {
+        // A modal about or usage dialog would keep the new window from use.
+        CloseInfoDialogs(this);
         ShowResult(Kind, Code);
+    }
 }
 
 void TMainForm::ShowResult(TRunKind Kind, quint32 Code)

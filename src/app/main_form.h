@@ -198,6 +198,8 @@ private:
     bool FAutoPending = false;
     bool FLoading = false;
     bool FEnded = false;
+    bool FElevating = false;  // waiting for the elevated copy to come up
+    bool FAskingClose = false; // the question about stopping the run is open
 
     bool FBusy = false;
     bool FListMode = false;

@@ -163,6 +163,10 @@ void ApplyInitialOptions(const TInitOptions& Init, TOptions& Opts)
     if (Init.FAutoDays > 0)
         Opts.FDays = std::clamp(Init.FAutoDays, kMinDays, kMaxDays);
 
+    // "/days:N" on its own means the last N days, as the usage text shows it
+    // ("/auto /days:7"); a "/range:" switch beside it decides instead.
+    if (Init.FAutoDays > 0 && Init.FInitRange.isEmpty())
+        Opts.FRange = rgDays;
     if (Init.FInitRange == QLatin1String("days"))
         Opts.FRange = rgDays;
     else if (Init.FInitRange == QLatin1String("cust"))

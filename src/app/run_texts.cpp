@@ -1,5 +1,6 @@
 #include "run_texts.h"
 
+#include "app_info.h"
 #include "collector_contract.h"
 #include "options.h"
 #include "text_util.h"
@@ -92,8 +93,8 @@ TFinishStep FinishStep(TRunKind Kind, quint32 Code)
 
 QString ParseFailedText(const QString& ParserMessage)
 {
-    return QStringLiteral("结果解析失败：") + ParserMessage +
-           QStringLiteral("\r\n\r\n请确认 Marrowkin.exe 是与本界面配套的版本（1.1.3 及以上，支持 /format:json）。");
+    return QStringLiteral("结果解析失败：") + ParserMessage + QStringLiteral("\r\n\r\n请确认 ") + CollectorFileName() +
+           QStringLiteral(" 是与本界面配套的版本（1.1.3 及以上，支持 /format:json）。");
 }
 
 QString OutputTooLargeText(qint64 Limit)
@@ -103,6 +104,7 @@ QString OutputTooLargeText(qint64 Limit)
 
 QString CollectorMissingText(const QString& ExePath)
 {
-    return QStringLiteral("找不到 Marrowkin.exe：\r\n") + ExePath +
-           QStringLiteral("\r\n\r\n请把 MarrowkinWin.exe 与 Marrowkin.exe 放在同一目录后重试。");
+    const QString Collector = CollectorFileName();
+    return QStringLiteral("找不到 ") + Collector + QStringLiteral("：\r\n") + ExePath + QStringLiteral("\r\n\r\n请把 ") +
+           QString::fromLatin1(kGuiFile) + QStringLiteral(" 与 ") + Collector + QStringLiteral(" 放在同一目录后重试。");
 }

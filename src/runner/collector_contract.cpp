@@ -1,12 +1,10 @@
 #include "collector_contract.h"
 
+#include "app_info.h"
+
 QString CollectorFileName()
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("Marrowkin.exe");
-#else
-    return QStringLiteral("Marrowkin");
-#endif
+    return QString::fromLatin1(kCollectorFile);
 }
 
 QString ExitCodeText(int Code)

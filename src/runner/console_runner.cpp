@@ -1,5 +1,6 @@
 #include "console_runner.h"
 
+#include "collector_contract.h"
 #include "text_util.h"
 
 #include <QFileInfo>
@@ -92,7 +93,7 @@ bool TConsoleRunner::Start(const QString& ExePath, const QString& Params, const 
     }
     const QFileInfo Exe(ExePath);
     if (ExePath.isEmpty() || !Exe.isFile()) {
-        ErrMsg = QStringLiteral("找不到 Marrowkin.exe：") + ExePath;
+        ErrMsg = QStringLiteral("找不到 ") + CollectorFileName() + QStringLiteral("：") + ExePath;
         return false;
     }
     // Whatever is left of a stopped run that was never drained is abandoned.
@@ -162,7 +163,7 @@ bool TConsoleRunner::Start(const QString& ExePath, const QString& Params, const 
         ::close(ReadFd);
 #endif
     if (!Started) {
-        ErrMsg = QStringLiteral("启动 Marrowkin.exe 失败：") + SystemTextOf(Proc->errorString());
+        ErrMsg = QStringLiteral("启动 ") + CollectorFileName() + QStringLiteral(" 失败：") + SystemTextOf(Proc->errorString());
         return false;
     }
 

@@ -21,7 +21,7 @@ void TCard::paintEvent(QPaintEvent*)
     QFont F = font();
     F.setBold(true);
     P.setFont(F);
-    P.setPen(ToQColor(clText));
+    P.setPen(ToQColor(isEnabled() ? clText : clDisabledText));
     // One line from (14, 11), never elided: the card is sized for its title.
     P.drawText(QRect(14, 11, qMax(width(), 1) * 4, height()),
                Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, FTitle);

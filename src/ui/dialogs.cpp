@@ -5,6 +5,7 @@
 #include "card.h"
 #include "control_factory.h"
 #include "link_label.h"
+#include "msg_box.h"
 #include "palette.h"
 #include "ui_font.h"
 #include "ui_hooks.h"
@@ -38,11 +39,14 @@ QDialog* NewDialogForm(QWidget* Owner, int ClientW, int ClientH, const QString& 
 
 namespace {
 
+constexpr char kInfoDialogProp[] = "mkInfoDialog";
+
 // Shows the dialog modally and destroys it afterwards, unless its owner took
 // it down already.
 void RunAndRelease(QDialog* Dialog)
 {
     QPointer<QDialog> Guard(Dialog);
+    Dialog->setProperty(kInfoDialogProp, true);
     Dialog->exec();
     delete Guard.data();
 }
@@ -73,11 +77,13 @@ void ShowAboutDialog(QWidget* Owner)
     MakeLabel(D, QString::fromUtf8(kRightsNotice), 28, 186, 384, 18, 9, fsRegular, clSecondary);
 
     QLabel* Para1 = MakeLabel(D,
-        QStringLiteral("本程序是 Marrowkin.exe 的图形外壳：参数由界面拼装，采集、统计与报告生成全部由 Marrowkin.exe 在本机完成。"),
+        QStringLiteral("本程序是 %1 的图形外壳：参数由界面拼装，采集、统计与报告生成全部由 %1 在本机完成。")
+            .arg(QString::fromLatin1(kCollectorFile)),
         28, 212, 384, 34, 9, fsRegular, clSecondary);
     Para1->setWordWrap(true);
     QLabel* Para2 = MakeLabel(D,
-        QStringLiteral("不联网、不上传任何数据；报告默认在独立窗口展示，也可选 HTML 文件用浏览器打开。"),
+        KeepTokensWhole(QStringLiteral("不联网、不上传任何数据；报告默认在独立窗口展示，也可选 HTML 文件用浏览器打开。"),
+                        {QStringLiteral("文件")}),
         28, 250, 384, 34, 9, fsRegular, clSecondary);
     Para2->setWordWrap(true);
 
@@ -93,7 +99,7 @@ void ShowUsageDialog(QWidget* Owner)
     QDialog* D = NewDialogForm(Owner, 620, 480, QStringLiteral("使用说明"));
     MakePanel(D, 0, 0, D->width(), 4, clAccent);
     MakeLabel(D, QStringLiteral("使用说明"), 20, 20, 400, 26, 13, fsBold, clText);
-    MakeLabel(D, QStringLiteral("参数由界面拼装后调用 Marrowkin.exe，结果在内置窗口展示或生成 HTML 文件"),
+    MakeLabel(D, QStringLiteral("参数由界面拼装后调用 %1，结果在内置窗口展示或生成 HTML 文件").arg(QString::fromLatin1(kCollectorFile)),
               20, 48, 580, 18, 9, fsRegular, clSecondary);
 
     auto* Text = new QPlainTextEdit(D);
@@ -123,9 +129,19 @@ void ShowUsageDialog(QWidget* Owner)
     RunAndRelease(D);
 }
 
+void CloseInfoDialogs(QWidget* Owner)
+{
+    if (!Owner)
+        return;
+    for (QDialog* D : Owner->window()->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
+        if (D->property(kInfoDialogProp).toBool() && D->isVisible())
+            D->reject();
+}
+
 QString UsageText()
 {
-    static const QStringList Lines = {
+    const QString Collector = QString::fromLatin1(kCollectorFile);
+    const QStringList Lines = {
         QStringLiteral("一、基本用法"),
         QStringLiteral("  1. 选择数据源（默认“自动探测全部”即可覆盖本机已安装的浏览器）；"),
         QStringLiteral("  2. 选择时间范围（默认“全部历史”）；"),
@@ -143,7 +159,7 @@ QString UsageText()
         QStringLiteral(""),
         QStringLiteral("三、几个要点"),
         QStringLiteral("  · “检测数据源”只探测库文件与条数，不读取明细，结果同样在独立窗口展示；"),
-        QStringLiteral("  · 底部状态栏会显示 Marrowkin.exe 是否就绪、用时与退出码；"),
+        QStringLiteral("  · 底部状态栏会显示 %1 是否就绪、用时与退出码；").arg(Collector),
         QStringLiteral("  · “全部用户”需要管理员权限，界面会提示并支持一键提权重启；"),
         QStringLiteral("  · 浏览器正在运行时数据库被占用，多数情况仍可只读快照采集，"),
         QStringLiteral("    个别浏览器（如 IE/旧版 Edge）需要管理员权限才能读取；"),
@@ -151,9 +167,9 @@ QString UsageText()
         QStringLiteral("  · 关键词/域名支持分号分隔多个值，域名支持 *.example.com 通配。"),
         QStringLiteral(""),
         QStringLiteral("四、脚本与自动化"),
-        QStringLiteral("  MarrowkinWin.exe /auto [/out:<目录>] [/days:N]"),
+        QStringLiteral("  %1 /auto [/out:<目录>] [/days:N]").arg(QString::fromLatin1(kGuiFile)),
         QStringLiteral("  按当前保存的参数静默执行，JSON 报告写入 /out 目录（缺省为保存位置），"),
-        QStringLiteral("  结束后以 Marrowkin.exe 的退出码退出，适合放进计划任务。"),
+        QStringLiteral("  结束后以 %1 的退出码退出，适合放进计划任务。").arg(Collector),
         QStringLiteral(""),
         QStringLiteral("五、退出码（与命令行版一致）"),
         QStringLiteral("  0 成功" "\u3000" "1 参数错误" "\u3000" "2 无记录" "\u3000" "3 数据源全部失败" "\u3000" "4 写报告失败" "\u3000" "5 内部错误")

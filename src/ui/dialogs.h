@@ -14,5 +14,9 @@ QDialog* NewDialogForm(QWidget* Owner, int ClientW, int ClientH, const QString& 
 void ShowAboutDialog(QWidget* Owner);
 void ShowUsageDialog(QWidget* Owner);
 
+// Closes the about and usage dialogs open over Owner's window, so that a
+// window opened next is not left behind a modal one.
+void CloseInfoDialogs(QWidget* Owner);
+
 // The usage dialog's text: lines separated by CR LF, no break after the last.
 QString UsageText();

@@ -23,7 +23,7 @@ TButtonColors FlatButtonColors(TButtonKind Kind, bool Enabled, bool Hover, bool 
         return {clAccent, clAccent, clWhite};
     }
     if (!Enabled)
-        return {clWindowBg, Rgb(0xE3, 0xE6, 0xEB), Rgb(0x96, 0x9E, 0xAC)};
+        return {clWindowBg, Rgb(0xE3, 0xE6, 0xEB), clDisabledText};
     if (Pressed)
         return {Rgb(0xD0, 0xE6, 0xF5), clAccentDark, clText};
     if (Hover)

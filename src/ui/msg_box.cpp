@@ -1,9 +1,22 @@
 #include "msg_box.h"
 
 #include <QAbstractButton>
+#include <QList>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QWidget>
+
+namespace {
+
+// The question boxes now waiting for an answer, so they can be dismissed.
+QList<QPointer<QMessageBox>>& OpenQuestions()
+{
+    static QList<QPointer<QMessageBox>> Boxes;
+    return Boxes;
+}
+
+} // namespace
 
 QWidget* MsgOwner(QWidget* Owner)
 {
@@ -13,6 +26,50 @@ QWidget* MsgOwner(QWidget* Owner)
         return nullptr;
     QWidget* Window = Owner->window();
     return Window->testAttribute(Qt::WA_WState_Created) ? Window : nullptr;
+}
+
+namespace {
+
+constexpr QChar kWordJoiner(0x2060);
+
+bool IsAsciiTokenChar(QChar C)
+{
+    return C.unicode() > 0x20 && C.unicode() < 0x7F;
+}
+
+} // namespace
+
+QString KeepTokensWhole(const QString& Text, const QStringList& Words)
+{
+    QString Out = Text;
+    for (const QString& Word : Words) {
+        if (Word.size() < 2)
+            continue;
+        QString Glued;
+        for (const QChar C : Word) {
+            if (!Glued.isEmpty())
+                Glued += kWordJoiner;
+            Glued += C;
+        }
+        Out.replace(Word, Glued);
+    }
+    // A switch is a run of ASCII that starts with "/" and a letter, follows no
+    // letter or digit of any script and holds no other "/"; a line may break
+    // after that slash otherwise. Paths do not qualify and keep their breaks.
+    for (qsizetype I = 0; I < Out.size(); ++I) {
+        if (Out[I] != u'/' || (I > 0 && (IsAsciiTokenChar(Out[I - 1]) || Out[I - 1].isLetterOrNumber())))
+            continue;
+        qsizetype End = I + 1;
+        while (End < Out.size() && IsAsciiTokenChar(Out[End]))
+            ++End;
+        const QStringView Token = QStringView(Out).mid(I, End - I);
+        if (Token.size() > 1 && Token[1].isLetter() && !Token.mid(1).contains(u'/')) {
+            Out.insert(I + 1, kWordJoiner);
+            ++End;
+        }
+        I = End - 1;
+    }
+    return Out;
 }
 
 int ShowMsg(QWidget* Owner, const QString& Text, TMsgKind Kind)
@@ -28,7 +85,7 @@ int ShowMsg(QWidget* Owner, const QString& Text, TMsgKind Kind)
     case mkError: Icon = QMessageBox::Critical; break;
     case mkQuestion: Icon = QMessageBox::Question; break;
     }
-    QMessageBox Box(Icon, QStringLiteral("Marrowkin"), Text, QMessageBox::NoButton, Parent);
+    QMessageBox Box(Icon, QStringLiteral("Marrowkin"), KeepTokensWhole(Text), QMessageBox::NoButton, Parent);
     Box.setTextFormat(Qt::PlainText);
     if (Kind == mkQuestion) {
         QPushButton* Yes = Box.addButton(QMessageBox::Yes);
@@ -44,7 +101,10 @@ int ShowMsg(QWidget* Owner, const QString& Text, TMsgKind Kind)
         Box.setDefaultButton(Ok);
         Box.setEscapeButton(Ok);
     }
+    if (Kind == mkQuestion)
+        OpenQuestions().append(&Box);
     Box.exec();
+    OpenQuestions().removeAll(&Box);
     switch (Box.standardButton(Box.clickedButton())) {
     case QMessageBox::Yes: return kIdYes;
     case QMessageBox::No: return kIdNo;
@@ -71,4 +131,16 @@ void ErrorBox(QWidget* Owner, const QString& Text)
 bool AskYesNo(QWidget* Owner, const QString& Text)
 {
     return ShowMsg(Owner, Text, mkQuestion) == kIdYes;
+}
+
+void DismissQuestions(QWidget* Owner)
+{
+    QWidget* Parent = MsgOwner(Owner);
+    if (UiHooks().DismissQuestions) {
+        UiHooks().DismissQuestions(Parent);
+        return;
+    }
+    for (const QPointer<QMessageBox>& Box : OpenQuestions())
+        if (Box && Box->parentWidget() == Parent && Box->escapeButton())
+            Box->escapeButton()->click();
 }

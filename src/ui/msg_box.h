@@ -3,6 +3,7 @@
 #include "ui_hooks.h"
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -15,6 +16,14 @@ void WarnBox(QWidget* Owner, const QString& Text);
 void ErrorBox(QWidget* Owner, const QString& Text);
 // True exactly when the user answered Yes.
 bool AskYesNo(QWidget* Owner, const QString& Text);
+// Closes the question boxes open for Owner's window as if answered No, for
+// when what they ask about has gone away.
+void DismissQuestions(QWidget* Owner);
+
+// Text for word-wrapped display with a word joiner (U+2060) after the slash of
+// each switch such as "/format:json" and between the characters of each of
+// Words, so that line breaking keeps them whole. Paths keep their breaks.
+QString KeepTokensWhole(const QString& Text, const QStringList& Words = {});
 
 // The window a box for Owner would be parented to, or nullptr.
 QWidget* MsgOwner(QWidget* Owner);

@@ -26,9 +26,13 @@ QUrl ShellOpenUrl(const QString& Target);
 // A path that does not exist does nothing.
 void RevealInExplorer(const QString& Path);
 
-// Lets the user choose a folder, starting at Initial. Folder is set to Initial
-// first, so a cancelled dialog leaves it at that; true only when one was chosen.
+// Lets the user choose a folder, starting at Initial or, while that does not
+// exist yet, at its nearest existing parent. Folder is set to Initial first,
+// so a cancelled dialog leaves it at that; true only when one was chosen.
 bool PickFolder(const QString& Title, const QString& Initial, QString& Folder);
+// Path itself when it is a folder, else its nearest existing parent folder;
+// empty when there is none (empty or relative text without one).
+QString NearestExistingDir(const QString& Path);
 
 // Starts Exe with Args and administrator rights, detached (pkexec here, the
 // "runas" verb on Windows). False when that cannot be started or the user
@@ -36,6 +40,9 @@ bool PickFolder(const QString& Title, const QString& Initial, QString& Folder);
 // own, so this waits, with events running, until the elevated copy reports
 // that it is up (true) or pkexec is gone without that (false).
 bool RestartElevated(const QString& Exe, const QStringList& Args, const QString& WorkDir);
+
+// Whether RestartElevated has its tool: always on Windows, pkexec here.
+bool ElevationAvailable();
 
 // Handed to the elevated copy: the file it creates once its window exists.
 inline constexpr char kElevatedReadyVar[] = "MARROWKIN_ELEVATED_READY";

@@ -50,9 +50,13 @@ void ApplyUiFont(QWidget* Widget, int PointSize, TFontStyles Style, TColor Color
     if (Color != kDefaultColor) {
         QPalette P = Widget->palette();
         const QColor C = ToQColor(Color);
-        P.setColor(QPalette::WindowText, C);
-        P.setColor(QPalette::Text, C);
-        P.setColor(QPalette::ButtonText, C);
+        // The colour is for the usable control; a disabled one keeps the muted
+        // text that tells the user it takes no input.
+        for (const QPalette::ColorRole Role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+            P.setColor(QPalette::Active, Role, C);
+            P.setColor(QPalette::Inactive, Role, C);
+            P.setColor(QPalette::Disabled, Role, ToQColor(clDisabledText));
+        }
         Widget->setPalette(P);
     }
 }

@@ -34,6 +34,10 @@ struct TUiHooks {
     std::function<bool(const QString& Title, const QString& Initial, QString& Folder)> PickFolder;
     // True when the elevated copy was started.
     std::function<bool(const QString& Exe, const QStringList& Args, const QString& WorkDir)> RestartElevated;
+    // Whether the tool that restarts with administrator rights is there.
+    std::function<bool()> ElevationAvailable;
+    // A question box for Owner's window is to close as if answered No.
+    std::function<void(QWidget* Owner)> DismissQuestions;
 };
 
 TUiHooks& UiHooks();

@@ -1,6 +1,8 @@
 #include "card.h"
 #include "child_probe.h"
+#include "collector_contract.h"
 #include "console_runner.h"
+#include "dialogs.h"
 #include "flat_button.h"
 #include "json.h"
 #include "main_form.h"
@@ -12,6 +14,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,7 +51,10 @@ struct TRecorder {
     int ElevateCalls = 0;
     bool ElevateResult = false;
     std::function<void()> DuringElevate; // run inside the restart hook
+    bool ElevationAvailable = true;
     QString PickedFolder;
+    std::function<int()> DuringQuestion; // answers a question instead of Answers
+    std::function<void()> OnDismiss;
 };
 
 TRecorder* GRec = nullptr;
@@ -155,6 +161,9 @@ private slots:
     void SecondStartIgnored();
     void ProgressDots();
     void CloseDuringRun();
+    void CloseQuestionEndsWithRun();
+    void RunEndClosesInfoDialog_data();
+    void RunEndClosesInfoDialog();
     void TickException();
     void StartSignal();
     void StartMessage();
@@ -180,8 +189,16 @@ void TMainFormTest::initTestCase()
         GRec->Msgs.append({Text, Kind});
         if (Kind != mkQuestion)
             return kIdOk;
+        if (GRec->DuringQuestion)
+            return GRec->DuringQuestion();
         return GRec->Answers.isEmpty() ? kIdNo : GRec->Answers.takeFirst();
     };
+    H.DismissQuestions = [](QWidget*) {
+        GRec->Msgs.append({QStringLiteral("<dismissed>"), mkQuestion});
+        if (GRec->OnDismiss)
+            GRec->OnDismiss();
+    };
+    H.ElevationAvailable = [] { return GRec->ElevationAvailable; };
     H.Reveal = [](const QString& Path) { GRec->Revealed << Path; };
     H.ShellOpen = [](const QString&) {};
     H.PickFolder = [](const QString&, const QString&, QString& Folder) {
@@ -229,7 +246,7 @@ void TMainFormTest::FixedClientArea()
     QCOMPARE(F.StatusPanel(2)->geometry(), QRect(840, 0, 160, 22));
     QVERIFY(F.StatusPanel(2)->alignment() & Qt::AlignRight);
     QCOMPARE(F.StatusText(0), QStringLiteral("就绪"));
-    QCOMPARE(F.StatusText(1), QStringLiteral("Marrowkin.exe 已就绪"));
+    QCOMPARE(F.StatusText(1), CollectorFileName() + QStringLiteral(" 已就绪"));
     QCOMPARE(F.StatusText(2), QStringLiteral("用时 0.0 s"));
     QCOMPARE(F.windowTitle(), QStringLiteral("Marrowkin 浏览器访问记录报告工具"));
 }
@@ -250,7 +267,7 @@ void TMainFormTest::DefaultStates()
     QVERIFY(F.DefaultOutDir().endsWith(QStringLiteral("Marrowkin")));
     QCOMPARE(F.DtTo()->date(), QDate::currentDate());
     QCOMPARE(F.DtFrom()->date(), QDate::currentDate().addMonths(-1));
-    QCOMPARE(F.StatusText(1), QStringLiteral("未找到 Marrowkin.exe"));
+    QCOMPARE(F.StatusText(1), QStringLiteral("未找到 ") + CollectorFileName());
 
     F.RbDays()->click();
     QVERIFY(F.SpinDays()->isEnabled());
@@ -349,18 +366,36 @@ void TMainFormTest::ElevateFailureKeepsWindow()
     F.SetElevatedCheck([] { return false; });
     F.show();
     FRec.ElevateResult = false;
-    // The wait for the authorisation runs events; the window takes no input then.
-    bool EnabledMeanwhile = true;
-    FRec.DuringElevate = [&] { EnabledMeanwhile = F.isEnabled(); };
+    // The wait for the authorisation runs events: the options take no input
+    // and neither a run nor a second restart starts, while the menu and the
+    // status bar stay alive and say what is awaited.
+    bool Waiting = false;
+    FRec.DuringElevate = [&] {
+        F.StartClick();
+        F.ElevateClick();
+        Waiting = !F.EdTitle()->isEnabled() && F.menuBar()->isEnabled() && !F.Busy() &&
+                  F.StatusText(0) == QStringLiteral("正在等待管理员授权…");
+    };
     F.ElevateClick();
     QCOMPARE(FRec.ElevateCalls, 1);
-    QVERIFY(!EnabledMeanwhile);
-    QVERIFY(F.isEnabled());
+    QVERIFY(Waiting);
+    QCOMPARE(F.StatusText(0), QStringLiteral("就绪"));
+    QVERIFY(F.EdTitle()->isEnabled());
     QCOMPARE(FRec.Msgs.size(), 1);
     QCOMPARE(FRec.Msgs[0].Kind, mkWarning);
     QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("提权失败（可能取消了 UAC 提示）。\r\n可以右键程序选择“以管理员身份运行”。"));
     QVERIFY(F.isVisible());
     QCOMPARE(F.SpinLimit()->value(), 77);
+
+    // Without the tool nothing is tried and the box says how else to go on.
+    FRec.ElevationAvailable = false;
+    F.ElevateClick();
+    QCOMPARE(FRec.ElevateCalls, 1);
+    QCOMPARE(FRec.Msgs.last().Kind, mkWarning);
+    QVERIFY2(FRec.Msgs.last().Text.contains(QStringLiteral("pkexec")) &&
+                 FRec.Msgs.last().Text.contains(QStringLiteral("root")) &&
+                 !FRec.Msgs.last().Text.contains(QStringLiteral("UAC")),
+             qPrintable(FRec.Msgs.last().Text));
 
     F.SetElevatedCheck([] { return true; });
     F.ElevateClick();
@@ -568,9 +603,7 @@ void TMainFormTest::UnparsableOutput()
     QVERIFY(!ParseJson(QStringLiteral("warning\n{}"), Expected));
     QCOMPARE(FRec.Msgs.size(), 1);
     QCOMPARE(FRec.Msgs[0].Kind, mkError);
-    QCOMPARE(FRec.Msgs[0].Text,
-             QStringLiteral("结果解析失败：") + Expected +
-                 QStringLiteral("\r\n\r\n请确认 Marrowkin.exe 是与本界面配套的版本（1.1.3 及以上，支持 /format:json）。"));
+    QCOMPARE(FRec.Msgs[0].Text, ParseFailedText(Expected));
     QVERIFY(ResultWindows(F).isEmpty());
 }
 
@@ -604,9 +637,8 @@ void TMainFormTest::CollectorMissing()
     QVERIFY(!F.Busy());
     QCOMPARE(FRec.Msgs.size(), 1);
     QCOMPARE(FRec.Msgs[0].Kind, mkError);
-    QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("找不到 Marrowkin.exe：\r\n") + Missing +
-                                    QStringLiteral("\r\n\r\n请把 MarrowkinWin.exe 与 Marrowkin.exe 放在同一目录后重试。"));
-    QCOMPARE(F.StatusText(1), QStringLiteral("未找到 Marrowkin.exe"));
+    QCOMPARE(FRec.Msgs[0].Text, CollectorMissingText(Missing));
+    QCOMPARE(F.StatusText(1), QStringLiteral("未找到 ") + CollectorFileName());
 }
 
 void TMainFormTest::CollectorNotStartable()
@@ -622,7 +654,7 @@ void TMainFormTest::CollectorNotStartable()
     QVERIFY(!F.Busy());
     QCOMPARE(FRec.Msgs.size(), 1);
     QCOMPARE(FRec.Msgs[0].Kind, mkError);
-    QVERIFY2(FRec.Msgs[0].Text.startsWith(QStringLiteral("启动 Marrowkin.exe 失败：")), qPrintable(FRec.Msgs[0].Text));
+    QVERIFY2(FRec.Msgs[0].Text.startsWith(QStringLiteral("启动 ") + CollectorFileName() + QStringLiteral(" 失败：")), qPrintable(FRec.Msgs[0].Text));
     QVERIFY(F.EdTitle()->isEnabled());
 }
 
@@ -724,6 +756,66 @@ void TMainFormTest::CloseDuringRun()
     QCOMPARE(FRec.Msgs.size(), 2);
 }
 
+void TMainFormTest::CloseQuestionEndsWithRun()
+{
+    qputenv("MK_CHILD_SLEEP_MS", "400");
+    qputenv("MK_CHILD_SCRIPT", "out:{}");
+    TMainForm F({}, FakeCollector());
+    F.show();
+    F.StartRun(false);
+    // The question stays open until dismissed (or long enough to notice).
+    QEventLoop Open;
+    int WindowsAtDismiss = -1;
+    FRec.OnDismiss = [&] {
+        WindowsAtDismiss = int(ResultWindows(F).size());
+        Open.quit();
+    };
+    FRec.DuringQuestion = [&] {
+        QTimer::singleShot(10000, &Open, &QEventLoop::quit);
+        Open.exec();
+        return int(kIdNo);
+    };
+    QVERIFY(!F.close());
+    QVERIFY(WaitIdle(F));
+    QCOMPARE(FRec.Msgs.size(), 2);
+    QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("任务正在运行，确定中止并退出吗？"));
+    QCOMPARE(FRec.Msgs[1].Text, QStringLiteral("<dismissed>"));
+    QCOMPARE(WindowsAtDismiss, 0); // closed before the result came up
+    QTRY_COMPARE(ResultWindows(F).size(), 1);
+    QVERIFY(F.isVisible());
+}
+
+void TMainFormTest::RunEndClosesInfoDialog_data()
+{
+    QTest::addColumn<bool>("About");
+    QTest::newRow("about") << true;
+    QTest::newRow("usage") << false;
+}
+
+void TMainFormTest::RunEndClosesInfoDialog()
+{
+    QFETCH(bool, About);
+    qputenv("MK_CHILD_SLEEP_MS", "400");
+    qputenv("MK_CHILD_SCRIPT", "out:{}");
+    TMainForm F({}, FakeCollector());
+    F.show();
+    F.StartRun(false);
+    // The run ends inside the dialog's own loop and is to close it; a safety
+    // net closes it otherwise.
+    QTimer::singleShot(8000, &F, [] {
+        if (auto* D = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            D->reject();
+    });
+    QElapsedTimer Open;
+    Open.start();
+    About ? ShowAboutDialog(&F) : ShowUsageDialog(&F);
+    QVERIFY(Open.elapsed() < 8000);
+    QVERIFY(!F.Busy());
+    const QList<QWidget*> Shown = ResultWindows(F);
+    QCOMPARE(Shown.size(), 1);
+    QVERIFY(Shown[0]->isVisible());
+}
+
 void TMainFormTest::TickException()
 {
     TFailingForm F({}, FakeCollector());
@@ -790,7 +882,9 @@ void TMainFormTest::UnattendedInProcess_data()
     QTest::newRow("code passed through") << QStringList() << true << 7 << 7
                                          << QStringList{T, "/format:json", "/out:%OUT%"};
     QTest::newRow("days alone") << QStringList{"/days:7"} << true << 0 << 0
-                                << QStringList{T, "/format:json", "/out:%OUT%"};
+                                << QStringList{"/days:7", T, "/format:json", "/out:%OUT%"};
+    QTest::newRow("days with range all") << QStringList{"/days:7", "/range:all"} << true << 0 << 0
+                                         << QStringList{T, "/format:json", "/out:%OUT%"};
     QTest::newRow("days with range") << QStringList{"/days:7", "/range:days", "/outmode:html"} << true << 2 << 2
                                      << QStringList{"/days:7", T, "/format:json", "/out:%OUT%"};
     QTest::newRow("collector missing") << QStringList() << false << 0 << 2 << QStringList();

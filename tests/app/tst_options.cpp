@@ -129,11 +129,16 @@ void TOptionsTest::SwitchesApplied_data()
     QTest::newRow("out override") << QStringList{"/out:/tmp/a b"} << With([](TOptions& O) { O.FOutDir = "/tmp/a b"; });
     QTest::newRow("prefix case ignored") << QStringList{"/RANGE:Days", "/Days:7"}
                                          << With([](TOptions& O) { O.FRange = rgDays; O.FDays = 7; });
-    QTest::newRow("days alone keeps range") << QStringList{"/days:7"} << With([](TOptions& O) { O.FDays = 7; });
+    QTest::newRow("days alone selects days") << QStringList{"/days:7"}
+                                             << With([](TOptions& O) { O.FRange = rgDays; O.FDays = 7; });
+    QTest::newRow("explicit range wins over days") << QStringList{"/days:7", "/range:all"}
+                                                   << With([](TOptions& O) { O.FDays = 7; });
     QTest::newRow("days not a number") << QStringList{"/days:7x"} << D;
     QTest::newRow("days zero") << QStringList{"/days:0"} << D;
-    QTest::newRow("days clamped") << QStringList{"/days:99999"} << With([](TOptions& O) { O.FDays = 36500; });
-    QTest::newRow("later switch wins") << QStringList{"/days:5", "/days:9"} << With([](TOptions& O) { O.FDays = 9; });
+    QTest::newRow("days clamped") << QStringList{"/days:99999"}
+                                  << With([](TOptions& O) { O.FRange = rgDays; O.FDays = 36500; });
+    QTest::newRow("later switch wins") << QStringList{"/days:5", "/days:9"}
+                                       << With([](TOptions& O) { O.FRange = rgDays; O.FDays = 9; });
     QTest::newRow("pick with ids") << QStringList{"/srcmode:pick", "/srcids:chrome,firefox"} << With([](TOptions& O) {
         O.FSrcMode = smPick;
         O.FChecked[IndexOf("chrome")] = O.FChecked[IndexOf("firefox")] = true;

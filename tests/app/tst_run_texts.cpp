@@ -11,6 +11,8 @@ private slots:
     void ProgressDotsCycle();
     void FinishedTexts_data();
     void FinishedTexts();
+    void FileNamesInTexts_data();
+    void FileNamesInTexts();
 };
 
 void TRunTextsTest::ArgsByKind_data()
@@ -89,6 +91,31 @@ void TRunTextsTest::FinishedTexts()
     QCOMPARE(int(Step.Action), Action);
     QCOMPARE(Step.Text, Message);
     QCOMPARE(FinishedElapsedText(3, Code), QStringLiteral("用时 3.0 s · 退出码 %1").arg(int(Code)));
+}
+
+void TRunTextsTest::FileNamesInTexts_data()
+{
+    QTest::addColumn<QString>("Text");
+    QTest::addColumn<QString>("Expected");
+    // The messages name the files as they stand in the program's folder.
+#ifdef Q_OS_WIN
+    const QString Col = QStringLiteral("Marrowkin.exe"), Gui = QStringLiteral("MarrowkinWin.exe");
+#else
+    const QString Col = QStringLiteral("Marrowkin"), Gui = QStringLiteral("MarrowkinWin");
+#endif
+    QTest::newRow("collector missing") << CollectorMissingText(QStringLiteral("D:/x/") + Col)
+                                       << "找不到 " + Col + "：\r\nD:/x/" + Col + "\r\n\r\n请把 " + Gui + " 与 " + Col +
+                                              " 放在同一目录后重试。";
+    QTest::newRow("parse failed") << ParseFailedText(QStringLiteral("第 1 行"))
+                                  << "结果解析失败：第 1 行\r\n\r\n请确认 " + Col +
+                                         " 是与本界面配套的版本（1.1.3 及以上，支持 /format:json）。";
+}
+
+void TRunTextsTest::FileNamesInTexts()
+{
+    QFETCH(QString, Text);
+    QFETCH(QString, Expected);
+    QCOMPARE(Text, Expected);
 }
 
 QTEST_GUILESS_MAIN(TRunTextsTest)

@@ -58,7 +58,7 @@ void TUnattendedTest::ExitCodes_data()
     QTest::newRow("code 7 passed through") << QStringList{"/AUTO"} << "copy" << 7 << 7
                                            << QStringList{T, J, "/out:%OUT%"} << false;
     QTest::newRow("days alone") << QStringList{"/days:7", "/auto"} << "copy" << 0 << 0
-                                << QStringList{T, J, "/out:%OUT%"} << false;
+                                << QStringList{"/days:7", T, J, "/out:%OUT%"} << false;
     QTest::newRow("days with range") << QStringList{"/auto", "/days:7", "/range:days", "/title:Nightly run"} << "copy"
                                      << 2 << 2 << QStringList{"/days:7", "/title:Nightly run", J, "/out:%OUT%"} << false;
     QTest::newRow("collector missing") << QStringList{"/auto"} << "missing" << 0 << 2 << QStringList() << false;

@@ -1,4 +1,5 @@
 #include "child_probe.h"
+#include "collector_contract.h"
 #include "console_runner.h"
 
 #include <QDeadlineTimer>
@@ -426,8 +427,8 @@ private slots:
     {
         QTest::addColumn<QString>("Kind");
         QTest::addColumn<QString>("Message");
-        const QString NotFound = QStringLiteral("找不到 Marrowkin.exe：");
-        const QString Failed = QStringLiteral("启动 Marrowkin.exe 失败：");
+        const QString NotFound = QStringLiteral("找不到 ") + CollectorFileName() + QStringLiteral("：");
+        const QString Failed = QStringLiteral("启动 ") + CollectorFileName() + QStringLiteral(" 失败：");
         QTest::newRow("missing") << "missing" << NotFound;
         QTest::newRow("empty path") << "empty" << NotFound;
         QTest::newRow("folder") << "folder" << NotFound;

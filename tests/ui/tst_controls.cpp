@@ -92,6 +92,8 @@ private slots:
     void LinkUnderlinedWhileHovered();
     void LabelColours_data();
     void LabelColours();
+    void DisabledTextIsMuted_data();
+    void DisabledTextIsMuted();
     void FactoryGeometry();
     void RadiosAreExclusivePerParent();
     void Anchors_data();
@@ -345,15 +347,19 @@ void TControlsTest::ClickHandlerRunsBeforeDialogCloses()
 void TControlsTest::CardPixels_data()
 {
     QTest::addColumn<QString>("Title");
-    QTest::newRow("with title") << QStringLiteral("数据源");
-    QTest::newRow("empty title") << QString();
+    QTest::addColumn<bool>("Enabled");
+    QTest::newRow("with title") << QStringLiteral("数据源") << true;
+    QTest::newRow("empty title") << QString() << true;
+    QTest::newRow("disabled title") << QStringLiteral("数据源") << false;
 }
 
 void TControlsTest::CardPixels()
 {
     QFETCH(QString, Title);
+    QFETCH(bool, Enabled);
     QWidget Host;
     TCard* Card = MakeCard(&Host, Title, 5, 5, 200, 100);
+    Card->setEnabled(Enabled);
     QCOMPARE(Card->Title(), Title);
     const QImage Img = Card->grab().toImage();
     for (const QPoint P : {QPoint(0, 50), QPoint(199, 50), QPoint(100, 0), QPoint(100, 99), QPoint(0, 0), QPoint(199, 99)})
@@ -362,8 +368,10 @@ void TControlsTest::CardPixels()
     // Nothing above or left of the title's corner (14, 11).
     QVERIFY(AllColorIn(Img, QRect(1, 1, 198, 10), clWhite));
     QVERIFY(AllColorIn(Img, QRect(1, 1, 13, 97), clWhite));
-    const bool Drawn = HasColorIn(Img, QRect(14, 11, 100, 20), clText);
+    const bool Drawn = HasColorIn(Img, QRect(14, 11, 100, 20), Enabled ? clText : clDisabledText);
     QCOMPARE(Drawn, !Title.isEmpty());
+    if (!Enabled)
+        QVERIFY(!HasColorIn(Img, QRect(14, 11, 100, 20), clText));
     if (Title.isEmpty())
         QVERIFY(AllColorIn(Img, QRect(1, 1, 198, 98), clWhite));
 }
@@ -425,6 +433,37 @@ void TControlsTest::LabelColours()
     // Top-aligned: the glyphs sit in the upper part of the tall label.
     const QImage Img = L->grab().toImage();
     QVERIFY(HasColorIn(Img, QRect(0, 0, 60, 20), Shown));
+}
+
+void TControlsTest::DisabledTextIsMuted_data()
+{
+    QTest::addColumn<QString>("Kind");
+    QTest::addColumn<TColor>("Normal");
+    for (const char* Kind : {"label", "check", "radio", "edit", "button"})
+        QTest::newRow(Kind) << QString::fromLatin1(Kind) << clText;
+    QTest::newRow("note") << "note" << clSecondary;
+    QTest::newRow("link") << "link" << clAccent;
+}
+
+void TControlsTest::DisabledTextIsMuted()
+{
+    QFETCH(QString, Kind);
+    QFETCH(TColor, Normal);
+    QWidget Host;
+    const QString T = QStringLiteral("■■■■");
+    QWidget* W = Kind == "label"  ? MakeLabel(&Host, T, 0, 0, 200, 30, 12, fsBold, kDefaultColor)
+                 : Kind == "note"  ? MakeNote(&Host, T, 0, 0, 200, 30)
+                 : Kind == "check" ? MakeCheck(&Host, T, 0, 0, 200)
+                 : Kind == "radio" ? MakeRadio(&Host, T, 0, 0, 200)
+                 : Kind == "edit"  ? MakeEdit(&Host, 0, 0, 200, 22, T)
+                 : Kind == "link"  ? MakeLink(&Host, T, QString(), 0, 0, 200, 30)
+                                   : static_cast<QWidget*>(MakeButton(&Host, T, 0, 0, 200, 30, bkSecondary));
+    const QPalette::ColorRole Role = Kind == "edit" ? QPalette::Text : QPalette::WindowText;
+    QCOMPARE(W->palette().color(QPalette::Active, Role).name(), Hex(Normal));
+    W->setEnabled(false);
+    QCOMPARE(W->palette().color(QPalette::Disabled, Role).name(), Hex(clDisabledText));
+    // What is drawn follows: no glyph keeps the full colour.
+    QVERIFY(!HasColorIn(W->grab().toImage(), W->rect(), Normal));
 }
 
 void TControlsTest::FactoryGeometry()

@@ -4,11 +4,15 @@
 #include "link_label.h"
 #include "palette.h"
 #include "ui_hooks.h"
+#include "ui_locale.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -47,6 +51,11 @@ QStringList ExpectedUsageLines()
     const QString Q1 = QString(QChar(0x201C));
     const QString Q2 = QString(QChar(0x201D));
     const QString Sp = QString(QChar(0x3000));
+#ifdef Q_OS_WIN
+    const QString Col = QStringLiteral("Marrowkin.exe"), Gui = QStringLiteral("MarrowkinWin.exe");
+#else
+    const QString Col = QStringLiteral("Marrowkin"), Gui = QStringLiteral("MarrowkinWin");
+#endif
     return {
         "一、基本用法",
         "  1. 选择数据源（默认" + Q1 + "自动探测全部" + Q2 + "即可覆盖本机已安装的浏览器）；",
@@ -65,7 +74,7 @@ QStringList ExpectedUsageLines()
         "",
         "三、几个要点",
         "  \u00B7 " + Q1 + "检测数据源" + Q2 + "只探测库文件与条数，不读取明细，结果同样在独立窗口展示；",
-        "  \u00B7 底部状态栏会显示 Marrowkin.exe 是否就绪、用时与退出码；",
+        "  \u00B7 底部状态栏会显示 " + Col + " 是否就绪、用时与退出码；",
         "  \u00B7 " + Q1 + "全部用户" + Q2 + "需要管理员权限，界面会提示并支持一键提权重启；",
         "  \u00B7 浏览器正在运行时数据库被占用，多数情况仍可只读快照采集，",
         "    个别浏览器（如 IE/旧版 Edge）需要管理员权限才能读取；",
@@ -73,9 +82,9 @@ QStringList ExpectedUsageLines()
         "  \u00B7 关键词/域名支持分号分隔多个值，域名支持 *.example.com 通配。",
         "",
         "四、脚本与自动化",
-        "  MarrowkinWin.exe /auto [/out:<目录>] [/days:N]",
+        "  " + Gui + " /auto [/out:<目录>] [/days:N]",
         "  按当前保存的参数静默执行，JSON 报告写入 /out 目录（缺省为保存位置），",
-        "  结束后以 Marrowkin.exe 的退出码退出，适合放进计划任务。",
+        "  结束后以 " + Col + " 的退出码退出，适合放进计划任务。",
         "",
         "五、退出码（与命令行版一致）",
         "  0 成功" + Sp + "1 参数错误" + Sp + "2 无记录" + Sp + "3 数据源全部失败" + Sp + "4 写报告失败" + Sp + "5 内部错误",
@@ -112,6 +121,7 @@ private slots:
     void DialogsCloseBy();
     void AboutShowsMakerAndOpensAddress();
     void UsageBoxShowsTextUnwrapped();
+    void ChineseToolkitTexts();
 };
 
 void TDialogsTest::UsageTextIsExact()
@@ -240,6 +250,22 @@ void TDialogsTest::UsageBoxShowsTextUnwrapped()
     Probe.Arm();
     ShowUsageDialog(nullptr);
     QVERIFY(Checked);
+}
+
+void TDialogsTest::ChineseToolkitTexts()
+{
+    // A folder without the translations is passed over quietly; the locale is
+    // Chinese either way, whatever the environment says.
+    QTemporaryDir Empty;
+    QVERIFY(!InstallChineseUi({Empty.path(), QString()}));
+    QCOMPARE(QLocale().name(), QStringLiteral("zh_CN"));
+
+    const QString QtFolder = TranslationFolders().value(0);
+    if (!QFileInfo::exists(QDir(QtFolder).filePath(QStringLiteral("qtbase_zh_CN.qm"))))
+        QSKIP("Qt's Chinese translations are not installed here");
+    QVERIFY(InstallChineseUi({Empty.path(), QtFolder}));
+    QDialogButtonBox Buttons(QDialogButtonBox::Cancel);
+    QCOMPARE(Buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
 }
 
 QTEST_MAIN(TDialogsTest)

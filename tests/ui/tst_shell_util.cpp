@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <QTextBoundaryFinder>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
@@ -57,6 +58,8 @@ private slots:
     void BoxKindsAndAnswers();
     void RealBoxWithoutOwnerShows_data();
     void RealBoxWithoutOwnerShows();
+    void TokensKeptWhole_data();
+    void TokensKeptWhole();
     void RevealOnlyExistingPaths();
     void ShellOpenSkipsEmpty();
     void ShellOpenUrls_data();
@@ -164,6 +167,7 @@ void TShellUtilTest::RealBoxWithoutOwnerShows_data()
     QTest::addColumn<bool>("Expected");
     QTest::newRow("yes") << int(QMessageBox::Yes) << true;
     QTest::newRow("no") << int(QMessageBox::No) << false;
+    QTest::newRow("dismissed") << int(QMessageBox::NoButton) << false;
 }
 
 void TShellUtilTest::RealBoxWithoutOwnerShows()
@@ -186,7 +190,10 @@ void TShellUtilTest::RealBoxWithoutOwnerShows()
         Parent = Box->parentWidget();
         Caption = Box->windowTitle();
         Text = Box->text();
-        Box->button(QMessageBox::StandardButton(Press))->click();
+        if (Press == QMessageBox::NoButton)
+            DismissQuestions(&NeverShown);
+        else
+            Box->button(QMessageBox::StandardButton(Press))->click();
     });
     Poll.start(10);
     const bool Answer = AskYesNo(&NeverShown, QStringLiteral("要继续吗？"));
@@ -195,6 +202,43 @@ void TShellUtilTest::RealBoxWithoutOwnerShows()
     QCOMPARE(Caption, QStringLiteral("Marrowkin"));
     QCOMPARE(Text, QStringLiteral("要继续吗？"));
     QCOMPARE(Answer, Expected);
+}
+
+void TShellUtilTest::TokensKeptWhole_data()
+{
+    QTest::addColumn<QString>("Text");
+    QTest::addColumn<QStringList>("Words");
+    QTest::addColumn<QString>("Token"); // empty: the text stays as it is
+    QTest::newRow("switch") << "请确认版本（1.1.3 及以上，支持 /format:json）。" << QStringList() << "/format:json";
+    QTest::newRow("word") << "也可选 HTML 文件用浏览器打开。" << QStringList{"文件"} << "文件";
+    QTest::newRow("path keeps its breaks") << "保存目录还不存在：/home/u/报告/new" << QStringList() << "";
+    QTest::newRow("slash inside a word") << "IE/旧版 Edge 和 a/b" << QStringList() << "";
+}
+
+void TShellUtilTest::TokensKeptWhole()
+{
+    QFETCH(QString, Text);
+    QFETCH(QStringList, Words);
+    QFETCH(QString, Token);
+    // Line-break positions, counted in the characters of the given text.
+    const auto BreaksInside = [&](const QString& Shown) {
+        QTextBoundaryFinder Finder(QTextBoundaryFinder::Line, Shown);
+        const qsizetype From = Text.indexOf(Token);
+        bool Inside = false;
+        for (qsizetype B = Finder.toNextBoundary(); B > 0; B = Finder.toNextBoundary()) {
+            const qsizetype At = B - QStringView(Shown).first(B).count(QChar(0x2060));
+            Inside = Inside || (At > From && At < From + Token.size());
+        }
+        return Inside;
+    };
+    const QString Shown = KeepTokensWhole(Text, Words);
+    if (Token.isEmpty()) {
+        QCOMPARE(Shown, Text);
+        return;
+    }
+    QVERIFY(BreaksInside(Text)); // the case is real
+    QVERIFY(!BreaksInside(Shown));
+    QCOMPARE(QString(Shown).remove(QChar(0x2060)), Text);
 }
 
 void TShellUtilTest::RevealOnlyExistingPaths()
@@ -295,18 +339,25 @@ void TShellUtilTest::PickFolderKeepsInitialWhenCancelled()
 void TShellUtilTest::RealFolderPicker_data()
 {
     QTest::addColumn<bool>("Accept");
-    QTest::newRow("cancelled") << false;
-    QTest::newRow("sub-folder chosen") << true;
+    QTest::addColumn<QString>("Initial"); // below the temporary folder
+    QTest::addColumn<QString>("Start");
+    QTest::newRow("cancelled") << false << "" << "";
+    QTest::newRow("sub-folder chosen") << true << "" << "";
+    QTest::newRow("missing folder opens at its parent") << false << "子目录/还没有/更深" << "子目录";
 }
 
 void TShellUtilTest::RealFolderPicker()
 {
     QFETCH(bool, Accept);
+    QFETCH(QString, Initial);
+    QFETCH(QString, Start);
     QTemporaryDir Dir;
     QVERIFY(QDir(Dir.path()).mkdir(QStringLiteral("子目录")));
     const QString Sub = QDir(Dir.path()).filePath(QStringLiteral("子目录"));
+    const QString From = QDir::toNativeSeparators(QDir(Dir.path()).filePath(Initial));
     QString Title;
     QString Label;
+    QString Opened;
     QTimer Poll;
     QObject::connect(&Poll, &QTimer::timeout, [&] {
         auto* D = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -315,6 +366,7 @@ void TShellUtilTest::RealFolderPicker()
         Poll.stop();
         Title = D->windowTitle();
         Label = D->labelText(QFileDialog::Accept);
+        Opened = D->directory().canonicalPath();
         if (Accept) {
             // Entering the folder is synchronous; selecting an entry would
             // wait for the dialog's model to list it, which is timing-bound.
@@ -326,11 +378,15 @@ void TShellUtilTest::RealFolderPicker()
     });
     Poll.start(10);
     QString Folder;
-    const bool Chosen = PickFolder(QStringLiteral("选择报告的保存目录"), Dir.path(), Folder);
+    const bool Chosen = PickFolder(QStringLiteral("选择报告的保存目录"), From, Folder);
     QCOMPARE(Title, QStringLiteral("选择报告的保存目录"));
     QCOMPARE(Label, QStringLiteral("选择此文件夹"));
+    QCOMPARE(Opened, QDir(QDir(Dir.path()).filePath(Start)).canonicalPath());
     QCOMPARE(Chosen, Accept);
-    QCOMPARE(QDir(Folder).canonicalPath(), QDir(Accept ? Sub : Dir.path()).canonicalPath());
+    if (Accept)
+        QCOMPARE(QDir(Folder).canonicalPath(), QDir(Sub).canonicalPath());
+    else
+        QCOMPARE(Folder, From); // a cancelled picker leaves the folder as given
 }
 
 void TShellUtilTest::ElevatedCommandLine_data()

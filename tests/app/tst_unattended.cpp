@@ -1,3 +1,4 @@
+#include "app_info.h"
 #include "child_probe.h"
 #include "text_util.h"
 
@@ -5,20 +6,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-
-// The program's and the collector's file names on this system.
-QString ExeName(const char* Base)
-{
-#ifdef Q_OS_WIN
-    return QString::fromLatin1(Base) + QStringLiteral(".exe");
-#else
-    return QString::fromLatin1(Base);
-#endif
-}
-
-} // namespace
 
 // Runs the built program the way a scheduled task would: a copy of it with the
 // fake collector next to it under the collector's name.
@@ -77,9 +64,9 @@ void TUnattendedTest::ExitCodes()
 
     const QString Dir = JoinPath(FTmp->path(), QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'));
     QVERIFY(QDir().mkpath(Dir));
-    const QString Gui = JoinPath(Dir, ExeName("MarrowkinWin"));
+    const QString Gui = JoinPath(Dir, QString::fromLatin1(kGuiFile));
     QVERIFY(QFile::copy(QStringLiteral(MK_GUI_EXE), Gui));
-    const QString Fake = JoinPath(Dir, ExeName("Marrowkin"));
+    const QString Fake = JoinPath(Dir, QString::fromLatin1(kCollectorFile));
     if (Collector == QLatin1String("copy")) {
         QVERIFY(QFile::copy(QStringLiteral(MK_TEST_CHILD), Fake));
     } else if (Collector == QLatin1String("not executable")) {
@@ -132,9 +119,9 @@ void TUnattendedTest::CollectorEndsWithProgram()
     // collector with it instead of leaving it to run on unowned.
     const QString Dir = JoinPath(FTmp->path(), QStringLiteral("killed"));
     QVERIFY(QDir().mkpath(Dir));
-    const QString Gui = JoinPath(Dir, ExeName("MarrowkinWin"));
+    const QString Gui = JoinPath(Dir, QString::fromLatin1(kGuiFile));
     QVERIFY(QFile::copy(QStringLiteral(MK_GUI_EXE), Gui));
-    QVERIFY(QFile::copy(QStringLiteral(MK_TEST_CHILD), JoinPath(Dir, ExeName("Marrowkin"))));
+    QVERIFY(QFile::copy(QStringLiteral(MK_TEST_CHILD), JoinPath(Dir, QString::fromLatin1(kCollectorFile))));
     const QString PidFile = JoinPath(Dir, QStringLiteral("collector.pid"));
     QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
     Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));

@@ -548,7 +548,8 @@ void TReportForm::SaveJson()
     // disk or an error midway never leaves a cut-off report behind.
     QSaveFile File(Path);
     const QByteArray Bytes = FRawJson.toUtf8();
-    if (!File.open(QIODevice::WriteOnly) || File.write(Bytes) != Bytes.size() || !File.commit()) {
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !WriteWhole(File, Bytes.constData(), Bytes.size())
+        || !File.commit()) {
         const QString Reason = ReasonText(File.errorString());
         File.cancelWriting();
         ErrorBox(this, QStringLiteral("保存失败：") + Reason);

@@ -189,7 +189,15 @@ TCollectorEnv ProcessEnv()
         const std::wstring W = QDir::toNativeSeparators(Path).toStdWString();
         return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", W.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 #else
-        return QProcess::startDetached(QStringLiteral("xdg-open"), {Path});
+        // The browser is the user's, not part of this run: without the run's
+        // tag the front end does not end it with the run.
+        QProcess Open;
+        Open.setProgram(QStringLiteral("xdg-open"));
+        Open.setArguments({Path});
+        QProcessEnvironment Vars = QProcessEnvironment::systemEnvironment();
+        Vars.remove(QStringLiteral("MK_RUN_TAG"));
+        Open.setProcessEnvironment(Vars);
+        return Open.startDetached();
 #endif
     };
     return Env;

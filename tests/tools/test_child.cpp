@@ -13,6 +13,10 @@
 //                             standard error open and sleeps up to 60 s; its pid
 //                             is written to path (whole file, via rename)
 //                             before this process goes on
+//   MK_CHILD_SETSID=1         the grandchild leaves the group and session
+//                             (setsid) before it sleeps
+//   MK_CHILD_TERM_FILE=path   on SIGTERM, write "term" to path and exit 15
+//   MK_CHILD_IGNORE_TERM=1    ignore SIGTERM
 //   MK_CHILD_FILE=path        copy the file's bytes to standard output
 //   MK_CHILD_SCRIPT=cmds      commands separated by ';':
 //                               out:TEXT  write TEXT to standard output
@@ -146,6 +150,18 @@ void RunScript(const char* Script)
     }
 }
 
+const char* GTermFile = nullptr;
+
+void OnTerm(int)
+{
+    const int Fd = ::open(GTermFile, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (Fd >= 0) {
+        [[maybe_unused]] const ssize_t N = ::write(Fd, "term", 4);
+        ::close(Fd);
+    }
+    std::_Exit(15);
+}
+
 void Flood(long MiB)
 {
     std::vector<char> Block(251 * 4096);
@@ -165,6 +181,10 @@ void Flood(long MiB)
 
 int main(int Argc, char** Argv)
 {
+    if ((GTermFile = Env("MK_CHILD_TERM_FILE")))
+        std::signal(SIGTERM, OnTerm);
+    if (Env("MK_CHILD_IGNORE_TERM"))
+        std::signal(SIGTERM, SIG_IGN);
     if (const char* Path = Env("MK_CHILD_PID_FILE")) {
         if (!WriteFileWhole(Path, std::to_string(::getpid()) + "\n"))
             return 91;
@@ -198,6 +218,8 @@ int main(int Argc, char** Argv)
     if (const char* Path = Env("MK_CHILD_GRANDCHILD")) {
         const pid_t Pid = ::fork();
         if (Pid == 0) {
+            if (Env("MK_CHILD_SETSID"))
+                ::setsid();
             // Outlives its parent and keeps the inherited output pipe open.
             for (int I = 0; I < 600; ++I)
                 SleepMs(100);

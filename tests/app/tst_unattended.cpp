@@ -15,6 +15,7 @@ private slots:
     void initTestCase();
     void ExitCodes_data();
     void ExitCodes();
+    void CollectorEndsWithProgram_data();
     void CollectorEndsWithProgram();
 
 private:
@@ -108,11 +109,20 @@ void TUnattendedTest::ExitCodes()
     QCOMPARE(Lines.mid(1), CollectorArgs.replaceInStrings(QStringLiteral("%OUT%"), Out));
 }
 
+void TUnattendedTest::CollectorEndsWithProgram_data()
+{
+    QTest::addColumn<bool>("Terminate"); // SIGTERM instead of SIGKILL
+    QTest::newRow("killed") << false;
+    // Told to end, it ends the whole run, also what left the collector's group.
+    QTest::newRow("terminated") << true;
+}
+
 void TUnattendedTest::CollectorEndsWithProgram()
 {
     // A scheduled run that is killed, or stopped with Ctrl+C, takes its
     // collector with it instead of leaving it to run on unowned.
-    const QString Dir = JoinPath(FTmp->path(), QStringLiteral("killed"));
+    QFETCH(bool, Terminate);
+    const QString Dir = JoinPath(FTmp->path(), QString::fromLatin1(QTest::currentDataTag()));
     QVERIFY(QDir().mkpath(Dir));
     const QString Gui = JoinPath(Dir, QStringLiteral("MarrowkinWin"));
     QVERIFY(QFile::copy(QStringLiteral(MK_GUI_EXE), Gui));
@@ -122,6 +132,11 @@ void TUnattendedTest::CollectorEndsWithProgram()
     Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     Env.insert(QStringLiteral("MK_CHILD_PID_FILE"), PidFile);
     Env.insert(QStringLiteral("MK_CHILD_SLEEP_MS"), QStringLiteral("60000"));
+    const QString GrandFile = JoinPath(Dir, QStringLiteral("grand.pid"));
+    if (Terminate) {
+        Env.insert(QStringLiteral("MK_CHILD_GRANDCHILD"), GrandFile);
+        Env.insert(QStringLiteral("MK_CHILD_SETSID"), QStringLiteral("1"));
+    }
 
     QProcess P;
     P.setProcessEnvironment(Env);
@@ -134,10 +149,15 @@ void TUnattendedTest::CollectorEndsWithProgram()
     QVERIFY(Collector > 0);
     QCOMPARE(::kill(Collector, 0), 0);
 
-    P.kill();
+    if (Terminate) {
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(GrandFile), 10000);
+        P.terminate();
+    } else {
+        P.kill();
+    }
     QVERIFY(P.waitForFinished(10000));
     // Orphans are reaped by whoever adopts them; a zombie has ended as well.
-    auto Gone = [Collector] {
+    auto Gone = [](pid_t Collector) {
         if (::kill(Collector, 0) != 0)
             return true;
         QFile Stat(QStringLiteral("/proc/%1/stat").arg(Collector));
@@ -147,7 +167,12 @@ void TUnattendedTest::CollectorEndsWithProgram()
         const qsizetype Paren = S.lastIndexOf(')');
         return Paren > 0 && Paren + 2 < S.size() && (S[Paren + 2] == 'Z' || S[Paren + 2] == 'X');
     };
-    QTRY_VERIFY_WITH_TIMEOUT(Gone(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(Gone(Collector), 5000);
+    if (Terminate) {
+        QFile Gf(GrandFile);
+        QVERIFY(Gf.open(QIODevice::ReadOnly));
+        QTRY_VERIFY_WITH_TIMEOUT(Gone(pid_t(Gf.readAll().trimmed().toLongLong())), 5000);
+    }
 }
 
 QTEST_GUILESS_MAIN(TUnattendedTest)

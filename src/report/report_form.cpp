@@ -500,7 +500,8 @@ QString TReportForm::SelectedText(int* Lines) const
         if (!Record)
             continue;
         const TRecordText T = ReadRecordText(Record);
-        Text += T.Time + Tab + T.Browser + Tab + T.Title + Tab + T.Url + QStringLiteral("\r\n");
+        Text += BoundedText(T.Time) + Tab + BoundedText(T.Browser) + Tab + BoundedText(T.Title) + Tab
+                + BoundedText(T.Url) + QStringLiteral("\r\n");
         ++Count;
     }
     if (Lines)

@@ -138,7 +138,7 @@ TReportModel BuildReportModel(const TJsonValue* Data, bool NoData)
     const QString Scope = MemberText(Data, QStringLiteral("scope"));
     const QString Generated = MemberText(Data, QStringLiteral("generated"));
     M.Caption = QStringLiteral("采集报告 \u00B7 ") + M.Title;
-    M.Detail = TrimBlanks(Range + kSep + Scope + kSep + QStringLiteral("生成于 ") + Generated);
+    M.Detail = BoundedText(TrimBlanks(Range + kSep + Scope + kSep + QStringLiteral("生成于 ") + Generated));
 
     // Key figures: a stats member of any kind counts as present.
     const TJsonValue* Stats = Data ? Data->Get(QStringLiteral("stats")) : nullptr;
@@ -249,7 +249,7 @@ TReportModel BuildReportModel(const TJsonValue* Data, bool NoData)
 
     M.Truncated = Data && Data->B(QStringLiteral("truncated"), false);
     if (NoData || Total == 0)
-        M.Detail = TrimBlanks(Range + kSep + Scope);
+        M.Detail = BoundedText(TrimBlanks(Range + kSep + Scope));
     return M;
 }
 

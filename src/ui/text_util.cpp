@@ -124,6 +124,17 @@ QString DecodeOutput(const QByteArray& Bytes)
     return Decoder.decode(Bytes);
 }
 
+QString BoundedText(QStringView Text, qsizetype Max)
+{
+    if (Text.size() <= Max)
+        return Text.toString();
+    qsizetype Cut = Max;
+    // Never half a surrogate pair.
+    if (Cut > 0 && Text[Cut - 1].isHighSurrogate())
+        --Cut;
+    return Text.left(Cut).toString() + QChar(0x2026);
+}
+
 bool WriteWhole(QIODevice& Device, const char* Data, qint64 Size)
 {
     while (Size > 0) {

@@ -52,6 +52,12 @@ bool ParseDate(const QString& Text, QDate& Date);
 // as U+FEFF at the front so the parser can reject it.
 QString DecodeOutput(const QByteArray& Bytes);
 
+// At most Max characters of Text, with "…" after a cut. Records can carry
+// texts of any size; what the window shows or copies is bounded, so one huge
+// field cannot freeze it. Saving and exporting keep the full text.
+inline constexpr qsizetype kShownTextMax = 2000;
+QString BoundedText(QStringView Text, qsizetype Max = kShownTextMax);
+
 // Writes all of Data, going on after a short write: a file write that stops
 // short (a full disk) sets no reason, only the next attempt fails with one,
 // so a false result leaves the system's reason in Device.errorString().

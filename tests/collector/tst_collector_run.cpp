@@ -78,6 +78,8 @@ private slots:
     void failedSources();
     void damagedTimestamps_data();
     void damagedTimestamps();
+    void longFieldsCut_data();
+    void longFieldsCut();
     void specialFiles_data();
     void specialFiles();
     void profileReachedTwice_data();
@@ -478,6 +480,31 @@ void TCollectorRunTest::damagedTimestamps()
     QCOMPARE(R.Doc->Get("stats")->S("first"), QString("2024-05-01 10:00:00"));
     const QString Msg = R.Doc->Get("sources")->Items(0)->S("msg");
     QVERIFY2(Msg.contains(QString("跳过 %1 条").arg(Skipped)), qPrintable(Msg));
+}
+
+void TCollectorRunTest::longFieldsCut_data()
+{
+    QTest::addColumn<bool>("Url");
+    QTest::addColumn<int>("Kept"); // bytes of the field before the mark
+    QTest::newRow("title") << false << 4096;
+    QTest::newRow("url") << true << 65536;
+}
+
+void TCollectorRunTest::longFieldsCut()
+{
+    QFETCH(bool, Url);
+    QFETCH(int, Kept);
+    const QString Home = FTmp.filePath(QString("long-%1").arg(Url));
+    const QString Long = QString(Kept, 'y') + "tail";
+    TSampleHistory H;
+    H.Add(Url ? "https://a.com/" + Long : "https://a.com/", Url ? "A" : Long, LocalUs("2024-05-01 10:00:00"));
+    QString Err;
+    QVERIFY(WriteChromiumHistory(Home + "/.config/google-chrome/Default/History", H, sjDelete, Err));
+    const TRun R = Run({}, Home);
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    const QString Got = R.Doc->Get("records")->Items(0)->S(Url ? "url" : "title");
+    QCOMPARE(Got.size(), Kept + 1);
+    QVERIFY(Got.endsWith(QChar(0x2026)));
 }
 
 void TCollectorRunTest::specialFiles_data()

@@ -10,9 +10,10 @@
 
 namespace {
 
-// Shared with the stop handler's thread.
-std::mutex GLock;
-std::vector<QString> GDirs;
+// Shared with the stop handler's thread, which may still run while the
+// program's statics are destroyed; so these never are.
+std::mutex& GLock = *new std::mutex;
+std::vector<QString>& GDirs = *new std::vector<QString>;
 bool GEnding = false;
 
 const QLatin1StringView kPrefix("Marrowkin-");

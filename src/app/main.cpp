@@ -40,6 +40,7 @@ int main(int argc, char** argv)
     QObject::connect(Form.get(), &TMainForm::EndProcess, &App, [](int Code) { QCoreApplication::exit(Code); });
     TStartSignal StartSignal;
     QObject::connect(&StartSignal, &TStartSignal::Triggered, Form.get(), &TMainForm::WMStartRun);
+    QObject::connect(&StartSignal, &TStartSignal::EndRequested, &App, [](int Code) { QCoreApplication::exit(Code); });
 
     if (!AutoMode)
         Form->show();

@@ -14,10 +14,10 @@ namespace {
 
 int GPipe[2] = {-1, -1};
 
-void OnSignal(int)
+void OnSignal(int Sig)
 {
     const int Saved = errno;
-    const char Byte = 1;
+    const char Byte = char(Sig);
     // A full pipe already holds a pending request, so a failed write is fine.
     [[maybe_unused]] const ssize_t N = ::write(GPipe[1], &Byte, 1);
     errno = Saved;
@@ -35,6 +35,10 @@ bool SetUp()
     Act.sa_handler = OnSignal;
     sigemptyset(&Act.sa_mask);
     Act.sa_flags = SA_RESTART;
+    // Being told to end goes through the GUI thread too, so that the run in
+    // progress is stopped as the window closes, not left behind.
+    for (const int Sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(Sig, &Act, nullptr);
     return ::sigaction(SIGUSR1, &Act, nullptr) == 0;
 }
 
@@ -59,9 +63,17 @@ void TStartSignal::ReadPipe()
     // Several signals before the GUI thread got here ask for one run.
     char Buf[64];
     bool Any = false;
-    while (::read(GPipe[0], Buf, sizeof Buf) > 0)
-        Any = true;
-    if (Any)
+    int End = 0;
+    for (ssize_t N; (N = ::read(GPipe[0], Buf, sizeof Buf)) > 0;)
+        for (ssize_t I = 0; I < N; ++I) {
+            if (Buf[I] == SIGUSR1)
+                Any = true;
+            else
+                End = Buf[I];
+        }
+    if (End)
+        emit EndRequested(128 + End);
+    else if (Any)
         emit Triggered();
 #endif
 }

@@ -3,9 +3,11 @@
 #include "collector_options.h"
 #include "history_reader.h"
 #include "history_source.h"
+#include "private_dir.h"
 #include "visit_report.h"
 #include "report_writer.h"
 #include "text_out.h"
+#include "text_util.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -44,13 +46,13 @@ QList<THome> HomesFor(const TCollectorOptions& Options, const TCollectorEnv& Env
 bool SaveReport(const QString& Path, const std::function<void(TTextOut&)>& Produce, QString& ErrMsg)
 {
     QSaveFile File(Path);
-    if (!File.open(QIODevice::WriteOnly)) {
+    // Unbuffered: the write that fails carries the system's reason (a full
+    // disk, say); a failure found later while flushing loses it.
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         ErrMsg = File.errorString();
         return false;
     }
-    TTextOut Out([&File](const char* Data, size_t Size) {
-        return File.write(Data, qint64(Size)) == qint64(Size);
-    });
+    TTextOut Out([&File](const char* Data, size_t Size) { return WriteWhole(File, Data, qint64(Size)); });
     Produce(Out);
     if (!Out.Finish()) {
         ErrMsg = File.errorString();
@@ -104,6 +106,7 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
         return ceBadArgs;
     }
     const QDateTime Now = Env.Now.isValid() ? Env.Now : ReportNow();
+    RemoveStalePrivateDirs();
     if (Options.FList)
         return RunList(Options, Env, Now);
 
@@ -186,7 +189,15 @@ TCollectorEnv ProcessEnv()
         const std::wstring W = QDir::toNativeSeparators(Path).toStdWString();
         return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", W.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 #else
-        return QProcess::startDetached(QStringLiteral("xdg-open"), {Path});
+        // The browser is the user's, not part of this run: without the run's
+        // tag the front end does not end it with the run.
+        QProcess Open;
+        Open.setProgram(QStringLiteral("xdg-open"));
+        Open.setArguments({Path});
+        QProcessEnvironment Vars = QProcessEnvironment::systemEnvironment();
+        Vars.remove(QStringLiteral("MK_RUN_TAG"));
+        Open.setProcessEnvironment(Vars);
+        return Open.startDetached();
 #endif
     };
     return Env;

@@ -1,8 +1,11 @@
 #include "history_reader.h"
 
+#include "private_dir.h"
+#include "regular_file.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
+#include <QThread>
 
 #include <sqlite3.h>
 
@@ -10,8 +13,18 @@
 
 namespace {
 
-// 2200-01-01 UTC.
+// Stamps outside 1990-01-01 … 2200-01-01 UTC are damaged rows: a zero stamp
+// is not a visit in 1601 or 1970, one centuries ahead would only stretch the
+// daily series without end.
+constexpr qint64 kEarliestUnixUs = 631152000LL * 1000000LL;
 constexpr qint64 kLatestUnixUs = 7258118400LL * 1000000LL;
+
+// Databases and side files larger than this are not copied.
+constexpr qint64 kMaxDatabaseBytes = qint64(16) << 30;
+
+// What one record may carry into a report; longer texts are cut and marked.
+constexpr int kMaxTitleBytes = 4 * 1024;
+constexpr int kMaxUrlBytes = 64 * 1024;
 
 struct TDbCloser
 {
@@ -29,43 +42,48 @@ QString SqliteText(sqlite3* Db)
     return Db ? QString::fromUtf8(sqlite3_errmsg(Db)) : QStringLiteral("out of memory");
 }
 
-QString ColumnText(sqlite3_stmt* S, int Col)
+// The column's text, cut to at most MaxBytes of UTF-8 (at a character
+// boundary) with "…" when longer.
+QString ColumnText(sqlite3_stmt* S, int Col, int MaxBytes)
 {
     const auto* Text = reinterpret_cast<const char*>(sqlite3_column_text(S, Col));
     if (!Text)
         return {};
-    return QString::fromUtf8(Text, sqlite3_column_bytes(S, Col));
+    int Size = sqlite3_column_bytes(S, Col);
+    if (Size <= MaxBytes)
+        return QString::fromUtf8(Text, Size);
+    Size = MaxBytes;
+    while (Size > 0 && (static_cast<unsigned char>(Text[Size]) & 0xC0) == 0x80)
+        --Size;
+    return QString::fromUtf8(Text, Size) + QChar(0x2026);
 }
 
-// A private copy of a database and its side files; removed with the object.
+// A private copy of a database and its side files; removed with the object,
+// and on a stop signal too.
 class TDbCopy final
 {
 public:
     bool Make(const QString& Source, QString& ErrMsg)
     {
-        const QFileInfo Info(Source);
-        if (!Info.exists()) {
+        if (!QFileInfo::exists(Source)) {
             ErrMsg = QStringLiteral("找不到历史数据库文件");
             return false;
         }
-        if (!Info.isFile()) {
-            ErrMsg = QStringLiteral("历史数据库不是普通文件，无法读取");
+        if (!FDir.IsValid()) {
+            ErrMsg = QStringLiteral("无法创建临时目录：%1").arg(FDir.ErrorString());
             return false;
         }
-        if (!FDir.isValid()) {
-            ErrMsg = QStringLiteral("无法创建临时目录：%1").arg(FDir.errorString());
-            return false;
-        }
-        FPath = FDir.filePath(QStringLiteral("history.db"));
+        FPath = FDir.FilePath(QStringLiteral("history.db"));
         if (!CopyOne(Source, FPath, ErrMsg))
             return false;
         // The WAL holds the newest visits of a running browser; the shared-memory
         // index is left behind on purpose, SQLite rebuilds it from the WAL.
         for (const char* Suffix : {"-wal", "-journal"}) {
             const QString Side = Source + QLatin1String(Suffix);
-            if (QFileInfo(Side).isFile() && !CopyOne(Side, FPath + QLatin1String(Suffix), ErrMsg))
+            if (QFileInfo::exists(Side) && !CopyOne(Side, FPath + QLatin1String(Suffix), ErrMsg))
                 return false;
         }
+        HoldForTests();
         return true;
     }
     const QString& Path() const { return FPath; }
@@ -73,34 +91,22 @@ public:
 private:
     static bool CopyOne(const QString& From, const QString& To, QString& ErrMsg)
     {
-        QFile In(From);
-        if (!In.open(QIODevice::ReadOnly)) {
-            ErrMsg = QStringLiteral("无法读取数据库文件（没有权限或被占用）：%1").arg(In.errorString());
-            return false;
-        }
-        QFile Out(To);
-        if (!Out.open(QIODevice::WriteOnly)) {
-            ErrMsg = QStringLiteral("无法复制数据库文件：%1").arg(Out.errorString());
-            return false;
-        }
-        QByteArray Buf;
-        for (;;) {
-            Buf = In.read(4 * 1024 * 1024);
-            if (Buf.isEmpty())
-                break;
-            if (Out.write(Buf) != Buf.size()) {
-                ErrMsg = QStringLiteral("无法复制数据库文件：%1").arg(Out.errorString());
-                return false;
-            }
-        }
-        if (In.error() != QFileDevice::NoError) {
-            ErrMsg = QStringLiteral("读取数据库文件失败：%1").arg(In.errorString());
-            return false;
-        }
-        return true;
+        QString Why;
+        if (CopyCapped(From, To, kMaxDatabaseBytes, Why))
+            return true;
+        ErrMsg = QStringLiteral("无法读取数据库文件 %1：%2").arg(QFileInfo(From).fileName(), Why);
+        return false;
     }
 
-    QTemporaryDir FDir;
+    // Lets the tests stop a run while its copies exist.
+    static void HoldForTests()
+    {
+        const int Ms = qEnvironmentVariableIntValue("MK_COLLECTOR_HOLD_MS");
+        if (Ms > 0)
+            QThread::msleep(ulong(Ms));
+    }
+
+    TPrivateDir FDir;
     QString FPath;
 };
 
@@ -215,8 +221,8 @@ bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, TSourceDa
     while ((Rc = sqlite3_step(Urls.get())) == SQLITE_ROW) {
         if (sqlite3_column_type(Urls.get(), 1) == SQLITE_NULL)
             continue;
-        Data.Urls.push_back({sqlite3_column_int64(Urls.get(), 0), ColumnText(Urls.get(), 1),
-                             ColumnText(Urls.get(), 2)});
+        Data.Urls.push_back({sqlite3_column_int64(Urls.get(), 0), ColumnText(Urls.get(), 1, kMaxUrlBytes),
+                             ColumnText(Urls.get(), 2, kMaxTitleBytes)});
     }
     if (StepFailed(Db.get(), Rc, ErrMsg))
         return false;
@@ -230,17 +236,20 @@ bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, TSourceDa
     const qint64 To = Chromium ? UnixToChromeUs(Window.ToUs) : Window.ToUs;
     sqlite3_bind_int64(Visits.get(), 1, From);
     sqlite3_bind_int64(Visits.get(), 2, To);
+    qint64 Damaged = 0;
     while ((Rc = sqlite3_step(Visits.get())) == SQLITE_ROW) {
         const qint64 T = sqlite3_column_int64(Visits.get(), 1);
-        // A zero or negative stamp is a damaged row, not a visit in 1601 or 1970;
-        // one centuries ahead would only stretch the daily series without end.
-        const qint64 Unix = Chromium ? ChromeToUnixUs(T) : FirefoxToUnixUs(T);
-        if (T <= 0 || Unix >= kLatestUnixUs)
+        const qint64 Unix = T <= 0 ? 0 : Chromium ? ChromeToUnixUs(T) : FirefoxToUnixUs(T);
+        if (Unix < kEarliestUnixUs || Unix >= kLatestUnixUs) {
+            ++Damaged;
             continue;
+        }
         Data.Visits.push_back({sqlite3_column_int64(Visits.get(), 0), Unix});
     }
     if (StepFailed(Db.get(), Rc, ErrMsg))
         return false;
+    if (Damaged > 0)
+        Data.Msg = QStringLiteral("已跳过 %1 条时间损坏的访问（早于 1990 年或晚于 2200 年）").arg(Damaged);
     return true;
 }
 

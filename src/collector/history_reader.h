@@ -24,6 +24,7 @@ struct TSourceData
 {
     std::vector<TRawUrl> Urls;
     std::vector<TRawVisit> Visits;
+    QString Msg; // a note for the report, such as visits skipped as damaged
 };
 
 // Reads a private copy of the source's database (with its -wal and -journal

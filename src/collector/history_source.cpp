@@ -1,7 +1,8 @@
 #include "history_source.h"
 
+#include "regular_file.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -52,12 +53,14 @@ QString ProfileLabel(const THome& Home, const QString& Profile)
 }
 
 // Display names of Chromium profiles from "Local State" (profile.info_cache).
+// Anything but a readable regular file of sane size leaves the folder names.
 QJsonObject ReadProfileNames(const QString& UserDataDir)
 {
-    QFile F(UserDataDir + QStringLiteral("/Local State"));
-    if (F.size() > 64 * 1024 * 1024 || !F.open(QIODevice::ReadOnly))
+    QByteArray Bytes;
+    QString Ignored;
+    if (!ReadCapped(UserDataDir + QStringLiteral("/Local State"), qint64(16) << 20, Bytes, Ignored))
         return {};
-    const QJsonDocument Doc = QJsonDocument::fromJson(F.readAll());
+    const QJsonDocument Doc = QJsonDocument::fromJson(Bytes);
     return Doc.object().value(QStringLiteral("profile")).toObject()
         .value(QStringLiteral("info_cache")).toObject();
 }
@@ -111,13 +114,14 @@ void AddChromium(const THome& Home, const TChromiumDef& Def, QList<TSourceInfo>&
 // profiles.ini: [ProfileN] sections with Name, IsRelative and Path.
 void AddFirefoxIni(const THome& Home, const QString& Dir, QList<TSourceInfo>& Out)
 {
-    QFile F(Dir + QStringLiteral("/profiles.ini"));
-    if (F.size() > 4 * 1024 * 1024 || !F.open(QIODevice::ReadOnly | QIODevice::Text))
+    QByteArray Ini;
+    QString Ignored;
+    if (!ReadCapped(Dir + QStringLiteral("/profiles.ini"), qint64(1) << 20, Ini, Ignored))
         return;
     struct TIniProfile { QString Name, Path; bool Relative = true; };
     QList<TIniProfile> Profiles;
     bool InProfile = false;
-    for (const QByteArray& RawLine : F.readAll().split('\n')) {
+    for (const QByteArray& RawLine : Ini.split('\n')) {
         const QString Line = QString::fromUtf8(RawLine).trimmed();
         if (Line.isEmpty() || Line.startsWith(QChar(';')) || Line.startsWith(QChar('#')))
             continue;
@@ -251,6 +255,33 @@ QList<THome> AllHomes(const QString& Root, const QStringList& Extra)
     return Homes;
 }
 
+namespace {
+
+// A profile reached twice (a linked profile folder, a profiles.ini entry
+// pointing at a link, a home linked under a second name) is read once: the
+// first path found for a database wins.
+QList<TSourceInfo> WithoutDuplicates(const QList<TSourceInfo>& Sources)
+{
+    QList<TSourceInfo> Out;
+    QStringList SeenPaths;
+    QList<TFileId> SeenIds;
+    for (const TSourceInfo& S : Sources) {
+        const QString Canon = QFileInfo(S.Path).canonicalFilePath();
+        TFileId Id;
+        const bool HasId = RegularFileId(S.Path, Id);
+        if ((!Canon.isEmpty() && SeenPaths.contains(Canon)) || (HasId && SeenIds.contains(Id)))
+            continue;
+        if (!Canon.isEmpty())
+            SeenPaths << Canon;
+        if (HasId)
+            SeenIds << Id;
+        Out << S;
+    }
+    return Out;
+}
+
+} // namespace
+
 QList<TSourceInfo> FindSources(const QList<THome>& Homes, const QStringList& Ids)
 {
     QList<TSourceInfo> Out;
@@ -271,5 +302,5 @@ QList<TSourceInfo> FindSources(const QList<THome>& Homes, const QStringList& Ids
         if (Wanted("firefox"))
             AddFirefox(Home, Out);
     }
-    return Out;
+    return WithoutDuplicates(Out);
 }

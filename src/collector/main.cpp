@@ -1,4 +1,5 @@
 #include "collector.h"
+#include "private_dir.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -13,6 +14,7 @@ int main(int argc, char* argv[])
     // A reader that goes away makes the write fail (exit code 4) instead of killing us.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    InstallStopHandler();
     try {
         QCoreApplication App(argc, argv);
         QStringList Args = App.arguments();

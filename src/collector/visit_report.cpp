@@ -135,6 +135,7 @@ void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
     TSourceResult R;
     R.Info = Info;
     R.Ok = true;
+    R.Msg = Data.Msg;
     const qint32 SourceIndex = qint32(FReport.Sources.size());
 
     // Row ids are mostly dense, so a plain table beats hashing for each visit.

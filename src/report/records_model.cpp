@@ -1,6 +1,7 @@
 #include "records_model.h"
 
 #include "json.h"
+#include "text_util.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ QVariant TRecordsModel::data(const QModelIndex& Index, int Role) const
     const TJsonValue* Record = RecordAt(Index.row());
     if (!Record)
         return {};
-    return Record->SView(kKeys[Index.column()]).toString();
+    return BoundedText(Record->SView(kKeys[Index.column()]));
 }
 
 QVariant TRecordsModel::headerData(int Section, Qt::Orientation Orientation, int Role) const

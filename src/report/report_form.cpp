@@ -539,7 +539,8 @@ QString TReportForm::SelectedText(int* Lines) const
         if (!Record)
             continue;
         const TRecordText T = ReadRecordText(Record);
-        Text += T.Time + Tab + T.Browser + Tab + T.Title + Tab + T.Url + QStringLiteral("\r\n");
+        Text += BoundedText(T.Time) + Tab + BoundedText(T.Browser) + Tab + BoundedText(T.Title) + Tab
+                + BoundedText(T.Url) + QStringLiteral("\r\n");
         ++Count;
     }
     if (Lines)
@@ -587,7 +588,8 @@ void TReportForm::SaveJson()
     // disk or an error midway never leaves a cut-off report behind.
     QSaveFile File(Path);
     const QByteArray Bytes = FRawJson.toUtf8();
-    if (!File.open(QIODevice::WriteOnly) || File.write(Bytes) != Bytes.size() || !File.commit()) {
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !WriteWhole(File, Bytes.constData(), Bytes.size())
+        || !File.commit()) {
         const QString Reason = ReasonText(File.errorString());
         File.cancelWriting();
         ErrorBox(this, QStringLiteral("保存失败：") + Reason);

@@ -154,7 +154,7 @@ TReportModel BuildReportModel(const TJsonValue* Data, bool NoData)
     const QString Generated = MemberText(Data, QStringLiteral("generated"));
     M.Caption = QStringLiteral("采集报告 \u00B7 ") + M.Title;
     const QString GeneratedPart = TrimBlanks(Generated).isEmpty() ? QString() : QStringLiteral("生成于 ") + Generated;
-    M.Detail = JoinPresent({Range, Scope, GeneratedPart});
+    M.Detail = BoundedText(JoinPresent({Range, Scope, GeneratedPart}));
 
     // Key figures: a stats member of any kind counts as present.
     const TJsonValue* Stats = Data ? Data->Get(QStringLiteral("stats")) : nullptr;
@@ -265,7 +265,7 @@ TReportModel BuildReportModel(const TJsonValue* Data, bool NoData)
 
     M.Truncated = Data && Data->B(QStringLiteral("truncated"), false);
     if (NoData || Total == 0)
-        M.Detail = JoinPresent({Range, Scope});
+        M.Detail = BoundedText(JoinPresent({Range, Scope}));
     return M;
 }
 

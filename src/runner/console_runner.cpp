@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QTimer>
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
@@ -33,6 +34,9 @@ constexpr int kReadsPerDrain = 16;
 // bound only matters for a grandchild that keeps writing.
 constexpr int kReadsAtExit = 4;
 constexpr int kChunkSize = 64 << 10;
+// How long a stopped run may take to clean up (remove its private files)
+// before it is killed.
+constexpr int kStopGraceMs = 2000;
 
 // The system's wording without the trailing full stop or line break.
 QString CleanSystemText(QString Text)
@@ -106,6 +110,9 @@ bool TConsoleRunner::Start(const QString& ExePath, const QString& Params, const 
     // An absolute path keeps the program from being looked up in PATH or
     // relative to the new working folder.
     Proc->setProgram(Exe.absoluteFilePath());
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    FTree.Tag(Env);
+    Proc->setProcessEnvironment(Env);
 
 #ifdef Q_OS_WIN
     // The caller's command line goes to the child unchanged.
@@ -410,8 +417,12 @@ void TConsoleRunner::Stop()
     else if (FProc)
         FProc->kill();
 #else
-    if (FGroup > 0)
-        ::kill(pid_t(-FGroup), SIGKILL);
+    // Asked first, so the collector can remove its private copies; whatever
+    // has not ended after the grace time is killed.
+    FTree.AskToEnd(FGroup);
+    FStopClock.start();
+    if (FProc)
+        QTimer::singleShot(kStopGraceMs, FProc.get(), [this] { FTree.Kill(FGroup); });
 #endif
     FStopped = true;
     FRunning = false;
@@ -431,11 +442,20 @@ void TConsoleRunner::CloseAll()
         ::close(FRead);
         FRead = -1;
     }
-    // Like a job closed with kill-on-close: processes the child left behind in
-    // its group end with the run.
+    // Like a job closed with kill-on-close: processes the child left behind
+    // end with the run. A child still running (the window closes, the program
+    // is told to end) is asked first and given the grace time.
+    if (FProc && FProc->state() != QProcess::NotRunning) {
+        if (!FStopClock.isValid()) {
+            FTree.AskToEnd(FGroup);
+            FStopClock.start();
+        }
+        FProc->waitForFinished(int(qMax<qint64>(0, kStopGraceMs - FStopClock.elapsed())));
+    }
     if (FGroup > 0)
-        ::kill(pid_t(-FGroup), SIGKILL);
+        FTree.Kill(FGroup);
     FGroup = 0;
+    FStopClock.invalidate();
 #endif
     if (FProc) {
         FProc->disconnect();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "process_tree.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
@@ -48,7 +50,9 @@ public:
     // 8-bit encoding.
     bool Drain(QString& Text, bool& Exited, quint32& ExitCode);
 
-    // Ends the running child and every process in its group; the next drain
+    // Ends the running child and every process it started, also those that
+    // left its group or session: they are asked to end (SIGTERM; on Windows
+    // the job ends them at once) and killed after two seconds. The next drain
     // reports the exit with code 1.
     void Stop();
 
@@ -85,5 +89,7 @@ private:
     int FRead = -1;              // our end of the output pipe
     bool FFedByLoop = false;     // the event loop has read since the last drain
     qint64 FGroup = 0;           // process group of the current child
+    QElapsedTimer FStopClock;    // valid once the run was asked to end
 #endif
+    TRunTree FTree;
 };

@@ -1,6 +1,7 @@
 #include "text_util.h"
 
 #include <QDir>
+#include <QIODevice>
 #include <QFileInfo>
 #include <QLocale>
 #include <QStringDecoder>
@@ -116,8 +117,34 @@ QString DecodeOutput(const QByteArray& Bytes)
     // The decoder never fails (bad sequences become U+FFFD), so a code-page
     // fallback has nothing to catch. A byte-order mark is kept as U+FEFF:
     // the collector must not print one, and the parser then says so.
-    QStringDecoder Decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    // Stateless: the bytes are the whole output, so a sequence cut off at the
+    // end becomes U+FFFD instead of silently waiting for more.
+    QStringDecoder Decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
     return Decoder.decode(Bytes);
+}
+
+QString BoundedText(QStringView Text, qsizetype Max)
+{
+    if (Text.size() <= Max)
+        return Text.toString();
+    qsizetype Cut = Max;
+    // Never half a surrogate pair.
+    if (Cut > 0 && Text[Cut - 1].isHighSurrogate())
+        --Cut;
+    return Text.left(Cut).toString() + QChar(0x2026);
+}
+
+bool WriteWhole(QIODevice& Device, const char* Data, qint64 Size)
+{
+    while (Size > 0) {
+        const qint64 Done = Device.write(Data, Size);
+        if (Done <= 0)
+            return false;
+        Data += Done;
+        Size -= Done;
+    }
+    return true;
 }
 
 QString JoinPath(const QString& Folder, const QString& Name)

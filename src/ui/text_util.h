@@ -7,6 +7,8 @@
 #include <QStringView>
 #include <QtGlobal>
 
+class QIODevice;
+
 // Colours travel as 32-bit values with red in the lowest byte ($00BBGGRR), the
 // layout the report documents and the chart inputs were designed around.
 using TColor = quint32;
@@ -49,6 +51,17 @@ bool ParseDate(const QString& Text, QDate& Date);
 // UTF-8 with malformed sequences turned into U+FFFD; a byte-order mark stays
 // as U+FEFF at the front so the parser can reject it.
 QString DecodeOutput(const QByteArray& Bytes);
+
+// At most Max characters of Text, with "…" after a cut. Records can carry
+// texts of any size; what the window shows or copies is bounded, so one huge
+// field cannot freeze it. Saving and exporting keep the full text.
+inline constexpr qsizetype kShownTextMax = 2000;
+QString BoundedText(QStringView Text, qsizetype Max = kShownTextMax);
+
+// Writes all of Data, going on after a short write: a file write that stops
+// short (a full disk) sets no reason, only the next attempt fails with one,
+// so a false result leaves the system's reason in Device.errorString().
+bool WriteWhole(QIODevice& Device, const char* Data, qint64 Size);
 
 // Folder and name with one separator between them, unless the folder already
 // ends in a backslash or a slash; every separator in the system's form.

@@ -15,6 +15,7 @@ private slots:
     void initTestCase();
     void ExitCodes_data();
     void ExitCodes();
+    void CollectorEndsWithProgram_data();
     void CollectorEndsWithProgram();
 
 private:
@@ -113,11 +114,24 @@ void TUnattendedTest::ExitCodes()
     QCOMPARE(Lines.mid(1), CollectorArgs.replaceInStrings(QStringLiteral("%OUT%"), Out));
 }
 
+void TUnattendedTest::CollectorEndsWithProgram_data()
+{
+    QTest::addColumn<bool>("Terminate"); // SIGTERM instead of SIGKILL
+    QTest::newRow("killed") << false;
+    // Told to end, it ends the whole run, also what left the collector's group.
+    QTest::newRow("terminated") << true;
+}
+
 void TUnattendedTest::CollectorEndsWithProgram()
 {
     // A scheduled run that is killed, or stopped with Ctrl+C, takes its
     // collector with it instead of leaving it to run on unowned.
-    const QString Dir = JoinPath(FTmp->path(), QStringLiteral("killed"));
+    QFETCH(bool, Terminate);
+#ifdef Q_OS_WIN
+    if (Terminate)
+        QSKIP("Windows has no SIGTERM for a program without windows; its job ends the run instead");
+#endif
+    const QString Dir = JoinPath(FTmp->path(), QString::fromLatin1(QTest::currentDataTag()));
     QVERIFY(QDir().mkpath(Dir));
     const QString Gui = JoinPath(Dir, QString::fromLatin1(kGuiFile));
     QVERIFY(QFile::copy(QStringLiteral(MK_GUI_EXE), Gui));
@@ -127,6 +141,11 @@ void TUnattendedTest::CollectorEndsWithProgram()
     Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     Env.insert(QStringLiteral("MK_CHILD_PID_FILE"), PidFile);
     Env.insert(QStringLiteral("MK_CHILD_SLEEP_MS"), QStringLiteral("60000"));
+    const QString GrandFile = JoinPath(Dir, QStringLiteral("grand.pid"));
+    if (Terminate) {
+        Env.insert(QStringLiteral("MK_CHILD_GRANDCHILD"), GrandFile);
+        Env.insert(QStringLiteral("MK_CHILD_SETSID"), QStringLiteral("1"));
+    }
 
     QProcess P;
     P.setProcessEnvironment(Env);
@@ -140,9 +159,20 @@ void TUnattendedTest::CollectorEndsWithProgram()
     const QString Child = QStringLiteral(MK_TEST_CHILD);
     QVERIFY(!ProcessGone(Child, Collector));
 
-    P.kill();
+    if (Terminate) {
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(GrandFile), 10000);
+        P.terminate();
+    } else {
+        P.kill();
+    }
     QVERIFY(P.waitForFinished(10000));
     QTRY_VERIFY_WITH_TIMEOUT(ProcessGone(Child, Collector), 5000);
+    if (Terminate) {
+        QFile Gf(GrandFile);
+        QVERIFY(Gf.open(QIODevice::ReadOnly));
+        const qint64 Grand = Gf.readAll().trimmed().toLongLong();
+        QTRY_VERIFY_WITH_TIMEOUT(ProcessGone(Child, Grand), 5000);
+    }
 }
 
 QTEST_GUILESS_MAIN(TUnattendedTest)

@@ -18,6 +18,7 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <limits>
 
 namespace {
@@ -89,7 +90,18 @@ private slots:
     void noRecords();
     void failedSources_data();
     void failedSources();
+    void damagedTimestamps_data();
     void damagedTimestamps();
+    void longFieldsCut_data();
+    void longFieldsCut();
+    void specialFiles_data();
+    void specialFiles();
+    void profileReachedTwice_data();
+    void profileReachedTwice();
+    void writeFailureReason();
+    void stopRemovesCopies_data();
+    void stopRemovesCopies();
+    void staleCopiesRemoved();
     void openTransaction();
     void listMode();
     void allUsers();
@@ -446,20 +458,247 @@ void TCollectorRunTest::failedSources()
     QVERIFY(!ToDir.Err.isEmpty());
 }
 
+void TCollectorRunTest::damagedTimestamps_data()
+{
+    QTest::addColumn<bool>("Firefox");
+    QTest::addColumn<QList<qint64>>("Stamps"); // Unix µs besides one good visit
+    QTest::addColumn<int>("Skipped");          // far-future stamps fall outside the query
+    const qint64 ChromeZero = -11644473600LL * 1000000;
+    QTest::newRow("chromium zero, 1601, 1989, far future")
+        << false << QList<qint64>{ChromeZero, ChromeZero + 1, LocalUs("1989-12-31 23:00:00"),
+                                  std::numeric_limits<qint64>::max() - 11644473600LL * 1000000}
+        << 3;
+    QTest::newRow("firefox 1970, 1989") << true << QList<qint64>{1, LocalUs("1989-12-31 23:00:00")} << 2;
+}
+
 void TCollectorRunTest::damagedTimestamps()
 {
-    const QString Home = FTmp.filePath("stamps");
+    QFETCH(bool, Firefox);
+    QFETCH(QList<qint64>, Stamps);
+    QFETCH(int, Skipped);
+    const QString Home = FTmp.filePath(QString("stamps-%1").arg(Firefox));
     TSampleHistory H;
     H.Add("https://a.com/", "A", LocalUs("2024-05-01 10:00:00"));
-    H.Add("https://zero.com/", "stored as 0", -11644473600LL * 1000000);
-    H.Add("https://far.com/", "year 29000", std::numeric_limits<qint64>::max() - 11644473600LL * 1000000);
+    for (const qint64 T : Stamps)
+        H.Add("https://bad.com/", "bad", T);
     QString Err;
-    QVERIFY(WriteChromiumHistory(BrowserPath(Home, ".config/google-chrome/Default/History"), H, sjDelete, Err));
+    if (Firefox) {
+        QVERIFY(WriteFirefoxPlaces(BrowserPath(Home, ".mozilla/firefox/p/places.sqlite"), H, sjDelete, Err));
+        QVERIFY(WriteFile(BrowserPath(Home, ".mozilla/firefox/profiles.ini"), "[Profile0]\nName=p\nIsRelative=1\nPath=p\n"));
+    } else {
+        QVERIFY(WriteChromiumHistory(BrowserPath(Home, ".config/google-chrome/Default/History"), H, sjDelete, Err));
+    }
     const TRun R = Run({}, Home);
     QCOMPARE(R.Code, int(ceOk));
     QVERIFY2(R.Doc, qPrintable(R.ParseErr));
     QCOMPARE(R.Doc->Get("stats")->I("total"), 1);
     QCOMPARE(R.Doc->Get("days")->Count(), 1);
+    QCOMPARE(R.Doc->Get("stats")->S("first"), QString("2024-05-01 10:00:00"));
+    const QString Msg = R.Doc->Get("sources")->Items(0)->S("msg");
+    QVERIFY2(Msg.contains(QString("跳过 %1 条").arg(Skipped)), qPrintable(Msg));
+}
+
+void TCollectorRunTest::longFieldsCut_data()
+{
+    QTest::addColumn<bool>("Url");
+    QTest::addColumn<int>("Kept"); // bytes of the field before the mark
+    QTest::newRow("title") << false << 4096;
+    QTest::newRow("url") << true << 65536;
+}
+
+void TCollectorRunTest::longFieldsCut()
+{
+    QFETCH(bool, Url);
+    QFETCH(int, Kept);
+    const QString Home = FTmp.filePath(QString("long-%1").arg(Url));
+    const QString Long = QString(Kept, 'y') + "tail";
+    TSampleHistory H;
+    H.Add(Url ? "https://a.com/" + Long : "https://a.com/", Url ? "A" : Long, LocalUs("2024-05-01 10:00:00"));
+    QString Err;
+    QVERIFY(WriteChromiumHistory(BrowserPath(Home, ".config/google-chrome/Default/History"), H, sjDelete, Err));
+    const TRun R = Run({}, Home);
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    const QString Got = R.Doc->Get("records")->Items(0)->S(Url ? "url" : "title");
+    QCOMPARE(Got.size(), Kept + 1);
+    QVERIFY(Got.endsWith(QChar(0x2026)));
+}
+
+void TCollectorRunTest::specialFiles_data()
+{
+    QTest::addColumn<QString>("Target"); // replaced by a FIFO or a link to an endless device
+    QTest::addColumn<bool>("Fifo");
+    QTest::addColumn<QStringList>("Sources"); // name/profile/ok
+    const QString Chrome = ".config/google-chrome/";
+    const QString Fox = ".mozilla/firefox/";
+    for (const bool Fifo : {true, false}) {
+        const char* K = Fifo ? "fifo" : "zero";
+        QTest::addRow("Local State %s", K) << Chrome + "Local State" << Fifo << QStringList{"Chrome/Default/1", "Firefox/p/1"};
+        QTest::addRow("profiles.ini %s", K) << Fox + "profiles.ini" << Fifo << QStringList{"Chrome/个人/1"};
+        QTest::addRow("History %s", K) << Chrome + "Default/History" << Fifo << QStringList{"Chrome/个人/0", "Firefox/p/1"};
+        QTest::addRow("places wal %s", K) << Fox + "p/places.sqlite-wal" << Fifo << QStringList{"Chrome/个人/1", "Firefox/p/0"};
+    }
+}
+
+void TCollectorRunTest::specialFiles()
+{
+#ifdef Q_OS_WIN
+    QSKIP("FIFOs and links to endless devices are Linux facts");
+#endif
+    QFETCH(QString, Target);
+    QFETCH(bool, Fifo);
+    QFETCH(QStringList, Sources);
+    const QString Home = FTmp.filePath("special-" + QString(QTest::currentDataTag()).replace(' ', '_'));
+    TSampleHistory H;
+    H.Add("https://a.com/", "A", LocalUs("2024-05-01 10:00:00"));
+    QString Err;
+    QVERIFY(WriteChromiumHistory(BrowserPath(Home, ".config/google-chrome/Default/History"), H, sjDelete, Err));
+    QVERIFY(WriteFile(BrowserPath(Home, ".config/google-chrome/Local State"), R"({"profile":{"info_cache":{"Default":{"name":"个人"}}}})"));
+    QVERIFY(WriteFirefoxPlaces(BrowserPath(Home, ".mozilla/firefox/p/places.sqlite"), H, sjDelete, Err));
+    QVERIFY(WriteFile(BrowserPath(Home, ".mozilla/firefox/profiles.ini"), "[Profile0]\nName=p\nIsRelative=1\nPath=p\n"));
+    const QString Path = Home + "/" + Target;
+    QFile::remove(Path);
+    if (Fifo)
+        QCOMPARE(QProcess::execute("mkfifo", {Path}), 0);
+    else
+        QVERIFY(QFile::link("/dev/zero", Path));
+
+    for (const QStringList& Args : {QStringList{}, QStringList{"/list"}}) {
+        const TRun R = Run(Args, Home);
+        QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+        QStringList Got;
+        const TJsonValue* S = R.Doc->Get("sources");
+        for (int I = 0; I < S->Count(); ++I) {
+            const TJsonValue* Row = S->Items(I);
+            Got << QString("%1/%2/%3").arg(Row->S("name"), Row->S("profile")).arg(Row->B("ok"));
+            if (!Row->B("ok"))
+                QVERIFY2(Row->S("msg").contains("不是普通文件"), qPrintable(Row->S("msg")));
+        }
+        QCOMPARE(Got, Sources);
+    }
+}
+
+void TCollectorRunTest::profileReachedTwice_data()
+{
+    QTest::addColumn<bool>("Firefox");
+    QTest::newRow("chromium profile linked under a second name") << false;
+    QTest::newRow("profiles.ini entry pointing at a link") << true;
+}
+
+void TCollectorRunTest::profileReachedTwice()
+{
+#ifdef Q_OS_WIN
+    QSKIP("QFile::link makes shortcuts, not links, on Windows");
+#endif
+    QFETCH(bool, Firefox);
+    const QString Home = FTmp.filePath(QString("twice-%1").arg(Firefox));
+    const TSampleHistory H = MakeSampleHistory(40, LocalUs("2024-05-05 12:00:00"), 10, 5);
+    QString Err;
+    if (Firefox) {
+        const QString Dir = BrowserPath(Home, ".mozilla/firefox/");
+        QVERIFY(WriteFirefoxPlaces(Dir + "p/places.sqlite", H, sjDelete, Err));
+        QVERIFY(QFile::link(Dir + "p", Dir + "q"));
+        QVERIFY(WriteFile(Dir + "profiles.ini", "[Profile0]\nName=p\nIsRelative=1\nPath=p\n"
+                                                "[Profile1]\nName=q\nIsRelative=1\nPath=q\n"));
+    } else {
+        const QString Dir = BrowserPath(Home, ".config/google-chrome/");
+        QVERIFY(WriteChromiumHistory(Dir + "Default/History", H, sjDelete, Err));
+        QVERIFY(QFile::link(Dir + "Default", Dir + "Profile 1"));
+    }
+    const TRun R = Run({}, Home);
+    QCOMPARE(R.Code, int(ceOk));
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    QCOMPARE(R.Doc->Get("sources")->Count(), 1);
+    QCOMPARE(R.Doc->Get("stats")->I("total"), 40);
+}
+
+void TCollectorRunTest::writeFailureReason()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the file size limit of a shell is a Linux fact");
+#endif
+    // A file size limit fails the write midway, like a full disk does.
+    const QString Home = FTmp.filePath("big");
+    TSampleHistory H;
+    for (int I = 0; I < 6000; ++I)
+        H.Add("https://a.com/", QString(300, 'x'), LocalUs("2024-05-01 10:00:00") + I * 1000000LL);
+    QString Err;
+    QVERIFY(WriteChromiumHistory(BrowserPath(Home, ".config/google-chrome/Default/History"), H, sjDelete, Err));
+    QProcess P;
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert(kHomeOverrideVar, Home);
+    P.setProcessEnvironment(Env);
+    P.start("sh", {"-c", "trap '' XFSZ; ulimit -f 2000; exec \"$0\" \"$@\"", MK_COLLECTOR_EXE,
+                   "/out:" + FTmp.filePath("big-out")});
+    QVERIFY(P.waitForFinished(60000));
+    const QString Text = QString::fromUtf8(P.readAllStandardError());
+    QVERIFY2(P.exitCode() == int(ceWriteFailed), qPrintable(Text));
+    QVERIFY2(Text.contains(qt_error_string(EFBIG)), qPrintable(Text));
+    QCOMPARE(QDir(FTmp.filePath("big-out")).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+static QStringList PrivateCopies(const QString& Temp)
+{
+    return QDir(Temp).entryList({"Marrowkin-*"}, QDir::Dirs | QDir::NoDotAndDotDot);
+}
+
+void TCollectorRunTest::stopRemovesCopies_data()
+{
+    QTest::addColumn<QStringList>("Args");
+    QTest::newRow("report") << QStringList{};
+    QTest::newRow("list") << QStringList{"/list"};
+}
+
+void TCollectorRunTest::stopRemovesCopies()
+{
+#ifdef Q_OS_WIN
+    QSKIP("SIGTERM is a Linux fact; QProcess::terminate does not reach a console program on Windows");
+#endif
+    QFETCH(QStringList, Args);
+    const QString Temp = FTmp.filePath(QString("stop-tmp-") + QTest::currentDataTag());
+    QVERIFY(QDir().mkpath(Temp));
+    QProcess P;
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert(kHomeOverrideVar, FHome);
+    Env.insert("TMPDIR", Temp);
+    Env.insert("MK_COLLECTOR_HOLD_MS", "30000");
+    P.setProcessEnvironment(Env);
+    P.start(MK_COLLECTOR_EXE, Args);
+    QTRY_VERIFY_WITH_TIMEOUT(PrivateCopies(Temp).size() == 1
+                                 && QFile::exists(Temp + "/" + PrivateCopies(Temp).value(0) + "/history.db"), 20000);
+    const QString Copy = Temp + "/" + PrivateCopies(Temp).value(0);
+    QCOMPARE(QFile::permissions(Copy) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+    QCOMPARE(QFile::permissions(Copy + "/history.db") & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+    P.terminate();
+    QVERIFY(P.waitForFinished(10000));
+    QCOMPARE(P.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(P.exitCode(), int(ceInternal));
+    QCOMPARE(PrivateCopies(Temp), QStringList());
+}
+
+void TCollectorRunTest::staleCopiesRemoved()
+{
+    // A finished process's id stands for a run that was killed.
+    QProcess Gone;
+    Gone.start(MK_COLLECTOR_EXE, {"/days:x"});
+    QVERIFY(Gone.waitForStarted());
+    const qint64 DeadPid = Gone.processId();
+    QVERIFY(Gone.waitForFinished());
+    const QString Temp = FTmp.filePath("stale-tmp");
+    const QString Dead = Temp + QString("/Marrowkin-%1-abcDEF").arg(DeadPid);
+    const QString Alive = Temp + QString("/Marrowkin-%1-abcDEF").arg(QCoreApplication::applicationPid());
+    const QString Other = Temp + "/Marrowkin-notes";
+    for (const QString& Dir : {Dead, Alive, Other})
+        QVERIFY(WriteFile(Dir + "/history.db", "copy"));
+    // The temporary folder: TMPDIR on Linux, TMP on Windows.
+    const char* TempVar = QSysInfo::productType() == QLatin1String("windows") ? "TMP" : "TMPDIR";
+    const QByteArray OldTemp = qgetenv(TempVar);
+    qputenv(TempVar, QDir::toNativeSeparators(Temp).toUtf8());
+    const TRun R = Run({"/list"});
+    qputenv(TempVar, OldTemp);
+    QCOMPARE(R.Code, int(ceOk));
+    QVERIFY(!QFileInfo::exists(Dead));
+    QVERIFY(QFileInfo::exists(Alive));
+    QVERIFY(QFileInfo::exists(Other));
 }
 
 void TCollectorRunTest::openTransaction()

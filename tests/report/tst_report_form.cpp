@@ -3,6 +3,7 @@
 #include "msg_box.h"
 #include "palette.h"
 #include "records_model.h"
+#include "text_util.h"
 #include "report_window.h"
 
 #include "bar_chart.h"
@@ -627,6 +628,29 @@ private slots:
             QCOMPARE(F->FTabs->currentWidget(), F->FPgRecords);
             QTRY_VERIFY(F->FEdFilter->hasFocus());
         }
+    }
+
+    // One record with a huge field: cells, tooltips and copies show a bounded prefix.
+    void HugeFieldsAreBounded_data()
+    {
+        QTest::addColumn<QString>("Key");
+        QTest::addColumn<int>("Column");
+        QTest::newRow("title") << "title" << int(TRecordsModel::rcTitle);
+        QTest::newRow("url") << "url" << int(TRecordsModel::rcUrl);
+    }
+    void HugeFieldsAreBounded()
+    {
+        QFETCH(QString, Key);
+        QFETCH(int, Column);
+        const QString Huge = QString(1 << 20, u'长');
+        auto F = Open(QStringLiteral("{\"stats\":{\"total\":1},\"records\":[{\"time\":\"2024-05-01 10:00\",\"%1\":\"%2\"}]}")
+                          .arg(Key, Huge));
+        const QString Bounded = Huge.left(int(kShownTextMax)) + QChar(0x2026);
+        for (const int Role : {int(Qt::DisplayRole), int(Qt::ToolTipRole)})
+            QCOMPARE(F->FRecModel->index(0, Column).data(Role).toString(), Bounded);
+        Select(*F, {0});
+        QVERIFY(F->SelectedText().contains(Bounded + (Key == u"title" ? u'\t' : u'\r')));
+        QVERIFY(F->SelectedText().size() < 3 * int(kShownTextMax));
     }
 
     void RecordsModelIsConsistent()

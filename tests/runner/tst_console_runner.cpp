@@ -25,6 +25,7 @@ const QString kChild = QStringLiteral(MK_TEST_CHILD);
 const char* const kChildVars[] = {
     "MK_CHILD_PID_FILE", "MK_CHILD_ARGS_FILE", "MK_CHILD_STDIN", "MK_CHILD_GRANDCHILD", "MK_CHILD_FILE",
     "MK_CHILD_SCRIPT", "MK_CHILD_FLOOD_MIB", "MK_CHILD_SLEEP_MS", "MK_CHILD_EXIT",
+    "MK_CHILD_SETSID", "MK_CHILD_TERM_FILE", "MK_CHILD_IGNORE_TERM",
 };
 
 // Sets the child's behaviour for the next start; the child inherits our
@@ -536,13 +537,18 @@ private slots:
     void groupEnds_data()
     {
         QTest::addColumn<QString>("How");
-        QTest::newRow("stop") << "stop";
-        QTest::newRow("destructor") << "destroy";
-        QTest::newRow("child exits first") << "exit";
+        QTest::addColumn<bool>("Setsid"); // the grandchild left the group and session
+        for (const bool Setsid : {false, true}) {
+            const char* Suffix = Setsid ? ", grandchild in its own session" : "";
+            QTest::addRow("stop%s", Suffix) << "stop" << Setsid;
+            QTest::addRow("destructor%s", Suffix) << "destroy" << Setsid;
+            QTest::addRow("child exits first%s", Suffix) << "exit" << Setsid;
+        }
     }
     void groupEnds()
     {
         QFETCH(QString, How);
+        QFETCH(bool, Setsid);
         QTemporaryDir Tmp;
         QVERIFY(Tmp.isValid());
         const QString ChildPidFile = Tmp.filePath(QStringLiteral("child.pid"));
@@ -553,6 +559,8 @@ private slots:
             .Set("MK_CHILD_SCRIPT", "out:started\\n")
             .Set("MK_CHILD_SLEEP_MS", How == u"exit" ? "0" : "30000")
             .Set("MK_CHILD_EXIT", "7");
+        if (Setsid)
+            Env.Set("MK_CHILD_SETSID", "1");
         auto Runner = std::make_unique<TConsoleRunner>();
         QVERIFY(StartChild(*Runner));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(GrandPidFile), 10000);
@@ -578,6 +586,46 @@ private slots:
         }
         QTRY_VERIFY_WITH_TIMEOUT(ProcessGone(ChildPid), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(ProcessGone(GrandPid), 10000);
+    }
+
+    // A stop gives the child a chance to clean up, but does not wait on it for ever.
+    void stopAsksFirst_data()
+    {
+        QTest::addColumn<bool>("Destroy");
+        QTest::addColumn<bool>("Ignores");
+        QTest::newRow("stop, child leaves") << false << false;
+        QTest::newRow("stop, child ignores the request") << false << true;
+        QTest::newRow("destructor, child leaves") << true << false;
+        QTest::newRow("destructor, child ignores the request") << true << true;
+    }
+    void stopAsksFirst()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("SIGTERM is a Linux fact; on Windows the job ends the run at once");
+#endif
+        QFETCH(bool, Destroy);
+        QFETCH(bool, Ignores);
+        QTemporaryDir Tmp;
+        QVERIFY(Tmp.isValid());
+        const QString PidFile = Tmp.filePath(QStringLiteral("child.pid"));
+        const QString TermFile = Tmp.filePath(QStringLiteral("term"));
+        TChildEnv Env;
+        Env.Set("MK_CHILD_PID_FILE", QFile::encodeName(PidFile)).Set("MK_CHILD_SLEEP_MS", "30000");
+        Env.Set(Ignores ? "MK_CHILD_IGNORE_TERM" : "MK_CHILD_TERM_FILE", Ignores ? "1" : QFile::encodeName(TermFile));
+        auto Runner = std::make_unique<TConsoleRunner>();
+        QVERIFY(StartChild(*Runner));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(PidFile), 10000);
+        const qint64 Pid = ReadPid(PidFile);
+        if (Destroy) {
+            Runner.reset();
+        } else {
+            Runner->Stop();
+            const TRun R = DrainToExit(*Runner, true, false, 15000);
+            QVERIFY(R.Exited);
+            QCOMPARE(R.Code, 1u);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(ProcessGone(Pid), 10000);
+        QCOMPARE(QFile::exists(TermFile), !Ignores);
     }
 
     void elapsedSeconds()

@@ -14,6 +14,10 @@
 //                             MK_CHILD_GRANDCHILD_MS); its pid is written to
 //                             path (whole file, via rename) before this process
 //                             goes on, which never waits for it
+//   MK_CHILD_SETSID=1         the grandchild leaves the group and session
+//                             (setsid) before it sleeps
+//   MK_CHILD_TERM_FILE=path   on SIGTERM, write "term" to path and exit 15
+//   MK_CHILD_IGNORE_TERM=1    ignore SIGTERM
 //   MK_CHILD_FILE=path        copy the file's bytes to standard output
 //   MK_CHILD_SCRIPT=cmds      commands separated by ';':
 //                               out:TEXT  write TEXT to standard output
@@ -145,6 +149,11 @@ int main(int Argc, char** Argv)
         ChildSleepMs(std::atol(Ms));
         return 0;
     }
+    // Only POSIX systems send SIGTERM; elsewhere these do nothing.
+    if (const char* Path = Env("MK_CHILD_TERM_FILE"))
+        ChildOnTerm(Path);
+    if (Env("MK_CHILD_IGNORE_TERM"))
+        ChildIgnoreTerm();
     if (const char* Path = Env("MK_CHILD_PID_FILE")) {
         if (!ChildWriteFileWhole(Path, std::to_string(ChildPid()) + "\n"))
             return 91;
@@ -165,7 +174,7 @@ int main(int Argc, char** Argv)
     }
     if (const char* Path = Env("MK_CHILD_GRANDCHILD")) {
         const char* Ms = Env("MK_CHILD_GRANDCHILD_MS");
-        const long long Pid = ChildStartGrandchild(Ms ? std::atol(Ms) : 60000);
+        const long long Pid = ChildStartGrandchild(Ms ? std::atol(Ms) : 60000, Env("MK_CHILD_SETSID") != nullptr);
         if (Pid <= 0 || !ChildWriteFileWhole(Path, std::to_string(Pid) + "\n"))
             return 92;
     }

@@ -23,6 +23,11 @@ void ChildRaise(int Signal);
 bool ChildWidenPipe(int Bytes);
 // Starts a process that sleeps SleepMs with the output handles inherited (on
 // Windows a copy of this program, told so by MK_CHILD_AS_GRANDCHILD); its
-// pid, or 0 on failure.
-long long ChildStartGrandchild(long SleepMs);
+// pid, or 0 on failure. NewSession: it leaves the group and session first
+// (POSIX only).
+long long ChildStartGrandchild(long SleepMs, bool NewSession);
+// On SIGTERM: write "term" to Path and exit with 15 (POSIX only).
+void ChildOnTerm(const char* Path);
+// SIGTERM is ignored (POSIX only).
+void ChildIgnoreTerm();
 bool ChildProcessRuns(long long Pid);

@@ -101,14 +101,43 @@ bool ChildWidenPipe(int Bytes)
 #endif
 }
 
-long long ChildStartGrandchild(long SleepMs)
+long long ChildStartGrandchild(long SleepMs, bool NewSession)
 {
     const pid_t Pid = ::fork();
     if (Pid == 0) {
+        if (NewSession)
+            ::setsid();
         ChildSleepMs(SleepMs);
         std::_Exit(0);
     }
     return Pid > 0 ? Pid : 0;
+}
+
+namespace {
+
+const char* GTermFile = nullptr;
+
+void OnTerm(int)
+{
+    const int Fd = ::open(GTermFile, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (Fd >= 0) {
+        [[maybe_unused]] const ssize_t N = ::write(Fd, "term", 4);
+        ::close(Fd);
+    }
+    std::_Exit(15);
+}
+
+} // namespace
+
+void ChildOnTerm(const char* Path)
+{
+    GTermFile = Path;
+    std::signal(SIGTERM, OnTerm);
+}
+
+void ChildIgnoreTerm()
+{
+    std::signal(SIGTERM, SIG_IGN);
 }
 
 bool ChildProcessRuns(long long Pid)

@@ -117,7 +117,11 @@ bool ChildWidenPipe(int)
     return false;
 }
 
-long long ChildStartGrandchild(long SleepMs)
+void ChildOnTerm(const char*) {}
+
+void ChildIgnoreTerm() {}
+
+long long ChildStartGrandchild(long SleepMs, bool)
 {
     wchar_t Exe[MAX_PATH];
     if (!::GetModuleFileNameW(nullptr, Exe, MAX_PATH))

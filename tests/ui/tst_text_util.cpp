@@ -314,6 +314,11 @@ void TTextUtilTest::DecodeOutputCases()
     QVERIFY(Bad.startsWith(u'a'));
     QVERIFY(Bad.contains(QChar(0xFFFD)));
     QVERIFY(Bad.contains(u'b'));
+    // A sequence cut off at the very end is not dropped: it is junk after the document.
+    const QString Tail = DecodeOutput(QByteArray("{}\xE4\xB8"));
+    QVERIFY(Tail.startsWith(QLatin1String("{}")));
+    QVERIFY(Tail.size() > 2);
+    QCOMPARE(Tail.back(), QChar(0xFFFD));
 }
 
 void TTextUtilTest::EnsureDirCreatesParents()

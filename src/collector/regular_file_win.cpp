@@ -1,0 +1,57 @@
+#include "regular_file.h"
+
+#include <QDir>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+TRegularFile::~TRegularFile()
+{
+    Close();
+}
+
+bool TRegularFile::Open(const QString& Path, QString& ErrMsg)
+{
+    Close();
+    const std::wstring W = QDir::toNativeSeparators(Path).toStdWString();
+    // Sharing everything: the browser may hold its database open.
+    HANDLE H = ::CreateFileW(W.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (H == INVALID_HANDLE_VALUE) {
+        const DWORD Err = ::GetLastError();
+        ErrMsg = Err == ERROR_FILE_NOT_FOUND || Err == ERROR_PATH_NOT_FOUND
+                     ? QStringLiteral("找不到文件")
+                     : QStringLiteral("无法打开文件：%1").arg(qt_error_string(int(Err)));
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION Info{};
+    if (::GetFileType(H) != FILE_TYPE_DISK || !::GetFileInformationByHandle(H, &Info)
+        || (Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ::CloseHandle(H);
+        ErrMsg = QStringLiteral("不是普通文件，已跳过");
+        return false;
+    }
+    FHandle = reinterpret_cast<qintptr>(H);
+    FId = {quint64(Info.dwVolumeSerialNumber), (quint64(Info.nFileIndexHigh) << 32) | Info.nFileIndexLow};
+    return true;
+}
+
+qint64 TRegularFile::Read(char* Buf, qint64 Max, QString& ErrMsg)
+{
+    DWORD Got = 0;
+    const DWORD Want = DWORD(qMin<qint64>(Max, 1 << 30));
+    if (!::ReadFile(reinterpret_cast<HANDLE>(FHandle), Buf, Want, &Got, nullptr)) {
+        ErrMsg = qt_error_string(int(::GetLastError()));
+        return -1;
+    }
+    return qint64(Got);
+}
+
+void TRegularFile::Close()
+{
+    if (FHandle != -1)
+        ::CloseHandle(reinterpret_cast<HANDLE>(FHandle));
+    FHandle = -1;
+}

@@ -114,7 +114,7 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
         ++Found;
         TSourceData Data;
         QString Msg;
-        if (ReadHistory(Info, Window, Data, Msg)) {
+        if (ReadHistory(Info, Window, Options.FAllVisits, Data, Msg)) {
             ++Read;
             Builder.AddSource(Info, std::move(Data));
         } else {

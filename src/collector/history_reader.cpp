@@ -107,20 +107,37 @@ private:
 struct TSchema
 {
     const char* UrlSql;
+    const char* ShownUrlSql;
     const char* VisitSql;
+    const char* ShownVisitSql;
+    const char* RuleColumnsSql; // prepares only when the columns the shown-visit rule needs exist
+    const char* RuleNote;
     const char* CountSql;
     const char* Tables[2];
 };
 
+// Chromium's history page lists a visit that ends a redirect chain (0x20000000)
+// and is not an automatic or manual sub-frame (3, 4) or keyword-generated (10).
 const TSchema kChromiumSchema = {
     "SELECT id, url, title FROM urls",
+    "SELECT id, url, title FROM urls",
     "SELECT url, visit_time FROM visits WHERE visit_time >= ?1 AND visit_time < ?2",
+    "SELECT url, visit_time FROM visits WHERE visit_time >= ?1 AND visit_time < ?2"
+    " AND (transition & 536870912) != 0 AND (transition & 255) NOT IN (3, 4, 10)",
+    "SELECT transition FROM visits LIMIT 0",
+    "数据库缺少 transition 列（旧版或精简的数据库），已按全部访问记录计数",
     "SELECT count(*) FROM visits",
     {"urls", "visits"}};
 
+// Firefox leaves out hidden places and embeds (4), downloads (7) and framed links (8).
 const TSchema kFirefoxSchema = {
     "SELECT id, url, title FROM moz_places",
+    "SELECT id, url, title FROM moz_places WHERE ifnull(hidden, 0) = 0",
     "SELECT place_id, visit_date FROM moz_historyvisits WHERE visit_date >= ?1 AND visit_date < ?2",
+    "SELECT place_id, visit_date FROM moz_historyvisits WHERE visit_date >= ?1 AND visit_date < ?2"
+    " AND (visit_type IS NULL OR visit_type NOT IN (4, 7, 8))",
+    "SELECT p.hidden, v.visit_type FROM moz_places p, moz_historyvisits v LIMIT 0",
+    "数据库缺少 hidden 或 visit_type 列（旧版或精简的数据库），已按全部访问记录计数",
     "SELECT count(*) FROM moz_historyvisits",
     {"moz_places", "moz_historyvisits"}};
 
@@ -198,8 +215,8 @@ bool OpenCopy(const TSourceInfo& Source, TDbCopy& Copy, TDb& Db, const TSchema*&
 
 } // namespace
 
-bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, TSourceData& Data,
-                 QString& ErrMsg)
+bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, bool AllVisits,
+                 TSourceData& Data, QString& ErrMsg)
 {
     Data = TSourceData();
     TDbCopy Copy;
@@ -208,8 +225,17 @@ bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, TSourceDa
     if (!OpenCopy(Source, Copy, Db, Schema, ErrMsg))
         return false;
 
+    bool Shown = !AllVisits;
+    if (Shown) {
+        sqlite3_stmt* Probe = nullptr;
+        Shown = sqlite3_prepare_v2(Db.get(), Schema->RuleColumnsSql, -1, &Probe, nullptr) == SQLITE_OK;
+        sqlite3_finalize(Probe);
+        if (!Shown)
+            Data.Note = QString::fromUtf8(Schema->RuleNote);
+    }
+
     TStmt Urls;
-    if (!Prepare(Db.get(), Schema->UrlSql, Urls, ErrMsg))
+    if (!Prepare(Db.get(), Shown ? Schema->ShownUrlSql : Schema->UrlSql, Urls, ErrMsg))
         return false;
     int Rc;
     while ((Rc = sqlite3_step(Urls.get())) == SQLITE_ROW) {
@@ -222,7 +248,7 @@ bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, TSourceDa
         return false;
 
     TStmt Visits;
-    if (!Prepare(Db.get(), Schema->VisitSql, Visits, ErrMsg))
+    if (!Prepare(Db.get(), Shown ? Schema->ShownVisitSql : Schema->VisitSql, Visits, ErrMsg))
         return false;
     const bool Chromium = Source.Kind == skChromium;
     // Stored times are compared in the database's own epoch so its index can be used.

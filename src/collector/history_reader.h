@@ -19,19 +19,23 @@ struct TRawVisit
     qint64 UnixUs = 0;
 };
 
-// What one database gave: every URL row and the visits inside the window.
+// What one database gave: its URL rows and the visits inside the window.
 struct TSourceData
 {
     std::vector<TRawUrl> Urls;
     std::vector<TRawVisit> Visits;
+    QString Note; // said about a source that was read, e.g. why every row was counted
 };
 
 // Reads a private copy of the source's database (with its -wal and -journal
 // files), so the browser's own files are never opened for writing. False with
 // a Chinese message when the file is missing, unreadable, corrupt or not a
 // history database.
-bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, TSourceData& Data,
-                 QString& ErrMsg);
+// Unless AllVisits is set, only the visits the browser's own history page
+// lists are read: no automatic sub-frames, redirect hops, embeds or downloads.
+// A schema too old to tell them apart gives every row, with a note saying so.
+bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, bool AllVisits,
+                 TSourceData& Data, QString& ErrMsg);
 
-// Number of visits in the database, for source detection.
+// Number of stored visit rows in the database, for source detection.
 bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg);

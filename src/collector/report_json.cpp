@@ -83,18 +83,17 @@ void WriteReportJson(const TReport& R, TTextOut& Out)
         AppendJsonString(P, R.Sources[I].Info.Profile);
         P += ",\"title\":";
     }
-    std::vector<std::string> UrlPart(R.Urls.size());
+    std::vector<std::string> UrlPart(R.Rows.size());
     TLocalClock Clock;
     char Time[19];
     Out.Raw(",\n\"records\":[");
     for (size_t I = 0; I < R.RecordCount; ++I) {
         const TVisit& V = R.Visits[I];
-        std::string& U = UrlPart[size_t(V.Url)];
+        std::string& U = UrlPart[size_t(V.Row)];
         if (U.empty()) {
-            const TUrlEntry& E = R.Urls[size_t(V.Url)];
-            AppendJsonString(U, E.Title);
+            AppendJsonString(U, R.TitleOf(V));
             U += ",\"url\":";
-            AppendJsonString(U, R.RecordUrl(E));
+            AppendJsonString(U, R.RecordUrl(R.EntryOf(V)));
             U += "}";
         }
         TLocalClock::Format(Clock.Convert(V.UnixUs), Time);

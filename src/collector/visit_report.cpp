@@ -3,6 +3,7 @@
 #include "url_info.h"
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -86,27 +87,22 @@ int TReportBuilder::DomainIndex(const QString& Domain)
     return Index;
 }
 
-int TReportBuilder::UrlIndex(const TRawUrl& Raw)
+int TReportBuilder::UrlIndex(const QString& Url)
 {
-    const auto It = FUrlIndex.constFind(Raw.Url);
-    if (It != FUrlIndex.constEnd()) {
-        TUrlEntry& E = FReport.Urls[size_t(It.value())];
-        if (E.Title.isEmpty() && !Raw.Title.isEmpty())
-            E.Title = Raw.Title;
+    const auto It = FUrlIndex.constFind(Url);
+    if (It != FUrlIndex.constEnd())
         return It.value();
-    }
     const int Index = int(FReport.Urls.size());
     TUrlEntry E;
-    E.Url = Raw.Url;
-    E.Title = Raw.Title;
-    const QString Host = HostOf(Raw.Url);
+    E.Url = Url;
+    const QString Host = HostOf(Url);
     if (!Host.isEmpty()) {
         E.Domain = DomainIndex(DomainOf(Host));
         E.Category = FDomainCategory[size_t(E.Domain)];
     } else {
         E.Category = int(Categories().size()) - 1;
     }
-    const QString Keyword = SearchKeyword(Raw.Url, Host);
+    const QString Keyword = SearchKeyword(Url, Host);
     if (!Keyword.isEmpty()) {
         const QString Key = Keyword.toLower();
         auto K = FKeywordIndex.constFind(Key);
@@ -117,7 +113,7 @@ int TReportBuilder::UrlIndex(const TRawUrl& Raw)
         E.Keyword = K.value();
     }
     if (FOptions.FPrivacy) {
-        const QString Stripped = StripQuery(Raw.Url);
+        const QString Stripped = StripQuery(Url);
         auto P = FPageIndex.constFind(Stripped);
         if (P == FPageIndex.constEnd())
             P = FPageIndex.insert(Stripped, int(FPageIndex.size()));
@@ -125,7 +121,7 @@ int TReportBuilder::UrlIndex(const TRawUrl& Raw)
     } else {
         E.Page = Index;
     }
-    FUrlIndex.insert(Raw.Url, Index);
+    FUrlIndex.insert(Url, Index);
     FReport.Urls.push_back(std::move(E));
     return Index;
 }
@@ -135,6 +131,7 @@ void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
     TSourceResult R;
     R.Info = Info;
     R.Ok = true;
+    R.Msg = Data.Note;
     const qint32 SourceIndex = qint32(FReport.Sources.size());
 
     // Row ids are mostly dense, so a plain table beats hashing for each visit.
@@ -146,8 +143,12 @@ void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
     QHash<qint64, int> Sparse;
     if (Dense)
         Table.assign(size_t(MaxId) + 1, -1);
-    for (const TRawUrl& U : Data.Urls) {
-        const int Index = Passes(U.Url, U.Title) ? UrlIndex(U) : -1;
+    for (TRawUrl& U : Data.Urls) {
+        int Index = -1;
+        if (Passes(U.Url, U.Title)) {
+            Index = int(FReport.Rows.size());
+            FReport.Rows.push_back({UrlIndex(U.Url), std::move(U.Title)});
+        }
         if (Dense && U.Id >= 0)
             Table[size_t(U.Id)] = Index;
         else if (!Dense)
@@ -202,12 +203,15 @@ TReport TReportBuilder::Finish()
     std::vector<qint64> KeywordCounts(size_t(FKeywords.size()), 0);
     std::vector<qint64> CatCounts(size_t(Categories().size()), 0);
     std::vector<qint64> SourceCounts(size_t(Rep.Sources.size()), 0);
+    std::vector<qint64> RowLast(Rep.Rows.size(), std::numeric_limits<qint64>::min());
     for (const TVisit& V : Visits) {
         const TLocalTime T = Clock.Convert(V.UnixUs);
         ++Rep.Heat[size_t(T.Weekday)][size_t(T.Hour)];
         const qint64 D = std::clamp(T.DayNumber, FirstDay, LastDay) - FirstDay;
         ++DayCounts[size_t(D)];
-        TUrlEntry& E = Rep.Urls[size_t(V.Url)];
+        qint64& Last = RowLast[size_t(V.Row)];
+        Last = std::max(Last, V.UnixUs);
+        TUrlEntry& E = Rep.Urls[size_t(Rep.Rows[size_t(V.Row)].Entry)];
         ++E.Count;
         if (E.Domain >= 0)
             ++DomainCounts[size_t(E.Domain)];
@@ -253,9 +257,19 @@ TReport TReportBuilder::Finish()
         TPageRank& P = Pages[size_t(E.Page)];
         if (P.Url.isEmpty())
             P.Url = Rep.RecordUrl(E);
-        if (P.Title.isEmpty())
-            P.Title = E.Title;
         P.Count += E.Count;
+    }
+    // A page seen in several browsers shows the most recent title one of them stored.
+    std::vector<qint64> TitleAt(Pages.size(), std::numeric_limits<qint64>::min());
+    for (size_t I = 0; I < Rep.Rows.size(); ++I) {
+        const TUrlRow& Row = Rep.Rows[I];
+        if (Row.Title.isEmpty() || RowLast[I] == std::numeric_limits<qint64>::min())
+            continue;
+        const size_t Page = size_t(Rep.Urls[size_t(Row.Entry)].Page);
+        if (RowLast[I] > TitleAt[Page]) {
+            TitleAt[Page] = RowLast[I];
+            Pages[Page].Title = Row.Title;
+        }
     }
     std::vector<size_t> Order(Pages.size());
     std::iota(Order.begin(), Order.end(), size_t(0));
@@ -300,7 +314,7 @@ TReport TReportBuilder::Finish()
             return A.UnixUs > B.UnixUs;
         if (A.Source != B.Source)
             return A.Source < B.Source;
-        return A.Url < B.Url;
+        return A.Row < B.Row;
     };
     const size_t N = Visits.size();
     if (FOptions.FLimit > 0 && size_t(FOptions.FLimit) < N) {

@@ -24,10 +24,10 @@ struct TSourceResult
     QString Status() const;
 };
 
+// One URL, merged across sources: what the statistics count by.
 struct TUrlEntry
 {
     QString Url;
-    QString Title;
     int Domain = -1;   // -1: no host (file:, about:, …)
     int Category = 0;
     int Keyword = -1;
@@ -35,10 +35,18 @@ struct TUrlEntry
     qint64 Count = 0;
 };
 
+// One URL row of one database. Records show the title their own browser
+// stored, not one borrowed from another browser.
+struct TUrlRow
+{
+    qint32 Entry = 0; // index into TReport::Urls
+    QString Title;
+};
+
 struct TVisit
 {
     qint64 UnixUs;
-    qint32 Url;
+    qint32 Row;       // index into TReport::Rows
     qint32 Source;
 };
 
@@ -82,11 +90,14 @@ struct TReport
 
     // Records: the first RecordCount entries of Visits, newest first.
     std::vector<TUrlEntry> Urls;
+    std::vector<TUrlRow> Rows;
     std::vector<TVisit> Visits;
     size_t RecordCount = 0;
     bool Truncated = false;
 
     QString RecordUrl(const TUrlEntry& E) const;
+    const TUrlEntry& EntryOf(const TVisit& V) const { return Urls[size_t(Rows[size_t(V.Row)].Entry)]; }
+    const QString& TitleOf(const TVisit& V) const { return Rows[size_t(V.Row)].Title; }
 };
 
 // Collects the sources one by one, applying the filters as visits come in, and
@@ -103,7 +114,7 @@ public:
 
 private:
     bool Passes(const QString& Url, const QString& Title) const;
-    int UrlIndex(const TRawUrl& Raw);
+    int UrlIndex(const QString& Url);
     int DomainIndex(const QString& Domain);
 
     const TCollectorOptions& FOptions;

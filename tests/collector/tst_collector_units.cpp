@@ -64,8 +64,8 @@ void TCollectorUnitsTest::switches_data()
     QTest::newRow("same day") << QStringList{"/from:2024-05-01", "/to:2024-05-01"} << "range" << "2024-05-01 至 2024-05-01";
     QTest::newRow("all history") << QStringList{} << "range" << "全部历史";
     QTest::newRow("limit") << QStringList{"/limit:100"} << "limit" << "100";
-    QTest::newRow("flags") << QStringList{"/privacy", "/user:ALL", "/format:HTML", "/out:/tmp/x y", "/open", "/LIST"}
-                           << "flags" << "privacy all html /tmp/x y open list";
+    QTest::newRow("flags") << QStringList{"/privacy", "/user:ALL", "/format:HTML", "/out:/tmp/x y", "/open", "/LIST", "/AllVisits"}
+                           << "flags" << "privacy all html /tmp/x y open list allvisits";
 }
 
 void TCollectorUnitsTest::switches()
@@ -92,7 +92,7 @@ void TCollectorUnitsTest::switches()
     else
         Got = QStringList{O.FPrivacy ? "privacy" : "", O.FAllUsers ? "all" : "",
                           O.FFormat == ofHtml ? "html" : "json", O.FOutDir, O.FOpen ? "open" : "",
-                          O.FList ? "list" : ""}.join(' ');
+                          O.FList ? "list" : "", O.FAllVisits ? "allvisits" : ""}.join(' ');
     QCOMPARE(Got, Expected);
 }
 

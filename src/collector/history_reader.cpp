@@ -6,7 +6,11 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -69,6 +73,7 @@ public:
         return true;
     }
     const QString& Path() const { return FPath; }
+    int Flags = SQLITE_OPEN_READONLY; // what the copy opened with, for further connections
 
 private:
     static bool CopyOne(const QString& From, const QString& To, QString& ErrMsg)
@@ -204,8 +209,10 @@ bool OpenCopy(const TSourceInfo& Source, TDbCopy& Copy, TDb& Db, const TSchema*&
             return false;
         }
         const int Check = CheckSchema(Db.get(), *Schema, ErrMsg);
-        if (Check == SQLITE_OK)
+        if (Check == SQLITE_OK) {
+            Copy.Flags = Flags;
             return true;
+        }
         const int Primary = Check & 0xFF;
         if (Primary != SQLITE_READONLY && Primary != SQLITE_BUSY && Primary != SQLITE_CANTOPEN)
             return false;
@@ -213,11 +220,66 @@ bool OpenCopy(const TSourceInfo& Source, TDbCopy& Copy, TDb& Db, const TSchema*&
     return false;
 }
 
+bool ReadUrls(sqlite3* Db, const char* Sql, std::vector<TRawUrl>& Out, QString& ErrMsg)
+{
+    TStmt Urls;
+    if (!Prepare(Db, Sql, Urls, ErrMsg))
+        return false;
+    int Rc;
+    while ((Rc = sqlite3_step(Urls.get())) == SQLITE_ROW) {
+        if (sqlite3_column_type(Urls.get(), 1) == SQLITE_NULL)
+            continue;
+        Out.push_back({sqlite3_column_int64(Urls.get(), 0), ColumnText(Urls.get(), 1),
+                       ColumnText(Urls.get(), 2)});
+    }
+    return !StepFailed(Db, Rc, ErrMsg);
+}
+
+// Reads the URL rows on a second connection and thread, beside the visits.
+class TUrlReader final
+{
+public:
+    TUrlReader(const TDbCopy& Copy, const char* Sql, std::vector<TRawUrl>& Out)
+    {
+        sqlite3* Raw = nullptr;
+        const int Rc = sqlite3_open_v2(QFile::encodeName(Copy.Path()).constData(), &Raw,
+                                       Copy.Flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        FDb.reset(Raw);
+        if (Rc != SQLITE_OK)
+            return;
+        try {
+            FThread = std::jthread([this, Sql, &Out] {
+                try {
+                    FOk = ReadUrls(FDb.get(), Sql, Out, FErrMsg);
+                } catch (...) {
+                    FErrMsg = QStringLiteral("读取时内存不足");
+                }
+            });
+        } catch (const std::system_error&) {
+        }
+    }
+    bool Started() const { return FThread.joinable(); }
+    bool Finish(QString& ErrMsg)
+    {
+        FThread.join();
+        if (!FOk)
+            ErrMsg = FErrMsg;
+        return FOk;
+    }
+
+private:
+    TDb FDb;
+    bool FOk = false;
+    QString FErrMsg;
+    std::jthread FThread; // last: joined before the connection closes
+};
+
 } // namespace
 
-bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, bool AllVisits,
-                 TSourceData& Data, QString& ErrMsg)
+bool ReadHistory(const TSourceInfo& Source, const TReadRule& Rule, TSourceData& Data, QString& ErrMsg)
 {
+    const TTimeWindow& Window = Rule.Window;
+    const bool AllVisits = Rule.AllVisits;
     Data = TSourceData();
     TDbCopy Copy;
     TDb Db;
@@ -234,19 +296,21 @@ bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, bool AllV
             Data.Note = QString::fromUtf8(Schema->RuleNote);
     }
 
-    TStmt Urls;
-    if (!Prepare(Db.get(), Shown ? Schema->ShownUrlSql : Schema->UrlSql, Urls, ErrMsg))
-        return false;
-    int Rc;
-    while ((Rc = sqlite3_step(Urls.get())) == SQLITE_ROW) {
-        if (sqlite3_column_type(Urls.get(), 1) == SQLITE_NULL)
-            continue;
-        Data.Urls.push_back({sqlite3_column_int64(Urls.get(), 0), ColumnText(Urls.get(), 1),
-                             ColumnText(Urls.get(), 2)});
-    }
-    if (StepFailed(Db.get(), Rc, ErrMsg))
+    const char* UrlSql = Shown ? Schema->ShownUrlSql : Schema->UrlSql;
+    std::optional<TUrlReader> Helper;
+    if (Rule.HelperThread)
+        Helper.emplace(Copy, UrlSql, Data.Urls);
+    if ((!Helper || !Helper->Started()) && !ReadUrls(Db.get(), UrlSql, Data.Urls, ErrMsg))
         return false;
 
+    // Room for every stored row at once: no regrowth, no doubled peak while copying.
+    TStmt Count;
+    QString Ignored;
+    if (Prepare(Db.get(), Schema->CountSql, Count, Ignored) && sqlite3_step(Count.get()) == SQLITE_ROW)
+        Data.Visits.reserve(size_t(std::clamp<qint64>(sqlite3_column_int64(Count.get(), 0), 0, 1 << 26)));
+    Count.reset();
+
+    int Rc;
     TStmt Visits;
     if (!Prepare(Db.get(), Shown ? Schema->ShownVisitSql : Schema->VisitSql, Visits, ErrMsg))
         return false;
@@ -267,7 +331,7 @@ bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, bool AllV
     }
     if (StepFailed(Db.get(), Rc, ErrMsg))
         return false;
-    return true;
+    return !Helper || !Helper->Started() || Helper->Finish(ErrMsg);
 }
 
 bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg)

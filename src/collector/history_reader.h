@@ -27,6 +27,13 @@ struct TSourceData
     QString Note; // said about a source that was read, e.g. why every row was counted
 };
 
+struct TReadRule
+{
+    TTimeWindow Window;
+    bool AllVisits = false;    // every stored row instead of what the history page lists
+    bool HelperThread = false; // a core is free: read the URL rows beside the visits
+};
+
 // Reads a private copy of the source's database (with its -wal and -journal
 // files), so the browser's own files are never opened for writing. False with
 // a Chinese message when the file is missing, unreadable, corrupt or not a
@@ -34,8 +41,7 @@ struct TSourceData
 // Unless AllVisits is set, only the visits the browser's own history page
 // lists are read: no automatic sub-frames, redirect hops, embeds or downloads.
 // A schema too old to tell them apart gives every row, with a note saying so.
-bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, bool AllVisits,
-                 TSourceData& Data, QString& ErrMsg);
+bool ReadHistory(const TSourceInfo& Source, const TReadRule& Rule, TSourceData& Data, QString& ErrMsg);
 
 // Number of stored visit rows in the database, for source detection.
 bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg);

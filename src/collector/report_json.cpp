@@ -72,8 +72,9 @@ void WriteReportJson(const TReport& R, TTextOut& Out)
     }
     Out.Raw("]");
 
-    // Millions of records share a few sources and far fewer URLs: their escaped
-    // texts are built once and copied.
+    // Millions of records share a few sources: their escaped part is built once.
+    // Titles and URLs are escaped straight into the output buffer, so a record
+    // costs no allocation.
     std::vector<std::string> SourcePart(size_t(R.Sources.size()));
     for (qsizetype I = 0; I < R.Sources.size(); ++I) {
         std::string& P = SourcePart[size_t(I)];
@@ -83,22 +84,15 @@ void WriteReportJson(const TReport& R, TTextOut& Out)
         AppendJsonString(P, R.Sources[I].Info.Profile);
         P += ",\"title\":";
     }
-    std::vector<std::string> UrlPart(R.Rows.size());
     TLocalClock Clock;
     char Time[19];
     Out.Raw(",\n\"records\":[");
     for (size_t I = 0; I < R.RecordCount; ++I) {
         const TVisit& V = R.Visits[I];
-        std::string& U = UrlPart[size_t(V.Row)];
-        if (U.empty()) {
-            AppendJsonString(U, R.TitleOf(V));
-            U += ",\"url\":";
-            AppendJsonString(U, R.RecordUrl(R.EntryOf(V)));
-            U += "}";
-        }
         TLocalClock::Format(Clock.Convert(V.UnixUs), Time);
         Out.Raw(I ? ",\n{\"time\":\"" : "\n{\"time\":\"").Raw(Time, sizeof Time)
-            .Raw(SourcePart[size_t(V.Source)]).Raw(U);
+            .Raw(SourcePart[size_t(V.Source)]).Json(R.TitleOf(V)).Raw(",\"url\":")
+            .Json(R.RecordUrl(R.EntryOf(V))).Raw("}");
     }
     Out.Raw("],\n\"truncated\":").Raw(R.Truncated ? "true" : "false").Raw("}\n");
 }

@@ -54,34 +54,51 @@ const char kHex[] = "0123456789abcdef";
 
 void AppendJsonString(std::string& Out, const QString& Text)
 {
-    Out.reserve(Out.size() + size_t(Text.size()) + 2);
-    Out.push_back('"');
+    // Written through a pointer into room for the worst case (six bytes per
+    // UTF-16 unit, "\u001f"), then cut to what was used: millions of records
+    // go through here.
+    const size_t Start = Out.size();
+    Out.resize(Start + size_t(Text.size()) * 6 + 2);
+    char* D = Out.data() + Start;
+    *D++ = '"';
     const char16_t* P = reinterpret_cast<const char16_t*>(Text.constData());
     const char16_t* End = P + Text.size();
     while (P < End) {
         // Most of what browsers store is plain ASCII: copy it without further checks.
         const char16_t U = *P;
         if (U >= 0x20 && U < 0x7F && U != '"' && U != '\\') {
-            Out.push_back(char(U));
+            *D++ = char(U);
             ++P;
             continue;
         }
         const char32_t C = NextCodePoint(P, End);
         if (C == '"' || C == '\\') {
-            Out.push_back('\\');
-            Out.push_back(char(C));
+            *D++ = '\\';
+            *D++ = char(C);
         } else if (C < 0x20 || C == 0x7F || C == 0x2028 || C == 0x2029) {
             // Line and paragraph separators too, so the text stays safe if embedded in a script.
-            Out.append("\\u");
-            Out.push_back(kHex[(C >> 12) & 0xF]);
-            Out.push_back(kHex[(C >> 8) & 0xF]);
-            Out.push_back(kHex[(C >> 4) & 0xF]);
-            Out.push_back(kHex[C & 0xF]);
+            *D++ = '\\';
+            *D++ = 'u';
+            *D++ = kHex[(C >> 12) & 0xF];
+            *D++ = kHex[(C >> 8) & 0xF];
+            *D++ = kHex[(C >> 4) & 0xF];
+            *D++ = kHex[C & 0xF];
+        } else if (C < 0x800) {
+            *D++ = char(0xC0 | (C >> 6));
+            *D++ = char(0x80 | (C & 0x3F));
+        } else if (C < 0x10000) {
+            *D++ = char(0xE0 | (C >> 12));
+            *D++ = char(0x80 | ((C >> 6) & 0x3F));
+            *D++ = char(0x80 | (C & 0x3F));
         } else {
-            AppendUtf8(Out, C);
+            *D++ = char(0xF0 | (C >> 18));
+            *D++ = char(0x80 | ((C >> 12) & 0x3F));
+            *D++ = char(0x80 | ((C >> 6) & 0x3F));
+            *D++ = char(0x80 | (C & 0x3F));
         }
     }
-    Out.push_back('"');
+    *D++ = '"';
+    Out.resize(size_t(D - Out.data()));
 }
 
 void AppendHtmlText(std::string& Out, const QString& Text)

@@ -46,9 +46,9 @@ QString TSourceResult::Status() const
     return Count > 0 ? QStringLiteral("正常") : QStringLiteral("无记录");
 }
 
-QString TReport::RecordUrl(const TUrlEntry& E) const
+const QString& TReport::RecordUrl(const TUrlEntry& E) const
 {
-    return Privacy ? StripQuery(E.Url) : E.Url;
+    return E.Url;
 }
 
 TReportBuilder::TReportBuilder(const TCollectorOptions& Options, const QDateTime& Now)
@@ -113,10 +113,11 @@ int TReportBuilder::UrlIndex(const QString& Url)
         E.Keyword = K.value();
     }
     if (FOptions.FPrivacy) {
-        const QString Stripped = StripQuery(Url);
-        auto P = FPageIndex.constFind(Stripped);
+        // Stored stripped: records and pages never show the query.
+        E.Url = StripQuery(Url);
+        auto P = FPageIndex.constFind(E.Url);
         if (P == FPageIndex.constEnd())
-            P = FPageIndex.insert(Stripped, int(FPageIndex.size()));
+            P = FPageIndex.insert(E.Url, int(FPageIndex.size()));
         E.Page = P.value();
     } else {
         E.Page = Index;
@@ -141,6 +142,8 @@ void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
     const bool Dense = MaxId <= qint64(Data.Urls.size()) * 4 + 4096;
     std::vector<int> Table;
     QHash<qint64, int> Sparse;
+    FUrlIndex.reserve(FUrlIndex.size() + qsizetype(Data.Urls.size()));
+    FReport.Rows.reserve(FReport.Rows.size() + Data.Urls.size());
     if (Dense)
         Table.assign(size_t(MaxId) + 1, -1);
     for (TRawUrl& U : Data.Urls) {
@@ -154,6 +157,7 @@ void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
         else if (!Dense)
             Sparse.insert(U.Id, Index);
     }
+    Data.Urls = std::vector<TRawUrl>();
     FReport.Visits.reserve(FReport.Visits.size() + Data.Visits.size());
     for (const TRawVisit& V : Data.Visits) {
         int Index = -1;

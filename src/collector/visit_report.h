@@ -27,7 +27,7 @@ struct TSourceResult
 // One URL, merged across sources: what the statistics count by.
 struct TUrlEntry
 {
-    QString Url;
+    QString Url;       // already stripped of its query under the privacy switch
     int Domain = -1;   // -1: no host (file:, about:, …)
     int Category = 0;
     int Keyword = -1;
@@ -95,7 +95,8 @@ struct TReport
     size_t RecordCount = 0;
     bool Truncated = false;
 
-    QString RecordUrl(const TUrlEntry& E) const;
+    // The URL a record shows: without its query under the privacy switch.
+    const QString& RecordUrl(const TUrlEntry& E) const;
     const TUrlEntry& EntryOf(const TVisit& V) const { return Urls[size_t(Rows[size_t(V.Row)].Entry)]; }
     const QString& TitleOf(const TVisit& V) const { return Rows[size_t(V.Row)].Title; }
 };

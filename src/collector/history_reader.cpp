@@ -1,14 +1,17 @@
 #include "history_reader.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <span>
 #include <system_error>
 #include <thread>
 
@@ -73,7 +76,14 @@ public:
         return true;
     }
     const QString& Path() const { return FPath; }
-    int Flags = SQLITE_OPEN_READONLY; // what the copy opened with, for further connections
+    // Reads the database where it lies instead; see ReadInPlaceOrCopy.
+    void UseInPlace(const QString& Source)
+    {
+        FInPlace = QUrl::fromLocalFile(Source).toEncoded() + "?immutable=1";
+    }
+    bool InPlace() const { return !FInPlace.isEmpty(); }
+    QByteArray OpenName() const { return InPlace() ? FInPlace : QFile::encodeName(FPath); }
+    int Flags = SQLITE_OPEN_READONLY; // what the database opened with, for further connections
 
 private:
     static bool CopyOne(const QString& From, const QString& To, QString& ErrMsg)
@@ -107,7 +117,48 @@ private:
 
     QTemporaryDir FDir;
     QString FPath;
+    QByteArray FInPlace;
 };
+
+// A database file nobody is writing to: no journal or WAL content beside it.
+// Its size and time show a writer that came while it was read.
+struct TFileStamp
+{
+    qint64 Size = -1;
+    QDateTime Modified;
+    bool operator==(const TFileStamp&) const = default;
+};
+
+bool QuietStamp(const QString& Path, TFileStamp& Stamp)
+{
+    const QFileInfo Info(Path);
+    if (!Info.isFile())
+        return false;
+    for (const char* Suffix : {"-wal", "-journal"}) {
+        const QFileInfo Side(Path + QLatin1String(Suffix));
+        if (Side.exists() && (!Side.isFile() || Side.size() > 0))
+            return false;
+    }
+    Stamp = {Info.size(), Info.lastModified()};
+    return true;
+}
+
+// Copying a large history costs more than reading it. A quiet database is
+// therefore read where it lies, opened immutable so SQLite neither locks nor
+// writes anything beside it; if a writer came in the meantime, or anything
+// failed, the read is repeated on a private copy, which is also what gives
+// the messages. Read(InPlace, ErrMsg) does one attempt.
+template <typename TFn>
+bool ReadInPlaceOrCopy(const QString& Path, TFn&& Read, QString& ErrMsg)
+{
+    TFileStamp Before, After;
+    if (QuietStamp(Path, Before)) {
+        QString Ignored;
+        if (Read(true, Ignored) && QuietStamp(Path, After) && After == Before)
+            return true;
+    }
+    return Read(false, ErrMsg);
+}
 
 struct TSchema
 {
@@ -189,20 +240,24 @@ int CheckSchema(sqlite3* Db, const TSchema& Schema, QString& ErrMsg)
     return SQLITE_OK;
 }
 
-// Opens the copy and checks that it is the kind of history database expected.
-bool OpenCopy(const TSourceInfo& Source, TDbCopy& Copy, TDb& Db, const TSchema*& Schema,
+// Opens the database (in place or as a copy) and checks that it is the kind
+// of history database expected.
+bool OpenCopy(const TSourceInfo& Source, bool InPlace, TDbCopy& Copy, TDb& Db, const TSchema*& Schema,
               QString& ErrMsg)
 {
-    if (!Copy.Make(Source.Path, ErrMsg))
+    if (InPlace)
+        Copy.UseInPlace(Source.Path);
+    else if (!Copy.Make(Source.Path, ErrMsg))
         return false;
     Schema = Source.Kind == skFirefox ? &kFirefoxSchema : &kChromiumSchema;
-    // Read-only, but not immutable: a WAL beside the copy must still be applied.
-    // A journal left by a browser in mid-write has to be rolled back first,
-    // which needs write access; the copy is ours, so that is harmless.
-    for (const int Flags : {SQLITE_OPEN_READONLY, SQLITE_OPEN_READWRITE}) {
+    // A copy is opened read-only, but not immutable: a WAL beside it must still
+    // be applied. A journal left by a browser in mid-write has to be rolled back
+    // first, which needs write access; the copy is ours, so that is harmless.
+    static const int CopyModes[] = {SQLITE_OPEN_READONLY, SQLITE_OPEN_READWRITE};
+    static const int InPlaceModes[] = {SQLITE_OPEN_READONLY | SQLITE_OPEN_URI};
+    for (const int Flags : InPlace ? std::span<const int>(InPlaceModes) : std::span<const int>(CopyModes)) {
         sqlite3* Raw = nullptr;
-        const int Rc = sqlite3_open_v2(QFile::encodeName(Copy.Path()).constData(), &Raw,
-                                       Flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        const int Rc = sqlite3_open_v2(Copy.OpenName().constData(), &Raw, Flags | SQLITE_OPEN_NOMUTEX, nullptr);
         Db.reset(Raw);
         if (Rc != SQLITE_OK) {
             ErrMsg = QStringLiteral("无法打开数据库：%1").arg(SqliteText(Raw));
@@ -242,8 +297,7 @@ public:
     TUrlReader(const TDbCopy& Copy, const char* Sql, std::vector<TRawUrl>& Out)
     {
         sqlite3* Raw = nullptr;
-        const int Rc = sqlite3_open_v2(QFile::encodeName(Copy.Path()).constData(), &Raw,
-                                       Copy.Flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        const int Rc = sqlite3_open_v2(Copy.OpenName().constData(), &Raw, Copy.Flags | SQLITE_OPEN_NOMUTEX, nullptr);
         FDb.reset(Raw);
         if (Rc != SQLITE_OK)
             return;
@@ -274,9 +328,7 @@ private:
     std::jthread FThread; // last: joined before the connection closes
 };
 
-} // namespace
-
-bool ReadHistory(const TSourceInfo& Source, const TReadRule& Rule, TSourceData& Data, QString& ErrMsg)
+bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, bool InPlace, TSourceData& Data, QString& ErrMsg)
 {
     const TTimeWindow& Window = Rule.Window;
     const bool AllVisits = Rule.AllVisits;
@@ -284,7 +336,7 @@ bool ReadHistory(const TSourceInfo& Source, const TReadRule& Rule, TSourceData& 
     TDbCopy Copy;
     TDb Db;
     const TSchema* Schema = nullptr;
-    if (!OpenCopy(Source, Copy, Db, Schema, ErrMsg))
+    if (!OpenCopy(Source, InPlace, Copy, Db, Schema, ErrMsg))
         return false;
 
     bool Shown = !AllVisits;
@@ -334,13 +386,13 @@ bool ReadHistory(const TSourceInfo& Source, const TReadRule& Rule, TSourceData& 
     return !Helper || !Helper->Started() || Helper->Finish(ErrMsg);
 }
 
-bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg)
+bool CountOnce(const TSourceInfo& Source, bool InPlace, qint64& Count, QString& ErrMsg)
 {
     Count = 0;
     TDbCopy Copy;
     TDb Db;
     const TSchema* Schema = nullptr;
-    if (!OpenCopy(Source, Copy, Db, Schema, ErrMsg))
+    if (!OpenCopy(Source, InPlace, Copy, Db, Schema, ErrMsg))
         return false;
     TStmt Stmt;
     if (!Prepare(Db.get(), Schema->CountSql, Stmt, ErrMsg))
@@ -352,4 +404,18 @@ bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg)
     }
     Count = sqlite3_column_int64(Stmt.get(), 0);
     return true;
+}
+
+} // namespace
+
+bool ReadHistory(const TSourceInfo& Source, const TReadRule& Rule, TSourceData& Data, QString& ErrMsg)
+{
+    return ReadInPlaceOrCopy(
+        Source.Path, [&](bool InPlace, QString& Msg) { return ReadOnce(Source, Rule, InPlace, Data, Msg); }, ErrMsg);
+}
+
+bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg)
+{
+    return ReadInPlaceOrCopy(
+        Source.Path, [&](bool InPlace, QString& Msg) { return CountOnce(Source, InPlace, Count, Msg); }, ErrMsg);
 }

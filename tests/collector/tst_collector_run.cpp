@@ -658,6 +658,8 @@ void TCollectorRunTest::walIsReadAndFilesStayUnchanged()
     QString Err;
     const QString Chrome = Home + "/.config/google-chrome/Default/History";
     QVERIFY(WriteChromiumHistory(Chrome, H, sjWalLeft, Err));
+    // In WAL mode with nothing left in a WAL: read where it lies, without a trace.
+    QVERIFY(WriteChromiumHistory(Home + "/.config/google-chrome/Profile 1/History", H, sjWal, Err));
     QVERIFY(WriteFirefoxPlaces(Home + "/.mozilla/firefox/p/places.sqlite", H, sjWalLeft, Err));
     QVERIFY(WriteFile(Home + "/.mozilla/firefox/profiles.ini", "[Profile0]\nName=p\nIsRelative=1\nPath=p\n"));
     QVERIFY(QFileInfo(Chrome + "-wal").size() > 0);
@@ -671,8 +673,8 @@ void TCollectorRunTest::walIsReadAndFilesStayUnchanged()
         QVERIFY2(R.Doc, qPrintable(R.ParseErr));
         // The last tenth of the visits lives only in the -wal files.
         const int Expected = Args.isEmpty() ? 500 : int(H.Visits.size());
-        QCOMPARE(R.Doc->Get("sources")->Items(0)->I("count"), Expected);
-        QCOMPARE(R.Doc->Get("sources")->Items(1)->I("count"), Expected);
+        for (int I = 0; I < 3; ++I)
+            QCOMPARE(R.Doc->Get("sources")->Items(I)->I("count"), Expected);
         QCOMPARE(Snapshot(Home), Before);
     }
 }

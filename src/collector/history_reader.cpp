@@ -1,8 +1,12 @@
 #include "history_reader.h"
 
+#include "text_out.h"
+#include "url_info.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -164,7 +168,7 @@ struct TSchema
 {
     const char* UrlSql;
     const char* ShownUrlSql;
-    const char* VisitSql;
+    const char* VisitSql;      // ?1, ?2: the window; %1: "+" when it is open
     const char* ShownVisitSql;
     const char* RuleColumnsSql; // prepares only when the columns the shown-visit rule needs exist
     const char* RuleNote;
@@ -177,8 +181,8 @@ struct TSchema
 const TSchema kChromiumSchema = {
     "SELECT id, url, title FROM urls",
     "SELECT id, url, title FROM urls",
-    "SELECT url, visit_time FROM visits WHERE visit_time >= ?1 AND visit_time < ?2",
-    "SELECT url, visit_time FROM visits WHERE visit_time >= ?1 AND visit_time < ?2"
+    "SELECT url, visit_time FROM visits WHERE %1visit_time >= ?1 AND %1visit_time < ?2",
+    "SELECT url, visit_time FROM visits WHERE %1visit_time >= ?1 AND %1visit_time < ?2"
     " AND (transition & 536870912) != 0 AND (transition & 255) NOT IN (3, 4, 10)",
     "SELECT transition FROM visits LIMIT 0",
     "数据库缺少 transition 列（旧版或精简的数据库），已按全部访问记录计数",
@@ -189,8 +193,8 @@ const TSchema kChromiumSchema = {
 const TSchema kFirefoxSchema = {
     "SELECT id, url, title FROM moz_places",
     "SELECT id, url, title FROM moz_places WHERE ifnull(hidden, 0) = 0",
-    "SELECT place_id, visit_date FROM moz_historyvisits WHERE visit_date >= ?1 AND visit_date < ?2",
-    "SELECT place_id, visit_date FROM moz_historyvisits WHERE visit_date >= ?1 AND visit_date < ?2"
+    "SELECT place_id, visit_date FROM moz_historyvisits WHERE %1visit_date >= ?1 AND %1visit_date < ?2",
+    "SELECT place_id, visit_date FROM moz_historyvisits WHERE %1visit_date >= ?1 AND %1visit_date < ?2"
     " AND (visit_type IS NULL OR visit_type NOT IN (4, 7, 8))",
     "SELECT p.hidden, v.visit_type FROM moz_places p, moz_historyvisits v LIMIT 0",
     "数据库缺少 hidden 或 visit_type 列（旧版或精简的数据库），已按全部访问记录计数",
@@ -275,17 +279,34 @@ bool OpenCopy(const TSourceInfo& Source, bool InPlace, TDbCopy& Copy, TDb& Db, c
     return false;
 }
 
-bool ReadUrls(sqlite3* Db, const char* Sql, std::vector<TRawUrl>& Out, QString& ErrMsg)
+bool ReadUrls(sqlite3* Db, const TSchema& Schema, const char* Sql, std::vector<TRawUrl>& Out, QString& ErrMsg)
 {
+    // Sized once: a doubling vector of large rows would briefly hold both copies.
+    TStmt Count;
+    QString Ignored;
+    const QByteArray CountSql = QByteArray("SELECT count(*) FROM ") + Schema.Tables[0];
+    if (Prepare(Db, CountSql.constData(), Count, Ignored) && sqlite3_step(Count.get()) == SQLITE_ROW)
+        Out.reserve(size_t(std::clamp<qint64>(sqlite3_column_int64(Count.get(), 0), 0, 1 << 26)));
+    Count.reset();
     TStmt Urls;
     if (!Prepare(Db, Sql, Urls, ErrMsg))
         return false;
+    QSet<QString> Hosts;
     int Rc;
     while ((Rc = sqlite3_step(Urls.get())) == SQLITE_ROW) {
         if (sqlite3_column_type(Urls.get(), 1) == SQLITE_NULL)
             continue;
-        Out.push_back({sqlite3_column_int64(Urls.get(), 0), ColumnText(Urls.get(), 1),
-                       ColumnText(Urls.get(), 2)});
+        TRawUrl& U = Out.emplace_back();
+        U.Id = sqlite3_column_int64(Urls.get(), 0);
+        U.Url = ColumnText(Urls.get(), 1);
+        // Few hosts recur in many rows: each is kept once and shared.
+        const QString Host = HostOf(U.Url);
+        auto Known = Hosts.constFind(Host);
+        if (Known == Hosts.constEnd())
+            Known = Hosts.insert(Host);
+        U.Host = *Known;
+        U.Keyword = SearchKeyword(U.Url, U.Host);
+        AppendJsonString(U.TitleJson, ColumnText(Urls.get(), 2));
     }
     return !StepFailed(Db, Rc, ErrMsg);
 }
@@ -294,7 +315,7 @@ bool ReadUrls(sqlite3* Db, const char* Sql, std::vector<TRawUrl>& Out, QString& 
 class TUrlReader final
 {
 public:
-    TUrlReader(const TDbCopy& Copy, const char* Sql, std::vector<TRawUrl>& Out)
+    TUrlReader(const TDbCopy& Copy, const TSchema& Schema, const char* Sql, std::vector<TRawUrl>& Out)
     {
         sqlite3* Raw = nullptr;
         const int Rc = sqlite3_open_v2(Copy.OpenName().constData(), &Raw, Copy.Flags | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -302,9 +323,9 @@ public:
         if (Rc != SQLITE_OK)
             return;
         try {
-            FThread = std::jthread([this, Sql, &Out] {
+            FThread = std::jthread([this, &Schema, Sql, &Out] {
                 try {
-                    FOk = ReadUrls(FDb.get(), Sql, Out, FErrMsg);
+                    FOk = ReadUrls(FDb.get(), Schema, Sql, Out, FErrMsg);
                 } catch (...) {
                     FErrMsg = QStringLiteral("读取时内存不足");
                 }
@@ -351,8 +372,8 @@ bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, bool InPlace, TS
     const char* UrlSql = Shown ? Schema->ShownUrlSql : Schema->UrlSql;
     std::optional<TUrlReader> Helper;
     if (Rule.HelperThread)
-        Helper.emplace(Copy, UrlSql, Data.Urls);
-    if ((!Helper || !Helper->Started()) && !ReadUrls(Db.get(), UrlSql, Data.Urls, ErrMsg))
+        Helper.emplace(Copy, *Schema, UrlSql, Data.Urls);
+    if ((!Helper || !Helper->Started()) && !ReadUrls(Db.get(), *Schema, UrlSql, Data.Urls, ErrMsg))
         return false;
 
     // Room for every stored row at once: no regrowth, no doubled peak while copying.
@@ -364,7 +385,14 @@ bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, bool InPlace, TS
 
     int Rc;
     TStmt Visits;
-    if (!Prepare(Db.get(), Shown ? Schema->ShownVisitSql : Schema->VisitSql, Visits, ErrMsg))
+    // Over the whole history a plain scan of the table beats looking up every
+    // row through the time index; the unary "+" keeps SQLite off the index.
+    const TTimeWindow Open;
+    const bool WholeHistory = Window.FromUs <= Open.FromUs && Window.ToUs >= Open.ToUs;
+    const QByteArray VisitSql = QString::fromLatin1(Shown ? Schema->ShownVisitSql : Schema->VisitSql)
+                                    .arg(WholeHistory ? QLatin1String("+") : QLatin1String(""))
+                                    .toLatin1();
+    if (!Prepare(Db.get(), VisitSql.constData(), Visits, ErrMsg))
         return false;
     const bool Chromium = Source.Kind == skChromium;
     // Stored times are compared in the database's own epoch so its index can be used.

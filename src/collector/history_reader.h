@@ -4,13 +4,18 @@
 #include "history_time.h"
 
 #include <QString>
+#include <string>
 #include <vector>
 
 struct TRawUrl
 {
     qint64 Id = 0;
     QString Url;
-    QString Title;
+    // Worked out beside the reading, on its thread: HostOf, SearchKeyword and
+    // the title as a JSON string literal.
+    QString Host;
+    QString Keyword;
+    std::string TitleJson;
 };
 
 struct TRawVisit

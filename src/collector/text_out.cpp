@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 void AppendUtf8(std::string& Out, char32_t C)
@@ -64,6 +68,22 @@ void AppendJsonString(std::string& Out, const QString& Text)
     const char16_t* P = reinterpret_cast<const char16_t*>(Text.constData());
     const char16_t* End = P + Text.size();
     while (P < End) {
+#ifdef __SSE2__
+        // Eight plain ASCII characters at a time, the common case for URLs.
+        if (End - P >= 8) {
+            const __m128i V = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
+            // Signed compares: units from 0x8000 count as below 0x20.
+            const __m128i Bad = _mm_or_si128(
+                _mm_or_si128(_mm_cmplt_epi16(V, _mm_set1_epi16(0x20)), _mm_cmpgt_epi16(V, _mm_set1_epi16(0x7E))),
+                _mm_or_si128(_mm_cmpeq_epi16(V, _mm_set1_epi16('"')), _mm_cmpeq_epi16(V, _mm_set1_epi16('\\'))));
+            if (_mm_movemask_epi8(Bad) == 0) {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(D), _mm_packus_epi16(V, V));
+                D += 8;
+                P += 8;
+                continue;
+            }
+        }
+#endif
         // Most of what browsers store is plain ASCII: copy it without further checks.
         const char16_t U = *P;
         if (U >= 0x20 && U < 0x7F && U != '"' && U != '\\') {
@@ -99,6 +119,25 @@ void AppendJsonString(std::string& Out, const QString& Text)
     }
     *D++ = '"';
     Out.resize(size_t(D - Out.data()));
+}
+
+QString JsonStringText(const std::string& Json)
+{
+    std::string Bytes;
+    Bytes.reserve(Json.size());
+    const size_t End = Json.size() >= 2 ? Json.size() - 1 : 0;
+    for (size_t I = 1; I < End; ++I) {
+        if (Json[I] != '\\' || I + 1 >= End) {
+            Bytes.push_back(Json[I]);
+        } else if (Json[++I] == 'u' && I + 4 < End) {
+            const char32_t C = char32_t(std::stoul(Json.substr(I + 1, 4), nullptr, 16));
+            AppendUtf8(Bytes, C);
+            I += 4;
+        } else {
+            Bytes.push_back(Json[I]);
+        }
+    }
+    return QString::fromUtf8(Bytes.data(), qsizetype(Bytes.size()));
 }
 
 void AppendHtmlText(std::string& Out, const QString& Text)

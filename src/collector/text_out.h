@@ -37,3 +37,5 @@ private:
 // characters escaped, broken UTF-16 replaced by U+FFFD, always valid UTF-8.
 void AppendJsonString(std::string& Out, const QString& Text);
 void AppendHtmlText(std::string& Out, const QString& Text);
+// The text of a string literal written by AppendJsonString.
+QString JsonStringText(const std::string& Json);

@@ -1,8 +1,10 @@
 #include "visit_report.h"
 
+#include "text_out.h"
 #include "url_info.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <numeric>
 
@@ -46,6 +48,11 @@ QString TSourceResult::Status() const
     return Count > 0 ? QStringLiteral("正常") : QStringLiteral("无记录");
 }
 
+QString TReport::TitleOf(const TVisit& V) const
+{
+    return JsonStringText(TitleJsonOf(V));
+}
+
 const QString& TReport::RecordUrl(const TUrlEntry& E) const
 {
     return E.Url;
@@ -61,18 +68,19 @@ TReportBuilder::TReportBuilder(const TCollectorOptions& Options, const QDateTime
     FReport.Privacy = Options.FPrivacy;
 }
 
-bool TReportBuilder::Passes(const QString& Url, const QString& Title) const
+bool TReportBuilder::Passes(const TRawUrl& Raw) const
 {
     if (!FOptions.FInclude.isEmpty()) {
+        const QString Title = JsonStringText(Raw.TitleJson);
         const bool Hit = std::any_of(FOptions.FInclude.cbegin(), FOptions.FInclude.cend(),
                                      [&](const QString& K) {
-                                         return Url.contains(K, Qt::CaseInsensitive)
+                                         return Raw.Url.contains(K, Qt::CaseInsensitive)
                                                 || Title.contains(K, Qt::CaseInsensitive);
                                      });
         if (!Hit)
             return false;
     }
-    return FOptions.FExclude.isEmpty() || !DomainExcluded(HostOf(Url), FOptions.FExclude);
+    return FOptions.FExclude.isEmpty() || !DomainExcluded(Raw.Host, FOptions.FExclude);
 }
 
 int TReportBuilder::DomainIndex(const QString& Domain)
@@ -87,22 +95,23 @@ int TReportBuilder::DomainIndex(const QString& Domain)
     return Index;
 }
 
-int TReportBuilder::UrlIndex(const QString& Url)
+int TReportBuilder::UrlIndex(const TRawUrl& Raw)
 {
+    const QString& Url = Raw.Url;
     const auto It = FUrlIndex.constFind(Url);
     if (It != FUrlIndex.constEnd())
         return It.value();
     const int Index = int(FReport.Urls.size());
     TUrlEntry E;
     E.Url = Url;
-    const QString Host = HostOf(Url);
+    const QString& Host = Raw.Host;
     if (!Host.isEmpty()) {
         E.Domain = DomainIndex(DomainOf(Host));
         E.Category = FDomainCategory[size_t(E.Domain)];
     } else {
         E.Category = int(Categories().size()) - 1;
     }
-    const QString Keyword = SearchKeyword(Url, Host);
+    const QString& Keyword = Raw.Keyword;
     if (!Keyword.isEmpty()) {
         const QString Key = Keyword.toLower();
         auto K = FKeywordIndex.constFind(Key);
@@ -144,18 +153,21 @@ void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
     QHash<qint64, int> Sparse;
     FUrlIndex.reserve(FUrlIndex.size() + qsizetype(Data.Urls.size()));
     FReport.Rows.reserve(FReport.Rows.size() + Data.Urls.size());
+    FReport.Urls.reserve(FReport.Urls.size() + Data.Urls.size());
     if (Dense)
         Table.assign(size_t(MaxId) + 1, -1);
     for (TRawUrl& U : Data.Urls) {
         int Index = -1;
-        if (Passes(U.Url, U.Title)) {
+        if (Passes(U)) {
             Index = int(FReport.Rows.size());
-            FReport.Rows.push_back({UrlIndex(U.Url), std::move(U.Title)});
+            FReport.Rows.push_back({UrlIndex(U), std::move(U.TitleJson)});
         }
         if (Dense && U.Id >= 0)
             Table[size_t(U.Id)] = Index;
         else if (!Dense)
             Sparse.insert(U.Id, Index);
+        // Given back row by row, so the report's own tables reuse the memory.
+        U = TRawUrl();
     }
     Data.Urls = std::vector<TRawUrl>();
     FReport.Visits.reserve(FReport.Visits.size() + Data.Visits.size());
@@ -265,14 +277,15 @@ TReport TReportBuilder::Finish()
     }
     // A page seen in several browsers shows the most recent title one of them stored.
     std::vector<qint64> TitleAt(Pages.size(), std::numeric_limits<qint64>::min());
+    std::vector<size_t> TitleRow(Pages.size(), SIZE_MAX);
     for (size_t I = 0; I < Rep.Rows.size(); ++I) {
         const TUrlRow& Row = Rep.Rows[I];
-        if (Row.Title.isEmpty() || RowLast[I] == std::numeric_limits<qint64>::min())
+        if (Row.TitleJson.size() <= 2 || RowLast[I] == std::numeric_limits<qint64>::min())
             continue;
         const size_t Page = size_t(Rep.Urls[size_t(Row.Entry)].Page);
         if (RowLast[I] > TitleAt[Page]) {
             TitleAt[Page] = RowLast[I];
-            Pages[Page].Title = Row.Title;
+            TitleRow[Page] = I;
         }
     }
     std::vector<size_t> Order(Pages.size());
@@ -284,9 +297,14 @@ TReport TReportBuilder::Finish()
                               return Pages[A].Count > Pages[B].Count;
                           return Pages[A].Url < Pages[B].Url;
                       });
-    for (size_t I = 0; I < PageTop; ++I)
-        if (Pages[Order[I]].Count > 0)
-            Rep.Pages << Pages[Order[I]];
+    for (size_t I = 0; I < PageTop; ++I) {
+        TPageRank& P = Pages[Order[I]];
+        if (P.Count == 0)
+            continue;
+        if (TitleRow[Order[I]] != SIZE_MAX)
+            P.Title = JsonStringText(Rep.Rows[TitleRow[Order[I]]].TitleJson);
+        Rep.Pages << P;
+    }
 
     // Browsers with their profiles merged, in order of first appearance.
     for (qsizetype S = 0; S < Rep.Sources.size(); ++S) {

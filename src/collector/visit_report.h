@@ -39,8 +39,8 @@ struct TUrlEntry
 // stored, not one borrowed from another browser.
 struct TUrlRow
 {
-    qint32 Entry = 0; // index into TReport::Urls
-    QString Title;
+    qint32 Entry = 0;      // index into TReport::Urls
+    std::string TitleJson; // as a JSON string literal, escaped once for all its records
 };
 
 struct TVisit
@@ -98,7 +98,8 @@ struct TReport
     // The URL a record shows: without its query under the privacy switch.
     const QString& RecordUrl(const TUrlEntry& E) const;
     const TUrlEntry& EntryOf(const TVisit& V) const { return Urls[size_t(Rows[size_t(V.Row)].Entry)]; }
-    const QString& TitleOf(const TVisit& V) const { return Rows[size_t(V.Row)].Title; }
+    const std::string& TitleJsonOf(const TVisit& V) const { return Rows[size_t(V.Row)].TitleJson; }
+    QString TitleOf(const TVisit& V) const;
 };
 
 // Collects the sources one by one, applying the filters as visits come in, and
@@ -114,8 +115,8 @@ public:
     TReport Finish();
 
 private:
-    bool Passes(const QString& Url, const QString& Title) const;
-    int UrlIndex(const QString& Url);
+    bool Passes(const TRawUrl& Raw) const;
+    int UrlIndex(const TRawUrl& Raw);
     int DomainIndex(const QString& Domain);
 
     const TCollectorOptions& FOptions;

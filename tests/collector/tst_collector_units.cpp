@@ -307,6 +307,11 @@ void TCollectorUnitsTest::jsonStrings_data()
     QTest::newRow("lone high surrogate") << QString(QChar(0xD83D)) + "x" << QString(QChar(0xFFFD)) + "x";
     QTest::newRow("lone low surrogate") << "x" + QString(QChar(0xDE00)) << "x" + QString(QChar(0xFFFD));
     QTest::newRow("swapped pair") << QString(QChar(0xDE00)) + QChar(0xD83D) << QString(QChar(0xFFFD)) + QChar(0xFFFD);
+    // Long enough for the eight-at-a-time path, with specials inside and after a block.
+    QTest::newRow("long ascii") << QString("https://a.example/path?q=1\"&r=\\2\x01tail")
+                                << QString("https://a.example/path?q=1\"&r=\\2\x01tail");
+    QTest::newRow("high units in a block") << QString::fromUtf16(u"abcdefg！hijklmn耀opqrstuvwxyz")
+                                           << QString::fromUtf16(u"abcdefg！hijklmn耀opqrstuvwxyz");
 }
 
 void TCollectorUnitsTest::jsonStrings()
@@ -326,6 +331,10 @@ void TCollectorUnitsTest::jsonStrings()
     const auto Root = ParseJson(Decoded, Err);
     QVERIFY2(Root, qPrintable(Err));
     QCOMPARE(Root->S("k"), Expected);
+    // Titles are kept escaped and read back for the page ranking.
+    std::string Literal;
+    AppendJsonString(Literal, Text);
+    QCOMPARE(JsonStringText(Literal), Expected);
 }
 
 void TCollectorUnitsTest::htmlText()

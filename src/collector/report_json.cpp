@@ -126,7 +126,7 @@ void WriteRecords(const TReport& R, const std::vector<std::string>& SourcePart, 
         }
         if (Mine)
             Range(B, Clock, Buf);
-        Out.Raw(Buf);
+        Out.Block(Buf);
     }
 }
 

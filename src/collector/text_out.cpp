@@ -182,6 +182,18 @@ TTextOut& TTextOut::Html(const QString& Text)
     return Flushed();
 }
 
+TTextOut& TTextOut::Block(const std::string& Piece)
+{
+    if (Piece.size() < (1u << 16))
+        return Raw(Piece);
+    if (!FBuf.empty() && !FFailed && !FSink(FBuf.data(), FBuf.size()))
+        FFailed = true;
+    FBuf.clear();
+    if (!FFailed && !FSink(Piece.data(), Piece.size()))
+        FFailed = true;
+    return *this;
+}
+
 TTextOut& TTextOut::Flushed()
 {
     if (FBuf.size() >= (1u << 20)) {

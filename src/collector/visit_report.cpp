@@ -98,10 +98,13 @@ int TReportBuilder::DomainIndex(const QString& Domain)
 int TReportBuilder::UrlIndex(const TRawUrl& Raw)
 {
     const QString& Url = Raw.Url;
-    const auto It = FUrlIndex.constFind(Url);
-    if (It != FUrlIndex.constEnd())
-        return It.value();
+    // One lookup for both finding and adding: a new key comes in as 0 and grows the table.
+    const qsizetype Known = FUrlIndex.size();
+    int& Slot = FUrlIndex[Url];
+    if (FUrlIndex.size() == Known)
+        return Slot;
     const int Index = int(FReport.Urls.size());
+    Slot = Index;
     TUrlEntry E;
     E.Url = Url;
     const QString& Host = Raw.Host;
@@ -131,7 +134,6 @@ int TReportBuilder::UrlIndex(const TRawUrl& Raw)
     } else {
         E.Page = Index;
     }
-    FUrlIndex.insert(Url, Index);
     FReport.Urls.push_back(std::move(E));
     return Index;
 }

@@ -81,6 +81,7 @@ private slots:
     void visitRules();
     void ownTitles_data();
     void ownTitles();
+    void manyRecords();
     void openTransaction();
     void listMode();
     void allUsers();
@@ -571,6 +572,22 @@ void TCollectorRunTest::ownTitles()
     QCOMPARE(Pages->Count(), 1);
     QCOMPARE(Pages->Items(0)->Items(1)->AsString(), PageTitle);
     QCOMPARE(Pages->Items(0)->Items(2)->AsString(), QString("3"));
+}
+
+void TCollectorRunTest::manyRecords()
+{
+    // Enough records to be formatted in several blocks, on two threads where there are cores.
+    const QString Home = FTmp.filePath("many");
+    const TSampleHistory H = MakeSampleHistory(30000, LocalUs("2024-05-05 12:00:00"), 60, 5);
+    QString Err;
+    QVERIFY(WriteChromiumHistory(Home + "/.config/google-chrome/Default/History", H, sjDelete, Err));
+    const TRun R = Run({}, Home);
+    QCOMPARE(R.Code, int(ceOk));
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    const TJsonValue* Recs = R.Doc->Get("records");
+    QCOMPARE(Recs->Count(), 30000);
+    for (int I = 1; I < Recs->Count(); ++I)
+        QVERIFY(Recs->Items(I - 1)->S("time") >= Recs->Items(I)->S("time"));
 }
 
 void TCollectorRunTest::openTransaction()

@@ -248,7 +248,7 @@ QString HostOfSample(const QString& Url)
 
 } // namespace
 
-void TSampleHistory::Add(const QString& Url, const QString& Title, qint64 UnixUs)
+TSampleHistory::TVisit& TSampleHistory::Add(const QString& Url, const QString& Title, qint64 UnixUs)
 {
     int Index = -1;
     for (size_t I = 0; I < Urls.size(); ++I)
@@ -256,9 +256,10 @@ void TSampleHistory::Add(const QString& Url, const QString& Title, qint64 UnixUs
             Index = int(I);
     if (Index < 0) {
         Index = int(Urls.size());
-        Urls.push_back({Url, Title});
+        Urls.push_back({Url, Title, false});
     }
-    Visits.push_back({Index, UnixUs});
+    Visits.push_back({Index, UnixUs, kChromiumLink, 1});
+    return Visits.back();
 }
 
 TSampleHistory MakeSampleHistory(int Visits, qint64 EndUnixUs, int Days, quint32 Seed)
@@ -271,7 +272,7 @@ TSampleHistory MakeSampleHistory(int Visits, qint64 EndUnixUs, int Days, quint32
         if (It != Index.constEnd())
             return It.value();
         const int I = int(H.Urls.size());
-        H.Urls.push_back({Url, Title});
+        H.Urls.push_back({Url, Title, false});
         Index.insert(Url, I);
         return I;
     };
@@ -294,7 +295,15 @@ TSampleHistory MakeSampleHistory(int Visits, qint64 EndUnixUs, int Days, quint32
     // Days start at local midnight so the hourly rhythm shows in local time.
     const QDate LastDay = QDateTime::fromMSecsSinceEpoch(EndUnixUs / 1000).date();
     const qint64 StartUs = LastDay.addDays(-(Days - 1)).startOfDay().toMSecsSinceEpoch() * 1000;
-    H.Visits.reserve(size_t(Visits));
+    H.Visits.reserve(size_t(Visits) + size_t(Visits) / 5);
+    // The unlisted rows draw from their own generator, so the listed visits
+    // stay what they were for a given seed.
+    std::mt19937 Extra(Seed ^ 0x5eedu);
+    auto AddHidden = [&](const QString& Url, qint64 When, qint64 Transition, int VisitType) {
+        const int I = UrlIndex(Url, QString());
+        H.Urls[size_t(I)].Hidden = true;
+        H.Visits.push_back({I, When, Transition, VisitType});
+    };
     for (int V = 0; V < Visits; ++V) {
         // Days closer to the end are a little busier; weekends a little quieter.
         const double U = std::uniform_real_distribution<double>(0, 1)(Rng);
@@ -330,7 +339,13 @@ TSampleHistory MakeSampleHistory(int Visits, qint64 EndUnixUs, int Days, quint32
             }
             Url = UrlIndex(Full, Title);
         }
-        H.Visits.push_back({Url, When});
+        H.Visits.push_back({Url, When, TSampleHistory::kChromiumLink, 1});
+        const int Roll = std::uniform_int_distribution<int>(0, 47)(Extra);
+        if (Roll < 6)
+            AddHidden(QStringLiteral("https://googleads.g.doubleclick.net/pagead/ads?slot=%1").arg(Roll * 7 + V % 7),
+                      When, TSampleHistory::kChromiumSubframe, 4);
+        else if (Roll < 8)
+            AddHidden(QStringLiteral("https://t.cn/A6%1").arg(V % 211), When - 1, TSampleHistory::kChromiumRedirectHop, 1);
     }
     std::sort(H.Visits.begin(), H.Visits.end(),
               [](const TSampleHistory::TVisit& A, const TSampleHistory::TVisit& B) { return A.UnixUs < B.UnixUs; });
@@ -345,7 +360,7 @@ bool WriteChromiumHistory(const QString& Path, const TSampleHistory& History, TS
         return false;
     TStmt Url, Visit, Term;
     if (!W.Prepare("INSERT INTO urls(id,url,title,visit_count,typed_count,last_visit_time,hidden) VALUES(?1,?2,?3,?4,0,?5,0)", Url)
-        || !W.Prepare("INSERT INTO visits(url,visit_time,from_visit,transition,segment_id,visit_duration) VALUES(?1,?2,0,805306368,0,?3)", Visit)
+        || !W.Prepare("INSERT INTO visits(url,visit_time,from_visit,transition,segment_id,visit_duration) VALUES(?1,?2,0,?4,0,?3)", Visit)
         || !W.Prepare("INSERT INTO keyword_search_terms VALUES(2,?1,?2,?3)", Term))
         return false;
     std::vector<qint64> Counts, Last;
@@ -374,6 +389,7 @@ bool WriteChromiumHistory(const QString& Path, const TSampleHistory& History, TS
         sqlite3_bind_int64(Visit.get(), 1, V.Url + 1);
         sqlite3_bind_int64(Visit.get(), 2, V.UnixUs + kChromiumEpochShiftUs);
         sqlite3_bind_int64(Visit.get(), 3, qint64(I % 97) * 1000000);
+        sqlite3_bind_int64(Visit.get(), 4, V.Transition);
         return W.Step(Visit.get());
     });
 }
@@ -386,9 +402,9 @@ bool WriteFirefoxPlaces(const QString& Path, const TSampleHistory& History, TSam
         return false;
     TStmt Origin, Place, Visit;
     if (!W.Prepare("INSERT OR IGNORE INTO moz_origins(prefix,host,frecency) VALUES(?1,?2,100)", Origin)
-        || !W.Prepare("INSERT INTO moz_places(id,url,title,rev_host,visit_count,frecency,last_visit_date,guid,url_hash,origin_id) "
-                      "VALUES(?1,?2,?3,?4,?5,100,?6,?7,?8,(SELECT id FROM moz_origins WHERE prefix=?9 AND host=?10))", Place)
-        || !W.Prepare("INSERT INTO moz_historyvisits(from_visit,place_id,visit_date,visit_type,session,source) VALUES(0,?1,?2,1,0,0)", Visit))
+        || !W.Prepare("INSERT INTO moz_places(id,url,title,rev_host,visit_count,frecency,last_visit_date,guid,url_hash,origin_id,hidden) "
+                      "VALUES(?1,?2,?3,?4,?5,100,?6,?7,?8,(SELECT id FROM moz_origins WHERE prefix=?9 AND host=?10),?11)", Place)
+        || !W.Prepare("INSERT INTO moz_historyvisits(from_visit,place_id,visit_date,visit_type,session,source) VALUES(0,?1,?2,?3,0,0)", Visit))
         return false;
     std::vector<qint64> Counts, Last;
     CountVisits(History, 0, Counts, Last);
@@ -414,12 +430,17 @@ bool WriteFirefoxPlaces(const QString& Path, const TSampleHistory& History, TSam
         sqlite3_bind_int64(Place.get(), 8, qHash(U));
         BindText(Place.get(), 9, Prefix);
         BindText(Place.get(), 10, Host);
+        sqlite3_bind_int(Place.get(), 11, History.Urls[I].Hidden ? 1 : 0);
         if (!W.Step(Place.get()))
             return false;
     }
     return WriteVisits(W, History, Journal, [&](size_t, const TSampleHistory::TVisit& V) {
         sqlite3_bind_int64(Visit.get(), 1, V.Url + 1);
         sqlite3_bind_int64(Visit.get(), 2, V.UnixUs);
+        if (V.VisitType == TSampleHistory::kNullType)
+            sqlite3_bind_null(Visit.get(), 3);
+        else
+            sqlite3_bind_int(Visit.get(), 3, V.VisitType);
         return W.Step(Visit.get());
     });
 }

@@ -12,22 +12,34 @@ struct TSampleHistory
     {
         QString Url;
         QString Title;
+        bool Hidden = false; // Firefox moz_places.hidden
     };
     struct TVisit
     {
         int Url;       // index into Urls
         qint64 UnixUs; // UTC microseconds since 1970
+        // Chromium visits.transition: a link that starts and ends its chain.
+        qint64 Transition = kChromiumLink;
+        // Firefox moz_historyvisits.visit_type: a link; kNullType stores NULL.
+        int VisitType = 1;
     };
+    static constexpr qint64 kChromiumLink = 0x30000000;
+    static constexpr qint64 kChromiumSubframe = 0x30000003; // automatic sub-frame (an ad)
+    static constexpr qint64 kChromiumRedirectHop = 0x10000000; // link that redirects on: no chain end
+    static constexpr int kNullType = -1;
     std::vector<TUrl> Urls;
     std::vector<TVisit> Visits;
 
-    // Adds the URL once and a visit to it.
-    void Add(const QString& Url, const QString& Title, qint64 UnixUs);
+    // Adds the URL once and a visit to it; the visit can then be adjusted.
+    TVisit& Add(const QString& Url, const QString& Title, qint64 UnixUs);
 };
 
 // Realistic mixed Chinese/English browsing: news, video, shopping, developer
 // sites and searches on the usual engines, busier in the evenings, spread over
 // the Days days before EndUnixUs. The same seed gives the same history.
+// Visits rows are what the user visited; beside them, as in a real browser,
+// come about one row in six the history page does not list: automatic ad
+// sub-frames and redirect hops through short links, on hidden places.
 TSampleHistory MakeSampleHistory(int Visits, qint64 EndUnixUs, int Days, quint32 Seed);
 
 enum TSampleJournal {

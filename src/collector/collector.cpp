@@ -14,7 +14,14 @@
 #include <QProcess>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>
@@ -66,6 +73,74 @@ bool SaveReport(const QString& Path, const std::function<void(TTextOut&)>& Produ
     return true;
 }
 
+// Reads the sources on worker threads, one per source but no more than the
+// cores, and hands each result to Take in source order, so the report does not
+// depend on which database happened to be read first.
+void ReadSources(const QList<TSourceInfo>& Sources, TReadRule Rule,
+                 const std::function<void(const TSourceInfo&, bool, TSourceData&&, const QString&)>& Take)
+{
+    struct TSlot
+    {
+        bool Done = false;
+        bool Ok = false;
+        TSourceData Data;
+        QString Msg;
+    };
+    const size_t Count = size_t(Sources.size());
+    std::vector<TSlot> Slots(Count);
+    std::mutex Lock;
+    std::condition_variable Ready;
+    std::atomic<size_t> Next{0};
+    auto Work = [&] {
+        for (size_t I; (I = Next++) < Count;) {
+            TSlot Slot;
+            try {
+                Slot.Ok = ReadHistory(Sources[qsizetype(I)], Rule, Slot.Data, Slot.Msg);
+            } catch (...) {
+                // Out of memory on one huge database fails that source, not the run.
+                Slot.Data = TSourceData();
+                Slot.Ok = false;
+                Slot.Msg = QStringLiteral("读取时内存不足");
+            }
+            Slot.Done = true;
+            {
+                const std::lock_guard<std::mutex> Guard(Lock);
+                Slots[I] = std::move(Slot);
+            }
+            Ready.notify_all();
+        }
+    };
+    const size_t Cores = std::max(1u, std::thread::hardware_concurrency());
+    Rule.HelperThread = Cores > Count;
+    std::vector<std::jthread> Workers;
+    // Joined on the way out, also when Take throws; no source is started after that.
+    struct TStopper
+    {
+        std::atomic<size_t>& Next;
+        size_t Count;
+        ~TStopper() { Next = Count; }
+    };
+    for (size_t T = 0; T < std::min(Cores, Count); ++T) {
+        try {
+            Workers.emplace_back(Work);
+        } catch (const std::system_error&) {
+            break; // no more threads to be had: fewer workers do the job
+        }
+    }
+    if (Workers.empty())
+        Work();
+    const TStopper Stop{Next, Count};
+    for (size_t I = 0; I < Count; ++I) {
+        TSlot Slot;
+        {
+            std::unique_lock<std::mutex> Guard(Lock);
+            Ready.wait(Guard, [&] { return Slots[I].Done; });
+            Slot = std::move(Slots[I]);
+        }
+        Take(Sources[qsizetype(I)], Slot.Ok, std::move(Slot.Data), Slot.Msg);
+    }
+}
+
 int ToStdout(TCollectorEnv& Env, const std::function<void(TTextOut&)>& Produce, int Code)
 {
     TTextOut Out(Env.WriteStdout);
@@ -112,18 +187,18 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
 
     const TTimeWindow Window = MakeTimeWindow(Options.FDays, Options.FFrom, Options.FTo, Now.date());
     TReportBuilder Builder(Options, Now);
-    int Found = 0, Read = 0;
-    for (const TSourceInfo& Info : FindSources(HomesFor(Options, Env), Options.FSources)) {
-        ++Found;
-        TSourceData Data;
-        QString Msg;
-        if (ReadHistory(Info, Window, Data, Msg)) {
-            ++Read;
-            Builder.AddSource(Info, std::move(Data));
-        } else {
-            Builder.AddFailed(Info, Msg);
-        }
-    }
+    const QList<TSourceInfo> Sources = FindSources(HomesFor(Options, Env), Options.FSources);
+    const qsizetype Found = Sources.size();
+    int Read = 0;
+    ReadSources(Sources, {Window, Options.FAllVisits, false},
+                [&](const TSourceInfo& Info, bool Ok, TSourceData&& Data, const QString& Msg) {
+                    if (Ok) {
+                        ++Read;
+                        Builder.AddSource(Info, std::move(Data));
+                    } else {
+                        Builder.AddFailed(Info, Msg);
+                    }
+                });
     const TReport Report = Builder.Finish();
 
     int Code = ceOk;
@@ -175,6 +250,8 @@ TCollectorEnv ProcessEnv()
 #ifdef Q_OS_WIN
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
+    // Reports arrive in large chunks from their own buffer; a second one in stdio only copies.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     TCollectorEnv Env;
     Env.WriteStdout = [](const char* Data, size_t Size) {
         return std::fwrite(Data, 1, Size, stdout) == Size && std::fflush(stdout) == 0;

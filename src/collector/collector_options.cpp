@@ -142,6 +142,8 @@ bool ParseCollectorArgs(const QStringList& Args, TCollectorOptions& Options, QSt
             Options.FOpen = true;
         } else if (Arg.compare(QLatin1String("/list"), Qt::CaseInsensitive) == 0) {
             Options.FList = true;
+        } else if (Arg.compare(QLatin1String("/allvisits"), Qt::CaseInsensitive) == 0) {
+            Options.FAllVisits = true;
         } else {
             ErrMsg = QStringLiteral("无法识别的参数：%1").arg(Arg);
             return false;

@@ -24,6 +24,7 @@ struct TCollectorOptions
     QString FOutDir;          // empty = standard output
     bool FOpen = false;
     bool FList = false;
+    bool FAllVisits = false;  // every stored visit row, not only what the browser's history page lists
 };
 
 inline constexpr const char* kDefaultTitle = "浏览器访问记录报告";

@@ -2,14 +2,24 @@
 
 #include "private_dir.h"
 #include "regular_file.h"
+#include "text_out.h"
+#include "url_info.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QThread>
+#include <QUrl>
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
+#include <span>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -87,6 +97,14 @@ public:
         return true;
     }
     const QString& Path() const { return FPath; }
+    // Reads the database where it lies instead; see ReadInPlaceOrCopy.
+    void UseInPlace(const QString& Source)
+    {
+        FInPlace = QUrl::fromLocalFile(Source).toEncoded() + "?immutable=1";
+    }
+    bool InPlace() const { return !FInPlace.isEmpty(); }
+    QByteArray OpenName() const { return InPlace() ? FInPlace : QFile::encodeName(FPath); }
+    int Flags = SQLITE_OPEN_READONLY; // what the database opened with, for further connections
 
 private:
     static bool CopyOne(const QString& From, const QString& To, QString& ErrMsg)
@@ -108,25 +126,83 @@ private:
 
     TPrivateDir FDir;
     QString FPath;
+    QByteArray FInPlace;
 };
+
+// A database file nobody is writing to: no journal or WAL content beside it.
+// Its size and time show a writer that came while it was read.
+struct TFileStamp
+{
+    qint64 Size = -1;
+    QDateTime Modified;
+    bool operator==(const TFileStamp&) const = default;
+};
+
+bool QuietStamp(const QString& Path, TFileStamp& Stamp)
+{
+    const QFileInfo Info(Path);
+    if (!Info.isFile())
+        return false;
+    for (const char* Suffix : {"-wal", "-journal"}) {
+        const QFileInfo Side(Path + QLatin1String(Suffix));
+        if (Side.exists() && (!Side.isFile() || Side.size() > 0))
+            return false;
+    }
+    Stamp = {Info.size(), Info.lastModified()};
+    return true;
+}
+
+// Copying a large history costs more than reading it. A quiet database is
+// therefore read where it lies, opened immutable so SQLite neither locks nor
+// writes anything beside it; if a writer came in the meantime, or anything
+// failed, the read is repeated on a private copy, which is also what gives
+// the messages. Read(InPlace, ErrMsg) does one attempt.
+template <typename TFn>
+bool ReadInPlaceOrCopy(const QString& Path, TFn&& Read, QString& ErrMsg)
+{
+    TFileStamp Before, After;
+    if (QuietStamp(Path, Before)) {
+        QString Ignored;
+        if (Read(true, Ignored) && QuietStamp(Path, After) && After == Before)
+            return true;
+    }
+    return Read(false, ErrMsg);
+}
 
 struct TSchema
 {
     const char* UrlSql;
-    const char* VisitSql;
+    const char* ShownUrlSql;
+    const char* VisitSql;      // ?1, ?2: the window; %1: "+" when it is open
+    const char* ShownVisitSql;
+    const char* RuleColumnsSql; // prepares only when the columns the shown-visit rule needs exist
+    const char* RuleNote;
     const char* CountSql;
     const char* Tables[2];
 };
 
+// Chromium's history page lists a visit that ends a redirect chain (0x20000000)
+// and is not an automatic or manual sub-frame (3, 4) or keyword-generated (10).
 const TSchema kChromiumSchema = {
     "SELECT id, url, title FROM urls",
-    "SELECT url, visit_time FROM visits WHERE visit_time >= ?1 AND visit_time < ?2",
+    "SELECT id, url, title FROM urls",
+    "SELECT url, visit_time FROM visits WHERE %1visit_time >= ?1 AND %1visit_time < ?2",
+    "SELECT url, visit_time FROM visits WHERE %1visit_time >= ?1 AND %1visit_time < ?2"
+    " AND (transition & 536870912) != 0 AND (transition & 255) NOT IN (3, 4, 10)",
+    "SELECT transition FROM visits LIMIT 0",
+    "数据库缺少 transition 列（旧版或精简的数据库），已按全部访问记录计数",
     "SELECT count(*) FROM visits",
     {"urls", "visits"}};
 
+// Firefox leaves out hidden places and embeds (4), downloads (7) and framed links (8).
 const TSchema kFirefoxSchema = {
     "SELECT id, url, title FROM moz_places",
-    "SELECT place_id, visit_date FROM moz_historyvisits WHERE visit_date >= ?1 AND visit_date < ?2",
+    "SELECT id, url, title FROM moz_places WHERE ifnull(hidden, 0) = 0",
+    "SELECT place_id, visit_date FROM moz_historyvisits WHERE %1visit_date >= ?1 AND %1visit_date < ?2",
+    "SELECT place_id, visit_date FROM moz_historyvisits WHERE %1visit_date >= ?1 AND %1visit_date < ?2"
+    " AND (visit_type IS NULL OR visit_type NOT IN (4, 7, 8))",
+    "SELECT p.hidden, v.visit_type FROM moz_places p, moz_historyvisits v LIMIT 0",
+    "数据库缺少 hidden 或 visit_type 列（旧版或精简的数据库），已按全部访问记录计数",
     "SELECT count(*) FROM moz_historyvisits",
     {"moz_places", "moz_historyvisits"}};
 
@@ -173,28 +249,34 @@ int CheckSchema(sqlite3* Db, const TSchema& Schema, QString& ErrMsg)
     return SQLITE_OK;
 }
 
-// Opens the copy and checks that it is the kind of history database expected.
-bool OpenCopy(const TSourceInfo& Source, TDbCopy& Copy, TDb& Db, const TSchema*& Schema,
+// Opens the database (in place or as a copy) and checks that it is the kind
+// of history database expected.
+bool OpenCopy(const TSourceInfo& Source, bool InPlace, TDbCopy& Copy, TDb& Db, const TSchema*& Schema,
               QString& ErrMsg)
 {
-    if (!Copy.Make(Source.Path, ErrMsg))
+    if (InPlace)
+        Copy.UseInPlace(Source.Path);
+    else if (!Copy.Make(Source.Path, ErrMsg))
         return false;
     Schema = Source.Kind == skFirefox ? &kFirefoxSchema : &kChromiumSchema;
-    // Read-only, but not immutable: a WAL beside the copy must still be applied.
-    // A journal left by a browser in mid-write has to be rolled back first,
-    // which needs write access; the copy is ours, so that is harmless.
-    for (const int Flags : {SQLITE_OPEN_READONLY, SQLITE_OPEN_READWRITE}) {
+    // A copy is opened read-only, but not immutable: a WAL beside it must still
+    // be applied. A journal left by a browser in mid-write has to be rolled back
+    // first, which needs write access; the copy is ours, so that is harmless.
+    static const int CopyModes[] = {SQLITE_OPEN_READONLY, SQLITE_OPEN_READWRITE};
+    static const int InPlaceModes[] = {SQLITE_OPEN_READONLY | SQLITE_OPEN_URI};
+    for (const int Flags : InPlace ? std::span<const int>(InPlaceModes) : std::span<const int>(CopyModes)) {
         sqlite3* Raw = nullptr;
-        const int Rc = sqlite3_open_v2(QFile::encodeName(Copy.Path()).constData(), &Raw,
-                                       Flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        const int Rc = sqlite3_open_v2(Copy.OpenName().constData(), &Raw, Flags | SQLITE_OPEN_NOMUTEX, nullptr);
         Db.reset(Raw);
         if (Rc != SQLITE_OK) {
             ErrMsg = QStringLiteral("无法打开数据库：%1").arg(SqliteText(Raw));
             return false;
         }
         const int Check = CheckSchema(Db.get(), *Schema, ErrMsg);
-        if (Check == SQLITE_OK)
+        if (Check == SQLITE_OK) {
+            Copy.Flags = Flags;
             return true;
+        }
         const int Primary = Check & 0xFF;
         if (Primary != SQLITE_READONLY && Primary != SQLITE_BUSY && Primary != SQLITE_CANTOPEN)
             return false;
@@ -202,33 +284,120 @@ bool OpenCopy(const TSourceInfo& Source, TDbCopy& Copy, TDb& Db, const TSchema*&
     return false;
 }
 
-} // namespace
-
-bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, TSourceData& Data,
-                 QString& ErrMsg)
+bool ReadUrls(sqlite3* Db, const TSchema& Schema, const char* Sql, std::vector<TRawUrl>& Out, QString& ErrMsg)
 {
-    Data = TSourceData();
-    TDbCopy Copy;
-    TDb Db;
-    const TSchema* Schema = nullptr;
-    if (!OpenCopy(Source, Copy, Db, Schema, ErrMsg))
-        return false;
-
+    // Sized once: a doubling vector of large rows would briefly hold both copies.
+    TStmt Count;
+    QString Ignored;
+    const QByteArray CountSql = QByteArray("SELECT count(*) FROM ") + Schema.Tables[0];
+    if (Prepare(Db, CountSql.constData(), Count, Ignored) && sqlite3_step(Count.get()) == SQLITE_ROW)
+        Out.reserve(size_t(std::clamp<qint64>(sqlite3_column_int64(Count.get(), 0), 0, 1 << 26)));
+    Count.reset();
     TStmt Urls;
-    if (!Prepare(Db.get(), Schema->UrlSql, Urls, ErrMsg))
+    if (!Prepare(Db, Sql, Urls, ErrMsg))
         return false;
+    QSet<QString> Hosts;
     int Rc;
     while ((Rc = sqlite3_step(Urls.get())) == SQLITE_ROW) {
         if (sqlite3_column_type(Urls.get(), 1) == SQLITE_NULL)
             continue;
-        Data.Urls.push_back({sqlite3_column_int64(Urls.get(), 0), ColumnText(Urls.get(), 1, kMaxUrlBytes),
-                             ColumnText(Urls.get(), 2, kMaxTitleBytes)});
+        TRawUrl& U = Out.emplace_back();
+        U.Id = sqlite3_column_int64(Urls.get(), 0);
+        U.Url = ColumnText(Urls.get(), 1, kMaxUrlBytes);
+        // Few hosts recur in many rows: each is kept once and shared.
+        const QString Host = HostOf(U.Url);
+        auto Known = Hosts.constFind(Host);
+        if (Known == Hosts.constEnd())
+            Known = Hosts.insert(Host);
+        U.Host = *Known;
+        U.Keyword = SearchKeyword(U.Url, U.Host);
+        AppendJsonString(U.TitleJson, ColumnText(Urls.get(), 2, kMaxTitleBytes));
     }
-    if (StepFailed(Db.get(), Rc, ErrMsg))
+    return !StepFailed(Db, Rc, ErrMsg);
+}
+
+// Reads the URL rows on a second connection and thread, beside the visits.
+class TUrlReader final
+{
+public:
+    TUrlReader(const TDbCopy& Copy, const TSchema& Schema, const char* Sql, std::vector<TRawUrl>& Out)
+    {
+        sqlite3* Raw = nullptr;
+        const int Rc = sqlite3_open_v2(Copy.OpenName().constData(), &Raw, Copy.Flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        FDb.reset(Raw);
+        if (Rc != SQLITE_OK)
+            return;
+        try {
+            FThread = std::jthread([this, &Schema, Sql, &Out] {
+                try {
+                    FOk = ReadUrls(FDb.get(), Schema, Sql, Out, FErrMsg);
+                } catch (...) {
+                    FErrMsg = QStringLiteral("读取时内存不足");
+                }
+            });
+        } catch (const std::system_error&) {
+        }
+    }
+    bool Started() const { return FThread.joinable(); }
+    bool Finish(QString& ErrMsg)
+    {
+        FThread.join();
+        if (!FOk)
+            ErrMsg = FErrMsg;
+        return FOk;
+    }
+
+private:
+    TDb FDb;
+    bool FOk = false;
+    QString FErrMsg;
+    std::jthread FThread; // last: joined before the connection closes
+};
+
+bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, bool InPlace, TSourceData& Data, QString& ErrMsg)
+{
+    const TTimeWindow& Window = Rule.Window;
+    const bool AllVisits = Rule.AllVisits;
+    Data = TSourceData();
+    TDbCopy Copy;
+    TDb Db;
+    const TSchema* Schema = nullptr;
+    if (!OpenCopy(Source, InPlace, Copy, Db, Schema, ErrMsg))
         return false;
 
+    bool Shown = !AllVisits;
+    if (Shown) {
+        sqlite3_stmt* Probe = nullptr;
+        Shown = sqlite3_prepare_v2(Db.get(), Schema->RuleColumnsSql, -1, &Probe, nullptr) == SQLITE_OK;
+        sqlite3_finalize(Probe);
+        if (!Shown)
+            Data.Msg = QString::fromUtf8(Schema->RuleNote);
+    }
+
+    const char* UrlSql = Shown ? Schema->ShownUrlSql : Schema->UrlSql;
+    std::optional<TUrlReader> Helper;
+    if (Rule.HelperThread)
+        Helper.emplace(Copy, *Schema, UrlSql, Data.Urls);
+    if ((!Helper || !Helper->Started()) && !ReadUrls(Db.get(), *Schema, UrlSql, Data.Urls, ErrMsg))
+        return false;
+
+    // Room for every stored row at once: no regrowth, no doubled peak while copying.
+    TStmt Count;
+    QString Ignored;
+    if (Prepare(Db.get(), Schema->CountSql, Count, Ignored) && sqlite3_step(Count.get()) == SQLITE_ROW)
+        Data.Visits.reserve(size_t(std::clamp<qint64>(sqlite3_column_int64(Count.get(), 0), 0, 1 << 26)));
+    Count.reset();
+
+    int Rc;
     TStmt Visits;
-    if (!Prepare(Db.get(), Schema->VisitSql, Visits, ErrMsg))
+    // Over the whole history a plain scan of the table beats looking up every
+    // row through the time index; the unary "+" keeps SQLite off the index.
+    const TTimeWindow Open;
+    const bool WholeHistory = Window.FromUs <= Open.FromUs && Window.ToUs >= Open.ToUs;
+    const QByteArray VisitSql = QString::fromLatin1(Shown ? Schema->ShownVisitSql : Schema->VisitSql)
+                                    .arg(WholeHistory ? QLatin1String("+") : QLatin1String(""))
+                                    .toLatin1();
+    if (!Prepare(Db.get(), VisitSql.constData(), Visits, ErrMsg))
         return false;
     const bool Chromium = Source.Kind == skChromium;
     // Stored times are compared in the database's own epoch so its index can be used.
@@ -248,18 +417,20 @@ bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, TSourceDa
     }
     if (StepFailed(Db.get(), Rc, ErrMsg))
         return false;
-    if (Damaged > 0)
-        Data.Msg = QStringLiteral("已跳过 %1 条时间损坏的访问（早于 1990 年或晚于 2200 年）").arg(Damaged);
-    return true;
+    if (Damaged > 0) {
+        const QString Skipped = QStringLiteral("已跳过 %1 条时间损坏的访问（早于 1990 年或晚于 2200 年）").arg(Damaged);
+        Data.Msg = Data.Msg.isEmpty() ? Skipped : Data.Msg + QStringLiteral("；") + Skipped;
+    }
+    return !Helper || !Helper->Started() || Helper->Finish(ErrMsg);
 }
 
-bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg)
+bool CountOnce(const TSourceInfo& Source, bool InPlace, qint64& Count, QString& ErrMsg)
 {
     Count = 0;
     TDbCopy Copy;
     TDb Db;
     const TSchema* Schema = nullptr;
-    if (!OpenCopy(Source, Copy, Db, Schema, ErrMsg))
+    if (!OpenCopy(Source, InPlace, Copy, Db, Schema, ErrMsg))
         return false;
     TStmt Stmt;
     if (!Prepare(Db.get(), Schema->CountSql, Stmt, ErrMsg))
@@ -271,4 +442,18 @@ bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg)
     }
     Count = sqlite3_column_int64(Stmt.get(), 0);
     return true;
+}
+
+} // namespace
+
+bool ReadHistory(const TSourceInfo& Source, const TReadRule& Rule, TSourceData& Data, QString& ErrMsg)
+{
+    return ReadInPlaceOrCopy(
+        Source.Path, [&](bool InPlace, QString& Msg) { return ReadOnce(Source, Rule, InPlace, Data, Msg); }, ErrMsg);
+}
+
+bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg)
+{
+    return ReadInPlaceOrCopy(
+        Source.Path, [&](bool InPlace, QString& Msg) { return CountOnce(Source, InPlace, Count, Msg); }, ErrMsg);
 }

@@ -4,13 +4,18 @@
 #include "history_time.h"
 
 #include <QString>
+#include <string>
 #include <vector>
 
 struct TRawUrl
 {
     qint64 Id = 0;
     QString Url;
-    QString Title;
+    // Worked out beside the reading, on its thread: HostOf, SearchKeyword and
+    // the title as a JSON string literal.
+    QString Host;
+    QString Keyword;
+    std::string TitleJson;
 };
 
 struct TRawVisit
@@ -19,20 +24,29 @@ struct TRawVisit
     qint64 UnixUs = 0;
 };
 
-// What one database gave: every URL row and the visits inside the window.
+// What one database gave: its URL rows and the visits inside the window.
 struct TSourceData
 {
     std::vector<TRawUrl> Urls;
     std::vector<TRawVisit> Visits;
-    QString Msg; // a note for the report, such as visits skipped as damaged
+    QString Msg; // a note for the report: why every row was counted, visits skipped as damaged
+};
+
+struct TReadRule
+{
+    TTimeWindow Window;
+    bool AllVisits = false;    // every stored row instead of what the history page lists
+    bool HelperThread = false; // a core is free: read the URL rows beside the visits
 };
 
 // Reads a private copy of the source's database (with its -wal and -journal
 // files), so the browser's own files are never opened for writing. False with
 // a Chinese message when the file is missing, unreadable, corrupt or not a
 // history database.
-bool ReadHistory(const TSourceInfo& Source, const TTimeWindow& Window, TSourceData& Data,
-                 QString& ErrMsg);
+// Unless AllVisits is set, only the visits the browser's own history page
+// lists are read: no automatic sub-frames, redirect hops, embeds or downloads.
+// A schema too old to tell them apart gives every row, with a note saying so.
+bool ReadHistory(const TSourceInfo& Source, const TReadRule& Rule, TSourceData& Data, QString& ErrMsg);
 
-// Number of visits in the database, for source detection.
+// Number of stored visit rows in the database, for source detection.
 bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg);

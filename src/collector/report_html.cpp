@@ -258,11 +258,11 @@ void WriteReportHtml(const TReport& R, TTextOut& Out, size_t MaxRecords)
     char Time[19];
     for (size_t I = 0; I < Shown; ++I) {
         const TVisit& V = R.Visits[I];
-        const TUrlEntry& E = R.Urls[size_t(V.Url)];
+        const TUrlEntry& E = R.EntryOf(V);
         const TSourceResult& S = R.Sources[V.Source];
         TLocalClock::Format(Clock.Convert(V.UnixUs), Time);
         Out.Raw("<tr><td class=\"t\">").Raw(Time, sizeof Time).Raw("</td><td>").Html(S.Info.Name)
-            .Raw("</td><td>").Html(S.Info.Profile).Raw("</td><td>").Html(E.Title).Raw("</td><td class=\"u\">");
+            .Raw("</td><td>").Html(S.Info.Profile).Raw("</td><td>").Html(R.TitleOf(V)).Raw("</td><td class=\"u\">");
         UrlCell(Out, R.RecordUrl(E));
         Out.Raw("</td></tr>\n");
     }

@@ -17,6 +17,9 @@ public:
     TTextOut& Raw(const char* Data, size_t Size) { FBuf.append(Data, Size); return Flushed(); }
     TTextOut& Raw(const std::string& Text) { return Raw(Text.data(), Text.size()); }
     TTextOut& Int(qint64 Value);
+    // A large ready-made piece: what is buffered goes first, then the piece
+    // straight to the sink without another copy.
+    TTextOut& Block(const std::string& Piece);
     // A JSON string literal, quotes included.
     TTextOut& Json(const QString& Text);
     // Text with &, <, >, " and ' escaped for HTML.
@@ -37,3 +40,5 @@ private:
 // characters escaped, broken UTF-16 replaced by U+FFFD, always valid UTF-8.
 void AppendJsonString(std::string& Out, const QString& Text);
 void AppendHtmlText(std::string& Out, const QString& Text);
+// The text of a string literal written by AppendJsonString.
+QString JsonStringText(const std::string& Json);

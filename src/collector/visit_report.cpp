@@ -1,8 +1,11 @@
 #include "visit_report.h"
 
+#include "text_out.h"
 #include "url_info.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -45,9 +48,14 @@ QString TSourceResult::Status() const
     return Count > 0 ? QStringLiteral("正常") : QStringLiteral("无记录");
 }
 
-QString TReport::RecordUrl(const TUrlEntry& E) const
+QString TReport::TitleOf(const TVisit& V) const
 {
-    return Privacy ? StripQuery(E.Url) : E.Url;
+    return JsonStringText(TitleJsonOf(V));
+}
+
+const QString& TReport::RecordUrl(const TUrlEntry& E) const
+{
+    return E.Url;
 }
 
 TReportBuilder::TReportBuilder(const TCollectorOptions& Options, const QDateTime& Now)
@@ -60,18 +68,19 @@ TReportBuilder::TReportBuilder(const TCollectorOptions& Options, const QDateTime
     FReport.Privacy = Options.FPrivacy;
 }
 
-bool TReportBuilder::Passes(const QString& Url, const QString& Title) const
+bool TReportBuilder::Passes(const TRawUrl& Raw) const
 {
     if (!FOptions.FInclude.isEmpty()) {
+        const QString Title = JsonStringText(Raw.TitleJson);
         const bool Hit = std::any_of(FOptions.FInclude.cbegin(), FOptions.FInclude.cend(),
                                      [&](const QString& K) {
-                                         return Url.contains(K, Qt::CaseInsensitive)
+                                         return Raw.Url.contains(K, Qt::CaseInsensitive)
                                                 || Title.contains(K, Qt::CaseInsensitive);
                                      });
         if (!Hit)
             return false;
     }
-    return FOptions.FExclude.isEmpty() || !DomainExcluded(HostOf(Url), FOptions.FExclude);
+    return FOptions.FExclude.isEmpty() || !DomainExcluded(Raw.Host, FOptions.FExclude);
 }
 
 int TReportBuilder::DomainIndex(const QString& Domain)
@@ -88,25 +97,24 @@ int TReportBuilder::DomainIndex(const QString& Domain)
 
 int TReportBuilder::UrlIndex(const TRawUrl& Raw)
 {
-    const auto It = FUrlIndex.constFind(Raw.Url);
-    if (It != FUrlIndex.constEnd()) {
-        TUrlEntry& E = FReport.Urls[size_t(It.value())];
-        if (E.Title.isEmpty() && !Raw.Title.isEmpty())
-            E.Title = Raw.Title;
-        return It.value();
-    }
+    const QString& Url = Raw.Url;
+    // One lookup for both finding and adding: a new key comes in as 0 and grows the table.
+    const qsizetype Known = FUrlIndex.size();
+    int& Slot = FUrlIndex[Url];
+    if (FUrlIndex.size() == Known)
+        return Slot;
     const int Index = int(FReport.Urls.size());
+    Slot = Index;
     TUrlEntry E;
-    E.Url = Raw.Url;
-    E.Title = Raw.Title;
-    const QString Host = HostOf(Raw.Url);
+    E.Url = Url;
+    const QString& Host = Raw.Host;
     if (!Host.isEmpty()) {
         E.Domain = DomainIndex(DomainOf(Host));
         E.Category = FDomainCategory[size_t(E.Domain)];
     } else {
         E.Category = int(Categories().size()) - 1;
     }
-    const QString Keyword = SearchKeyword(Raw.Url, Host);
+    const QString& Keyword = Raw.Keyword;
     if (!Keyword.isEmpty()) {
         const QString Key = Keyword.toLower();
         auto K = FKeywordIndex.constFind(Key);
@@ -117,15 +125,15 @@ int TReportBuilder::UrlIndex(const TRawUrl& Raw)
         E.Keyword = K.value();
     }
     if (FOptions.FPrivacy) {
-        const QString Stripped = StripQuery(Raw.Url);
-        auto P = FPageIndex.constFind(Stripped);
+        // Stored stripped: records and pages never show the query.
+        E.Url = StripQuery(Url);
+        auto P = FPageIndex.constFind(E.Url);
         if (P == FPageIndex.constEnd())
-            P = FPageIndex.insert(Stripped, int(FPageIndex.size()));
+            P = FPageIndex.insert(E.Url, int(FPageIndex.size()));
         E.Page = P.value();
     } else {
         E.Page = Index;
     }
-    FUrlIndex.insert(Raw.Url, Index);
     FReport.Urls.push_back(std::move(E));
     return Index;
 }
@@ -145,15 +153,25 @@ void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
     const bool Dense = MaxId <= qint64(Data.Urls.size()) * 4 + 4096;
     std::vector<int> Table;
     QHash<qint64, int> Sparse;
+    FUrlIndex.reserve(FUrlIndex.size() + qsizetype(Data.Urls.size()));
+    FReport.Rows.reserve(FReport.Rows.size() + Data.Urls.size());
+    FReport.Urls.reserve(FReport.Urls.size() + Data.Urls.size());
     if (Dense)
         Table.assign(size_t(MaxId) + 1, -1);
-    for (const TRawUrl& U : Data.Urls) {
-        const int Index = Passes(U.Url, U.Title) ? UrlIndex(U) : -1;
+    for (TRawUrl& U : Data.Urls) {
+        int Index = -1;
+        if (Passes(U)) {
+            Index = int(FReport.Rows.size());
+            FReport.Rows.push_back({UrlIndex(U), std::move(U.TitleJson)});
+        }
         if (Dense && U.Id >= 0)
             Table[size_t(U.Id)] = Index;
         else if (!Dense)
             Sparse.insert(U.Id, Index);
+        // Given back row by row, so the report's own tables reuse the memory.
+        U = TRawUrl();
     }
+    Data.Urls = std::vector<TRawUrl>();
     FReport.Visits.reserve(FReport.Visits.size() + Data.Visits.size());
     for (const TRawVisit& V : Data.Visits) {
         int Index = -1;
@@ -203,12 +221,15 @@ TReport TReportBuilder::Finish()
     std::vector<qint64> KeywordCounts(size_t(FKeywords.size()), 0);
     std::vector<qint64> CatCounts(size_t(Categories().size()), 0);
     std::vector<qint64> SourceCounts(size_t(Rep.Sources.size()), 0);
+    std::vector<qint64> RowLast(Rep.Rows.size(), std::numeric_limits<qint64>::min());
     for (const TVisit& V : Visits) {
         const TLocalTime T = Clock.Convert(V.UnixUs);
         ++Rep.Heat[size_t(T.Weekday)][size_t(T.Hour)];
         const qint64 D = std::clamp(T.DayNumber, FirstDay, LastDay) - FirstDay;
         ++DayCounts[size_t(D)];
-        TUrlEntry& E = Rep.Urls[size_t(V.Url)];
+        qint64& Last = RowLast[size_t(V.Row)];
+        Last = std::max(Last, V.UnixUs);
+        TUrlEntry& E = Rep.Urls[size_t(Rep.Rows[size_t(V.Row)].Entry)];
         ++E.Count;
         if (E.Domain >= 0)
             ++DomainCounts[size_t(E.Domain)];
@@ -254,9 +275,20 @@ TReport TReportBuilder::Finish()
         TPageRank& P = Pages[size_t(E.Page)];
         if (P.Url.isEmpty())
             P.Url = Rep.RecordUrl(E);
-        if (P.Title.isEmpty())
-            P.Title = E.Title;
         P.Count += E.Count;
+    }
+    // A page seen in several browsers shows the most recent title one of them stored.
+    std::vector<qint64> TitleAt(Pages.size(), std::numeric_limits<qint64>::min());
+    std::vector<size_t> TitleRow(Pages.size(), SIZE_MAX);
+    for (size_t I = 0; I < Rep.Rows.size(); ++I) {
+        const TUrlRow& Row = Rep.Rows[I];
+        if (Row.TitleJson.size() <= 2 || RowLast[I] == std::numeric_limits<qint64>::min())
+            continue;
+        const size_t Page = size_t(Rep.Urls[size_t(Row.Entry)].Page);
+        if (RowLast[I] > TitleAt[Page]) {
+            TitleAt[Page] = RowLast[I];
+            TitleRow[Page] = I;
+        }
     }
     std::vector<size_t> Order(Pages.size());
     std::iota(Order.begin(), Order.end(), size_t(0));
@@ -267,9 +299,14 @@ TReport TReportBuilder::Finish()
                               return Pages[A].Count > Pages[B].Count;
                           return Pages[A].Url < Pages[B].Url;
                       });
-    for (size_t I = 0; I < PageTop; ++I)
-        if (Pages[Order[I]].Count > 0)
-            Rep.Pages << Pages[Order[I]];
+    for (size_t I = 0; I < PageTop; ++I) {
+        TPageRank& P = Pages[Order[I]];
+        if (P.Count == 0)
+            continue;
+        if (TitleRow[Order[I]] != SIZE_MAX)
+            P.Title = JsonStringText(Rep.Rows[TitleRow[Order[I]]].TitleJson);
+        Rep.Pages << P;
+    }
 
     // Browsers with their profiles merged, in order of first appearance.
     for (qsizetype S = 0; S < Rep.Sources.size(); ++S) {
@@ -301,7 +338,7 @@ TReport TReportBuilder::Finish()
             return A.UnixUs > B.UnixUs;
         if (A.Source != B.Source)
             return A.Source < B.Source;
-        return A.Url < B.Url;
+        return A.Row < B.Row;
     };
     const size_t N = Visits.size();
     if (FOptions.FLimit > 0 && size_t(FOptions.FLimit) < N) {

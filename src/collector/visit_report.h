@@ -24,10 +24,10 @@ struct TSourceResult
     QString Status() const;
 };
 
+// One URL, merged across sources: what the statistics count by.
 struct TUrlEntry
 {
-    QString Url;
-    QString Title;
+    QString Url;       // already stripped of its query under the privacy switch
     int Domain = -1;   // -1: no host (file:, about:, …)
     int Category = 0;
     int Keyword = -1;
@@ -35,10 +35,18 @@ struct TUrlEntry
     qint64 Count = 0;
 };
 
+// One URL row of one database. Records show the title their own browser
+// stored, not one borrowed from another browser.
+struct TUrlRow
+{
+    qint32 Entry = 0;      // index into TReport::Urls
+    std::string TitleJson; // as a JSON string literal, escaped once for all its records
+};
+
 struct TVisit
 {
     qint64 UnixUs;
-    qint32 Url;
+    qint32 Row;       // index into TReport::Rows
     qint32 Source;
 };
 
@@ -82,11 +90,16 @@ struct TReport
 
     // Records: the first RecordCount entries of Visits, newest first.
     std::vector<TUrlEntry> Urls;
+    std::vector<TUrlRow> Rows;
     std::vector<TVisit> Visits;
     size_t RecordCount = 0;
     bool Truncated = false;
 
-    QString RecordUrl(const TUrlEntry& E) const;
+    // The URL a record shows: without its query under the privacy switch.
+    const QString& RecordUrl(const TUrlEntry& E) const;
+    const TUrlEntry& EntryOf(const TVisit& V) const { return Urls[size_t(Rows[size_t(V.Row)].Entry)]; }
+    const std::string& TitleJsonOf(const TVisit& V) const { return Rows[size_t(V.Row)].TitleJson; }
+    QString TitleOf(const TVisit& V) const;
 };
 
 // Collects the sources one by one, applying the filters as visits come in, and
@@ -102,7 +115,7 @@ public:
     TReport Finish();
 
 private:
-    bool Passes(const QString& Url, const QString& Title) const;
+    bool Passes(const TRawUrl& Raw) const;
     int UrlIndex(const TRawUrl& Raw);
     int DomainIndex(const QString& Domain);
 

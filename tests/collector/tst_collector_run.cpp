@@ -20,6 +20,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -102,6 +103,11 @@ private slots:
     void stopRemovesCopies_data();
     void stopRemovesCopies();
     void staleCopiesRemoved();
+    void visitRules_data();
+    void visitRules();
+    void ownTitles_data();
+    void ownTitles();
+    void manyRecords();
     void openTransaction();
     void listMode();
     void allUsers();
@@ -701,6 +707,144 @@ void TCollectorRunTest::staleCopiesRemoved()
     QVERIFY(QFileInfo::exists(Other));
 }
 
+void TCollectorRunTest::visitRules_data()
+{
+    QTest::addColumn<QStringList>("Args");
+    // Chrome full, Chrome without transition, Firefox full, Firefox without visit_type.
+    QTest::addColumn<QList<int>>("Counts");
+    QTest::addColumn<QList<bool>>("Notes");
+    QTest::newRow("what the history page lists") << QStringList{} << QList<int>{5, 3, 4, 2}
+                                                 << QList<bool>{false, true, false, true};
+    QTest::newRow("every stored row") << QStringList{"/allvisits"} << QList<int>{10, 3, 8, 2}
+                                      << QList<bool>{false, false, false, false};
+    QTest::newRow("detection counts rows") << QStringList{"/list"} << QList<int>{10, 3, 8, 2}
+                                           << QList<bool>{false, false, false, false};
+}
+
+void TCollectorRunTest::visitRules()
+{
+    QFETCH(QStringList, Args);
+    QFETCH(QList<int>, Counts);
+    QFETCH(QList<bool>, Notes);
+    const QString Home = FTmp.filePath("rules");
+    if (!QFileInfo::exists(Home)) {
+        QString Err;
+        TSampleHistory C;
+        qint64 T = LocalUs("2024-05-01 10:00:00");
+        // Listed: typed, link, reload, a redirect's chain end (stored unsigned and,
+        // as older versions did, as a negative 32-bit value).
+        for (const qint64 Tr : {0x30000001LL, 0x30000000LL, 0x30000008LL, 0xA0000000LL, -1610612736LL,
+                                // Not listed: sub-frames, keyword-generated, chain start and middle hops.
+                                0x30000003LL, 0x30000004LL, 0x3000000ALL, 0x10000000LL, 0x80000000LL})
+            C.Add(QString("https://c.com/%1").arg(Tr), "C", T += 60000000).Transition = Tr;
+        QVERIFY2(WriteChromiumHistory(BrowserPath(Home, ".config/google-chrome/Default/History"), C, sjDelete, Err), qPrintable(Err));
+
+        TSampleHistory F;
+        // Listed: link, typed, unknown type, redirect target. Not listed: embed,
+        // download, framed link, and a link to a hidden place.
+        for (const int Type : {1, 2, TSampleHistory::kNullType, 6, 4, 7, 8, 1})
+            F.Add(QString("https://f.com/%1").arg(F.Visits.size()), "F", T += 60000000).VisitType = Type;
+        F.Urls.back().Hidden = true;
+        QVERIFY2(WriteFirefoxPlaces(BrowserPath(Home, ".mozilla/firefox/a/places.sqlite"), F, sjDelete, Err), qPrintable(Err));
+        QVERIFY(WriteFile(BrowserPath(Home, ".mozilla/firefox/profiles.ini"),
+                          "[Profile0]\nName=a\nIsRelative=1\nPath=a\n\n[Profile1]\nName=b\nIsRelative=1\nPath=b\n"));
+
+        // Stripped schemas from very old or trimmed databases.
+        for (const auto& [Path, Sql] : {std::pair{BrowserPath(Home, ".config/google-chrome/Profile 1/History"),
+                                                  "CREATE TABLE urls(id INTEGER PRIMARY KEY, url, title);"
+                                                  "CREATE TABLE visits(id INTEGER PRIMARY KEY, url, visit_time);"
+                                                  "INSERT INTO urls VALUES(1, 'https://old.com/', 'Old');"
+                                                  "INSERT INTO visits(url, visit_time) VALUES(1, 13359000000000000),"
+                                                  "(1, 13359000001000000), (1, 13359000002000000);"},
+                                        std::pair{BrowserPath(Home, ".mozilla/firefox/b/places.sqlite"),
+                                                  "CREATE TABLE moz_places(id INTEGER PRIMARY KEY, url, title, hidden);"
+                                                  "CREATE TABLE moz_historyvisits(id INTEGER PRIMARY KEY, place_id, visit_date);"
+                                                  "INSERT INTO moz_places VALUES(1, 'https://old.org/', 'Old', 0);"
+                                                  "INSERT INTO moz_historyvisits(place_id, visit_date) VALUES"
+                                                  "(1, 1714550400000000), (1, 1714550401000000);"}}) {
+            QVERIFY(QDir().mkpath(QFileInfo(Path).path()));
+            sqlite3* Raw = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(Path).constData(), &Raw), SQLITE_OK);
+            const int Rc = sqlite3_exec(Raw, Sql, nullptr, nullptr, nullptr);
+            sqlite3_close(Raw);
+            QCOMPARE(Rc, SQLITE_OK);
+        }
+    }
+
+    const TRun R = Run(Args, Home);
+    QCOMPARE(R.Code, int(ceOk));
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    const TJsonValue* Src = R.Doc->Get("sources");
+    QCOMPARE(Src->Count(), 4);
+    int Total = 0;
+    for (int I = 0; I < 4; ++I) {
+        QCOMPARE(Src->Items(I)->B("ok"), true);
+        QCOMPARE(Src->Items(I)->I("count"), Counts[I]);
+        QCOMPARE(!Src->Items(I)->S("msg").isEmpty(), Notes[I]);
+        Total += Counts[I];
+    }
+    if (!Args.contains("/list")) {
+        QCOMPARE(R.Doc->Get("stats")->I("total"), Total);
+        QCOMPARE(R.Doc->Get("records")->Count(), Total);
+    }
+}
+
+void TCollectorRunTest::ownTitles_data()
+{
+    QTest::addColumn<QString>("EdgeTime");
+    QTest::addColumn<QString>("PageTitle");
+    // Chrome stored "YouTube" at 10:00, Firefox nothing at 11:00.
+    QTest::newRow("newest stored title wins") << "2024-05-01 12:00:00" << "Edge 标题";
+    QTest::newRow("an empty newer title is passed over") << "2024-05-01 09:00:00" << "YouTube";
+}
+
+void TCollectorRunTest::ownTitles()
+{
+    QFETCH(QString, EdgeTime);
+    QFETCH(QString, PageTitle);
+    const QString Home = FTmp.filePath(QString("titles-%1").arg(QTest::currentDataTag()).replace(' ', '_'));
+    const QString Url = "https://www.youtube.com/watch?v=1";
+    QString Err;
+    TSampleHistory Chrome, Edge, Fox;
+    Chrome.Add(Url, "YouTube", LocalUs("2024-05-01 10:00:00"));
+    Edge.Add(Url, "Edge 标题", LocalUs(EdgeTime.toLatin1().constData()));
+    Fox.Add(Url, "", LocalUs("2024-05-01 11:00:00"));
+    QVERIFY(WriteChromiumHistory(BrowserPath(Home, ".config/google-chrome/Default/History"), Chrome, sjDelete, Err));
+    QVERIFY(WriteChromiumHistory(BrowserPath(Home, ".config/microsoft-edge/Default/History"), Edge, sjDelete, Err));
+    QVERIFY(WriteFirefoxPlaces(BrowserPath(Home, ".mozilla/firefox/w/places.sqlite"), Fox, sjDelete, Err));
+    QVERIFY(WriteFile(BrowserPath(Home, ".mozilla/firefox/profiles.ini"), "[Profile0]\nName=w\nIsRelative=1\nPath=w\n"));
+
+    const TRun R = Run({}, Home);
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    const TJsonValue* Recs = R.Doc->Get("records");
+    QCOMPARE(Recs->Count(), 3);
+    for (int I = 0; I < 3; ++I) {
+        const QString Browser = Recs->Items(I)->S("browser");
+        const QString Expected = Browser == "Chrome" ? "YouTube" : Browser == "Edge" ? "Edge 标题" : "";
+        QCOMPARE(Recs->Items(I)->S("title", "?"), Expected);
+    }
+    const TJsonValue* Pages = R.Doc->Get("pages");
+    QCOMPARE(Pages->Count(), 1);
+    QCOMPARE(Pages->Items(0)->Items(1)->AsString(), PageTitle);
+    QCOMPARE(Pages->Items(0)->Items(2)->AsString(), QString("3"));
+}
+
+void TCollectorRunTest::manyRecords()
+{
+    // Enough records to be formatted in several blocks, on two threads where there are cores.
+    const QString Home = FTmp.filePath("many");
+    const TSampleHistory H = MakeSampleHistory(30000, LocalUs("2024-05-05 12:00:00"), 60, 5);
+    QString Err;
+    QVERIFY(WriteChromiumHistory(BrowserPath(Home, ".config/google-chrome/Default/History"), H, sjDelete, Err));
+    const TRun R = Run({}, Home);
+    QCOMPARE(R.Code, int(ceOk));
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    const TJsonValue* Recs = R.Doc->Get("records");
+    QCOMPARE(Recs->Count(), 30000);
+    for (int I = 1; I < Recs->Count(); ++I)
+        QVERIFY(Recs->Items(I - 1)->S("time") >= Recs->Items(I)->S("time"));
+}
+
 void TCollectorRunTest::openTransaction()
 {
     // A browser in the middle of writing: its changes already spilled into the
@@ -803,18 +947,23 @@ void TCollectorRunTest::walIsReadAndFilesStayUnchanged()
     QString Err;
     const QString Chrome = BrowserPath(Home, ".config/google-chrome/Default/History");
     QVERIFY(WriteChromiumHistory(Chrome, H, sjWalLeft, Err));
+    // In WAL mode with nothing left in a WAL: read where it lies, without a trace.
+    QVERIFY(WriteChromiumHistory(BrowserPath(Home, ".config/google-chrome/Profile 1/History"), H, sjWal, Err));
     QVERIFY(WriteFirefoxPlaces(BrowserPath(Home, ".mozilla/firefox/p/places.sqlite"), H, sjWalLeft, Err));
     QVERIFY(WriteFile(BrowserPath(Home, ".mozilla/firefox/profiles.ini"), "[Profile0]\nName=p\nIsRelative=1\nPath=p\n"));
     QVERIFY(QFileInfo(Chrome + "-wal").size() > 0);
     const auto Before = Snapshot(Home);
 
+    // The report counts the 500 visits made; detection counts every stored row.
+    QVERIFY(H.Visits.size() > 500);
     for (const QStringList& Args : {QStringList{}, QStringList{"/list"}}) {
         const TRun R = Run(Args, Home);
         QCOMPARE(R.Code, int(ceOk));
         QVERIFY2(R.Doc, qPrintable(R.ParseErr));
         // The last tenth of the visits lives only in the -wal files.
-        QCOMPARE(R.Doc->Get("sources")->Items(0)->I("count"), 500);
-        QCOMPARE(R.Doc->Get("sources")->Items(1)->I("count"), 500);
+        const int Expected = Args.isEmpty() ? 500 : int(H.Visits.size());
+        for (int I = 0; I < 3; ++I)
+            QCOMPARE(R.Doc->Get("sources")->Items(I)->I("count"), Expected);
         QCOMPARE(Snapshot(Home), Before);
     }
 }

@@ -64,8 +64,8 @@ void TCollectorUnitsTest::switches_data()
     QTest::newRow("same day") << QStringList{"/from:2024-05-01", "/to:2024-05-01"} << "range" << "2024-05-01 至 2024-05-01";
     QTest::newRow("all history") << QStringList{} << "range" << "全部历史";
     QTest::newRow("limit") << QStringList{"/limit:100"} << "limit" << "100";
-    QTest::newRow("flags") << QStringList{"/privacy", "/user:ALL", "/format:HTML", "/out:/tmp/x y", "/open", "/LIST"}
-                           << "flags" << "privacy all html /tmp/x y open list";
+    QTest::newRow("flags") << QStringList{"/privacy", "/user:ALL", "/format:HTML", "/out:/tmp/x y", "/open", "/LIST", "/AllVisits"}
+                           << "flags" << "privacy all html /tmp/x y open list allvisits";
 }
 
 void TCollectorUnitsTest::switches()
@@ -92,7 +92,7 @@ void TCollectorUnitsTest::switches()
     else
         Got = QStringList{O.FPrivacy ? "privacy" : "", O.FAllUsers ? "all" : "",
                           O.FFormat == ofHtml ? "html" : "json", O.FOutDir, O.FOpen ? "open" : "",
-                          O.FList ? "list" : ""}.join(' ');
+                          O.FList ? "list" : "", O.FAllVisits ? "allvisits" : ""}.join(' ');
     QCOMPARE(Got, Expected);
 }
 
@@ -309,6 +309,11 @@ void TCollectorUnitsTest::jsonStrings_data()
     QTest::newRow("lone high surrogate") << QString(QChar(0xD83D)) + "x" << QString(QChar(0xFFFD)) + "x";
     QTest::newRow("lone low surrogate") << "x" + QString(QChar(0xDE00)) << "x" + QString(QChar(0xFFFD));
     QTest::newRow("swapped pair") << QString(QChar(0xDE00)) + QChar(0xD83D) << QString(QChar(0xFFFD)) + QChar(0xFFFD);
+    // Long enough for the eight-at-a-time path, with specials inside and after a block.
+    QTest::newRow("long ascii") << QString("https://a.example/path?q=1\"&r=\\2\x01tail")
+                                << QString("https://a.example/path?q=1\"&r=\\2\x01tail");
+    QTest::newRow("high units in a block") << QString::fromUtf16(u"abcdefg！hijklmn耀opqrstuvwxyz")
+                                           << QString::fromUtf16(u"abcdefg！hijklmn耀opqrstuvwxyz");
 }
 
 void TCollectorUnitsTest::jsonStrings()
@@ -328,6 +333,10 @@ void TCollectorUnitsTest::jsonStrings()
     const auto Root = ParseJson(Decoded, Err);
     QVERIFY2(Root, qPrintable(Err));
     QCOMPARE(Root->S("k"), Expected);
+    // Titles are kept escaped and read back for the page ranking.
+    std::string Literal;
+    AppendJsonString(Literal, Text);
+    QCOMPARE(JsonStringText(Literal), Expected);
 }
 
 void TCollectorUnitsTest::htmlText()

@@ -60,5 +60,8 @@ int main(int Argc, char** Argv)
     auto* Sources = ShowSourcesWindow(&Owner, std::move(List));
     QTest::qWait(300);
     Sources->grab().save(QStringLiteral("%1/sources.png").arg(Out));
+    Sources->resize(Sources->minimumSize());
+    QTest::qWait(150);
+    Sources->grab().save(QStringLiteral("%1/sources_min.png").arg(Out));
     return 0;
 }

@@ -17,6 +17,8 @@ void TBarChart::SetPoints(const TDayPoints& Value)
 {
     FPoints = Value;
     FHover = -1;
+    // The old layout belongs to the old points.
+    FLayout = TBarLayout();
     Invalidate();
 }
 
@@ -35,7 +37,7 @@ void TBarChart::paintEvent(QPaintEvent*)
     const int H = height();
     const int N = int(FPoints.size());
     if (N == 0) {
-        FBarW = 0;
+        FLayout.BarW = 0;
         DrawEmptyText(P, ChartEmptyText());
         return;
     }
@@ -43,10 +45,8 @@ void TBarChart::paintEvent(QPaintEvent*)
     const TBarLayout L = CalcBarLayout(W, H, N);
     if (!BarPlotDrawable(L))
         return;
-    FBarLeft = L.BarLeft;
-    FBarW = L.BarW;
-    FGap = L.Gap;
-    FBase = L.Base;
+    FLayout = L;
+    const qint64 Top = BarScaleTop(M);
 
     const TChartFonts Fonts;
     const QFontMetrics SmallMetrics(Fonts.Small);
@@ -64,13 +64,15 @@ void TBarChart::paintEvent(QPaintEvent*)
         DrawBoxText(P, BoxRect(0, Y - 8, Right, Y + 8), Qt::AlignRight | Qt::AlignVCenter, Label);
     }
 
-    for (int I = 0; I < N; ++I) {
-        const int X = BarX(L, I);
+    for (int I = 0; I < N;) {
+        const TBarSlot S = BarSlotOf(L, I);
         // Bars past the right edge would be clipped away entirely.
-        if (X >= W)
+        if (S.X >= W)
             break;
-        const int BarH = BarHeight(FPoints[I].Count, M, L.PH);
-        FillRound(P, BoxRect(X, L.Base - BarH, X + L.BarW, L.Base), 3, I == FHover ? clAccentDark : clAccent);
+        const int Day = BarSlotDay(FPoints, S);
+        const int BarH = BarHeight(FPoints[Day].Count, Top, L.PH);
+        FillRound(P, BoxRect(S.X, L.Base - BarH, S.X + S.W, L.Base), 3, Day == FHover ? clAccentDark : clAccent);
+        I = S.Last + 1;
     }
 
     SetTextStyle(P, Fonts.Small, clSecondary);
@@ -90,7 +92,7 @@ void TBarChart::paintEvent(QPaintEvent*)
 
 void TBarChart::mouseMoveEvent(QMouseEvent* Event)
 {
-    const int Hit = BarAt(Event->position().toPoint().x(), FBarLeft, FBarW, FGap, int(FPoints.size()));
+    const int Hit = BarAt(FLayout, Event->position().toPoint().x(), FPoints);
     if (Hit != FHover) {
         FHover = Hit;
         Invalidate();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chart_base.h"
+#include "chart_geometry.h"
 #include "chart_types.h"
 
 class QEvent;
@@ -31,9 +32,6 @@ private:
     TDayPoints FPoints;
     qint32 FHover = -1;
     // Bar layout of the last paint, so the pointer is matched against the bars
-    // exactly as they were drawn.
-    qint32 FBarLeft = 0;
-    qint32 FBarW = 0;
-    qint32 FGap = 0;
-    qint32 FBase = 0;
+    // exactly as they were drawn (BarW 0 = nothing laid out).
+    TBarLayout FLayout;
 };

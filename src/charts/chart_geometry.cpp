@@ -77,6 +77,37 @@ TColor HeatCellColor(qint32 Value, qint32 Max)
     return BlendColor(clWhite, clAccent, HeatIntensity(Value, Max));
 }
 
+namespace {
+
+double Luminance(TColor C)
+{
+    const auto Linear = [](int V) {
+        const double S = V / 255.0;
+        return S <= 0.04045 ? S / 12.92 : std::pow((S + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * Linear(RedOf(C)) + 0.7152 * Linear(GreenOf(C)) + 0.0722 * Linear(BlueOf(C));
+}
+
+}  // namespace
+
+double ContrastRatio(TColor A, TColor B)
+{
+    const double La = Luminance(A);
+    const double Lb = Luminance(B);
+    return (std::max(La, Lb) + 0.05) / (std::min(La, Lb) + 0.05);
+}
+
+TColor HeatTextColor(TColor Cell)
+{
+    // Readable as accessibility guidance asks for small text.
+    constexpr double kMinContrast = 4.5;
+    constexpr TColor clBlack = Rgb(0, 0, 0);
+    for (TColor C : {clText, clBlack})
+        if (ContrastRatio(C, Cell) >= kMinContrast)
+            return C;
+    return ContrastRatio(clWhite, Cell) > ContrastRatio(clBlack, Cell) ? clWhite : clBlack;
+}
+
 QString HeatHoverText(int Day, int Hour, qint32 Count)
 {
     return QStringLiteral("%1 %2:00 — %3 次访问").arg(DayName(Day)).arg(Hour).arg(FormatCount(Count));
@@ -103,12 +134,17 @@ TBarLayout CalcBarLayout(int W, int H, int N)
     L.PW = W - 54 - 12;
     L.PH = H - 24 - 26;
     L.Base = L.PH + 24;
+    L.N = N;
     L.Gap = 2;
-    if (N <= 1)
-        L.BarW = L.PW;
-    else
-        L.BarW = (L.PW - (N - 1) * 2) / N;
-    if (L.BarW < 1) {
+    if (N <= 1) {
+        L.BarW = std::clamp(L.PW, 1, kBarMaxSingleW);
+        return L;
+    }
+    L.BarW = (L.PW - (N - 1) * 2) / N;
+    if (L.BarW < 2) {
+        // Packed 1 px bars would fill only part of the plot while the date
+        // labels span all of it.
+        L.Spread = L.PW > 0;
         L.BarW = 1;
         L.Gap = 0;
     }
@@ -120,6 +156,15 @@ bool BarPlotDrawable(const TBarLayout& L)
     return L.PW >= 40 && L.PH >= 40;
 }
 
+qint64 BarScaleStep(qint32 M)
+{
+    const qint64 Need = std::max<qint64>(M, 1);
+    for (qint64 Power = 1;; Power *= 10)
+        for (qint64 Factor : {1, 2, 5})
+            if (4 * Factor * Power >= Need)
+                return Factor * Power;
+}
+
 int BarScaleY(const TBarLayout& L, int I)
 {
     return L.Base - int(RoundHalfEven(I * L.PH / 4.0));
@@ -127,13 +172,13 @@ int BarScaleY(const TBarLayout& L, int I)
 
 qint64 BarScaleValue(qint32 M, int I)
 {
-    return RoundHalfEven(I * double(M) / 4.0);
+    return I * BarScaleStep(M);
 }
 
-int BarHeight(qint32 Count, qint32 M, int PH)
+int BarHeight(qint32 Count, qint64 Top, int PH)
 {
-    const double Top = std::max(M, 1);
-    const qint64 H = RoundHalfEven(Count / Top * PH);
+    const double Scale = double(std::max<qint64>(Top, 1));
+    const qint64 H = RoundHalfEven(Count / Scale * PH);
     return int(std::max<qint64>(H, 2));
 }
 
@@ -142,12 +187,60 @@ int BarX(const TBarLayout& L, int I)
     return L.BarLeft + I * (L.BarW + L.Gap);
 }
 
-int BarAt(int X, int BarLeft, int BarW, int Gap, int N)
+namespace {
+
+// Pixel column of day I when spread (0 .. PW - 1).
+int SpreadColumn(const TBarLayout& L, qint64 I)
 {
-    if (BarW <= 0 || X < BarLeft)
+    return int(I * L.PW / L.N);
+}
+
+// First day whose column is at least C.
+int SpreadFirstDay(const TBarLayout& L, qint64 C)
+{
+    return int((C * L.N + L.PW - 1) / L.PW);
+}
+
+}  // namespace
+
+TBarSlot BarSlotOf(const TBarLayout& L, int I)
+{
+    if (!L.Spread)
+        return {I, I, BarX(L, I), L.BarW};
+    const int C = SpreadColumn(L, I);
+    TBarSlot S;
+    S.First = SpreadFirstDay(L, C);
+    S.Last = std::min(SpreadFirstDay(L, C + 1), L.N) - 1;
+    const int Next = S.Last + 1 < L.N ? SpreadColumn(L, S.Last + 1) : L.PW;
+    S.X = L.BarLeft + C;
+    S.W = Next - C;
+    return S;
+}
+
+int BarSlotDay(const TDayPoints& Points, const TBarSlot& S)
+{
+    int Best = S.First;
+    for (int I = S.First + 1; I <= S.Last && I < Points.size(); ++I)
+        if (Points[I].Count > Points[Best].Count)
+            Best = I;
+    return Best;
+}
+
+int BarAt(const TBarLayout& L, int X, const TDayPoints& Points)
+{
+    const int N = int(std::min<qsizetype>(L.N, Points.size()));
+    if (L.BarW <= 0 || N <= 0 || X < L.BarLeft)
         return -1;
-    const int I = (X - BarLeft) / (BarW + Gap);
-    return I < N ? I : -1;
+    if (!L.Spread) {
+        const int I = (X - L.BarLeft) / (L.BarW + L.Gap);
+        return I < N ? I : -1;
+    }
+    const int C = X - L.BarLeft;
+    if (C >= L.PW)
+        return -1;
+    // The last day whose column is not right of C owns the pixel.
+    const int Day = std::min(SpreadFirstDay(L, C + 1), N) - 1;
+    return BarSlotDay(Points, BarSlotOf(L, Day));
 }
 
 qint32 BarScaleMax(const TDayPoints& Points)

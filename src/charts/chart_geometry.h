@@ -58,8 +58,12 @@ THeatPeak FindPeak(const THeatMatrix& M);
 // 0 for no visits, else 0.14..1 growing with the share of the peak.
 double HeatIntensity(qint32 Value, qint32 Max);
 TColor HeatCellColor(qint32 Value, qint32 Max);
-// Numbers on cells darker than this are printed in white.
-inline constexpr double kHeatLightTextLimit = 0.55;
+// Contrast ratio of two colours by relative luminance, 1 (none) to 21.
+double ContrastRatio(TColor A, TColor B);
+// Colour of a count printed on a cell: the main text colour where it stands
+// out at least 4.5:1, else black, which does on every cell of the ramp (white
+// fails on most of its darker half); white only for a cell darker still.
+TColor HeatTextColor(TColor Cell);
 // Narrower cells get no numbers.
 inline constexpr int kHeatMinNumberCellW = 30;
 
@@ -74,22 +78,50 @@ struct TBarLayout {
     int PH = 0;       // plot height
     int Base = 0;     // y of the baseline
     int BarLeft = 54; // x of the first bar
-    int BarW = 0;     // bar width
+    int BarW = 0;     // bar width; 0 = nothing laid out
     int Gap = 0;      // gap to the right of each bar
+    int N = 0;        // number of points
+    // Too many days for bars of 2 px: each day sits at its proportional x over
+    // the whole plot instead, and a pixel column holding several days shows
+    // the busiest of them.
+    bool Spread = false;
 };
+// The widest a lone bar grows: one day is a bar, not a slab across the plot.
+inline constexpr int kBarMaxSingleW = 48;
 TBarLayout CalcBarLayout(int W, int H, int N);
 // False when the plot is too small for scale and bars.
 bool BarPlotDrawable(const TBarLayout& L);
+// Smallest "nice" step (1, 2 or 5 times a power of ten) whose four steps reach
+// the largest count, so the five scale labels are distinct and rise evenly.
+qint64 BarScaleStep(qint32 M);
+// The count at the top scale line.
+inline qint64 BarScaleTop(qint32 M)
+{
+    return 4 * BarScaleStep(M);
+}
 // y of scale line I (0 = baseline .. 4 = top).
 int BarScaleY(const TBarLayout& L, int I);
-// Value printed at scale line I for the scale maximum M.
+// Value printed at scale line I for the largest count M.
 qint64 BarScaleValue(qint32 M, int I);
-// Bar height for a count; never below a 2 px stub.
-int BarHeight(qint32 Count, qint32 M, int PH);
+// Bar height for a count against the scale top; never below a 2 px stub.
+int BarHeight(qint32 Count, qint64 Top, int PH);
+// x of bar I with bars of their own (not spread).
 int BarX(const TBarLayout& L, int I);
-// Bar whose slot (bar plus the gap to its right) holds X; -1 if none. Y plays
-// no part: the whole column counts.
-int BarAt(int X, int BarLeft, int BarW, int Gap, int N);
+
+// The stretch of plot one drawn bar covers: the days First..Last (one day
+// unless spread) and its pixels X..X+W.
+struct TBarSlot {
+    int First = -1;
+    int Last = -1;
+    int X = 0;
+    int W = 0;
+};
+TBarSlot BarSlotOf(const TBarLayout& L, int I);
+// The day a slot's bar shows: its busiest day, the earliest on ties.
+int BarSlotDay(const TDayPoints& Points, const TBarSlot& S);
+// Day whose bar is drawn in the column of X (the slot includes the gap to
+// its right); -1 if none. Y plays no part: the whole column counts.
+int BarAt(const TBarLayout& L, int X, const TDayPoints& Points);
 // Largest count, at least 1.
 qint32 BarScaleMax(const TDayPoints& Points);
 qint64 BarTotal(const TDayPoints& Points);

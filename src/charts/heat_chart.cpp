@@ -65,8 +65,7 @@ void THeatChart::paintEvent(QPaintEvent*)
             // cut at both ends it would show other digits.
             const QString Count = V > 0 && Numbers ? QString::number(V) : QString();
             if (!Count.isEmpty() && SmallMetrics.horizontalAdvance(Count) <= R.width()) {
-                const bool Dark = HeatIntensity(V, FMax) > kHeatLightTextLimit;
-                SetTextStyle(P, Fonts.Small, Dark ? clWhite : clText);
+                SetTextStyle(P, Fonts.Small, HeatTextColor(HeatCellColor(V, FMax)));
                 DrawBoxText(P, R, Qt::AlignCenter, Count);
             }
             if (Day == FHoverD && Hour == FHoverH)

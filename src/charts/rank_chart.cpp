@@ -4,12 +4,17 @@
 #include "chart_paint.h"
 #include "palette.h"
 
+#include <QCursor>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QStyleHints>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -27,6 +32,9 @@ quint32 SteadyTick()
 TRankChart::TRankChart(QWidget* Parent)
     : TChartBase(Parent), FTickSource(SteadyTick)
 {
+    FScrollBar = new QScrollBar(Qt::Vertical, this);
+    FScrollBar->hide();
+    connect(FScrollBar, &QScrollBar::valueChanged, this, &TRankChart::ScrollTo);
 }
 
 void TRankChart::SetEntries(const TRankEntries& Value)
@@ -34,7 +42,55 @@ void TRankChart::SetEntries(const TRankEntries& Value)
     FEntries = Value;
     FHover = -1;
     FRowH = RankRowHeight(FEntries);
+    FScroll = 0;
+    UpdateScrollBar();
     Invalidate();
+}
+
+void TRankChart::UpdateScrollBar()
+{
+    // The rows plus the bottom margin a row leaves below its bar.
+    const int Content = RankRowTop(FRowH, int(FEntries.size())) + kRankTop;
+    const int Max = std::max(0, Content - height());
+    const QSignalBlocker Block(FScrollBar);
+    FScrollBar->setRange(0, Max);
+    FScrollBar->setPageStep(std::max(1, height()));
+    FScrollBar->setSingleStep(FRowH);
+    const int W = FScrollBar->sizeHint().width();
+    FScrollBar->setGeometry(width() - W, 0, W, height());
+    FScrollBar->setVisible(Max > 0);
+    FScroll = std::clamp(FScroll, 0, Max);
+    FScrollBar->setValue(FScroll);
+}
+
+void TRankChart::ScrollTo(int Offset)
+{
+    Offset = std::clamp(Offset, 0, FScrollBar->maximum());
+    if (Offset == FScroll)
+        return;
+    FScroll = Offset;
+    FScrollBar->setValue(Offset);
+    const int Row = RowAt(mapFromGlobal(QCursor::pos()).y());
+    FHover = underMouse() ? Row : -1;
+    Invalidate();
+}
+
+void TRankChart::resizeEvent(QResizeEvent* Event)
+{
+    UpdateScrollBar();
+    TChartBase::resizeEvent(Event);
+}
+
+void TRankChart::wheelEvent(QWheelEvent* Event)
+{
+    if (FScrollBar->maximum() <= 0) {
+        TChartBase::wheelEvent(Event);
+        return;
+    }
+    // One notch moves three rows, as lists do.
+    const int Steps = Event->angleDelta().y() / 40;
+    ScrollTo(FScroll - Steps * FRowH);
+    Event->accept();
 }
 
 void TRankChart::SetOnItemDblClick(TItemEvent Handler)
@@ -49,7 +105,7 @@ void TRankChart::SetTickSource(TTickSource Source)
 
 int TRankChart::RowAt(int Y) const
 {
-    return RankRowAt(Y, FRowH, int(FEntries.size()));
+    return RankRowAt(Y + FScroll, FRowH, int(FEntries.size()));
 }
 
 void TRankChart::RaiseItemDblClick(int Index)
@@ -69,7 +125,8 @@ void TRankChart::paintEvent(QPaintEvent*)
         DrawEmptyText(P, ChartEmptyText());
         return;
     }
-    const int W = width();
+    // A shown scroll bar takes its strip from the right edge.
+    const int W = width() - (FScrollBar->isVisibleTo(this) ? FScrollBar->width() : 0);
     const int H = height();
     const qint32 M = RankScaleMax(FEntries);
     const int TW = RankTrackWidth(W);
@@ -77,9 +134,11 @@ void TRankChart::paintEvent(QPaintEvent*)
     const QFontMetrics SmallMetrics(Fonts.Small);
 
     for (int I = 0; I < N; ++I) {
-        const int Y = RankRowTop(FRowH, I);
+        const int Y = RankRowTop(FRowH, I) - FScroll;
         if (Y >= H)
             break;
+        if (Y + FRowH <= 0)
+            continue;
         const TRankEntry& E = FEntries[I];
         const bool Hot = I == FHover;
         if (Hot)

@@ -8,9 +8,14 @@
 class QEvent;
 class QMouseEvent;
 class QPaintEvent;
+class QResizeEvent;
+class QScrollBar;
+class QWheelEvent;
 
 // Ranked rows: position, label with optional second line, count and a thin bar
 // relative to the largest count. Double-clicking a row raises OnItemDblClick.
+// Rows that do not fit the height are reached with the wheel or the scroll
+// bar that then appears at the right edge.
 class TRankChart final : public TChartBase {
     Q_OBJECT
 public:
@@ -31,6 +36,10 @@ public:
     int RowAt(int Y) const;
     int RowHeight() const { return FRowH; }
     int HoverIndex() const { return FHover; }
+    // Pixels the rows are scrolled up by; 0 when they all fit.
+    int ScrollOffset() const { return FScroll; }
+    // Shown only while the rows need more height than the chart has.
+    QScrollBar* ScrollBar() const { return FScrollBar; }
 
     void SetTickSource(TTickSource Source);
 
@@ -44,9 +53,13 @@ protected:
     void mousePressEvent(QMouseEvent* Event) override;
     void mouseDoubleClickEvent(QMouseEvent* Event) override;
     void leaveEvent(QEvent* Event) override;
+    void resizeEvent(QResizeEvent* Event) override;
+    void wheelEvent(QWheelEvent* Event) override;
 
 private:
     void RaiseItemDblClick(int Index);
+    void UpdateScrollBar();
+    void ScrollTo(int Offset);
 
     TRankEntries FEntries;
     qint32 FHover = -1;
@@ -56,4 +69,6 @@ private:
     qint32 FLastRow = -1;
     quint32 FLastTick = 0;
     TTickSource FTickSource;
+    qint32 FScroll = 0;
+    QScrollBar* FScrollBar = nullptr;
 };

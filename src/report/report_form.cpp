@@ -27,10 +27,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QSaveFile>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -91,6 +95,35 @@ void SetUpList(QTableView* List)
     List->setPalette(P);
     ApplyUiFont(List, 9, fsRegular, clText);
 }
+
+// The records list: a letter typed there does nothing special (the view's
+// type-ahead search would jump to a matching row and replace the selection),
+// and the focus frame goes round the whole current row, as rows are what the
+// list selects.
+class TRecordsView final : public QTableView {
+public:
+    using QTableView::QTableView;
+    void keyboardSearch(const QString&) override {}
+
+protected:
+    void paintEvent(QPaintEvent* Event) override
+    {
+        QTableView::paintEvent(Event);
+        const QModelIndex Current = currentIndex();
+        if (!hasFocus() || !Current.isValid() || !model())
+            return;
+        const int Last = model()->columnCount() - 1;
+        const QRect Row = visualRect(Current.siblingAtColumn(0)).united(visualRect(Current.siblingAtColumn(Last)));
+        if (Row.isEmpty())
+            return;
+        QStyleOptionFocusRect Opt;
+        Opt.initFrom(this);
+        Opt.rect = Row.adjusted(0, 0, -1, -1);
+        Opt.backgroundColor = palette().color(QPalette::Base);
+        QPainter P(viewport());
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &Opt, &P, this);
+    }
+};
 
 void SetWhiteBackground(QWidget* W)
 {
@@ -178,6 +211,9 @@ void TReportForm::BuildUi()
     FTabs->setGeometry(0, 126, W, kClientH - 126 - 24 - 6);
     FTabs->setDocumentMode(false);
     FTabs->tabBar()->setAttribute(Qt::WA_Hover, true);
+    // The tab under the pointer shows its caption in the accent colour.
+    FTabs->tabBar()->setMouseTracking(true);
+    FTabs->tabBar()->installEventFilter(this);
     ApplyUiFont(FTabs, 9, fsRegular, clText);
     SetAnchors(FTabs, kFill);
 
@@ -291,8 +327,8 @@ void TReportForm::BuildDomainPage()
     FDnsChart = new TRankChart(Pg);
     FDnsChart->setGeometry(16, 52, 660, 480);
     FDnsChart->SetOnItemDblClick([this](QObject* Sender, int Index) { DomainDblClick(Sender, Index); });
-    Title(Pg, "站点类别", 700, 10, 300);
-    MakeNote(Pg, QStringLiteral("按域名规则归类，环形图占比与右侧数量一致"), 700, 30, 380, 18);
+    FCatTitle = Title(Pg, "站点类别", 700, 10, 300);
+    FCatNote = MakeNote(Pg, QStringLiteral("按域名规则归类，环形图占比与右侧数量一致"), 700, 30, 380, 18);
     FDonut = new TDonutChart(Pg);
     FDonut->setGeometry(700, 52, 380, 300);
 }
@@ -305,8 +341,8 @@ void TReportForm::BuildPagesPage()
     FPgsChart = new TRankChart(Pg);
     FPgsChart->setGeometry(16, 52, 520, 480);
     FPgsChart->SetOnItemDblClick([this](QObject* Sender, int Index) { PageDblClick(Sender, Index); });
-    Title(Pg, "搜索关键词", 556, 10, 300);
-    MakeNote(Pg, QStringLiteral("Top 12 · 来自各搜索引擎 URL 的查询参数"), 556, 30, 500, 18);
+    FKwsTitle = Title(Pg, "搜索关键词", 556, 10, 300);
+    FKwsNote = MakeNote(Pg, QStringLiteral("Top 12 · 来自各搜索引擎 URL 的查询参数"), 556, 30, 500, 18);
     FKwsChart = new TRankChart(Pg);
     FKwsChart->setGeometry(556, 52, 520, 480);
 }
@@ -336,8 +372,7 @@ void TReportForm::BuildSourcePage()
     FSrcList = new QTableWidget(0, 6, Pg);
     SetUpList(FSrcList);
     FSrcList->setSelectionMode(QAbstractItemView::SingleSelection);
-    // Paths differ at their ends; keep both ends visible.
-    FSrcList->setTextElideMode(Qt::ElideMiddle);
+    FSrcList->setItemDelegate(MakeListDelegate(5, FSrcList));
     FSrcList->setHorizontalHeaderLabels({QStringLiteral("浏览器"), QStringLiteral("配置/用户"), QStringLiteral("状态"),
                                          QStringLiteral("条数"), QStringLiteral("说明"), QStringLiteral("库文件")});
     const int Widths[6] = {150, 190, 110, 70, 240, 300};
@@ -360,12 +395,13 @@ void TReportForm::BuildRecordsPage()
     FLblRecInfo = MakeLabel(Pg, QString(), 368, 15, 700, 18, 9, fsRegular, clSecondary);
     SetAnchors(FLblRecInfo, kStretch);
 
-    FRecList = new QTableView(Pg);
+    FRecList = new TRecordsView(Pg);
     FRecModel = new TRecordsModel(FRecList);
     FRecModel->SetSource(FRecords);
     FRecList->setModel(FRecModel);
     SetUpList(FRecList);
     FRecList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    FRecList->setItemDelegate(MakeListDelegate(-1, FRecList));
     const int Widths[TRecordsModel::rcColumnCount] = {140, 120, 130, 360, 400};
     for (int C = 0; C < TRecordsModel::rcColumnCount; ++C)
         FRecList->setColumnWidth(C, Widths[C]);
@@ -388,6 +424,7 @@ void TReportForm::LoadReport()
     FitKpiFonts();
     FTotal = M.Total;
     FLblCount->setText(M.CountText);
+    FitCountLabel();
     FLblTrendSpan->setText(M.TrendSpan);
     for (int I = 0; I < 6; ++I)
         FInfoVal[I]->setText(M.InfoVal[I]);
@@ -417,6 +454,8 @@ void TReportForm::LoadReport()
             FSrcList->setItem(R, C, Item);
         }
     }
+    FitNumberColumn(FSrcList, 3, 70);
+    FitLastColumn(FSrcList);
     FSrcList->setUpdatesEnabled(true);
 
     ApplyFilter();
@@ -580,9 +619,28 @@ void TReportForm::PageDblClick(QObject*, int Index)
         FilterBy(FModel.PageUrls[Index]);
 }
 
+void TReportForm::SetHoverTab(int Index)
+{
+    if (Index == FHoverTab)
+        return;
+    QTabBar* Bar = FTabs->tabBar();
+    if (FHoverTab >= 0 && FHoverTab < Bar->count())
+        Bar->setTabTextColor(FHoverTab, QColor());
+    FHoverTab = Index;
+    if (Index >= 0)
+        Bar->setTabTextColor(Index, ToQColor(clAccent));
+}
+
 bool TReportForm::eventFilter(QObject* Watched, QEvent* Event)
 {
     const QEvent::Type Type = Event->type();
+    if (FTabs && Watched == FTabs->tabBar()) {
+        if (Type == QEvent::MouseMove)
+            SetHoverTab(FTabs->tabBar()->tabAt(static_cast<QMouseEvent*>(Event)->position().toPoint()));
+        else if (Type == QEvent::Leave || Type == QEvent::Hide)
+            SetHoverTab(-1);
+        return false;
+    }
     if (Watched == FRecList && (Type == QEvent::KeyPress || Type == QEvent::ShortcutOverride)) {
         // Ctrl with any other modifiers and C copies whole records; the view's
         // own copy would take only the current cell.
@@ -638,11 +696,17 @@ void TReportForm::OverviewPageResize()
     FInfoCard->setGeometry(12, 116, Wp - 24, 156);
     if (!FIndexCard)
         return;
-    FIndexCard->setGeometry(12, 312, Wp - 24, 210);
+    // At small heights the table of contents closes up its rows so that all
+    // four stay inside the page.
+    const int Hp = FPgOverview->height();
+    const int IndexH = std::clamp(Hp - 312 - 8, 130, 210);
+    const int Step = std::clamp((IndexH - 48 - 20 - 6) / 3, 22, 38);
+    const int First = 48 - (38 - Step) / 2;
+    FIndexCard->setGeometry(12, 312, Wp - 24, IndexH);
     const int Half = (Wp - 24 - 60) / 2;
     for (int I = 0; I < 7; ++I) {
         const int X = I < 4 ? 20 : Half + 40;
-        const int Top = 48 + 38 * (I < 4 ? I : I - 4);
+        const int Top = First + Step * (I < 4 ? I : I - 4);
         if (FIdxName[I])
             FIdxName[I]->setGeometry(X, Top, 96, 20);
         if (FIdxDesc[I])
@@ -653,17 +717,40 @@ void TReportForm::OverviewPageResize()
 void TReportForm::FitKpiFonts()
 {
     // A long peak text ("周三 21:00-22:00") or a huge count would be cut off
-    // in a narrow card; step the size down until it fits, but not below 11 pt.
+    // in a narrow card; step the size down until it fits, but not below 11 pt,
+    // and past that end it with an ellipsis (the full text in the tooltip).
     for (int I = 0; I < 5; ++I) {
         if (!FKpiCard[I] || !FKpiVal[I])
             continue;
+        const QString& Full = FModel.KpiVal[I];
         const int Avail = FKpiCard[I]->width() - 32;
+        // Measured as the elision measures, which allows for the last glyph's
+        // overhang that a plain advance leaves out.
+        const auto Fits = [&](int Size) {
+            return QFontMetrics(UiFont(Size, fsBold)).elidedText(Full, Qt::ElideRight, Avail) == Full;
+        };
         int Size = 18;
-        while (Size > 11 && QFontMetrics(UiFont(Size, fsBold)).horizontalAdvance(FKpiVal[I]->text()) > Avail)
+        while (Size > 11 && !Fits(Size))
             --Size;
         if (FKpiVal[I]->font().pointSize() != Size)
             ApplyUiFont(FKpiVal[I], Size, fsBold, kDefaultColor);
+        const QString Shown = QFontMetrics(UiFont(Size, fsBold)).elidedText(Full, Qt::ElideRight, Avail);
+        FKpiVal[I]->setText(Shown);
+        FKpiVal[I]->setToolTip(Shown == Full ? QString() : Full);
+
     }
+}
+
+void TReportForm::FitCountLabel()
+{
+    // The count grows to the left as far as it needs: a total that lost its
+    // leading digits would read as a smaller one.
+    const int Need = FLblCount->fontMetrics().horizontalAdvance(FLblCount->text()) + 2;
+    const QRect G = FLblCount->geometry();
+    if (Need <= G.width())
+        return;
+    FLblCount->setGeometry(G.right() + 1 - Need, G.top(), Need, G.height());
+    SetAnchors(FLblCount, akTop | akRight);
 }
 
 void TReportForm::TimePageResize()
@@ -685,10 +772,18 @@ void TReportForm::DomainPageResize()
         return;
     const int Wp = FPgDomain->width();
     const int Hp = FPgDomain->height();
-    const int LW = int(RoundHalfEven((Wp - 40) * 0.6));
+    // The ranking takes 60 %, but the donut keeps room for legend names
+    // beside its 200 px ring.
+    constexpr int kMinDonutW = 420;
+    const int LW = std::min(int(RoundHalfEven((Wp - 40) * 0.6)), std::max(300, Wp - 50 - kMinDonutW));
     if (FDnsChart)
         FDnsChart->setGeometry(16, 52, LW, Hp - 64);
     FDonut->setGeometry(LW + 30, 52, Wp - LW - 50, 300);
+    // The title and note stand over the donut wherever the split puts it.
+    if (FCatTitle)
+        FCatTitle->move(LW + 30, FCatTitle->y());
+    if (FCatNote)
+        FCatNote->setGeometry(LW + 30, FCatNote->y(), Wp - LW - 50, FCatNote->height());
 }
 
 void TReportForm::PagesPageResize()
@@ -700,6 +795,10 @@ void TReportForm::PagesPageResize()
     if (FPgsChart)
         FPgsChart->setGeometry(16, 52, Half, Hp - 64);
     FKwsChart->setGeometry(Half + 32, 52, Half, Hp - 64);
+    if (FKwsTitle)
+        FKwsTitle->move(Half + 32, FKwsTitle->y());
+    if (FKwsNote)
+        FKwsNote->setGeometry(Half + 32, FKwsNote->y(), Half, FKwsNote->height());
 }
 
 void TReportForm::BrowserPageResize()
@@ -734,6 +833,10 @@ TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, 
                               const QString& OutDir, bool NoData)
 {
     auto* Form = new TReportForm(Owner, std::move(Data), RawJson, OutDir, NoData);
+    // A closed window cannot be shown again, so it gives back its document
+    // (hundreds of megabytes for a large report) instead of waiting for the
+    // owner to end.
+    Form->setAttribute(Qt::WA_DeleteOnClose);
     Form->show();
     return Form;
 }

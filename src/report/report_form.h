@@ -30,8 +30,8 @@ class TRecordsModel;
 void FitLastColumn(QTableView* List);
 
 // One finished report run: header, toolbar, seven pages and a status bar.
-// A modeless child window of its owner, destroyed with it; closing only hides
-// it. It owns the parsed document it was given.
+// A modeless child window of its owner, destroyed with it at the latest. It
+// owns the parsed document it was given.
 class TReportForm final : public QWidget {
     Q_OBJECT
 public:
@@ -87,7 +87,10 @@ private:
     // Every change of the filter text, typed or set, filters again.
     void FilterChange();
     void SetStatus(const QString& Text);
+    // Highlights the caption of the tab under the pointer (-1 = none).
+    void SetHoverTab(int Index);
     void FitKpiFonts();
+    void FitCountLabel();
 
     void OverviewPageResize();
     void TimePageResize();
@@ -108,6 +111,7 @@ private:
     int FShown = 0;
     int FBrCount = 0;
     TFilterIndex FFilterIndex;
+    int FHoverTab = -1;
 
     // Controls; all owned by the window through the parent tree.
     QLabel* FLblTitle = nullptr;
@@ -137,6 +141,10 @@ private:
     TRankChart* FKwsChart = nullptr;
     TRankChart* FBrsChart = nullptr;
     TDonutChart* FDonut = nullptr;
+    QLabel* FCatTitle = nullptr;
+    QLabel* FCatNote = nullptr;
+    QLabel* FKwsTitle = nullptr;
+    QLabel* FKwsNote = nullptr;
     QTableWidget* FSrcList = nullptr;
     QTableView* FRecList = nullptr;
     TRecordsModel* FRecModel = nullptr;
@@ -149,6 +157,6 @@ private:
 };
 
 // Opens a report window for a finished run and returns at once; every call
-// opens a further window.
+// opens a further window. The window is deleted when it is closed.
 TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QString& RawJson,
                               const QString& OutDir, bool NoData);

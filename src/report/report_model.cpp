@@ -124,6 +124,21 @@ TRankEntries ReadRankList(const TJsonValue* Data, const QString& Key, bool Wide,
     return Out;
 }
 
+namespace {
+
+// The detail line joins only the parts that have text, so an empty range,
+// scope or generation time leaves no stray separator behind.
+QString JoinPresent(const QStringList& Parts)
+{
+    QStringList Present;
+    for (const QString& Part : Parts)
+        if (!TrimBlanks(Part).isEmpty())
+            Present << TrimBlanks(Part);
+    return Present.join(kSep);
+}
+
+}  // namespace
+
 TReportModel BuildReportModel(const TJsonValue* Data, bool NoData)
 {
     TReportModel M;
@@ -138,7 +153,8 @@ TReportModel BuildReportModel(const TJsonValue* Data, bool NoData)
     const QString Scope = MemberText(Data, QStringLiteral("scope"));
     const QString Generated = MemberText(Data, QStringLiteral("generated"));
     M.Caption = QStringLiteral("采集报告 \u00B7 ") + M.Title;
-    M.Detail = TrimBlanks(Range + kSep + Scope + kSep + QStringLiteral("生成于 ") + Generated);
+    const QString GeneratedPart = TrimBlanks(Generated).isEmpty() ? QString() : QStringLiteral("生成于 ") + Generated;
+    M.Detail = JoinPresent({Range, Scope, GeneratedPart});
 
     // Key figures: a stats member of any kind counts as present.
     const TJsonValue* Stats = Data ? Data->Get(QStringLiteral("stats")) : nullptr;
@@ -249,7 +265,7 @@ TReportModel BuildReportModel(const TJsonValue* Data, bool NoData)
 
     M.Truncated = Data && Data->B(QStringLiteral("truncated"), false);
     if (NoData || Total == 0)
-        M.Detail = TrimBlanks(Range + kSep + Scope);
+        M.Detail = JoinPresent({Range, Scope});
     return M;
 }
 

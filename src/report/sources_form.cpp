@@ -60,8 +60,10 @@ void TSourcesForm::BuildUi()
             &TSourcesForm::CopyList);
     connect(MakeButton(Bar, QStringLiteral("关闭"), 120, 8, 88, 28, bkSecondary), &TFlatButton::clicked, this,
             &QWidget::close);
-    SetAnchors(MakeNote(Bar, QStringLiteral("只探测，不采集记录；路径为实际读取的库文件"), 224, 14, W - 240, 18),
-               akTop | akRight);
+    // Stretches rather than follows the right edge, so a narrowed window never
+    // pushes it over the buttons.
+    FNote = MakeNote(Bar, QStringLiteral("只探测，不采集记录；路径为实际读取的库文件"), 224, 14, W - 240, 18);
+    SetAnchors(FNote, kStretch);
 
     FList = new QTableWidget(0, int(ColumnTitles().size()), this);
     FList->setHorizontalHeaderLabels(ColumnTitles());
@@ -70,8 +72,7 @@ void TSourcesForm::BuildUi()
     FList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FList->setShowGrid(false);
     FList->setWordWrap(false);
-    // Paths differ at their ends; keep both ends visible.
-    FList->setTextElideMode(Qt::ElideMiddle);
+    FList->setItemDelegate(MakeListDelegate(4, FList));
     FList->setFrameShape(QFrame::StyledPanel);
     FList->verticalHeader()->hide();
     FList->verticalHeader()->setDefaultSectionSize(22);
@@ -112,6 +113,7 @@ void TSourcesForm::FillList()
                 ++Usable;
         }
     }
+    FitNumberColumn(FList, 3, 70);
     if (FData)
         FLblMeta->setText(QStringLiteral("共 %1 个数据源，其中 %2 个可用（已采集或无记录）\u3000\u00B7\u3000生成于 %3")
                               .arg(QString::number(Total), QString::number(Usable),

@@ -38,6 +38,7 @@ private:
 
     std::unique_ptr<TJsonValue> FData;
     QLabel* FLblMeta = nullptr;
+    QLabel* FNote = nullptr;
     QTableWidget* FList = nullptr;
 };
 

@@ -99,7 +99,11 @@ void ShellOpen(const QString& Target)
     ShellExecuteW(nullptr, L"open", reinterpret_cast<const wchar_t*>(Target.utf16()), nullptr,
                   nullptr, SW_SHOWNORMAL);
 #else
-    QDesktopServices::openUrl(ShellOpenUrl(Target));
+    // The desktop's opener gets the text as written: going through QUrl would
+    // turn an international host into punycode, escape the path and make
+    // "notes.txt" a "file:" address. Only without it is QUrl the fallback.
+    if (!QProcess::startDetached(QStringLiteral("xdg-open"), {Target}))
+        QDesktopServices::openUrl(ShellOpenUrl(Target));
 #endif
 }
 

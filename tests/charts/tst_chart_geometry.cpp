@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QtTest>
 
+#include <cstdlib>
+
 Q_DECLARE_METATYPE(TColor)
 
 class TChartGeometryTest : public QObject {
@@ -29,6 +31,8 @@ private slots:
     void BarHeights();
     void BarHit_data();
     void BarHit();
+    void BarSpread_data();
+    void BarSpread();
     void BarTexts();
 
     void RankRows_data();
@@ -141,23 +145,31 @@ void TChartGeometryTest::HeatColour_data()
     QTest::addColumn<int>("Value");
     QTest::addColumn<int>("Max");
     QTest::addColumn<TColor>("Colour");
-    QTest::addColumn<bool>("WhiteText");
-    QTest::newRow("empty") << 0 << 100 << clHeatEmpty << false;
-    QTest::newRow("negative") << -3 << 100 << clHeatEmpty << false;
-    QTest::newRow("peak") << 100 << 100 << clAccent << true;
-    QTest::newRow("half") << 50 << 100 << Rgb(0x68, 0x93, 0xF8) << true;
-    QTest::newRow("quarter keeps dark text") << 25 << 100 << BlendColor(clWhite, clAccent, 0.5412) << false;
-    QTest::newRow("27 % turns white") << 27 << 100 << BlendColor(clWhite, clAccent, 0.5586) << true;
+    QTest::addColumn<TColor>("Text");
+    const TColor Black = Rgb(0, 0, 0);
+    QTest::newRow("empty") << 0 << 100 << clHeatEmpty << clText;
+    QTest::newRow("negative") << -3 << 100 << clHeatEmpty << clText;
+    QTest::newRow("peak") << 100 << 100 << clAccent << Black;
+    QTest::newRow("90 %") << 90 << 100 << BlendColor(clWhite, clAccent, 0.9517) << Black;
+    QTest::newRow("70 %") << 70 << 100 << BlendColor(clWhite, clAccent, 0.8469) << Black;
+    QTest::newRow("half") << 50 << 100 << Rgb(0x68, 0x93, 0xF8) << clText;
+    QTest::newRow("quarter") << 25 << 100 << BlendColor(clWhite, clAccent, 0.5412) << clText;
     // A zero maximum is treated as 1 instead of dividing by zero.
-    QTest::newRow("max below one") << 1 << 0 << clAccent << true;
+    QTest::newRow("max below one") << 1 << 0 << clAccent << Black;
+    // Colours darker than the ramp fall back to white.
+    QTest::newRow("navy (not a heat colour)") << 0 << 0 << Rgb(0, 0, 0x80) << clWhite;
 }
 
 void TChartGeometryTest::HeatColour()
 {
     QFETCH(int, Value);
     QFETCH(int, Max);
-    QTEST(HeatCellColor(Value, Max), "Colour");
-    QTEST(HeatIntensity(Value, Max) > kHeatLightTextLimit, "WhiteText");
+    QFETCH(TColor, Colour);
+    if (Max > 0 || Value > 0)
+        QCOMPARE(HeatCellColor(Value, Max), Colour);
+    const TColor Text = HeatTextColor(Colour);
+    QTEST(Text, "Text");
+    QVERIFY(ContrastRatio(Text, Colour) >= 4.5);
 }
 
 void TChartGeometryTest::HeatTexts()
@@ -179,13 +191,15 @@ void TChartGeometryTest::BarLayout_data()
     QTest::addColumn<int>("Gap");
     QTest::addColumn<int>("Base");
     QTest::addColumn<bool>("Drawable");
-    QTest::newRow("one point fills the plot") << 1088 << 200 << 1 << 1022 << 2 << 174 << true;
-    QTest::newRow("thirty days") << 1088 << 200 << 30 << 32 << 2 << 174 << true;
-    QTest::newRow("600 in 500 px: 1 px, no gap") << 566 << 200 << 600 << 1 << 0 << 174 << true;
-    QTest::newRow("gap kept while bars fit") << 566 << 200 << 167 << 1 << 2 << 174 << true;
-    QTest::newRow("plot too low") << 1088 << 89 << 5 << 202 << 2 << 63 << false;
-    QTest::newRow("plot too narrow") << 105 << 200 << 5 << 6 << 2 << 174 << false;
-    QTest::newRow("smallest plot") << 106 << 90 << 1 << 40 << 2 << 64 << true;
+    QTest::addColumn<bool>("Spread");
+    QTest::newRow("one point is a bar, not a slab") << 1088 << 200 << 1 << 48 << 2 << 174 << true << false;
+    QTest::newRow("thirty days") << 1088 << 200 << 30 << 32 << 2 << 174 << true << false;
+    QTest::newRow("600 in 500 px: spread") << 566 << 200 << 600 << 1 << 0 << 174 << true << true;
+    QTest::newRow("2 px bars keep the rule") << 566 << 200 << 125 << 2 << 2 << 174 << true << false;
+    QTest::newRow("narrower than 2 px: spread") << 566 << 200 << 126 << 1 << 0 << 174 << true << true;
+    QTest::newRow("plot too low") << 1088 << 89 << 5 << 202 << 2 << 63 << false << false;
+    QTest::newRow("plot too narrow") << 105 << 200 << 5 << 6 << 2 << 174 << false << false;
+    QTest::newRow("smallest plot") << 106 << 90 << 1 << 40 << 2 << 64 << true << false;
 }
 
 void TChartGeometryTest::BarLayout()
@@ -199,6 +213,7 @@ void TChartGeometryTest::BarLayout()
     QTEST(L.Gap, "Gap");
     QTEST(L.Base, "Base");
     QTEST(BarPlotDrawable(L), "Drawable");
+    QTEST(L.Spread, "Spread");
 }
 
 void TChartGeometryTest::BarScale_data()
@@ -207,9 +222,15 @@ void TChartGeometryTest::BarScale_data()
     QTest::addColumn<int>("PH");
     QTest::addColumn<QList<qint64>>("Labels");
     QTest::addColumn<QList<int>>("Offsets");
-    QTest::newRow("M 1") << 1 << 150 << QList<qint64>{0, 0, 0, 1, 1} << QList<int>{0, 38, 75, 112, 150};
-    QTest::newRow("M 10") << 10 << 150 << QList<qint64>{0, 2, 5, 8, 10} << QList<int>{0, 38, 75, 112, 150};
-    QTest::newRow("M 6, PH 42") << 6 << 42 << QList<qint64>{0, 2, 3, 4, 6} << QList<int>{0, 10, 21, 32, 42};
+    QTest::newRow("M 1") << 1 << 150 << QList<qint64>{0, 1, 2, 3, 4} << QList<int>{0, 38, 75, 112, 150};
+    QTest::newRow("M 4 fits exactly") << 4 << 150 << QList<qint64>{0, 1, 2, 3, 4} << QList<int>{0, 38, 75, 112, 150};
+    QTest::newRow("M 10") << 10 << 150 << QList<qint64>{0, 5, 10, 15, 20} << QList<int>{0, 38, 75, 112, 150};
+    QTest::newRow("M 6, PH 42") << 6 << 42 << QList<qint64>{0, 2, 4, 6, 8} << QList<int>{0, 10, 21, 32, 42};
+    QTest::newRow("M 321") << 321 << 150 << QList<qint64>{0, 100, 200, 300, 400}
+                           << QList<int>{0, 38, 75, 112, 150};
+    QTest::newRow("largest count") << 2147483647 << 150
+                                   << QList<qint64>{0, 1000000000, 2000000000, 3000000000, 4000000000}
+                                   << QList<int>{0, 38, 75, 112, 150};
 }
 
 void TChartGeometryTest::BarScale()
@@ -225,54 +246,103 @@ void TChartGeometryTest::BarScale()
         QCOMPARE(BarScaleValue(M, I), Labels[I]);
         QCOMPARE(L.Base - BarScaleY(L, I), Offsets[I]);
     }
+    QCOMPARE(BarScaleTop(M), Labels[4]);
 }
 
 void TChartGeometryTest::BarHeights_data()
 {
     QTest::addColumn<int>("Count");
-    QTest::addColumn<int>("M");
+    QTest::addColumn<qint64>("Top");
     QTest::addColumn<int>("PH");
     QTest::addColumn<int>("Height");
-    QTest::newRow("zero still a stub") << 0 << 1 << 150 << 2;
-    QTest::newRow("negative still a stub") << -5 << 10 << 150 << 2;
-    QTest::newRow("peak is full height") << 10 << 10 << 150 << 150;
-    QTest::newRow("third") << 1 << 3 << 100 << 33;
-    QTest::newRow("half rounds to even") << 1 << 4 << 10 << 2;
-    QTest::newRow("tiny share") << 1 << 1000 << 150 << 2;
+    QTest::newRow("zero still a stub") << 0 << qint64(4) << 150 << 2;
+    QTest::newRow("negative still a stub") << -5 << qint64(20) << 150 << 2;
+    QTest::newRow("scale top is full height") << 20 << qint64(20) << 150 << 150;
+    QTest::newRow("third") << 1 << qint64(3) << 100 << 33;
+    QTest::newRow("half rounds to even") << 1 << qint64(4) << 10 << 2;
+    QTest::newRow("tiny share") << 1 << qint64(1000) << 150 << 2;
+    QTest::newRow("top past 32 bits") << 2000000000 << qint64(4000000000) << 150 << 75;
 }
 
 void TChartGeometryTest::BarHeights()
 {
     QFETCH(int, Count);
-    QFETCH(int, M);
+    QFETCH(qint64, Top);
     QFETCH(int, PH);
-    QTEST(BarHeight(Count, M, PH), "Height");
+    QTEST(BarHeight(Count, Top, PH), "Height");
 }
 
 void TChartGeometryTest::BarHit_data()
 {
     QTest::addColumn<int>("X");
-    QTest::addColumn<int>("BarW");
-    QTest::addColumn<int>("Gap");
-    QTest::addColumn<int>("N");
     QTest::addColumn<int>("Index");
-    QTest::newRow("left margin") << 53 << 1 << 0 << 600 << -1;
-    QTest::newRow("one pixel per point, first") << 54 << 1 << 0 << 600 << 0;
-    QTest::newRow("one pixel per point, 300th") << 353 << 1 << 0 << 600 << 299;
-    QTest::newRow("one pixel per point, last") << 653 << 1 << 0 << 600 << 599;
-    QTest::newRow("past the last") << 654 << 1 << 0 << 600 << -1;
-    QTest::newRow("gap belongs to the bar on its left") << 54 + 33 << 32 << 2 << 30 << 0;
-    QTest::newRow("next slot") << 54 + 34 << 32 << 2 << 30 << 1;
-    QTest::newRow("nothing laid out") << 100 << 0 << 2 << 30 << -1;
+    // Thirty days in 1088 px: 32 px bars, 2 px gaps.
+    QTest::newRow("left margin") << 53 << -1;
+    QTest::newRow("first") << 54 << 0;
+    QTest::newRow("gap belongs to the bar on its left") << 54 + 33 << 0;
+    QTest::newRow("next slot") << 54 + 34 << 1;
+    QTest::newRow("last") << 54 + 29 * 34 << 29;
+    QTest::newRow("past the last") << 54 + 30 * 34 << -1;
 }
 
 void TChartGeometryTest::BarHit()
 {
     QFETCH(int, X);
-    QFETCH(int, BarW);
-    QFETCH(int, Gap);
+    const TDayPoints Points(30, TDayPoint{QStringLiteral("d"), 1});
+    QTEST(BarAt(CalcBarLayout(1088, 200, 30), X, Points), "Index");
+    QCOMPARE(BarAt(TBarLayout(), X, Points), -1); // nothing laid out
+}
+
+void TChartGeometryTest::BarSpread_data()
+{
+    QTest::addColumn<int>("N");
+    QTest::newRow("1") << 1;
+    QTest::newRow("30") << 30;
+    QTest::newRow("338") << 338;
+    QTest::newRow("339") << 339;
+    QTest::newRow("365") << 365;
+    QTest::newRow("3,650") << 3650;
+    QTest::newRow("36,500") << 36500;
+}
+
+void TChartGeometryTest::BarSpread()
+{
+    // The report window's trend chart at its initial and its smallest width.
     QFETCH(int, N);
-    QTEST(BarAt(X, 54, BarW, Gap, N), "Index");
+    for (int W : {1080, 940}) {
+        const TBarLayout L = CalcBarLayout(W, 200, N);
+        // Busiest at both ends, so the end columns show the end days.
+        TDayPoints Points(N);
+        for (int I = 0; I < N; ++I)
+            Points[I].Count = std::abs(2 * I - (N - 1)) + 1;
+        const TBarSlot First = BarSlotOf(L, 0);
+        const TBarSlot Last = BarSlotOf(L, N - 1);
+        QCOMPARE(First.X, 54);
+        QVERIFY(First.W >= 1);
+        // The last bar stands under the right-aligned last label box.
+        QVERIFY2(N == 1 || (Last.X + Last.W > W - 12 - 160 && Last.X + Last.W <= W - 12),
+                 qPrintable(QStringLiteral("W %1: last bar ends at %2").arg(W).arg(Last.X + Last.W)));
+        QCOMPARE(BarAt(L, 54, Points), 0);
+        QCOMPARE(BarAt(L, Last.X + Last.W - 1, Points), N - 1);
+        QCOMPARE(BarAt(L, Last.X + Last.W + L.Gap, Points), -1);
+        if (!L.Spread)
+            continue;
+        QCOMPARE(Last.X + Last.W, W - 12);
+        // Slots tile the plot without gaps or overlaps; hit tests agree with them.
+        int X = 54;
+        for (int I = 0; I < N;) {
+            const TBarSlot S = BarSlotOf(L, I);
+            QCOMPARE(S.First, I);
+            QCOMPARE(S.X, X);
+            QVERIFY(S.W >= 1);
+            const int Day = BarSlotDay(Points, S);
+            QCOMPARE(BarAt(L, S.X, Points), Day);
+            QCOMPARE(BarAt(L, S.X + S.W - 1, Points), Day);
+            X += S.W;
+            I = S.Last + 1;
+        }
+        QCOMPARE(X, W - 12);
+    }
 }
 
 void TChartGeometryTest::BarTexts()

@@ -12,7 +12,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QStyleHints>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <memory>
@@ -127,6 +129,8 @@ private slots:
     void RankPressDetector();
     void RankSystemDoubleClickRaisesTwice();
     void RankEmptyRaisesNothing();
+    void RankScrollsToEveryRow_data();
+    void RankScrollsToEveryRow();
 
     void DonutRingHoleAndLegend();
     void DonutNoLegendWhenNarrow();
@@ -342,18 +346,18 @@ void TChartsTest::BarColoursAndStubs()
     TBarChart Chart(nullptr);
     TDayPoints Points;
     for (int I = 0; I < 30; ++I)
-        Points.append({QStringLiteral("2024-03-%1").arg(I + 1, 2, 10, QLatin1Char('0')), I == 4 ? 0 : 10 + I});
+        Points.append({QStringLiteral("2024-03-%1").arg(I + 1, 2, 10, QLatin1Char('0')), I == 4 ? 0 : 11 + I});
     Chart.SetPoints(Points);
     Render(Chart, 1088, 200); // lays the bars out
     const TBarLayout L = CalcBarLayout(1088, 200, 30);
     MoveTo(Chart, BarX(L, 7) + 5, 0);
     QCOMPARE(Chart.HoverIndex(), 7);
-    QCOMPARE(Chart.HeaderText(), QStringLiteral("2024-03-08 — 17 次访问"));
+    QCOMPARE(Chart.HeaderText(), QStringLiteral("2024-03-08 — 18 次访问"));
     const QImage Img = Render(Chart, 1088, 200);
     const int MidX = L.BarW / 2;
     QCOMPARE(PixelAt(Img, BarX(L, 7) + MidX, L.Base - 5), clAccentDark);
     QCOMPARE(PixelAt(Img, BarX(L, 6) + MidX, L.Base - 5), clAccent);
-    // The tallest bar reaches the top scale line.
+    // The tallest bar, at a nice count (40), reaches the top scale line.
     QCOMPARE(PixelAt(Img, BarX(L, 29) + MidX, L.Base - L.PH + 1), clAccent);
     // A zero count is a 2 px stub.
     QCOMPARE(PixelAt(Img, BarX(L, 4) + MidX, L.Base - 1), clAccent);
@@ -379,7 +383,8 @@ void TChartsTest::BarHoverMapsPixelsToPoints()
     MoveTo(Chart, 100, 50);
     QCOMPARE(Chart.HoverIndex(), -1);
     Render(Chart, 566, 200);
-    const int Cases[][2] = {{53, -1}, {54, 0}, {55, 1}, {353, 299}, {553, 499}, {565, 511}};
+    // Spread over the plot: pixel C holds the days from C * 600 / 500 on.
+    const int Cases[][2] = {{53, -1}, {54, 0}, {55, 2}, {353, 359}, {553, 599}, {554, -1}};
     for (const auto& C : Cases) {
         MoveTo(Chart, C[0], 190); // below the bars: the column still counts
         QCOMPARE(Chart.HoverIndex(), C[1]);
@@ -445,7 +450,9 @@ void TChartsTest::RankRowsPaint()
     MoveTo(Chart, 200, 40);
     QCOMPARE(Chart.HoverIndex(), 1);
     const QImage Img = Render(Chart, 400, 100);
-    const int TW = RankTrackWidth(400);
+    // Row 3 does not fit: the scroll bar that appears takes its strip.
+    QVERIFY(!Chart.ScrollBar()->isHidden());
+    const int TW = RankTrackWidth(400 - Chart.ScrollBar()->width());
     auto BarY = [](int Row) { return RankRowTop(30, Row) + 30 - 9 + 2; };
     // Hovered row background, between rank number and label.
     QCOMPARE(PixelAt(Img, 28, RankRowTop(30, 1) + 20), clRowHover);
@@ -467,6 +474,42 @@ void TChartsTest::RankRowsPaint()
     QCOMPARE(Chart.RowHeight(), 42);
     QCOMPARE(Chart.HoverIndex(), -1);
     QCOMPARE(Chart.RowAt(46), 1);
+}
+
+void TChartsTest::RankScrollsToEveryRow_data()
+{
+    QTest::addColumn<int>("N");
+    QTest::addColumn<bool>("WithSub");
+    QTest::addColumn<int>("H");
+    QTest::addColumn<bool>("Scrolls");
+    // 15 domains and 12 pages in the report window at its smallest.
+    QTest::newRow("15 rows of 30 px in 392") << 15 << false << 392 << true;
+    QTest::newRow("12 rows of 42 px in 392") << 12 << true << 392 << true;
+    QTest::newRow("15 rows of 30 px in 460: fit") << 15 << false << 460 << false;
+}
+
+void TChartsTest::RankScrollsToEveryRow()
+{
+    QFETCH(int, N);
+    QFETCH(bool, WithSub);
+    QFETCH(int, H);
+    QFETCH(bool, Scrolls);
+    TRankChart Chart(nullptr);
+    Chart.resize(400, H);
+    Chart.SetEntries(SampleEntries(N, WithSub));
+    QCOMPARE(!Chart.ScrollBar()->isHidden(), Scrolls);
+    for (int I = 0; I < 20; ++I) {
+        QWheelEvent E(QPointF(50, 50), Chart.mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&Chart, &E);
+    }
+    QCOMPARE(Chart.ScrollOffset(), Chart.ScrollBar()->maximum());
+    QCOMPARE(Chart.ScrollOffset() > 0, Scrolls);
+    // Scrolled to the end, the last row sits at the bottom and answers there.
+    QCOMPARE(Chart.RowAt(H - 8), N - 1);
+    // New entries start at the top again.
+    Chart.SetEntries(SampleEntries(N, WithSub));
+    QCOMPARE(Chart.ScrollOffset(), 0);
 }
 
 void TChartsTest::RankHoverRepaintsOnlyOnChange()

@@ -1,10 +1,12 @@
 #include "test_docs.h"
 #include "json.h"
 #include "msg_box.h"
+#include "palette.h"
 #include "records_model.h"
 #include "report_window.h"
 
 #include "bar_chart.h"
+#include "chart_geometry.h"
 #include "card.h"
 #include "donut_chart.h"
 #include "heat_chart.h"
@@ -20,9 +22,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -231,7 +235,8 @@ private slots:
 
         ShowPage(*F, F->FPgDomain);
         const int Dw = F->FPgDomain->width();
-        const int LW = qRound((Dw - 40) * 0.6);
+        // 60 % for the ranking, but at least 420 px for the donut and its legend.
+        const int LW = std::min(qRound((Dw - 40) * 0.6), Dw - 50 - 420);
         QCOMPARE(F->FDnsChart->geometry(), QRect(16, 52, LW, F->FPgDomain->height() - 64));
         QCOMPARE(F->FDonut->geometry(), QRect(LW + 30, 52, Dw - LW - 50, 300));
         QVERIFY(F->FDonut->width() > 0);
@@ -250,29 +255,97 @@ private slots:
         QCOMPARE(F->FLblRecInfo->geometry().right(), F->FPgRecords->width() - (1112 - 1068) - 1);
     }
 
-    void TitlesAndNotesStayPut()
+    void EveryPartReachable_data()
     {
-        auto F = Open(QStringLiteral("{}"));
+        QTest::addColumn<QSize>("Size");
+        QTest::newRow("minimum") << QSize(980, 640);
+        QTest::newRow("initial") << QSize(1120, 760);
+        QTest::newRow("large") << QSize(1600, 900);
+    }
+    void EveryPartReachable()
+    {
+        QFETCH(QSize, Size);
+        QString Doms;
+        for (int I = 0; I < 15; ++I)
+            Doms += J("['d%1.example',%2],").arg(I).arg(100 - I);
+        Doms.chop(1);
+        auto F = Open(J("{'domains':[%1]}").arg(Doms));
         F->show();
         QVERIFY(QTest::qWaitForWindowExposed(F.get()));
-        F->resize(1600, 900);
+        F->resize(Size);
+        QCoreApplication::processEvents();
+
+        // Every row of the table of contents lies inside its card, the card inside the page.
+        const QRect Card = F->FIndexCard->geometry();
+        QVERIFY(Card.bottom() < F->FPgOverview->height());
+        for (int I = 0; I < 7; ++I)
+            QVERIFY2(F->FIdxName[I]->geometry().bottom() < Card.height(), qPrintable(F->FIdxName[I]->text()));
+
+        // Titles stand over what they title; the donut keeps room for legend names.
         ShowPage(*F, F->FPgDomain);
-        QStringList AtX700;
-        for (QLabel* L : F->FPgDomain->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-            if (L->x() == 700)
-                AtX700 << L->text();
-        QCOMPARE(AtX700.size(), 2);
-        QVERIFY(F->FDonut->x() > 700);
+        QCOMPARE(F->FCatTitle->x(), F->FDonut->x());
+        QCOMPARE(F->FCatNote->x(), F->FDonut->x());
+        QVERIFY(F->FDonut->width() >= 420);
+        ShowPage(*F, F->FPgPage);
+        QCOMPARE(F->FKwsTitle->x(), F->FKwsChart->x());
+        QCOMPARE(F->FKwsNote->x(), F->FKwsChart->x());
+
+        // The rankings scroll where their rows do not fit.
+        QCOMPARE(!F->FDnsChart->ScrollBar()->isHidden(), Size.height() < 700);
     }
 
-    void EscapeHides_data()
+    void TabsHighlightUnderPointer()
+    {
+        auto F = Open(QStringLiteral("{}"));
+        QTabBar* Bar = F->FTabs->tabBar();
+        const auto Move = [Bar](int Tab) {
+            const QPointF Pos = Bar->tabRect(Tab).center();
+            QMouseEvent E(QEvent::MouseMove, Pos, Bar->mapToGlobal(Pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(Bar, &E);
+        };
+        Move(2);
+        Move(3);
+        QCOMPARE(Bar->tabTextColor(2), QColor());
+        QCOMPARE(Bar->tabTextColor(3), ToQColor(clAccent));
+        QEvent Leave(QEvent::Leave);
+        QCoreApplication::sendEvent(Bar, &Leave);
+        for (int I = 0; I < Bar->count(); ++I)
+            QCOMPARE(Bar->tabTextColor(I), QColor());
+    }
+
+    void WideValuesStayWhole()
+    {
+        auto F = Open(J("{'stats':{'total':9223372036854775807,'peak':'周三 21:00-22:00 以及一段很长很长的说明文字'},"
+                        "'sources':[{'name':'Chrome','count':-2147483648}]}"));
+        F->show();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
+        F->resize(980, 640);
+        QCoreApplication::processEvents();
+        // The header count grows leftwards rather than losing leading digits.
+        const QLabel* Count = F->FLblCount;
+        QVERIFY(Count->text().startsWith(QStringLiteral("9,223,372")));
+        QVERIFY(Count->width() >= Count->fontMetrics().horizontalAdvance(Count->text()));
+        QCOMPARE(Count->geometry().right(), 980 - 24 - 1);
+        // A key figure too wide even at 11 pt ends in an ellipsis, whole in the tooltip.
+        const QString Peak = QStringLiteral("周三 21:00-22:00 以及一段很长很长的说明文字");
+        QVERIFY(F->FKpiVal[4]->text().endsWith(u'…'));
+        QVERIFY(Peak.startsWith(F->FKpiVal[4]->text().chopped(1)));
+        QCOMPARE(F->FKpiVal[4]->toolTip(), Peak);
+        QVERIFY(F->FKpiVal[4]->fontMetrics().horizontalAdvance(F->FKpiVal[4]->text()) <= F->FKpiVal[4]->width());
+        // Numbers in the source list are never elided.
+        const QString Number = F->FSrcList->item(0, 3)->text();
+        QCOMPARE(Number, QStringLiteral("-2147483648"));
+        QVERIFY(F->FSrcList->columnWidth(3) > F->FSrcList->fontMetrics().horizontalAdvance(Number));
+    }
+
+    void EscapeCloses_data()
     {
         QTest::addColumn<QString>("Target");
         QTest::newRow("window") << "window";
         QTest::newRow("filter box") << "filter";
         QTest::newRow("records list") << "list";
     }
-    void EscapeHides()
+    void EscapeCloses()
     {
         QFETCH(QString, Target);
         QWidget Owner;
@@ -288,8 +361,9 @@ private slots:
             W->setFocus();
         }
         QTest::keyClick(W, Qt::Key_Escape);
-        QVERIFY(!F->isVisible());
-        QVERIFY(Guard);  // hidden, not destroyed
+        // Closed for good: the window and its document are released.
+        QTRY_VERIFY(!Guard);
+        QVERIFY(Owner.isWindow());
     }
 
     void DestroyedWithOwner()
@@ -365,16 +439,20 @@ private slots:
 
     void CopyKeys_data()
     {
+        QTest::addColumn<int>("Key");
         QTest::addColumn<int>("Modifiers");
         QTest::addColumn<bool>("Copies");
-        QTest::newRow("ctrl") << int(Qt::ControlModifier) << true;
-        QTest::newRow("ctrl shift") << int(Qt::ControlModifier | Qt::ShiftModifier) << true;
-        QTest::newRow("ctrl alt") << int(Qt::ControlModifier | Qt::AltModifier) << true;
-        QTest::newRow("plain") << int(Qt::NoModifier) << false;
-        QTest::newRow("shift") << int(Qt::ShiftModifier) << false;
+        QTest::newRow("ctrl") << int(Qt::Key_C) << int(Qt::ControlModifier) << true;
+        QTest::newRow("ctrl shift") << int(Qt::Key_C) << int(Qt::ControlModifier | Qt::ShiftModifier) << true;
+        QTest::newRow("ctrl alt") << int(Qt::Key_C) << int(Qt::ControlModifier | Qt::AltModifier) << true;
+        QTest::newRow("plain") << int(Qt::Key_C) << int(Qt::NoModifier) << false;
+        QTest::newRow("shift") << int(Qt::Key_C) << int(Qt::ShiftModifier) << false;
+        // Row 0's time starts with 2: a type-ahead search would select it.
+        QTest::newRow("digit, no type-ahead") << int(Qt::Key_2) << int(Qt::NoModifier) << false;
     }
     void CopyKeys()
     {
+        QFETCH(int, Key);
         QFETCH(int, Modifiers);
         QFETCH(bool, Copies);
         auto F = Open(RecordsDocument(3, 3));
@@ -384,10 +462,13 @@ private slots:
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
         Select(*F, {1});
         F->FRecList->setFocus();
-        QTest::keyClick(F->FRecList, Qt::Key_C, Qt::KeyboardModifiers(Modifiers));
+        QTest::keyClick(F->FRecList, Qt::Key(Key), Qt::KeyboardModifiers(Modifiers));
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  Copies ? QStringLiteral("2024-05-02 10:00\tChrome\tTitle 1\thttps://site1.example/page/1\r\n")
                         : QStringLiteral("before"));
+        const QModelIndexList Rows = F->FRecList->selectionModel()->selectedRows();
+        QCOMPARE(Rows.size(), 1);
+        QCOMPARE(Rows.first().row(), 1);
     }
 
     void CopyNothing()

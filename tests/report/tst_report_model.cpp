@@ -52,8 +52,8 @@ private slots:
         QCOMPARE(M.BrsInfoVal[2], M.InfoVal[2]);
         QCOMPARE(M.TrendSpan, QStringLiteral("暂无按日统计数据"));
         QCOMPARE(ReportStatusText(M, 0), QStringLiteral("时间范围内没有可用记录"));
-        // The generated part is dropped, and trimming leaves the ideographic spaces.
-        QCOMPARE(M.Detail, kSep);
+        // Nothing to join: no stray separators.
+        QCOMPARE(M.Detail, QString());
         QCOMPARE(M.BrsNote.left(5), QStringLiteral("共 0 种"));
         QVERIFY(M.Days.isEmpty() && M.Doms.isEmpty() && M.Cats.isEmpty() && M.Sources.isEmpty());
         for (const auto& Row : M.Heat)
@@ -127,9 +127,12 @@ private slots:
                                       << QStringLiteral("时间范围内没有可用记录") << Short;
         QTest::newRow("total as string") << "{" + Head + J("'stats':{'total':'100'},'records':[{}]}") << false << 1
                                          << QStringLiteral("时间范围内没有可用记录") << Short;
-        QTest::newRow("blank range and scope keep ideographic spaces")
+        QTest::newRow("only the parts present are joined")
             << J("{'range':' ','scope':'','generated':'x','stats':{'total':1}}") << false << 1
-            << QStringLiteral("明细 1 条") << kSep + kSep + QStringLiteral("生成于 x");
+            << QStringLiteral("明细 1 条") << QStringLiteral("生成于 x");
+        QTest::newRow("no generation time")
+            << J("{'range':'近 7 天','scope':'所有用户','generated':'','stats':{'total':1}}") << false << 1
+            << QStringLiteral("明细 1 条") << QStringLiteral("近 7 天") + kSep + QStringLiteral("所有用户");
     }
     void StatusAndDetail()
     {

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QTableWidget>
+#include <QScrollBar>
 #include <QTest>
 
 namespace {
@@ -82,6 +83,25 @@ private slots:
         QCOMPARE(F.FList->columnWidth(0), 150);
         QCOMPARE(F.FList->columnWidth(3), 70);
         QCOMPARE(F.FList->columnWidth(4), First + 200);
+    }
+
+    void MinimumSizeKeepsEverythingReadable()
+    {
+        QString Rows;
+        for (int I = 0; I < 40; ++I)
+            Rows += J("{'name':'B%1','count':-2147483648},").arg(I);
+        Rows.chop(1);
+        TSourcesForm F(nullptr, Doc(J("{'sources':[%1]}").arg(Rows)));
+        F.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&F));
+        F.resize(F.minimumSize());
+        QCoreApplication::processEvents();
+        QCOMPARE(F.size(), QSize(640, 380));
+        // The note stays right of the buttons and inside the window.
+        QCOMPARE(F.FNote->x(), 224);
+        QVERIFY(F.FNote->geometry().right() < F.width());
+        QVERIFY(F.FList->columnWidth(3) > F.FList->fontMetrics().horizontalAdvance(QStringLiteral("-2147483648")));
+        QVERIFY(!F.FList->horizontalScrollBar()->isVisible());
     }
 
     void EscapeCloses()

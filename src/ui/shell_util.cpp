@@ -163,7 +163,7 @@ bool PickFolder(const QString& Title, const QString& Initial, QString& Folder)
     Folder = Initial;
     if (UiHooks().PickFolder)
         return UiHooks().PickFolder(Title, Initial, Folder);
-    const QString Start = DirExists(Initial) ? Initial : QString();
+    const QString Start = NearestExistingDir(Initial);
     // Over the active window, so the picker stays on top of the one that asked.
     QFileDialog Dialog(QApplication::activeWindow(), Title, Start);
     Dialog.setFileMode(QFileDialog::Directory);
@@ -173,6 +173,21 @@ bool PickFolder(const QString& Title, const QString& Initial, QString& Folder)
         return false;
     Folder = QDir::toNativeSeparators(Dialog.selectedFiles().constFirst());
     return true;
+}
+
+QString NearestExistingDir(const QString& Path)
+{
+    if (Path.isEmpty())
+        return QString();
+    QString Dir = QDir::cleanPath(QDir::fromNativeSeparators(Path));
+    while (!DirExists(Dir)) {
+        const QString Parent = QFileInfo(Dir).path();
+        // "." is where a relative path runs out; a root is its own parent.
+        if (Parent == Dir || Parent == QLatin1String("."))
+            return QString();
+        Dir = Parent;
+    }
+    return QDir::toNativeSeparators(Dir);
 }
 
 QStringList ElevatedArgs(const QString& EnvTool, const QStringList& Env, const QString& WorkDir,

@@ -26,9 +26,13 @@ QUrl ShellOpenUrl(const QString& Target);
 // A path that does not exist does nothing.
 void RevealInExplorer(const QString& Path);
 
-// Lets the user choose a folder, starting at Initial. Folder is set to Initial
-// first, so a cancelled dialog leaves it at that; true only when one was chosen.
+// Lets the user choose a folder, starting at Initial or, while that does not
+// exist yet, at its nearest existing parent. Folder is set to Initial first,
+// so a cancelled dialog leaves it at that; true only when one was chosen.
 bool PickFolder(const QString& Title, const QString& Initial, QString& Folder);
+// Path itself when it is a folder, else its nearest existing parent folder;
+// empty when there is none (empty or relative text without one).
+QString NearestExistingDir(const QString& Path);
 
 // Starts Exe with Args and administrator rights, detached (pkexec here, the
 // "runas" verb on Windows). False when that cannot be started or the user

@@ -288,18 +288,25 @@ void TShellUtilTest::PickFolderKeepsInitialWhenCancelled()
 void TShellUtilTest::RealFolderPicker_data()
 {
     QTest::addColumn<bool>("Accept");
-    QTest::newRow("cancelled") << false;
-    QTest::newRow("sub-folder chosen") << true;
+    QTest::addColumn<QString>("Initial"); // below the temporary folder
+    QTest::addColumn<QString>("Start");
+    QTest::newRow("cancelled") << false << "" << "";
+    QTest::newRow("sub-folder chosen") << true << "" << "";
+    QTest::newRow("missing folder opens at its parent") << false << "子目录/还没有/更深" << "子目录";
 }
 
 void TShellUtilTest::RealFolderPicker()
 {
     QFETCH(bool, Accept);
+    QFETCH(QString, Initial);
+    QFETCH(QString, Start);
     QTemporaryDir Dir;
     QVERIFY(QDir(Dir.path()).mkdir(QStringLiteral("子目录")));
     const QString Sub = QDir(Dir.path()).filePath(QStringLiteral("子目录"));
+    const QString From = QDir::toNativeSeparators(QDir(Dir.path()).filePath(Initial));
     QString Title;
     QString Label;
+    QString Opened;
     QTimer Poll;
     QObject::connect(&Poll, &QTimer::timeout, [&] {
         auto* D = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -308,6 +315,7 @@ void TShellUtilTest::RealFolderPicker()
         Poll.stop();
         Title = D->windowTitle();
         Label = D->labelText(QFileDialog::Accept);
+        Opened = D->directory().canonicalPath();
         if (Accept) {
             // Entering the folder is synchronous; selecting an entry would
             // wait for the dialog's model to list it, which is timing-bound.
@@ -319,11 +327,15 @@ void TShellUtilTest::RealFolderPicker()
     });
     Poll.start(10);
     QString Folder;
-    const bool Chosen = PickFolder(QStringLiteral("选择报告的保存目录"), Dir.path(), Folder);
+    const bool Chosen = PickFolder(QStringLiteral("选择报告的保存目录"), From, Folder);
     QCOMPARE(Title, QStringLiteral("选择报告的保存目录"));
     QCOMPARE(Label, QStringLiteral("选择此文件夹"));
+    QCOMPARE(Opened, QDir(QDir(Dir.path()).filePath(Start)).canonicalPath());
     QCOMPARE(Chosen, Accept);
-    QCOMPARE(QDir(Folder).canonicalPath(), QDir(Accept ? Sub : Dir.path()).canonicalPath());
+    if (Accept)
+        QCOMPARE(QDir(Folder).canonicalPath(), QDir(Sub).canonicalPath());
+    else
+        QCOMPARE(Folder, From); // a cancelled picker leaves the folder as given
 }
 
 void TShellUtilTest::ElevatedCommandLine_data()

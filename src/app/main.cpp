@@ -38,8 +38,10 @@ int main(int argc, char** argv)
     TStartSignal StartSignal;
     QObject::connect(&StartSignal, &TStartSignal::Triggered, Form.get(), &TMainForm::WMStartRun);
 
-    if (!AutoMode)
+    if (!AutoMode) {
         Form->show();
+        Form->OpenStartupReports();
+    }
     // The copy that was waiting for this one's authorisation may close now.
     SignalElevatedReady();
     const int ExitCode = App.exec();

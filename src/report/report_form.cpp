@@ -13,6 +13,7 @@
 #include "palette.h"
 #include "rank_chart.h"
 #include "records_model.h"
+#include "report_file.h"
 #include "shell_util.h"
 #include "text_util.h"
 #include "ui_font.h"
@@ -20,6 +21,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -248,6 +251,9 @@ void TReportForm::BuildHeader()
     FLblCount = MakeLabel(Header, QString(), W - 264, 18, 240, 28, 12, fsBold, clAccent);
     FLblCount->setAlignment(Qt::AlignRight | Qt::AlignTop);
     SetAnchors(FLblCount, akTop | akRight);
+    FLblFile = MakeLabel(Header, QString(), W - 264, 48, 240, 18, 9, fsRegular, clSecondary);
+    FLblFile->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    SetAnchors(FLblFile, akTop | akRight);
     SetAnchors(MakePanel(this, 0, 78, W, 1, clBorder), kStretch);
 }
 
@@ -607,6 +613,16 @@ void TReportForm::OpenSaveFolder()
                       + QStringLiteral("可以先点“保存 JSON”自动创建。"));
 }
 
+void TReportForm::SetSourceFile(const QString& Path)
+{
+    FSourceFile = QDir::toNativeSeparators(Path);
+    const QString Name = QFileInfo(Path).fileName();
+    setWindowTitle(FModel.Caption + QStringLiteral(" — ") + Name);
+    FLblFile->setText(QFontMetrics(FLblFile->font()).elidedText(QStringLiteral("文件：") + Name, Qt::ElideMiddle,
+                                                                 FLblFile->width()));
+    FLblFile->setToolTip(FSourceFile);
+}
+
 void TReportForm::DomainDblClick(QObject*, int Index)
 {
     if (Index >= 0 && Index < FModel.Doms.size())
@@ -836,6 +852,17 @@ TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, 
     // A closed window cannot be shown again, so it gives back its document
     // (hundreds of megabytes for a large report) instead of waiting for the
     // owner to end.
+    Form->setAttribute(Qt::WA_DeleteOnClose);
+    Form->show();
+    return Form;
+}
+
+TReportForm* ShowReportFile(QWidget* Owner, TReportFile&& File)
+{
+    const QString Folder = File.Folder();
+    // Built hidden: the caption names the file before the window appears.
+    auto* Form = new TReportForm(Owner, std::move(File.Data), File.Text, Folder, false);
+    Form->SetSourceFile(File.Path);
     Form->setAttribute(Qt::WA_DeleteOnClose);
     Form->show();
     return Form;

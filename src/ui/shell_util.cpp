@@ -175,6 +175,19 @@ bool PickFolder(const QString& Title, const QString& Initial, QString& Folder)
     return true;
 }
 
+bool PickOpenFile(const QString& Title, const QString& Start, const QString& Filter, QString& File)
+{
+    File = Start;
+    if (UiHooks().PickOpenFile)
+        return UiHooks().PickOpenFile(Title, Start, Filter, File);
+    const QString Chosen =
+        QFileDialog::getOpenFileName(QApplication::activeWindow(), Title, NearestExistingDir(Start), Filter);
+    if (Chosen.isEmpty())
+        return false;
+    File = QDir::toNativeSeparators(Chosen);
+    return true;
+}
+
 QString NearestExistingDir(const QString& Path)
 {
     if (Path.isEmpty())

@@ -3,6 +3,8 @@
 #include "msg_box.h"
 #include "palette.h"
 #include "records_model.h"
+#include "report_file.h"
+#include "ui_hooks.h"
 #include "report_window.h"
 
 #include "bar_chart.h"
@@ -17,6 +19,8 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -553,6 +557,30 @@ private slots:
         }
         QVERIFY(FMsgs[0].Text.startsWith(QStringLiteral("保存失败：")));
         QCOMPARE(QDir(Tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{Name});
+    }
+
+    void SavedReportReopens()
+    {
+        QTemporaryDir Tmp;
+        auto F = Open(RecordsDocument(4, 1234, J("'truncated':true,'days':[['2024-05-01',3]],")), Tmp.path());
+        const QString Status = F->StatusText();
+        F->SaveJson();
+        QCOMPARE(FRevealed.size(), 1);
+        TReportFile File = LoadReportFile(FRevealed[0]);
+        QVERIFY2(File.Ok(), qPrintable(File.Error));
+        std::unique_ptr<TReportForm> G(ShowReportFile(nullptr, std::move(File)));
+        for (int I = 0; I < 5; ++I)
+            QCOMPARE(G->FKpiVal[I]->text(), F->FKpiVal[I]->text());
+        for (int I = 0; I < 6; ++I)
+            QCOMPARE(G->FInfoVal[I]->text(), F->FInfoVal[I]->text());
+        QCOMPARE(G->StatusText(), Status);
+        QCOMPARE(G->FLblTrendSpan->text(), F->FLblTrendSpan->text());
+        QCOMPARE(G->Shown(), 4);
+        // It names its file and saves beside it.
+        const QString Name = QFileInfo(FRevealed[0]).fileName();
+        QCOMPARE(G->windowTitle(), F->windowTitle() + QStringLiteral(" — ") + Name);
+        QCOMPARE(G->FLblFile->toolTip(), FRevealed[0]);
+        QCOMPARE(G->FOutDir, QDir::toNativeSeparators(Tmp.path()));
     }
 
     void SaveRefusals_data()

@@ -12,6 +12,7 @@
 #include "msg_box.h"
 #include "palette.h"
 #include "rank_chart.h"
+#include "records_csv.h"
 #include "records_model.h"
 #include "report_file.h"
 #include "shell_util.h"
@@ -34,6 +35,8 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <QScreen>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
@@ -267,6 +270,11 @@ void TReportForm::BuildToolbar()
             &TReportForm::CopySelected);
     connect(MakeButton(Bar, QStringLiteral("打开保存目录"), 236, 8, 116, 28, bkSecondary), &TFlatButton::clicked,
             this, &TReportForm::OpenSaveFolder);
+    auto* Export = MakeButton(Bar, QStringLiteral("导出 CSV"), 360, 8, 100, 28, bkSecondary);
+    Export->setToolTip(QStringLiteral("把“访问明细”当前显示的记录导出为 CSV 文件（Ctrl+E）"));
+    connect(Export, &TFlatButton::clicked, this, &TReportForm::ExportCsv);
+    connect(new QShortcut(QKeySequence(QStringLiteral("Ctrl+E")), this), &QShortcut::activated, this,
+            &TReportForm::ExportCsv);
 }
 
 QWidget* TReportForm::AddPage(const QString& Caption)
@@ -611,6 +619,30 @@ void TReportForm::OpenSaveFolder()
     }
     InfoBox(this, QStringLiteral("保存目录还不存在：") + FOutDir + QStringLiteral("\r\n")
                       + QStringLiteral("可以先点“保存 JSON”自动创建。"));
+}
+
+void TReportForm::ExportCsv()
+{
+    if (FShown == 0) {
+        InfoBox(this, QStringLiteral("没有可导出的记录。"));
+        return;
+    }
+    const QString Name = RecordsCsvName(QDateTime::currentDateTime());
+    QString Path;
+    if (!PickSaveFile(QStringLiteral("导出 CSV"), FOutDir.isEmpty() ? Name : JoinPath(FOutDir, Name),
+                      QStringLiteral("CSV 文件 (*.csv)"), Path))
+        return;
+    Path = QDir::toNativeSeparators(Path);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const std::vector<int>& Rows = FRecModel->Rows();
+    QString Error;
+    const bool Ok = WriteWholeFile(Path, RecordsCsv(FRecords, Rows), Error);
+    QApplication::restoreOverrideCursor();
+    if (!Ok) {
+        ErrorBox(this, QStringLiteral("导出失败：") + ReasonText(Error));
+        return;
+    }
+    SetStatus(QStringLiteral("已导出 %1 条记录：%2").arg(FormatCount(qint64(Rows.size())), Path));
 }
 
 void TReportForm::SetSourceFile(const QString& Path)

@@ -60,6 +60,8 @@ public:
     QString SelectedText(int* Lines = nullptr) const;
     void SaveJson();
     void OpenSaveFolder();
+    // Writes the rows now shown, in their order, to a CSV file the user picks.
+    void ExportCsv();
     // The window shows a report file opened from disk: its caption and header
     // name the file.
     void SetSourceFile(const QString& Path);

@@ -1,5 +1,6 @@
 #include "test_docs.h"
 
+#include "records_csv.h"
 #include "report_file.h"
 
 #include <QDir>
@@ -7,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// Report files read back from disk.
+// Report files read back from disk, and the CSV the records page writes.
 class TReportFileTest : public QObject {
     Q_OBJECT
 
@@ -71,6 +72,34 @@ private slots:
         QCOMPARE(R.Folder(), QDir::toNativeSeparators(FTmp.path()));
     }
 
+    void CsvFields_data()
+    {
+        QTest::addColumn<QString>("Field");
+        QTest::addColumn<QByteArray>("Bytes");
+        QTest::newRow("plain") << "abc" << QByteArray("abc");
+        QTest::newRow("empty") << "" << QByteArray("");
+        QTest::newRow("comma") << "a,b" << QByteArray("\"a,b\"");
+        QTest::newRow("quotes") << "say \"hi\"" << QByteArray("\"say \"\"hi\"\"\"");
+        QTest::newRow("line break") << "a\r\nb" << QByteArray("\"a\r\nb\"");
+        QTest::newRow("formula") << "=HYPERLINK(\"x\")" << QByteArray("\"'=HYPERLINK(\"\"x\"\")\"");
+        QTest::newRow("plus") << "+1" << QByteArray("'+1");
+        QTest::newRow("minus") << "-2" << QByteArray("'-2");
+        QTest::newRow("at") << "@SUM(A1)" << QByteArray("'@SUM(A1)");
+        QTest::newRow("tab") << "\tx" << QByteArray("'\tx");
+        QTest::newRow("carriage return") << "\rx" << QByteArray("\"'\rx\"");
+        QTest::newRow("inner equals") << "a=b" << QByteArray("a=b");
+        QTest::newRow("chinese") << "中文" << QByteArray("\xE4\xB8\xAD\xE6\x96\x87");
+        QTest::newRow("astral") << QString::fromUcs4(U"\U0001F600") << QByteArray("\xF0\x9F\x98\x80");
+        QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + u'x' << QByteArray("\xEF\xBF\xBDx");
+    }
+    void CsvFields()
+    {
+        QFETCH(QString, Field);
+        QFETCH(QByteArray, Bytes);
+        QByteArray Out("x,");
+        AppendCsvField(Out, Field);
+        QCOMPARE(Out, "x," + Bytes);
+    }
 };
 
 QTEST_GUILESS_MAIN(TReportFileTest)

@@ -583,6 +583,55 @@ private slots:
         QCOMPARE(G->FOutDir, QDir::toNativeSeparators(Tmp.path()));
     }
 
+    void ExportCsv_data()
+    {
+        QTest::addColumn<bool>("Writable");
+        QTest::newRow("written") << true;
+        QTest::newRow("folder missing") << false;
+    }
+    void ExportCsv()
+    {
+        QFETCH(bool, Writable);
+        QTemporaryDir Tmp;
+        const QString Doc = J("{'stats':{'total':3},'records':["
+                              "{'time':'t1','browser':'B','profile':'P','title':'=cmd|x, \\'a\\'','url':'u1'},"
+                              "{'time':'t2','browser':'B','profile':'P','title':'skip','url':'u2'},"
+                              "{'time':'t3','browser':'B','profile':'P','title':'line\\nbreak','url':'u3'}]}");
+        auto F = Open(Doc, Tmp.path());
+        F->FilterBy(QStringLiteral("nothing"));
+        F->ExportCsv();
+        QCOMPARE(FMsgs.size(), size_t(1));
+        FMsgs.clear();
+
+        F->FilterBy(QStringLiteral("a"));
+        const QString Target =
+            QDir::toNativeSeparators(Tmp.filePath(Writable ? QStringLiteral("out.csv") : QStringLiteral("no/out.csv")));
+        QString Proposed;
+        UiHooks().PickSaveFile = [&](const QString&, const QString& Start, const QString&, QString& File) {
+            Proposed = Start;
+            File = Target;
+            return true;
+        };
+        F->ExportCsv();
+        UiHooks().PickSaveFile = nullptr;
+        QVERIFY(QRegularExpression(QStringLiteral("Marrowkin_Records_\\d{8}_\\d{6}\\.csv$")).match(Proposed).hasMatch());
+        QVERIFY(Proposed.startsWith(QDir::toNativeSeparators(Tmp.path())));
+        if (!Writable) {
+            QCOMPARE(FMsgs.size(), size_t(1));
+            QVERIFY(FMsgs[0].Text.startsWith(QStringLiteral("导出失败：")));
+            QCOMPARE(QDir(Tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+            return;
+        }
+        QVERIFY(FMsgs.empty());
+        QFile File(Target);
+        QVERIFY(File.open(QIODevice::ReadOnly));
+        // The filtered rows in list order, with the header and guard applied.
+        QCOMPARE(File.readAll(), QByteArray("\xEF\xBB\xBF") + QStringLiteral("时间,浏览器,配置,标题,网址\r\n").toUtf8() +
+                                     "t1,B,P,\"'=cmd|x, \"\"a\"\"\",u1\r\n"
+                                     "t3,B,P,\"line\nbreak\",u3\r\n");
+        QCOMPARE(F->StatusText(), QStringLiteral("已导出 2 条记录：") + Target);
+    }
+
     void SaveRefusals_data()
     {
         QTest::addColumn<QString>("Raw");

@@ -614,7 +614,6 @@ void TMainForm::OpenReport(const QString& Path)
         FLoaders.removeOne(Worker);
         Worker->wait();
         delete Worker;
-        QGuiApplication::restoreOverrideCursor();
         ReportLoaded(std::move(*Result));
     });
     Worker->start();
@@ -622,15 +621,17 @@ void TMainForm::OpenReport(const QString& Path)
 
 void TMainForm::ReportLoaded(TReportFile&& File)
 {
+    // The busy cursor stays while a large window is built, not over the box.
     if (!File.Ok()) {
+        QGuiApplication::restoreOverrideCursor();
         SetStatus(0, QStringLiteral("打开报告失败"));
         ErrorBox(this, File.ErrorText());
         return;
     }
     SaveRecentReports(AddRecentReport(LoadRecentReports(FRecentStore), File.Path), FRecentStore);
-    RefreshRecentMenu();
     SetStatus(0, QStringLiteral("已打开报告：") + QFileInfo(File.Path).fileName());
     ShowReportFile(this, std::move(File));
+    QGuiApplication::restoreOverrideCursor();
 }
 
 QStringList TMainForm::RecentReports() const

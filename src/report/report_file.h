@@ -1,11 +1,11 @@
 #pragma once
 
+#include "json.h"
+
 #include <QString>
 #include <QtGlobal>
 
 #include <memory>
-
-class TJsonValue;
 
 // The most a saved report may hold: the same bound a run's output has. Anything
 // larger is refused by its size before a byte is read.

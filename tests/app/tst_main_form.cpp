@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
+#include <QDropEvent>
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -488,6 +490,17 @@ void TMainFormTest::OpenReports()
              qPrintable(FRec.Msgs[0].Text));
     QCOMPARE(F.StatusText(0), QStringLiteral("打开报告失败"));
     QCOMPARE(F.RecentReports().size(), 1);
+
+    // Dropped files: the reports among them open.
+    QMimeData Mime;
+    Mime.setUrls({QUrl::fromLocalFile(Good), QUrl::fromLocalFile(Tmp(QStringLiteral("notes.txt")))});
+    QDropEvent Drop(QPointF(10, 10), Qt::CopyAction, &Mime, Qt::LeftButton, Qt::NoModifier);
+    // Straight to the window: the application only passes on drops of a drag
+    // it is running itself.
+    static_cast<QObject&>(F).event(&Drop);
+    QVERIFY(Drop.isAccepted());
+    QTRY_COMPARE(F.PendingReports(), 0);
+    QCOMPARE(F.findChildren<TReportForm*>().size(), 2);
 
     // A file gone since it was opened leaves the list when the menu opens.
     QVERIFY(QFile::remove(Good));

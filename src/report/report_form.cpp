@@ -405,6 +405,7 @@ void TReportForm::BuildRecordsPage()
     FEdFilter->setPlaceholderText(Cue);
     FEdFilter->setClearButtonEnabled(false);
     connect(FEdFilter, &QLineEdit::textChanged, this, &TReportForm::FilterChange);
+    FEdFilter->installEventFilter(this);
 
     FLblRecInfo = MakeLabel(Pg, QString(), 368, 15, 700, 18, 9, fsRegular, clSecondary);
     SetAnchors(FLblRecInfo, kStretch);
@@ -697,6 +698,18 @@ bool TReportForm::eventFilter(QObject* Watched, QEvent* Event)
             Event->accept();
             if (Type == QEvent::KeyPress)
                 CopySelected();
+            return true;
+        }
+        return false;
+    }
+    if (Watched == FEdFilter && (Type == QEvent::KeyPress || Type == QEvent::ShortcutOverride)) {
+        // Where Ctrl+E means "end of line" (X11 key bindings) the filter box
+        // would take it; the export is what the window promises.
+        const auto* Key = static_cast<QKeyEvent*>(Event);
+        if (Key->key() == Qt::Key_E && Key->modifiers() == Qt::ControlModifier) {
+            Event->accept();
+            if (Type == QEvent::KeyPress)
+                ExportCsv();
             return true;
         }
         return false;

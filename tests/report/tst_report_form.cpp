@@ -612,7 +612,11 @@ private slots:
             File = Target;
             return true;
         };
-        F->ExportCsv();
+        F->show();
+        F->activateWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
+        F->FEdFilter->setFocus();
+        QTest::keyClick(F->FEdFilter, Qt::Key_E, Qt::ControlModifier);
         UiHooks().PickSaveFile = nullptr;
         QVERIFY(QRegularExpression(QStringLiteral("Marrowkin_Records_\\d{8}_\\d{6}\\.csv$")).match(Proposed).hasMatch());
         QVERIFY(Proposed.startsWith(QDir::toNativeSeparators(Tmp.path())));
@@ -693,7 +697,8 @@ private slots:
         F->show();
         QVERIFY(QTest::qWaitForWindowExposed(F.get()));
         F->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(F.get()));
+        F->activateWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
         TRankChart* Chart = Pages ? F->FPgsChart : F->FDnsChart;
         Chart->OnItemDblClick()(Chart, Index);
         QCOMPARE(F->FEdFilter->text(), Filter);

@@ -42,8 +42,10 @@ int main(int argc, char** argv)
     QObject::connect(&StartSignal, &TStartSignal::Triggered, Form.get(), &TMainForm::WMStartRun);
     QObject::connect(&StartSignal, &TStartSignal::EndRequested, &App, [](int Code) { QCoreApplication::exit(Code); });
 
-    if (!AutoMode)
+    if (!AutoMode) {
         Form->show();
+        Form->OpenStartupReports();
+    }
     // The copy that was waiting for this one's authorisation may close now.
     SignalElevatedReady();
     const int ExitCode = App.exec();

@@ -14,6 +14,8 @@
 #include "msg_box.h"
 #include "palette.h"
 #include "panel.h"
+#include "recent_reports.h"
+#include "report_file.h"
 #include "report_window.h"
 #include "shell_util.h"
 #include "text_util.h"
@@ -24,6 +26,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
@@ -31,14 +36,17 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QThread>
 #include <QTimer>
 
 #include <exception>
+#include <memory>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -115,6 +123,13 @@ TMainForm::~TMainForm()
     // The runner goes first: its destructor ends a collector that still runs.
     FTimer->stop();
     FRunner.reset();
+    // A report still loading is waited for: its thread must not outlive us.
+    for (QThread* Worker : std::as_const(FLoaders)) {
+        disconnect(Worker, nullptr, this, nullptr);
+        Worker->wait();
+        delete Worker;
+        QGuiApplication::restoreOverrideCursor();
+    }
 }
 
 void TMainForm::Init(const QStringList& Args)
@@ -133,6 +148,7 @@ void TMainForm::Init(const QStringList& Args)
     FRunner = std::make_unique<TConsoleRunner>();
 
     FInit = ParseCommandLine(Args);
+    FReportArgs = ReportFileArgs(Args);
     FAutoMode = FInit.FAutoMode;
     FDefaultOut = ::DefaultOutDir(ShellFolderPath(kCsidlPersonal));
 
@@ -145,6 +161,7 @@ void TMainForm::Init(const QStringList& Args)
     BuildCards();
     BuildStatusBar();
     BuildMenu();
+    setAcceptDrops(true);
 
     FTimer = new QTimer(this);
     FTimer->setInterval(kPollMs);
@@ -332,6 +349,7 @@ void TMainForm::BuildMenu()
     AddMenuItem(File, QStringLiteral("打开保存目录(&D)"), &TMainForm::OpenOutDirClick, QStringLiteral("Ctrl+D"));
     AddMenuItem(File, QStringLiteral("-"), nullptr);
     AddMenuItem(File, QStringLiteral("退出(&X)"), nullptr);
+    BuildReportMenu(File);
 
     QMenu* Tools = Bar->addMenu(QStringLiteral("工具(&T)"));
     AddMenuItem(Tools, QStringLiteral("检测数据源(&L)"), &TMainForm::ListClick, QStringLiteral("F5"));
@@ -361,6 +379,20 @@ QAction* TMainForm::AddMenuItem(QMenu* Menu, const QString& Caption, void (TMain
     if (Handler)
         connect(Item, &QAction::triggered, this, Handler);
     return Item;
+}
+
+void TMainForm::BuildReportMenu(QMenu* File)
+{
+    // Above the existing items, with a separator of their own.
+    QAction* First = File->actions().value(0);
+    QAction* Open = AddMenuItem(File, QStringLiteral("打开报告(&O)…"), &TMainForm::OpenReportClick,
+                                QStringLiteral("Ctrl+O"));
+    FRecentMenu = new QMenu(QStringLiteral("最近打开(&R)"), File);
+    File->insertAction(First, Open);
+    File->insertMenu(First, FRecentMenu);
+    File->insertSeparator(First);
+    // Filled when it opens, so files deleted meanwhile are never offered.
+    connect(FRecentMenu, &QMenu::aboutToShow, this, &TMainForm::RefreshRecentMenu);
 }
 
 // ---- options ---------------------------------------------------------------
@@ -573,6 +605,97 @@ void TMainForm::OpenOutDirClick()
         InfoBox(this, QStringLiteral("保存目录还不存在：") + Dir +
                           QStringLiteral("\r\n报告窗口点“保存 JSON”时会自动创建。"));
     }
+}
+
+// ---- report files ----------------------------------------------------------
+
+void TMainForm::OpenReportClick()
+{
+    QString File;
+    if (PickOpenFile(QStringLiteral("打开报告"), ResolveOutDir(), QStringLiteral("采集报告 (*.json)"), File))
+        OpenReport(File);
+}
+
+void TMainForm::OpenStartupReports()
+{
+    if (FAutoMode)
+        return;
+    for (const QString& Path : std::as_const(FReportArgs))
+        OpenReport(Path);
+}
+
+void TMainForm::OpenReport(const QString& Path)
+{
+    // Relative paths are the command line's: pinned to the folder we started in.
+    const QString Full = QDir::toNativeSeparators(QDir::current().absoluteFilePath(QDir::fromNativeSeparators(Path)));
+    SetStatus(0, QStringLiteral("正在打开报告：") + QFileInfo(Full).fileName() + QStringLiteral("…"));
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    auto Result = std::make_shared<TReportFile>();
+    QThread* Worker = QThread::create([Result, Full] { *Result = LoadReportFile(Full); });
+    FLoaders.append(Worker);
+    // Queued to this thread: the window is built where widgets live.
+    connect(Worker, &QThread::finished, this, [this, Worker, Result] {
+        FLoaders.removeOne(Worker);
+        Worker->wait();
+        delete Worker;
+        ReportLoaded(std::move(*Result));
+    });
+    Worker->start();
+}
+
+void TMainForm::ReportLoaded(TReportFile&& File)
+{
+    // The busy cursor stays while a large window is built, not over the box.
+    if (!File.Ok()) {
+        QGuiApplication::restoreOverrideCursor();
+        SetStatus(0, QStringLiteral("打开报告失败"));
+        ErrorBox(this, File.ErrorText());
+        return;
+    }
+    SaveRecentReports(AddRecentReport(LoadRecentReports(FRecentStore), File.Path), FRecentStore);
+    SetStatus(0, QStringLiteral("已打开报告：") + QFileInfo(File.Path).fileName());
+    ShowReportFile(this, std::move(File));
+    QGuiApplication::restoreOverrideCursor();
+}
+
+QStringList TMainForm::RecentReports() const
+{
+    return LoadRecentReports(FRecentStore);
+}
+
+void TMainForm::RefreshRecentMenu()
+{
+    const QStringList Stored = LoadRecentReports(FRecentStore);
+    const QStringList List = PruneRecentReports(Stored, [](const QString& P) { return QFileInfo(P).isFile(); });
+    if (List != Stored)
+        SaveRecentReports(List, FRecentStore);
+    FRecentMenu->clear();
+    if (List.isEmpty()) {
+        FRecentMenu->addAction(QStringLiteral("（无）"))->setEnabled(false);
+        return;
+    }
+    for (int I = 0; I < List.size(); ++I) {
+        const QString Path = List[I];
+        // "&&" keeps an ampersand in a file name from turning into a mnemonic.
+        QString Caption = QStringLiteral("&%1  ").arg(I + 1) + QString(Path).replace(u'&', QStringLiteral("&&"));
+        connect(FRecentMenu->addAction(Caption), &QAction::triggered, this, [this, Path] { OpenReport(Path); });
+    }
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* Event)
+{
+    if (!FAutoMode && Event->mimeData()->hasUrls() && !DroppedReportFiles(Event->mimeData()->urls()).isEmpty())
+        Event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* Event)
+{
+    const QStringList Files = DroppedReportFiles(Event->mimeData()->urls());
+    if (Files.isEmpty())
+        return;
+    Event->acceptProposedAction();
+    for (const QString& F : Files)
+        OpenReport(F);
 }
 
 void TMainForm::closeEvent(QCloseEvent* Event)

@@ -15,6 +15,9 @@
 class QAction;
 class QCheckBox;
 class QCloseEvent;
+class QDragEnterEvent;
+class QDropEvent;
+class QThread;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
@@ -28,6 +31,7 @@ class TCard;
 class TConsoleRunner;
 class TFlatButton;
 class TLinkLabel;
+struct TReportFile;
 
 // The program's one main window: option cards, the two run commands, the
 // status bar and the menus. The controls are the store of the options; every
@@ -114,6 +118,8 @@ signals:
 protected:
     void closeEvent(QCloseEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
+    void dragEnterEvent(QDragEnterEvent* Event) override;
+    void dropEvent(QDropEvent* Event) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray& EventType, void* Message, qintptr* Result) override;
 #endif
@@ -131,6 +137,21 @@ public:
     void OpenOutDirClick();
     void ElevateClick();
     void ScopeClick();
+    // "打开报告…": picks report files starting in the output folder.
+    void OpenReportClick();
+    // Loads a report file off the GUI thread and shows it in a report window,
+    // or says why it cannot. The window stays usable meanwhile.
+    void OpenReport(const QString& Path);
+    // The report files named on the command line; called once the window shows.
+    void OpenStartupReports();
+    QStringList StartupReports() const { return FReportArgs; }
+    int PendingReports() const { return int(FLoaders.size()); }
+    // The file the "最近打开" list is kept in; empty means the user's settings.
+    void SetRecentStore(const QString& IniFile) { FRecentStore = IniFile; }
+    QStringList RecentReports() const;
+    // Rebuilds the "最近打开" submenu, dropping files that no longer exist.
+    void RefreshRecentMenu();
+    QMenu* RecentMenu() const { return FRecentMenu; }
 
 private:
     void Init(const QStringList& Args);
@@ -138,6 +159,8 @@ private:
     void BuildCards();
     void BuildStatusBar();
     void BuildMenu();
+    void BuildReportMenu(QMenu* File);
+    void ReportLoaded(TReportFile&& File);
     QAction* AddMenuItem(QMenu* Menu, const QString& Caption, void (TMainForm::*Handler)(),
                          const QString& Shortcut = QString());
     void ApplyInitialOptions();
@@ -208,4 +231,9 @@ private:
     QByteArray FJsonBuf;
     qint64 FOutputLimit = kDefaultOutputLimit;
     bool FOutputTooLarge = false;
+
+    QStringList FReportArgs;
+    QString FRecentStore;
+    QMenu* FRecentMenu = nullptr;
+    QList<QThread*> FLoaders;
 };

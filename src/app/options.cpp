@@ -92,53 +92,74 @@ bool IsRoot(const QString& Path)
     return Path.size() == 1 && IsPathDelimiter(Path[0]);
 }
 
+enum TTreat { ttAsIs, ttLower, ttInt };
+struct TSwitch {
+    const char* Prefix;
+    QString TInitOptions::*Text;
+    TTreat Treat;
+};
+// Tried in this order; the first prefix that matches takes the argument.
+const TSwitch kSwitches[] = {
+    {"/out:", &TInitOptions::FOutOverride, ttAsIs},
+    {"/days:", nullptr, ttInt},
+    {"/srcmode:", &TInitOptions::FInitSrcMode, ttLower},
+    {"/srcids:", &TInitOptions::FInitSrcIds, ttLower},
+    {"/range:", &TInitOptions::FInitRange, ttLower},
+    {"/from:", &TInitOptions::FInitFrom, ttAsIs},
+    {"/to:", &TInitOptions::FInitTo, ttAsIs},
+    {"/scope:", &TInitOptions::FInitScope, ttLower},
+    {"/outmode:", &TInitOptions::FInitOutMode, ttLower},
+    {"/title:", &TInitOptions::FInitTitle, ttAsIs},
+    {"/include:", &TInitOptions::FInitInclude, ttAsIs},
+    {"/exclude:", &TInitOptions::FInitExclude, ttAsIs},
+    {"/limit:", &TInitOptions::FInitLimit, ttAsIs},
+    {"/privacy:", nullptr, ttInt},
+};
+
+const TSwitch* FindSwitch(const QString& Arg)
+{
+    for (const TSwitch& S : kSwitches)
+        if (Arg.startsWith(QLatin1String(S.Prefix), Qt::CaseInsensitive))
+            return &S;
+    return nullptr;
+}
+
 } // namespace
+
+bool IsOptionSwitch(const QString& Arg)
+{
+    return IsAutoSwitch(Arg) || FindSwitch(Arg) != nullptr;
+}
+
+QStringList ReportFileArgs(const QStringList& Args)
+{
+    QStringList Files;
+    for (const QString& Arg : Args)
+        if (!IsOptionSwitch(Arg) && Arg.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
+            Files.append(Arg);
+    return Files;
+}
 
 TInitOptions ParseCommandLine(const QStringList& Args)
 {
     TInitOptions R;
-    enum TTreat { ttAsIs, ttLower, ttInt };
-    struct TSwitch {
-        const char* Prefix;
-        QString TInitOptions::*Text;
-        TTreat Treat;
-    };
-    // Tried in this order; the first prefix that matches takes the argument.
-    static const TSwitch Switches[] = {
-        {"/out:", &TInitOptions::FOutOverride, ttAsIs},
-        {"/days:", nullptr, ttInt},
-        {"/srcmode:", &TInitOptions::FInitSrcMode, ttLower},
-        {"/srcids:", &TInitOptions::FInitSrcIds, ttLower},
-        {"/range:", &TInitOptions::FInitRange, ttLower},
-        {"/from:", &TInitOptions::FInitFrom, ttAsIs},
-        {"/to:", &TInitOptions::FInitTo, ttAsIs},
-        {"/scope:", &TInitOptions::FInitScope, ttLower},
-        {"/outmode:", &TInitOptions::FInitOutMode, ttLower},
-        {"/title:", &TInitOptions::FInitTitle, ttAsIs},
-        {"/include:", &TInitOptions::FInitInclude, ttAsIs},
-        {"/exclude:", &TInitOptions::FInitExclude, ttAsIs},
-        {"/limit:", &TInitOptions::FInitLimit, ttAsIs},
-        {"/privacy:", nullptr, ttInt},
-    };
     for (const QString& Arg : Args) {
         if (IsAutoSwitch(Arg)) {
             R.FAutoMode = true;
             continue;
         }
-        for (const TSwitch& S : Switches) {
-            const QLatin1String Prefix(S.Prefix);
-            if (!Arg.startsWith(Prefix, Qt::CaseInsensitive))
-                continue;
-            const QString Value = Arg.mid(Prefix.size());
-            if (S.Treat == ttInt) {
-                if (Prefix == QLatin1String("/days:"))
-                    R.FAutoDays = ToIntDef(Value, 0);
-                else
-                    R.FInitPrivacy = ToIntDef(Value, -1);
-            } else {
-                R.*S.Text = S.Treat == ttLower ? Value.toLower() : Value;
-            }
-            break;
+        const TSwitch* S = FindSwitch(Arg);
+        if (!S)
+            continue;
+        const QLatin1String Prefix(S->Prefix);
+        const QString Value = Arg.mid(Prefix.size());
+        if (S->Treat == ttInt) {
+            if (Prefix == QLatin1String("/days:"))
+                R.FAutoDays = ToIntDef(Value, 0);
+            else
+                R.FInitPrivacy = ToIntDef(Value, -1);
+        } else {
+            R.*S->Text = S->Treat == ttLower ? Value.toLower() : Value;
         }
     }
     return R;

@@ -81,6 +81,14 @@ struct TInitOptions {
 // True when the argument is "/auto" in any letter case, as a whole.
 bool IsAutoSwitch(const QString& Arg);
 
+// One of the switches above ("/auto" or a known "/name:" prefix, any case).
+bool IsOptionSwitch(const QString& Arg);
+
+// The report files named on the command line, in order: every argument that
+// is not a switch and ends in ".json" (any case). Anything else is ignored, as
+// unknown switches are.
+QStringList ReportFileArgs(const QStringList& Args);
+
 // Args are the program's arguments without the program name.
 TInitOptions ParseCommandLine(const QStringList& Args);
 

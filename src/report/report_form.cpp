@@ -12,7 +12,9 @@
 #include "msg_box.h"
 #include "palette.h"
 #include "rank_chart.h"
+#include "records_csv.h"
 #include "records_model.h"
+#include "report_file.h"
 #include "shell_util.h"
 #include "text_util.h"
 #include "ui_font.h"
@@ -20,6 +22,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -31,6 +35,8 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <QScreen>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
@@ -248,6 +254,9 @@ void TReportForm::BuildHeader()
     FLblCount = MakeLabel(Header, QString(), W - 264, 18, 240, 28, 12, fsBold, clAccent);
     FLblCount->setAlignment(Qt::AlignRight | Qt::AlignTop);
     SetAnchors(FLblCount, akTop | akRight);
+    FLblFile = MakeLabel(Header, QString(), W - 264, 48, 240, 18, 9, fsRegular, clSecondary);
+    FLblFile->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    SetAnchors(FLblFile, akTop | akRight);
     SetAnchors(MakePanel(this, 0, 78, W, 1, clBorder), kStretch);
 }
 
@@ -261,6 +270,11 @@ void TReportForm::BuildToolbar()
             &TReportForm::CopySelected);
     connect(MakeButton(Bar, QStringLiteral("打开保存目录"), 236, 8, 116, 28, bkSecondary), &TFlatButton::clicked,
             this, &TReportForm::OpenSaveFolder);
+    auto* Export = MakeButton(Bar, QStringLiteral("导出 CSV"), 360, 8, 100, 28, bkSecondary);
+    Export->setToolTip(QStringLiteral("把“访问明细”当前显示的记录导出为 CSV 文件（Ctrl+E）"));
+    connect(Export, &TFlatButton::clicked, this, &TReportForm::ExportCsv);
+    connect(new QShortcut(QKeySequence(QStringLiteral("Ctrl+E")), this), &QShortcut::activated, this,
+            &TReportForm::ExportCsv);
 }
 
 QWidget* TReportForm::AddPage(const QString& Caption)
@@ -391,6 +405,7 @@ void TReportForm::BuildRecordsPage()
     FEdFilter->setPlaceholderText(Cue);
     FEdFilter->setClearButtonEnabled(false);
     connect(FEdFilter, &QLineEdit::textChanged, this, &TReportForm::FilterChange);
+    FEdFilter->installEventFilter(this);
 
     FLblRecInfo = MakeLabel(Pg, QString(), 368, 15, 700, 18, 9, fsRegular, clSecondary);
     SetAnchors(FLblRecInfo, kStretch);
@@ -609,6 +624,40 @@ void TReportForm::OpenSaveFolder()
                       + QStringLiteral("可以先点“保存 JSON”自动创建。"));
 }
 
+void TReportForm::ExportCsv()
+{
+    if (FShown == 0) {
+        InfoBox(this, QStringLiteral("没有可导出的记录。"));
+        return;
+    }
+    const QString Name = RecordsCsvName(QDateTime::currentDateTime());
+    QString Path;
+    if (!PickSaveFile(QStringLiteral("导出 CSV"), FOutDir.isEmpty() ? Name : JoinPath(FOutDir, Name),
+                      QStringLiteral("CSV 文件 (*.csv)"), Path))
+        return;
+    Path = QDir::toNativeSeparators(Path);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const std::vector<int>& Rows = FRecModel->Rows();
+    QString Error;
+    const bool Ok = WriteWholeFile(Path, RecordsCsv(FRecords, Rows), Error);
+    QApplication::restoreOverrideCursor();
+    if (!Ok) {
+        ErrorBox(this, QStringLiteral("导出失败：") + ReasonText(Error));
+        return;
+    }
+    SetStatus(QStringLiteral("已导出 %1 条记录：%2").arg(FormatCount(qint64(Rows.size())), Path));
+}
+
+void TReportForm::SetSourceFile(const QString& Path)
+{
+    FSourceFile = QDir::toNativeSeparators(Path);
+    const QString Name = QFileInfo(Path).fileName();
+    setWindowTitle(FModel.Caption + QStringLiteral(" — ") + Name);
+    FLblFile->setText(QFontMetrics(FLblFile->font()).elidedText(QStringLiteral("文件：") + Name, Qt::ElideMiddle,
+                                                                 FLblFile->width()));
+    FLblFile->setToolTip(FSourceFile);
+}
+
 void TReportForm::DomainDblClick(QObject*, int Index)
 {
     if (Index >= 0 && Index < FModel.Doms.size())
@@ -651,6 +700,18 @@ bool TReportForm::eventFilter(QObject* Watched, QEvent* Event)
             Event->accept();
             if (Type == QEvent::KeyPress)
                 CopySelected();
+            return true;
+        }
+        return false;
+    }
+    if (Watched == FEdFilter && (Type == QEvent::KeyPress || Type == QEvent::ShortcutOverride)) {
+        // Where Ctrl+E means "end of line" (X11 key bindings) the filter box
+        // would take it; the export is what the window promises.
+        const auto* Key = static_cast<QKeyEvent*>(Event);
+        if (Key->key() == Qt::Key_E && Key->modifiers() == Qt::ControlModifier) {
+            Event->accept();
+            if (Type == QEvent::KeyPress)
+                ExportCsv();
             return true;
         }
         return false;
@@ -838,6 +899,17 @@ TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, 
     // A closed window cannot be shown again, so it gives back its document
     // (hundreds of megabytes for a large report) instead of waiting for the
     // owner to end.
+    Form->setAttribute(Qt::WA_DeleteOnClose);
+    Form->show();
+    return Form;
+}
+
+TReportForm* ShowReportFile(QWidget* Owner, TReportFile&& File)
+{
+    const QString Folder = File.Folder();
+    // Built hidden: the caption names the file before the window appears.
+    auto* Form = new TReportForm(Owner, std::move(File.Data), File.Text, Folder, false);
+    Form->SetSourceFile(File.Path);
     Form->setAttribute(Qt::WA_DeleteOnClose);
     Form->show();
     return Form;

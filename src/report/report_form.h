@@ -60,6 +60,12 @@ public:
     QString SelectedText(int* Lines = nullptr) const;
     void SaveJson();
     void OpenSaveFolder();
+    // Writes the rows now shown, in their order, to a CSV file the user picks.
+    void ExportCsv();
+    // The window shows a report file opened from disk: its caption and header
+    // name the file.
+    void SetSourceFile(const QString& Path);
+    QString SourceFile() const { return FSourceFile; }
     void DomainDblClick(QObject* Sender, int Index);
     void PageDblClick(QObject* Sender, int Index);
 
@@ -105,6 +111,7 @@ private:
     const TJsonValue* FRecords = nullptr;
     QString FRawJson;
     QString FOutDir;
+    QString FSourceFile;
     bool FNoData = false;
     TReportModel FModel;
     qint64 FTotal = 0;
@@ -117,6 +124,7 @@ private:
     QLabel* FLblTitle = nullptr;
     QLabel* FLblDetail = nullptr;
     QLabel* FLblCount = nullptr;
+    QLabel* FLblFile = nullptr;
     QStatusBar* FStatus = nullptr;
     QLabel* FStatusText = nullptr;
     QTabWidget* FTabs = nullptr;
@@ -160,3 +168,7 @@ private:
 // opens a further window. The window is deleted when it is closed.
 TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QString& RawJson,
                               const QString& OutDir, bool NoData);
+
+struct TReportFile;
+// The same for a report file that loaded; it saves into the file's folder.
+TReportForm* ShowReportFile(QWidget* Owner, TReportFile&& File);

@@ -175,6 +175,34 @@ bool PickFolder(const QString& Title, const QString& Initial, QString& Folder)
     return true;
 }
 
+bool PickOpenFile(const QString& Title, const QString& Start, const QString& Filter, QString& File)
+{
+    File = Start;
+    if (UiHooks().PickOpenFile)
+        return UiHooks().PickOpenFile(Title, Start, Filter, File);
+    const QString Chosen =
+        QFileDialog::getOpenFileName(QApplication::activeWindow(), Title, NearestExistingDir(Start), Filter);
+    if (Chosen.isEmpty())
+        return false;
+    File = QDir::toNativeSeparators(Chosen);
+    return true;
+}
+
+bool PickSaveFile(const QString& Title, const QString& Start, const QString& Filter, QString& File)
+{
+    File = Start;
+    if (UiHooks().PickSaveFile)
+        return UiHooks().PickSaveFile(Title, Start, Filter, File);
+    const QFileInfo Info(Start);
+    const QString Dir = NearestExistingDir(Info.path());
+    const QString Proposed = Dir.isEmpty() ? Info.fileName() : JoinPath(Dir, Info.fileName());
+    const QString Chosen = QFileDialog::getSaveFileName(QApplication::activeWindow(), Title, Proposed, Filter);
+    if (Chosen.isEmpty())
+        return false;
+    File = QDir::toNativeSeparators(Chosen);
+    return true;
+}
+
 QString NearestExistingDir(const QString& Path)
 {
     if (Path.isEmpty())

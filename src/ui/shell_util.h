@@ -30,6 +30,12 @@ void RevealInExplorer(const QString& Path);
 // exist yet, at its nearest existing parent. Folder is set to Initial first,
 // so a cancelled dialog leaves it at that; true only when one was chosen.
 bool PickFolder(const QString& Title, const QString& Initial, QString& Folder);
+// File dialogs for one file. Start is a folder (open) or a proposed file path
+// (save); a folder that does not exist yet is replaced by its nearest existing
+// parent. Filter is in Qt's form, e.g. "采集报告 (*.json)". File gets the chosen
+// path with the system's separators; true only when one was chosen.
+bool PickOpenFile(const QString& Title, const QString& Start, const QString& Filter, QString& File);
+bool PickSaveFile(const QString& Title, const QString& Start, const QString& Filter, QString& File);
 // Path itself when it is a folder, else its nearest existing parent folder;
 // empty when there is none (empty or relative text without one).
 QString NearestExistingDir(const QString& Path);

@@ -32,6 +32,9 @@ struct TUiHooks {
     std::function<void(const QString& Path)> Reveal;
     // Folder already holds Initial when called; true = a folder was chosen.
     std::function<bool(const QString& Title, const QString& Initial, QString& Folder)> PickFolder;
+    // File already holds Start when called; true = a file was chosen.
+    std::function<bool(const QString& Title, const QString& Start, const QString& Filter, QString& File)> PickOpenFile;
+    std::function<bool(const QString& Title, const QString& Start, const QString& Filter, QString& File)> PickSaveFile;
     // True when the elevated copy was started.
     std::function<bool(const QString& Exe, const QStringList& Args, const QString& WorkDir)> RestartElevated;
     // Whether the tool that restarts with administrator rights is there.

@@ -19,6 +19,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
+#include <QDropEvent>
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -148,6 +150,7 @@ private slots:
     void BrowseSetsFolder();
     void OptionLineThroughNewWindow();
     void CommandLineFillsWindow();
+    void OpenReports();
 
     void CollectorArguments_data();
     void CollectorArguments();
@@ -479,6 +482,67 @@ void TMainFormTest::CommandLineFillsWindow()
     QVERIFY(F.CkPrivacy()->isChecked());
     QVERIFY(!F.AutoMode());
     QVERIFY(!QFileInfo::exists(Tmp(QStringLiteral("o")))); // only filled in, nothing run
+}
+
+void TMainFormTest::OpenReports()
+{
+    const auto Write = [this](const QString& Name, const QByteArray& Bytes) {
+        QFile File(Tmp(Name));
+        if (!File.open(QIODevice::WriteOnly) || File.write(Bytes) != Bytes.size())
+            qFatal("cannot write test file");
+        return Tmp(Name);
+    };
+    const QString Good = Write(QStringLiteral("good.json"), "{\"title\":\"重开\",\"stats\":{\"total\":2},\"records\":[]}");
+    const QString Bad = Write(QStringLiteral("bad.json"), "{\"stats\":");
+    TMainForm F({QStringLiteral("/title:x"), Good, QStringLiteral("/limit:3")}, FakeCollector());
+    F.SetRecentStore(Tmp(QStringLiteral("recent.ini")));
+    const QAction* First = F.menuBar()->actions()[0]->menu()->actions()[0];
+    QCOMPARE(First->text(), QStringLiteral("打开报告(&O)…"));
+    QCOMPARE(First->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+
+    QCOMPARE(F.StartupReports(), QStringList{Good});
+    F.OpenStartupReports();
+    QTRY_COMPARE(F.PendingReports(), 0);
+    QList<TReportForm*> Windows = F.findChildren<TReportForm*>();
+    QCOMPARE(Windows.size(), 1);
+    QCOMPARE(Windows[0]->windowTitle(), QStringLiteral("采集报告 · 重开 — good.json"));
+    QCOMPARE(F.RecentReports(), QStringList{QDir::toNativeSeparators(Good)});
+
+    QString Start;
+    UiHooks().PickOpenFile = [&](const QString&, const QString& From, const QString&, QString& File) {
+        Start = From;
+        File = Bad;
+        return true;
+    };
+    F.OpenReportClick();
+    UiHooks().PickOpenFile = nullptr;
+    QTRY_COMPARE(F.PendingReports(), 0);
+    QCOMPARE(Start, F.ResolveOutDir());
+    QCOMPARE(F.findChildren<TReportForm*>().size(), 1);
+    QCOMPARE(FRec.Msgs.size(), 1);
+    QCOMPARE(FRec.Msgs[0].Kind, mkError);
+    QVERIFY2(FRec.Msgs[0].Text.contains(QDir::toNativeSeparators(Bad)) && FRec.Msgs[0].Text.contains(QStringLiteral("位置")),
+             qPrintable(FRec.Msgs[0].Text));
+    QCOMPARE(F.StatusText(0), QStringLiteral("打开报告失败"));
+    QCOMPARE(F.RecentReports().size(), 1);
+
+    // Dropped files: the reports among them open.
+    QMimeData Mime;
+    Mime.setUrls({QUrl::fromLocalFile(Good), QUrl::fromLocalFile(Tmp(QStringLiteral("notes.txt")))});
+    QDropEvent Drop(QPointF(10, 10), Qt::CopyAction, &Mime, Qt::LeftButton, Qt::NoModifier);
+    // Straight to the window: the application only passes on drops of a drag
+    // it is running itself.
+    static_cast<QObject&>(F).event(&Drop);
+    QVERIFY(Drop.isAccepted());
+    QTRY_COMPARE(F.PendingReports(), 0);
+    QCOMPARE(F.findChildren<TReportForm*>().size(), 2);
+
+    // A file gone since it was opened leaves the list when the menu opens.
+    QVERIFY(QFile::remove(Good));
+    F.RefreshRecentMenu();
+    QCOMPARE(F.RecentReports(), QStringList());
+    QCOMPARE(F.RecentMenu()->actions().size(), 1);
+    QVERIFY(!F.RecentMenu()->actions()[0]->isEnabled());
 }
 
 void TMainFormTest::CollectorArguments_data()

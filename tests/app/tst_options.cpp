@@ -1,4 +1,5 @@
 #include "options.h"
+#include "recent_reports.h"
 
 #include "text_util.h"
 
@@ -61,6 +62,10 @@ private slots:
     void SplitListCases();
     void ResolveOutDirCases_data();
     void ResolveOutDirCases();
+    void ReportFileArgsMixed_data();
+    void ReportFileArgsMixed();
+    void RecentList_data();
+    void RecentList();
 };
 
 void TOptionsTest::SourceTable()
@@ -348,6 +353,52 @@ void TOptionsTest::ResolveOutDirCases()
     TOptions O = Defaults();
     O.FOutDir = Text;
     QCOMPARE(ResolveOutDir(O, Default), Native(Dir));
+}
+
+void TOptionsTest::ReportFileArgsMixed_data()
+{
+    QTest::addColumn<QStringList>("Args");
+    QTest::addColumn<QStringList>("Files");
+    QTest::newRow("none") << QStringList{"/days:7", "/auto"} << QStringList();
+    QTest::newRow("between switches")
+        << QStringList{"/title:周报", "a.json", "/limit:5", "D:\\r\\B.JSON", "/home/u/c.json"}
+        << QStringList{"a.json", "D:\\r\\B.JSON", "/home/u/c.json"};
+    // Switch values that happen to end in .json stay switch values.
+    QTest::newRow("switch values") << QStringList{"/out:x.json", "/TITLE:y.json", "z.json"} << QStringList{"z.json"};
+    QTest::newRow("other files") << QStringList{"notes.txt", "/unknown:q", "json"} << QStringList();
+}
+
+void TOptionsTest::ReportFileArgsMixed()
+{
+    QFETCH(QStringList, Args);
+    QFETCH(QStringList, Files);
+    QCOMPARE(ReportFileArgs(Args), Files);
+    // The switches around the files still count.
+    if (Args.contains(QStringLiteral("/limit:5")))
+        QCOMPARE(ParseCommandLine(Args).FInitLimit, QStringLiteral("5"));
+}
+
+void TOptionsTest::RecentList_data()
+{
+    QTest::addColumn<QStringList>("Before");
+    QTest::addColumn<QString>("Added");
+    QTest::addColumn<QStringList>("After");
+    const QString A = Native("/r/a.json"), B = Native("/r/b.json");
+    QTest::newRow("first") << QStringList() << A << QStringList{A};
+    QTest::newRow("again moves to front") << QStringList{B, A} << A << QStringList{A, B};
+    QTest::newRow("other separators") << QStringList{A} << QStringLiteral("/r/./b.json") << QStringList{B, A};
+    QStringList Eight;
+    for (int I = 0; I < 8; ++I)
+        Eight << Native(QStringLiteral("/r/%1.json").arg(I));
+    QTest::newRow("ninth drops the oldest") << Eight << A << (QStringList{A} + Eight.mid(0, 7));
+}
+
+void TOptionsTest::RecentList()
+{
+    QFETCH(QStringList, Before);
+    QFETCH(QString, Added);
+    QFETCH(QStringList, After);
+    QCOMPARE(AddRecentReport(Before, Added), After);
 }
 
 QTEST_GUILESS_MAIN(TOptionsTest)

@@ -4,6 +4,8 @@
 #include "palette.h"
 #include "records_model.h"
 #include "text_util.h"
+#include "report_file.h"
+#include "ui_hooks.h"
 #include "report_window.h"
 
 #include "bar_chart.h"
@@ -18,6 +20,8 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -556,6 +560,83 @@ private slots:
         QCOMPARE(QDir(Tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{Name});
     }
 
+    void SavedReportReopens()
+    {
+        QTemporaryDir Tmp;
+        auto F = Open(RecordsDocument(4, 1234, J("'truncated':true,'days':[['2024-05-01',3]],")), Tmp.path());
+        const QString Status = F->StatusText();
+        F->SaveJson();
+        QCOMPARE(FRevealed.size(), 1);
+        TReportFile File = LoadReportFile(FRevealed[0]);
+        QVERIFY2(File.Ok(), qPrintable(File.Error));
+        std::unique_ptr<TReportForm> G(ShowReportFile(nullptr, std::move(File)));
+        for (int I = 0; I < 5; ++I)
+            QCOMPARE(G->FKpiVal[I]->text(), F->FKpiVal[I]->text());
+        for (int I = 0; I < 6; ++I)
+            QCOMPARE(G->FInfoVal[I]->text(), F->FInfoVal[I]->text());
+        QCOMPARE(G->StatusText(), Status);
+        QCOMPARE(G->FLblTrendSpan->text(), F->FLblTrendSpan->text());
+        QCOMPARE(G->Shown(), 4);
+        // It names its file and saves beside it.
+        const QString Name = QFileInfo(FRevealed[0]).fileName();
+        QCOMPARE(G->windowTitle(), F->windowTitle() + QStringLiteral(" — ") + Name);
+        QCOMPARE(G->FLblFile->toolTip(), FRevealed[0]);
+        QCOMPARE(G->FOutDir, QDir::toNativeSeparators(Tmp.path()));
+    }
+
+    void ExportCsv_data()
+    {
+        QTest::addColumn<bool>("Writable");
+        QTest::newRow("written") << true;
+        QTest::newRow("folder missing") << false;
+    }
+    void ExportCsv()
+    {
+        QFETCH(bool, Writable);
+        QTemporaryDir Tmp;
+        const QString Doc = J("{'stats':{'total':3},'records':["
+                              "{'time':'t1','browser':'B','profile':'P','title':'=cmd|x, \\'a\\'','url':'u1'},"
+                              "{'time':'t2','browser':'B','profile':'P','title':'skip','url':'u2'},"
+                              "{'time':'t3','browser':'B','profile':'P','title':'line\\nbreak','url':'u3'}]}");
+        auto F = Open(Doc, Tmp.path());
+        F->FilterBy(QStringLiteral("nothing"));
+        F->ExportCsv();
+        QCOMPARE(FMsgs.size(), size_t(1));
+        FMsgs.clear();
+
+        F->FilterBy(QStringLiteral("a"));
+        const QString Target =
+            QDir::toNativeSeparators(Tmp.filePath(Writable ? QStringLiteral("out.csv") : QStringLiteral("no/out.csv")));
+        QString Proposed;
+        UiHooks().PickSaveFile = [&](const QString&, const QString& Start, const QString&, QString& File) {
+            Proposed = Start;
+            File = Target;
+            return true;
+        };
+        F->show();
+        F->activateWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
+        F->FEdFilter->setFocus();
+        QTest::keyClick(F->FEdFilter, Qt::Key_E, Qt::ControlModifier);
+        UiHooks().PickSaveFile = nullptr;
+        QVERIFY(QRegularExpression(QStringLiteral("Marrowkin_Records_\\d{8}_\\d{6}\\.csv$")).match(Proposed).hasMatch());
+        QVERIFY(Proposed.startsWith(QDir::toNativeSeparators(Tmp.path())));
+        if (!Writable) {
+            QCOMPARE(FMsgs.size(), size_t(1));
+            QVERIFY(FMsgs[0].Text.startsWith(QStringLiteral("导出失败：")));
+            QCOMPARE(QDir(Tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+            return;
+        }
+        QVERIFY(FMsgs.empty());
+        QFile File(Target);
+        QVERIFY(File.open(QIODevice::ReadOnly));
+        // The filtered rows in list order, with the header and guard applied.
+        QCOMPARE(File.readAll(), QByteArray("\xEF\xBB\xBF") + QStringLiteral("时间,浏览器,配置,标题,网址\r\n").toUtf8() +
+                                     "t1,B,P,\"'=cmd|x, \"\"a\"\"\",u1\r\n"
+                                     "t3,B,P,\"line\nbreak\",u3\r\n");
+        QCOMPARE(F->StatusText(), QStringLiteral("已导出 2 条记录：") + Target);
+    }
+
     void SaveRefusals_data()
     {
         QTest::addColumn<QString>("Raw");
@@ -617,7 +698,8 @@ private slots:
         F->show();
         QVERIFY(QTest::qWaitForWindowExposed(F.get()));
         F->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(F.get()));
+        F->activateWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
         TRankChart* Chart = Pages ? F->FPgsChart : F->FDnsChart;
         Chart->OnItemDblClick()(Chart, Index);
         QCOMPARE(F->FEdFilter->text(), Filter);

@@ -1,0 +1,69 @@
+#include "recent_reports.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QUrl>
+
+#include <memory>
+
+namespace {
+
+constexpr Qt::CaseSensitivity kFileCase =
+#ifdef Q_OS_WIN
+    Qt::CaseInsensitive;
+#else
+    Qt::CaseSensitive;
+#endif
+
+std::unique_ptr<QSettings> OpenStore(const QString& Store)
+{
+    if (!Store.isEmpty())
+        return std::make_unique<QSettings>(Store, QSettings::IniFormat);
+    return std::make_unique<QSettings>(QStringLiteral("Marrowkin"), QStringLiteral("MarrowkinWin"));
+}
+
+const QString kKey = QStringLiteral("RecentReports");
+
+} // namespace
+
+QStringList AddRecentReport(QStringList List, const QString& Path, int Max)
+{
+    const QString Clean = QDir::toNativeSeparators(QDir::cleanPath(Path));
+    List.removeIf([&](const QString& P) { return P.compare(Clean, kFileCase) == 0; });
+    List.prepend(Clean);
+    while (List.size() > Max)
+        List.removeLast();
+    return List;
+}
+
+QStringList PruneRecentReports(const QStringList& List, const std::function<bool(const QString&)>& Exists)
+{
+    QStringList Kept;
+    for (const QString& P : List)
+        if (Exists(P))
+            Kept.append(P);
+    return Kept;
+}
+
+QStringList DroppedReportFiles(const QList<QUrl>& Urls)
+{
+    QStringList Files;
+    for (const QUrl& Url : Urls) {
+        const QString Local = Url.toLocalFile();
+        if (!Local.isEmpty() && Local.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
+            Files.append(QDir::toNativeSeparators(Local));
+    }
+    return Files;
+}
+
+QStringList LoadRecentReports(const QString& Store)
+{
+    const QStringList List = OpenStore(Store)->value(kKey).toStringList();
+    // A hand-edited store may hold more than the menu shows.
+    return List.mid(0, kMaxRecentReports);
+}
+
+void SaveRecentReports(const QStringList& List, const QString& Store)
+{
+    OpenStore(Store)->setValue(kKey, List);
+}

@@ -141,24 +141,22 @@ build_sqlite() {
     cp "$src/sqlite3.h" "$src/sqlite3ext.h" "$DEPS/sqlite-win/include/"
 }
 
+# One dependency: present already, unpacked from the cache when its checksum
+# matches, or rebuilt from Debian's sources.
+prepare_dep() { # installed-file archive sha256 name rebuild-function
+    [ -f "$DEPS/$1" ] && return
+    if cache_ok "$2" "$3"; then
+        step "Unpacking the cached cross $4"
+        tar xzf "$CACHE/$2" -C "$DEPS"
+    else
+        "$5"
+    fi
+}
+
 prepare_deps() {
     mkdir -p "$DEPS"
-    if [ ! -f "$DEPS/qt6-win/lib/cmake/Qt6/Qt6Config.cmake" ]; then
-        if cache_ok "$QT_ARCHIVE" "$QT_SHA256"; then
-            step "Unpacking the cached cross Qt"
-            tar xzf "$CACHE/$QT_ARCHIVE" -C "$DEPS"
-        else
-            build_qt
-        fi
-    fi
-    if [ ! -f "$DEPS/sqlite-win/lib/libsqlite3.a" ]; then
-        if cache_ok "$SQLITE_ARCHIVE" "$SQLITE_SHA256"; then
-            step "Unpacking the cached cross SQLite"
-            tar xzf "$CACHE/$SQLITE_ARCHIVE" -C "$DEPS"
-        else
-            build_sqlite
-        fi
-    fi
+    prepare_dep qt6-win/lib/cmake/Qt6/Qt6Config.cmake "$QT_ARCHIVE" "$QT_SHA256" Qt build_qt
+    prepare_dep sqlite-win/lib/libsqlite3.a "$SQLITE_ARCHIVE" "$SQLITE_SHA256" SQLite build_sqlite
 }
 
 # Windows sees the Linux root as drive Z:.

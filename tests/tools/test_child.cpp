@@ -45,6 +45,7 @@
 
 #include "test_child_platform.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -61,6 +62,18 @@ void WriteAll(int Fd, const char* Data, size_t Size)
 {
     if (!ChildWrite(Fd, Data, Size))
         std::_Exit(90);
+}
+
+bool CopyFileToStdout(const char* Path)
+{
+    std::FILE* F = std::fopen(Path, "rb");
+    if (!F)
+        return false;
+    char Buf[65536];
+    for (size_t N; (N = std::fread(Buf, 1, sizeof Buf, F)) > 0;)
+        WriteAll(1, Buf, N);
+    std::fclose(F);
+    return true;
 }
 
 int HexDigit(char C)
@@ -179,7 +192,7 @@ int main(int Argc, char** Argv)
             return 92;
     }
     if (const char* Path = Env("MK_CHILD_FILE")) {
-        if (!ChildCopyFileToStdout(Path))
+        if (!CopyFileToStdout(Path))
             return 93;
     }
     if (const char* Script = Env("MK_CHILD_SCRIPT"))

@@ -15,7 +15,6 @@ long long ChildPid();
 bool ChildWrite(int Fd, const char* Data, size_t Size);
 // Writes a file whole: a temporary file renamed over the path.
 bool ChildWriteFileWhole(const char* Path, const std::string& Data);
-bool ChildCopyFileToStdout(const char* Path);
 long long ChildReadStdinToEnd();
 void ChildSleepMs(long Ms);
 void ChildRaise(int Signal);

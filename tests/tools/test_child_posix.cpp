@@ -53,19 +53,6 @@ bool ChildWriteFileWhole(const char* Path, const std::string& Data)
     return Ok && ::rename(Tmp.c_str(), Path) == 0;
 }
 
-bool ChildCopyFileToStdout(const char* Path)
-{
-    const int Fd = ::open(Path, O_RDONLY);
-    if (Fd < 0)
-        return false;
-    char Buf[65536];
-    for (ssize_t N; (N = ::read(Fd, Buf, sizeof Buf)) > 0;)
-        if (!ChildWrite(1, Buf, size_t(N)))
-            std::_Exit(90);
-    ::close(Fd);
-    return true;
-}
-
 long long ChildReadStdinToEnd()
 {
     char Buf[4096];

@@ -79,19 +79,6 @@ bool ChildWriteFileWhole(const char* Path, const std::string& Data)
     return Ok && ::MoveFileExA(Tmp.c_str(), Path, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-bool ChildCopyFileToStdout(const char* Path)
-{
-    const int Fd = ::_open(Path, _O_RDONLY | _O_BINARY);
-    if (Fd < 0)
-        return false;
-    char Buf[65536];
-    for (int N; (N = ::_read(Fd, Buf, sizeof Buf)) > 0;)
-        if (!ChildWrite(1, Buf, size_t(N)))
-            std::_Exit(90);
-    ::_close(Fd);
-    return true;
-}
-
 long long ChildReadStdinToEnd()
 {
     char Buf[4096];

@@ -9,7 +9,7 @@
 # own source packages (Qt takes about 40 minutes on two cores). Everything lands
 # under build-win/: deps/ (Qt, SQLite), the build itself, a Wine prefix, the zip.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
+cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 ROOT=$PWD
 HERE=$ROOT/scripts/windows
 
@@ -239,10 +239,17 @@ check_package() { # zip name
     rm -rf "$dir"
 }
 
-install_packages
-prepare_deps
-configure_and_build
-setup_wine
-[ "$RUN_TESTS" = 1 ] && run_tests
-[ "$MAKE_PACKAGE" = 1 ] && make_package
-step "Windows build done"
+main() {
+    install_packages
+    prepare_deps
+    configure_and_build
+    setup_wine
+    [ "$RUN_TESTS" = 1 ] && run_tests
+    [ "$MAKE_PACKAGE" = 1 ] && make_package
+    step "Windows build done"
+}
+
+# Sourced (to call one step by hand), it only defines the steps.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    main
+fi

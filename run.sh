@@ -12,6 +12,7 @@ if [ "${1:-}" = "--sample" ]; then
     if [ ! -d build/sample-home ]; then
         build/bin/mk_make_profiles "$PWD/build/sample-home" 20000
     fi
-    export HOME="$PWD/build/sample-home"
+    # The collector reads that folder as the home; the program keeps the real one.
+    export MARROWKIN_HOME="$PWD/build/sample-home"
 fi
 exec build/bin/MarrowkinWin "$@"

@@ -144,15 +144,6 @@ QLabel* Title(QWidget* Page, const char* Text, int L, int T, int W)
     return MakeLabel(Page, U(Text), L, T, W, 20, 10, fsBold, clText);
 }
 
-// The failure text of a file system call, without the trailing full stop.
-QString ReasonText(const QString& Text)
-{
-    QString S = Text.trimmed();
-    while (S.endsWith(u'.') || S.endsWith(u'\u3002'))
-        S.chop(1);
-    return S;
-}
-
 }  // namespace
 
 void FitLastColumn(QTableView* List)
@@ -595,7 +586,7 @@ void TReportForm::SaveJson()
     std::error_code Ec;
     std::filesystem::create_directories(std::filesystem::path(FOutDir.toStdU16String()), Ec);
     if (Ec && !DirExists(FOutDir)) {
-        ErrorBox(this, QStringLiteral("保存失败：") + ReasonText(QString::fromLocal8Bit(Ec.message())));
+        ErrorBox(this, QStringLiteral("保存失败：") + CleanSystemText(QString::fromLocal8Bit(Ec.message())));
         return;
     }
 
@@ -605,7 +596,7 @@ void TReportForm::SaveJson()
     const QByteArray Bytes = FRawJson.toUtf8();
     if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !WriteWhole(File, Bytes.constData(), Bytes.size())
         || !File.commit()) {
-        const QString Reason = ReasonText(File.errorString());
+        const QString Reason = CleanSystemText(File.errorString());
         File.cancelWriting();
         ErrorBox(this, QStringLiteral("保存失败：") + Reason);
         return;
@@ -642,7 +633,7 @@ void TReportForm::ExportCsv()
     const bool Ok = WriteWholeFile(Path, RecordsCsv(FRecords, Rows), Error);
     QApplication::restoreOverrideCursor();
     if (!Ok) {
-        ErrorBox(this, QStringLiteral("导出失败：") + ReasonText(Error));
+        ErrorBox(this, QStringLiteral("导出失败：") + CleanSystemText(Error));
         return;
     }
     SetStatus(QStringLiteral("已导出 %1 条记录：%2").arg(FormatCount(qint64(Rows.size())), Path));

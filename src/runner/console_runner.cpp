@@ -38,21 +38,6 @@ constexpr int kChunkSize = 64 << 10;
 // before it is killed.
 constexpr int kStopGraceMs = 2000;
 
-// The system's wording without the trailing full stop or line break.
-QString CleanSystemText(QString Text)
-{
-    qsizetype End = Text.size();
-    while (End > 0) {
-        const QChar C = Text[End - 1];
-        if (C.unicode() <= 0x20 || C == u'.' || C == u'。' || C.category() == QChar::Other_Control)
-            --End;
-        else
-            break;
-    }
-    Text.truncate(End);
-    return Text;
-}
-
 // QProcess words its start failures as "function: system text".
 QString SystemTextOf(const QString& QtText)
 {

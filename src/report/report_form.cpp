@@ -144,8 +144,9 @@ QLabel* Title(QWidget* Page, const char* Text, int L, int T, int W)
     return MakeLabel(Page, U(Text), L, T, W, 20, 10, fsBold, clText);
 }
 
-}  // namespace
-
+// Lets the last column of a list take the remaining width, always leaving room
+// for a vertical scroll bar so no horizontal one appears. Nothing happens when
+// the rest would be 80 px or less.
 void FitLastColumn(QTableView* List)
 {
     if (!List || !List->model())
@@ -161,6 +162,8 @@ void FitLastColumn(QTableView* List)
     if (Avail > 80)
         List->setColumnWidth(Columns - 1, Avail);
 }
+
+}  // namespace
 
 TReportForm::TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QString& RawJson,
                          const QString& OutDir, bool NoData)
@@ -331,7 +334,7 @@ void TReportForm::BuildDomainPage()
     MakeNote(Pg, QStringLiteral("Top 15 · 双击一行可在“访问明细”中按该域名筛选"), 16, 30, 620, 18);
     FDnsChart = new TRankChart(Pg);
     FDnsChart->setGeometry(16, 52, 660, 480);
-    FDnsChart->SetOnItemDblClick([this](QObject* Sender, int Index) { DomainDblClick(Sender, Index); });
+    connect(FDnsChart, &TRankChart::ItemDblClicked, this, &TReportForm::DomainDblClick);
     FCatTitle = Title(Pg, "站点类别", 700, 10, 300);
     FCatNote = MakeNote(Pg, QStringLiteral("按域名规则归类，环形图占比与右侧数量一致"), 700, 30, 380, 18);
     FDonut = new TDonutChart(Pg);
@@ -345,7 +348,7 @@ void TReportForm::BuildPagesPage()
     MakeNote(Pg, QStringLiteral("Top 12 · 双击一行可在“访问明细”中按该网址筛选"), 16, 30, 480, 18);
     FPgsChart = new TRankChart(Pg);
     FPgsChart->setGeometry(16, 52, 520, 480);
-    FPgsChart->SetOnItemDblClick([this](QObject* Sender, int Index) { PageDblClick(Sender, Index); });
+    connect(FPgsChart, &TRankChart::ItemDblClicked, this, &TReportForm::PageDblClick);
     FKwsTitle = Title(Pg, "搜索关键词", 556, 10, 300);
     FKwsNote = MakeNote(Pg, QStringLiteral("Top 12 · 来自各搜索引擎 URL 的查询参数"), 556, 30, 500, 18);
     FKwsChart = new TRankChart(Pg);
@@ -649,13 +652,13 @@ void TReportForm::SetSourceFile(const QString& Path)
     FLblFile->setToolTip(FSourceFile);
 }
 
-void TReportForm::DomainDblClick(QObject*, int Index)
+void TReportForm::DomainDblClick(int Index)
 {
     if (Index >= 0 && Index < FModel.Doms.size())
         FilterBy(FModel.Doms[Index].Name);
 }
 
-void TReportForm::PageDblClick(QObject*, int Index)
+void TReportForm::PageDblClick(int Index)
 {
     if (Index >= 0 && Index < FModel.PageUrls.size())
         FilterBy(FModel.PageUrls[Index]);

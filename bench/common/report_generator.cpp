@@ -1,5 +1,7 @@
 #include "report_generator.h"
 
+#include "civil_date.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -27,20 +29,6 @@ public:
 private:
     quint64 FState;
 };
-
-// Civil date from days since 1970-01-01 (proleptic Gregorian).
-void CivilFromDays(qint64 Days, int& Y, int& M, int& D)
-{
-    Days += 719468;
-    const qint64 Era = (Days >= 0 ? Days : Days - 146096) / 146097;
-    const qint64 Doe = Days - Era * 146097;
-    const qint64 Yoe = (Doe - Doe / 1460 + Doe / 36524 - Doe / 146096) / 365;
-    const qint64 Doy = Doe - (365 * Yoe + Yoe / 4 - Yoe / 100);
-    const qint64 Mp = (5 * Doy + 2) / 153;
-    D = int(Doy - (153 * Mp + 2) / 5 + 1);
-    M = int(Mp < 10 ? Mp + 3 : Mp - 9);
-    Y = int(Yoe + Era * 400 + (M <= 2 ? 1 : 0));
-}
 
 // Appends JSON pieces to one preallocated buffer.
 class TWriter

@@ -347,23 +347,22 @@ void TMainForm::BuildMenu()
     QMenuBar* Bar = menuBar();
     QMenu* File = Bar->addMenu(QStringLiteral("文件(&F)"));
     AddMenuItem(File, QStringLiteral("打开保存目录(&D)"), &TMainForm::OpenOutDirClick, QStringLiteral("Ctrl+D"));
-    AddMenuItem(File, QStringLiteral("-"), nullptr);
-    AddMenuItem(File, QStringLiteral("退出(&X)"), nullptr);
+    File->addSeparator();
+    QAction* Exit = AddMenuItem(File, QStringLiteral("退出(&X)"), nullptr);
     BuildReportMenu(File);
 
     QMenu* Tools = Bar->addMenu(QStringLiteral("工具(&T)"));
     AddMenuItem(Tools, QStringLiteral("检测数据源(&L)"), &TMainForm::ListClick, QStringLiteral("F5"));
-    AddMenuItem(Tools, QStringLiteral("-"), nullptr);
+    Tools->addSeparator();
     AddMenuItem(Tools, QStringLiteral("以管理员身份重启(&A)"), &TMainForm::ElevateClick);
 
     QMenu* Help = Bar->addMenu(QStringLiteral("帮助(&H)"));
     QAction* Usage = AddMenuItem(Help, QStringLiteral("使用说明(&U)"), nullptr, QStringLiteral("F1"));
-    AddMenuItem(Help, QStringLiteral("-"), nullptr);
+    Help->addSeparator();
     QAction* About = AddMenuItem(Help, QStringLiteral("关于 Marrowkin(&A)"), nullptr);
 
     // Handlers that are not members of their own.
-    const QList<QAction*> FileItems = File->actions();
-    connect(FileItems.last(), &QAction::triggered, this, &QWidget::close);
+    connect(Exit, &QAction::triggered, this, &QWidget::close);
     connect(Usage, &QAction::triggered, this, [this] { ShowUsageDialog(this); });
     connect(About, &QAction::triggered, this, [this] { ShowAboutDialog(this); });
 }
@@ -371,8 +370,6 @@ void TMainForm::BuildMenu()
 QAction* TMainForm::AddMenuItem(QMenu* Menu, const QString& Caption, void (TMainForm::*Handler)(),
                                 const QString& Shortcut)
 {
-    if (Caption == QLatin1String("-"))
-        return Menu->addSeparator();
     QAction* Item = Menu->addAction(Caption);
     if (!Shortcut.isEmpty())
         Item->setShortcut(QKeySequence(Shortcut));

@@ -8,9 +8,6 @@
 #include <QtGlobal>
 
 #include <array>
-#include <functional>
-
-class QObject;
 
 // Visits per weekday and hour: [day 0..6][hour 0..23], day 0 is Sunday.
 // Value-initialise it ({}) to start from zeros.
@@ -40,9 +37,6 @@ struct TSlice {
     TColor Color = kDefaultColor;
 };
 using TSlices = QList<TSlice>;
-
-// Raised by the rank chart for a double-clicked row; Sender is the chart.
-using TItemEvent = std::function<void(QObject* Sender, int Index)>;
 
 // "周日" … "周六", indexed by day (0 = Sunday) like THeatMatrix.
 const QStringList& WeekdayNames();

@@ -93,11 +93,6 @@ void TRankChart::wheelEvent(QWheelEvent* Event)
     Event->accept();
 }
 
-void TRankChart::SetOnItemDblClick(TItemEvent Handler)
-{
-    FOnItemDblClick = std::move(Handler);
-}
-
 void TRankChart::SetTickSource(TTickSource Source)
 {
     FTickSource = Source ? std::move(Source) : TTickSource(SteadyTick);
@@ -106,14 +101,6 @@ void TRankChart::SetTickSource(TTickSource Source)
 int TRankChart::RowAt(int Y) const
 {
     return RankRowAt(Y + FScroll, FRowH, int(FEntries.size()));
-}
-
-void TRankChart::RaiseItemDblClick(int Index)
-{
-    // The handler may replace the entries; keep a copy of it for the call.
-    if (const TItemEvent Handler = FOnItemDblClick)
-        Handler(this, Index);
-    emit ItemDblClicked(Index);
 }
 
 void TRankChart::paintEvent(QPaintEvent*)
@@ -192,7 +179,7 @@ void TRankChart::mousePressEvent(QMouseEvent* Event)
     if (Row >= 0 && Row == FLastRow && quint32(Now - FLastTick) < Interval) {
         FLastTick = 0;
         FLastRow = -1;
-        RaiseItemDblClick(Row);
+        emit ItemDblClicked(Row);
     } else {
         FLastTick = Now;
         FLastRow = Row;
@@ -203,7 +190,7 @@ void TRankChart::mouseDoubleClickEvent(QMouseEvent* Event)
 {
     const int Row = RowAt(Event->position().toPoint().y());
     if (Row >= 0)
-        RaiseItemDblClick(Row);
+        emit ItemDblClicked(Row);
     // QWidget hands the double click on as a press, so the press detector sees
     // the second press of the pair as well.
     TChartBase::mouseDoubleClickEvent(Event);

@@ -13,7 +13,7 @@ class QScrollBar;
 class QWheelEvent;
 
 // Ranked rows: position, label with optional second line, count and a thin bar
-// relative to the largest count. Double-clicking a row raises OnItemDblClick.
+// relative to the largest count. Double-clicking a row emits ItemDblClicked.
 // Rows that do not fit the height are reached with the wheel or the scroll
 // bar that then appears at the right edge.
 class TRankChart final : public TChartBase {
@@ -29,9 +29,6 @@ public:
     void SetEntries(const TRankEntries& Value);
     const TRankEntries& Entries() const { return FEntries; }
 
-    void SetOnItemDblClick(TItemEvent Handler);
-    const TItemEvent& OnItemDblClick() const { return FOnItemDblClick; }
-
     // Row under client y, or -1; the whole width of a row belongs to it.
     int RowAt(int Y) const;
     int RowHeight() const { return FRowH; }
@@ -44,7 +41,7 @@ public:
     void SetTickSource(TTickSource Source);
 
 signals:
-    // Emitted together with the OnItemDblClick callback.
+    // A row was double-clicked (two quick left presses on the same row).
     void ItemDblClicked(int Index);
 
 protected:
@@ -57,14 +54,12 @@ protected:
     void wheelEvent(QWheelEvent* Event) override;
 
 private:
-    void RaiseItemDblClick(int Index);
     void UpdateScrollBar();
     void ScrollTo(int Offset);
 
     TRankEntries FEntries;
     qint32 FHover = -1;
     qint32 FRowH = 30;
-    TItemEvent FOnItemDblClick;
     // The last unpaired left press, for recognising two quick presses on a row.
     qint32 FLastRow = -1;
     quint32 FLastTick = 0;

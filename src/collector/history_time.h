@@ -1,5 +1,7 @@
 #pragma once
 
+#include "civil_date.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -47,9 +49,7 @@ private:
     std::unordered_map<qint64, int> FOffsets;
 };
 
-// Civil date for a day count since 1970-01-01 and back.
-void CivilFromDays(qint64 Days, int& Year, int& Month, int& Day);
-qint64 DaysFromCivil(int Year, int Month, int Day);
+// "yyyy-mm-dd" for a day count since 1970-01-01.
 QString DayText(qint64 DayNumber);
 
 // Visits with From <= time < To (Unix microseconds) are in range; an open end

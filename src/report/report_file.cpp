@@ -9,15 +9,6 @@
 
 namespace {
 
-// A file system message without its trailing full stop, like the others shown.
-QString Reason(const QString& Text)
-{
-    QString S = Text.trimmed();
-    while (S.endsWith(u'.') || S.endsWith(u'\u3002'))
-        S.chop(1);
-    return S;
-}
-
 bool IsBlank(QStringView Text)
 {
     for (QChar C : Text)
@@ -65,12 +56,12 @@ TReportFile LoadReportFile(const QString& Path, qint64 MaxBytes)
     }
     QFile File(Path);
     if (!File.open(QIODevice::ReadOnly)) {
-        R.Error = QStringLiteral("无法读取：") + Reason(File.errorString()) + QStringLiteral("。");
+        R.Error = QStringLiteral("无法读取：") + CleanSystemText(File.errorString()) + QStringLiteral("。");
         return R;
     }
     QByteArray Bytes = File.readAll();
     if (File.error() != QFileDevice::NoError) {
-        R.Error = QStringLiteral("无法读取：") + Reason(File.errorString()) + QStringLiteral("。");
+        R.Error = QStringLiteral("无法读取：") + CleanSystemText(File.errorString()) + QStringLiteral("。");
         return R;
     }
     if (Bytes.size() > MaxBytes) {

@@ -144,17 +144,9 @@ QLabel* Title(QWidget* Page, const char* Text, int L, int T, int W)
     return MakeLabel(Page, U(Text), L, T, W, 20, 10, fsBold, clText);
 }
 
-// The failure text of a file system call, without the trailing full stop.
-QString ReasonText(const QString& Text)
-{
-    QString S = Text.trimmed();
-    while (S.endsWith(u'.') || S.endsWith(u'\u3002'))
-        S.chop(1);
-    return S;
-}
-
-}  // namespace
-
+// Lets the last column of a list take the remaining width, always leaving room
+// for a vertical scroll bar so no horizontal one appears. Nothing happens when
+// the rest would be 80 px or less.
 void FitLastColumn(QTableView* List)
 {
     if (!List || !List->model())
@@ -170,6 +162,8 @@ void FitLastColumn(QTableView* List)
     if (Avail > 80)
         List->setColumnWidth(Columns - 1, Avail);
 }
+
+}  // namespace
 
 TReportForm::TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QString& RawJson,
                          const QString& OutDir, bool NoData)
@@ -340,7 +334,7 @@ void TReportForm::BuildDomainPage()
     MakeNote(Pg, QStringLiteral("Top 15 · 双击一行可在“访问明细”中按该域名筛选"), 16, 30, 620, 18);
     FDnsChart = new TRankChart(Pg);
     FDnsChart->setGeometry(16, 52, 660, 480);
-    FDnsChart->SetOnItemDblClick([this](QObject* Sender, int Index) { DomainDblClick(Sender, Index); });
+    connect(FDnsChart, &TRankChart::ItemDblClicked, this, &TReportForm::DomainDblClick);
     FCatTitle = Title(Pg, "站点类别", 700, 10, 300);
     FCatNote = MakeNote(Pg, QStringLiteral("按域名规则归类，环形图占比与右侧数量一致"), 700, 30, 380, 18);
     FDonut = new TDonutChart(Pg);
@@ -354,7 +348,7 @@ void TReportForm::BuildPagesPage()
     MakeNote(Pg, QStringLiteral("Top 12 · 双击一行可在“访问明细”中按该网址筛选"), 16, 30, 480, 18);
     FPgsChart = new TRankChart(Pg);
     FPgsChart->setGeometry(16, 52, 520, 480);
-    FPgsChart->SetOnItemDblClick([this](QObject* Sender, int Index) { PageDblClick(Sender, Index); });
+    connect(FPgsChart, &TRankChart::ItemDblClicked, this, &TReportForm::PageDblClick);
     FKwsTitle = Title(Pg, "搜索关键词", 556, 10, 300);
     FKwsNote = MakeNote(Pg, QStringLiteral("Top 12 · 来自各搜索引擎 URL 的查询参数"), 556, 30, 500, 18);
     FKwsChart = new TRankChart(Pg);
@@ -595,7 +589,7 @@ void TReportForm::SaveJson()
     std::error_code Ec;
     std::filesystem::create_directories(std::filesystem::path(FOutDir.toStdU16String()), Ec);
     if (Ec && !DirExists(FOutDir)) {
-        ErrorBox(this, QStringLiteral("保存失败：") + ReasonText(QString::fromLocal8Bit(Ec.message())));
+        ErrorBox(this, QStringLiteral("保存失败：") + CleanSystemText(QString::fromLocal8Bit(Ec.message())));
         return;
     }
 
@@ -605,7 +599,7 @@ void TReportForm::SaveJson()
     const QByteArray Bytes = FRawJson.toUtf8();
     if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !WriteWhole(File, Bytes.constData(), Bytes.size())
         || !File.commit()) {
-        const QString Reason = ReasonText(File.errorString());
+        const QString Reason = CleanSystemText(File.errorString());
         File.cancelWriting();
         ErrorBox(this, QStringLiteral("保存失败：") + Reason);
         return;
@@ -642,7 +636,7 @@ void TReportForm::ExportCsv()
     const bool Ok = WriteWholeFile(Path, RecordsCsv(FRecords, Rows), Error);
     QApplication::restoreOverrideCursor();
     if (!Ok) {
-        ErrorBox(this, QStringLiteral("导出失败：") + ReasonText(Error));
+        ErrorBox(this, QStringLiteral("导出失败：") + CleanSystemText(Error));
         return;
     }
     SetStatus(QStringLiteral("已导出 %1 条记录：%2").arg(FormatCount(qint64(Rows.size())), Path));
@@ -658,13 +652,13 @@ void TReportForm::SetSourceFile(const QString& Path)
     FLblFile->setToolTip(FSourceFile);
 }
 
-void TReportForm::DomainDblClick(QObject*, int Index)
+void TReportForm::DomainDblClick(int Index)
 {
     if (Index >= 0 && Index < FModel.Doms.size())
         FilterBy(FModel.Doms[Index].Name);
 }
 
-void TReportForm::PageDblClick(QObject*, int Index)
+void TReportForm::PageDblClick(int Index)
 {
     if (Index >= 0 && Index < FModel.PageUrls.size())
         FilterBy(FModel.PageUrls[Index]);

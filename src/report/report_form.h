@@ -24,11 +24,6 @@ class TJsonValue;
 class TRankChart;
 class TRecordsModel;
 
-// Lets the last column of a list take the remaining width, always leaving room
-// for a vertical scroll bar so no horizontal one appears. Nothing happens when
-// the rest would be 80 px or less.
-void FitLastColumn(QTableView* List);
-
 // One finished report run: header, toolbar, seven pages and a status bar.
 // A modeless child window of its owner, destroyed with it at the latest. It
 // owns the parsed document it was given.
@@ -66,8 +61,8 @@ public:
     // name the file.
     void SetSourceFile(const QString& Path);
     QString SourceFile() const { return FSourceFile; }
-    void DomainDblClick(QObject* Sender, int Index);
-    void PageDblClick(QObject* Sender, int Index);
+    void DomainDblClick(int Index);
+    void PageDblClick(int Index);
 
     void LayoutAll();
     QString StatusText() const;

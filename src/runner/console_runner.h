@@ -10,7 +10,6 @@
 #include <memory>
 
 class QProcess;
-class QSocketNotifier;
 
 // Runs one console program as a hidden child with standard output and standard
 // error merged into one stream, and lets the GUI thread poll for output and for
@@ -63,9 +62,40 @@ public:
     quint32 ExitCode() const { return FExitCode; }
 
 private:
+    // What one system needs to run a child: the pipe or job and their handles.
+    // Defined with the system's half of the runner (console_runner_posix.cpp,
+    // console_runner_win.cpp), like the members below marked as such.
+    struct TPlatform;
+    struct TPlatformDeleter {
+        void operator()(TPlatform* Platform) const;
+    };
+    static TPlatform* NewPlatform();
+
+    // One drain call takes at most this many chunks when the event loop has
+    // not been reading for us. A drain never reads much, so it stays short
+    // even when the child writes faster than we read; whatever is left comes
+    // with the next call.
+    static constexpr int kReadsPerDrain = 16;
+    // Once the child has ended, what it wrote is all in the pipe already; the
+    // bound only matters for a grandchild that keeps writing.
+    static constexpr int kReadsAtExit = 4;
+
+    // The system's half.
+    // Arguments, output channel and child set-up before the start.
+    bool Prepare(QProcess& Proc, const QString& Params, QString& ErrMsg);
+    // Right after the start attempt; Ok says whether the child runs.
+    void AfterStart(QProcess& Proc, bool Ok);
     void CatchUp();
     void ReadRest();
     void ReadPipe(int MaxReads);
+    // Exit code of a child that crashed or was killed by someone else.
+    static quint32 CrashCode(int Code);
+    // Asks the child and everything it started to end.
+    void EndRun();
+    // Releases the pipe or job; whatever the child left behind ends with it.
+    void CloseRun();
+
+    // Shared.
     void RecycleInto(QByteArray& Spare);
     bool CheckExited(quint32& Code);
     // Moves the available output into FBuf; true (with the code) once the
@@ -81,15 +111,6 @@ private:
     bool FRunning = false;
     bool FStopped = false;       // Stop was called on the current child
     quint32 FExitCode = 0;
-#ifdef Q_OS_WIN
-    void TakeBuffered();
-    void* FJob = nullptr;
-#else
-    std::unique_ptr<QSocketNotifier> FNotifier;
-    int FRead = -1;              // our end of the output pipe
-    bool FFedByLoop = false;     // the event loop has read since the last drain
-    qint64 FGroup = 0;           // process group of the current child
-    QElapsedTimer FStopClock;    // valid once the run was asked to end
-#endif
+    std::unique_ptr<TPlatform, TPlatformDeleter> FPlatform;
     TRunTree FTree;
 };

@@ -568,19 +568,16 @@ void TChartsTest::RankPressDetector()
     quint32 Tick = 0;
     Chart.SetTickSource([&Tick] { return Tick; });
     QList<int> Raised;
-    QList<int> Signalled;
-    Chart.SetOnItemDblClick([&](QObject* Sender, int Index) {
-        QCOMPARE(Sender, &Chart);
+    connect(&Chart, &TRankChart::ItemDblClicked, this, [&](int Index) {
+        QCOMPARE(sender(), &Chart);
         Raised.append(Index);
     });
-    connect(&Chart, &TRankChart::ItemDblClicked, this, [&](int Index) { Signalled.append(Index); });
     for (const QList<qint64>& P : Presses) {
         Tick = quint32(P[1]);
         Press(Chart, int(P[0]), P[2] == 1 ? Qt::LeftButton : Qt::RightButton);
         Release(Chart, int(P[0]));
     }
     QTEST(Raised, "Raised");
-    QTEST(Signalled, "Raised");
 }
 
 void TChartsTest::RankSystemDoubleClickRaisesTwice()
@@ -589,7 +586,8 @@ void TChartsTest::RankSystemDoubleClickRaisesTwice()
     Chart.SetEntries(SampleEntries(5));
     Chart.resize(400, 200);
     QList<int> Raised;
-    Chart.SetOnItemDblClick([&](QObject*, int Index) { Raised.append(Index); });
+    const QMetaObject::Connection Handler =
+        connect(&Chart, &TRankChart::ItemDblClicked, this, [&](int Index) { Raised.append(Index); });
 
     // What the window system delivers: press, release, double click, release.
     Press(Chart, 70);
@@ -607,7 +605,7 @@ void TChartsTest::RankSystemDoubleClickRaisesTwice()
     QCOMPARE(Raised, (QList<int>{0, 0}));
 
     // Without a handler a double click is simply ignored.
-    Chart.SetOnItemDblClick({});
+    disconnect(Handler);
     QTest::mouseDClick(Chart.windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 40));
 }
 
@@ -616,7 +614,7 @@ void TChartsTest::RankEmptyRaisesNothing()
     TRankChart Chart(nullptr);
     Chart.resize(400, 200);
     int Raised = 0;
-    Chart.SetOnItemDblClick([&](QObject*, int) { ++Raised; });
+    connect(&Chart, &TRankChart::ItemDblClicked, this, [&] { ++Raised; });
     QTest::mouseDClick(&Chart, Qt::LeftButton, Qt::NoModifier, QPoint(100, 10));
     Press(Chart, 10);
     Press(Chart, 10);

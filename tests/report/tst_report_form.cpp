@@ -701,7 +701,7 @@ private slots:
         F->activateWindow();
         QVERIFY(QTest::qWaitForWindowExposed(F.get()));
         TRankChart* Chart = Pages ? F->FPgsChart : F->FDnsChart;
-        Chart->OnItemDblClick()(Chart, Index);
+        emit Chart->ItemDblClicked(Index);
         QCOMPARE(F->FEdFilter->text(), Filter);
         QCOMPARE(QList<int>(F->FRecModel->Rows().begin(), F->FRecModel->Rows().end()), Rows);
         if (Filter.isEmpty()) {

@@ -36,6 +36,23 @@ QString TrimBlanks(QStringView Text)
     return Text.mid(From, To - From).toString();
 }
 
+QString CleanSystemText(QStringView Text)
+{
+    const auto Blank = [](QChar C) { return C.unicode() <= 0x20 || C.isSpace(); };
+    qsizetype Begin = 0;
+    qsizetype End = Text.size();
+    while (Begin < End && Blank(Text[Begin]))
+        ++Begin;
+    while (End > Begin) {
+        const QChar C = Text[End - 1];
+        if (Blank(C) || C == u'.' || C == u'\u3002' || C.category() == QChar::Other_Control)
+            --End;
+        else
+            break;
+    }
+    return Text.mid(Begin, End - Begin).toString();
+}
+
 bool ParseDecimal(QStringView Text, qint64& Value)
 {
     Value = 0;

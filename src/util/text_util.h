@@ -32,6 +32,11 @@ qint64 RoundHalfEven(double X);
 // ends and nothing else, so ideographic and no-break spaces stay.
 QString TrimBlanks(QStringView Text);
 
+// A system's error wording as it follows our own text: no blanks at either
+// end, and no full stop (Latin or Chinese), line break or control character
+// at the end.
+QString CleanSystemText(QStringView Text);
+
 // Strict decimal integer: optional sign, then digits only. False on anything
 // else, including blanks and overflow of the 64-bit range.
 bool ParseDecimal(QStringView Text, qint64& Value);

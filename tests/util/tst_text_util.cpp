@@ -17,6 +17,8 @@ private slots:
     void QuoteThenSplitRoundTrip();
     void JoinPathCases_data();
     void JoinPathCases();
+    void CleanSystemTextCases_data();
+    void CleanSystemTextCases();
     void ColorFromHexCases_data();
     void ColorFromHexCases();
     void BlendColorCases_data();
@@ -164,6 +166,24 @@ void TTextUtilTest::JoinPathCases()
     QFETCH(QString, Name);
     QFETCH(QString, Joined);
     QCOMPARE(JoinPath(Folder, Name), Joined);
+}
+
+void TTextUtilTest::CleanSystemTextCases_data()
+{
+    QTest::addColumn<QString>("Text");
+    QTest::addColumn<QString>("Clean");
+    QTest::newRow("full stop and line break") << "Permission denied.\r\n" << "Permission denied";
+    QTest::newRow("chinese full stop") << QString::fromUtf8("拒绝访问。\r\n") << QString::fromUtf8("拒绝访问");
+    QTest::newRow("blanks around") << "  No such file or directory \t" << "No such file or directory";
+    QTest::newRow("inner stops stay") << "a.b. c" << "a.b. c";
+    QTest::newRow("nothing but stops") << " . . " << "";
+}
+
+void TTextUtilTest::CleanSystemTextCases()
+{
+    QFETCH(QString, Text);
+    QFETCH(QString, Clean);
+    QCOMPARE(CleanSystemText(Text), Clean);
 }
 
 void TTextUtilTest::ColorFromHexCases_data()

@@ -1,0 +1,223 @@
+#include "console_runner.h"
+
+#include "text_util.h"
+
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
+
+// Both output streams go into one pipe of our own, read straight into the
+// output buffer without blocking; QProcess only starts the child and watches
+// its exit. The child runs in a process group of its own.
+
+namespace {
+
+// How many chunks one wake-up of the event loop reads.
+constexpr int kReadsPerWakeUp = 16;
+constexpr int kChunkSize = 64 << 10;
+// How long a stopped run may take to clean up (remove its private files)
+// before it is killed.
+constexpr int kStopGraceMs = 2000;
+
+QString ErrnoText(int Err)
+{
+    return CleanSystemText(QString::fromLocal8Bit(std::strerror(Err)));
+}
+
+// Keeps the pipe clear of descriptors 0..2: the child's dup2 onto 1 and 2
+// would otherwise be a no-op that leaves close-on-exec set.
+int AboveStdio(int Fd)
+{
+    if (Fd > 2)
+        return Fd;
+    const int Moved = ::fcntl(Fd, F_DUPFD_CLOEXEC, 3);
+    ::close(Fd);
+    return Moved;
+}
+
+} // namespace
+
+struct TConsoleRunner::TPlatform {
+    std::unique_ptr<QSocketNotifier> FNotifier;
+    int FRead = -1;              // our end of the output pipe
+    int FPendingRead = -1;       // both ends between Prepare and AfterStart
+    int FPendingWrite = -1;
+    bool FFedByLoop = false;     // the event loop has read since the last drain
+    qint64 FGroup = 0;           // process group of the current child
+    QElapsedTimer FStopClock;    // valid once the run was asked to end
+};
+
+void TConsoleRunner::TPlatformDeleter::operator()(TPlatform* Platform) const
+{
+    delete Platform;
+}
+
+TConsoleRunner::TPlatform* TConsoleRunner::NewPlatform()
+{
+    return new TPlatform;
+}
+
+bool TConsoleRunner::Prepare(QProcess& Proc, const QString& Params, QString& ErrMsg)
+{
+    // No shell is involved: the string is split the way the program splits its
+    // own command line, so nothing in a title or keyword can run a command.
+    Proc.setArguments(SplitCommandLine(Params));
+
+    int Fds[2];
+    if (::pipe2(Fds, O_CLOEXEC) != 0) {
+        ErrMsg = QStringLiteral("创建输出管道失败：") + ErrnoText(errno);
+        return false;
+    }
+    const int ReadFd = AboveStdio(Fds[0]);
+    const int WriteFd = AboveStdio(Fds[1]);
+    if (ReadFd < 0 || WriteFd < 0) {
+        const int Err = errno;
+        ::close(ReadFd);
+        ::close(WriteFd);
+        ErrMsg = QStringLiteral("创建输出管道失败：") + ErrnoText(Err);
+        return false;
+    }
+    ::fcntl(ReadFd, F_SETFL, ::fcntl(ReadFd, F_GETFL) | O_NONBLOCK);
+    Proc.setStandardOutputFile(QProcess::nullDevice());
+    Proc.setChildProcessModifier([WriteFd] {
+        ::dup2(WriteFd, STDOUT_FILENO);
+        ::dup2(WriteFd, STDERR_FILENO);
+        // A group of its own lets Stop reach every process the child starts.
+        ::setpgid(0, 0);
+#ifdef Q_OS_LINUX
+        // Like the job's kill-on-close: a run does not outlive this program,
+        // however it ends (Ctrl+C no longer reaches the child's own group).
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+    });
+    FPlatform->FPendingRead = ReadFd;
+    FPlatform->FPendingWrite = WriteFd;
+    return true;
+}
+
+void TConsoleRunner::AfterStart(QProcess& Proc, bool Ok)
+{
+    TPlatform& P = *FPlatform;
+    const int ReadFd = P.FPendingRead;
+    // From now on only the child holds a write end.
+    ::close(P.FPendingWrite);
+    P.FPendingRead = P.FPendingWrite = -1;
+    if (!Ok) {
+        ::close(ReadFd);
+        return;
+    }
+    P.FGroup = Proc.processId();
+    P.FRead = ReadFd;
+    // The event loop keeps the pipe empty between two polls, so a child that
+    // writes a lot never waits for us.
+    P.FNotifier = std::make_unique<QSocketNotifier>(P.FRead, QSocketNotifier::Read);
+    QObject::connect(P.FNotifier.get(), &QSocketNotifier::activated, P.FNotifier.get(),
+                     [this] {
+                         FPlatform->FFedByLoop = true;
+                         ReadPipe(kReadsPerWakeUp);
+                     });
+}
+
+void TConsoleRunner::ReadRest()
+{
+    // Enough reads to empty the pipe, however large the child made it.
+    int Reads = kReadsAtExit;
+#ifdef F_GETPIPE_SZ
+    if (FPlatform->FRead >= 0)
+        Reads = qMax(Reads, ::fcntl(FPlatform->FRead, F_GETPIPE_SZ) / kChunkSize + 2);
+#endif
+    ReadPipe(Reads);
+}
+
+void TConsoleRunner::CatchUp()
+{
+    // While the event loop reads for us there is nothing to catch up on;
+    // otherwise take what the pipe holds now.
+    if (!FPlatform->FFedByLoop)
+        ReadPipe(kReadsPerDrain);
+    FPlatform->FFedByLoop = false;
+}
+
+void TConsoleRunner::ReadPipe(int MaxReads)
+{
+    // One pipe's worth at a time: a read with more room keeps going for as
+    // long as a fast writer keeps the pipe filled.
+    constexpr qsizetype kChunk = kChunkSize;
+    // Past the first MiB, output is taken to be large: room this size is
+    // mapped on its own and costs nothing until written, and growing it later
+    // remaps instead of copying what is already there.
+    constexpr qsizetype kFirstRoom = 1 << 20;
+    constexpr qsizetype kLargeRoom = qsizetype(64) << 20;
+    TPlatform& P = *FPlatform;
+    for (int I = 0; I < MaxReads && P.FRead >= 0; ++I) {
+        // Read straight into room at the end of the buffer. The reserve only
+        // chooses how it grows; resize() is what guarantees the room, also
+        // when taking lines off the front has left free space at the start.
+        const qsizetype Old = FBuf.size();
+        if (FBuf.capacity() - Old < kChunk)
+            FBuf.reserve(Old < kFirstRoom / 2 ? kFirstRoom : qMax(kLargeRoom, 2 * FBuf.capacity()));
+        FBuf.resize(Old + kChunk);
+        const ssize_t Got = ::read(P.FRead, FBuf.data() + Old, size_t(kChunk));
+        const int Err = errno;
+        FBuf.resize(Old + qMax<ssize_t>(Got, 0));
+        if (Got > 0)
+            continue;
+        if (Got < 0 && Err == EINTR)
+            continue;
+        // End of data or a broken pipe: nothing more will come, and the
+        // notifier would otherwise keep firing.
+        if ((Got == 0 || (Err != EAGAIN && Err != EWOULDBLOCK)) && P.FNotifier)
+            P.FNotifier->setEnabled(false);
+        break;
+    }
+}
+
+quint32 TConsoleRunner::CrashCode(int Code)
+{
+    // Killed by a signal we did not send: the shell's convention.
+    return 128 + quint32(Code);
+}
+
+void TConsoleRunner::EndRun()
+{
+    // Asked first, so the collector can remove its private copies; whatever
+    // has not ended after the grace time is killed.
+    TPlatform& P = *FPlatform;
+    FTree.AskToEnd(P.FGroup);
+    P.FStopClock.start();
+    if (FProc)
+        QTimer::singleShot(kStopGraceMs, FProc.get(), [this] { FTree.Kill(FPlatform->FGroup); });
+}
+
+void TConsoleRunner::CloseRun()
+{
+    TPlatform& P = *FPlatform;
+    P.FNotifier.reset();
+    if (P.FRead >= 0) {
+        ::close(P.FRead);
+        P.FRead = -1;
+    }
+    // Like a job closed with kill-on-close: processes the child left behind
+    // end with the run. A child still running (the window closes, the program
+    // is told to end) is asked first and given the grace time.
+    if (FProc && FProc->state() != QProcess::NotRunning) {
+        if (!P.FStopClock.isValid()) {
+            FTree.AskToEnd(P.FGroup);
+            P.FStopClock.start();
+        }
+        FProc->waitForFinished(int(qMax<qint64>(0, kStopGraceMs - P.FStopClock.elapsed())));
+    }
+    if (P.FGroup > 0)
+        FTree.Kill(P.FGroup);
+    P.FGroup = 0;
+    P.FStopClock.invalidate();
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Proleptic Gregorian calendar date for a day count since 1970-01-01 and back;
+// negative counts are days before 1970. Plain arithmetic, valid far beyond the
+// years any report shows, and cheap enough for every visit of a large history.
+void CivilFromDays(qint64 Days, int& Year, int& Month, int& Day);
+qint64 DaysFromCivil(int Year, int Month, int Day);

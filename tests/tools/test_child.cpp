@@ -64,6 +64,17 @@ void WriteAll(int Fd, const char* Data, size_t Size)
         std::_Exit(90);
 }
 
+// A file is written whole: a temporary file renamed over the path.
+bool WriteFileWhole(const char* Path, const std::string& Data)
+{
+    const std::string Tmp = std::string(Path) + ".tmp";
+    std::FILE* F = std::fopen(Tmp.c_str(), "wb");
+    if (!F)
+        return false;
+    const bool Written = std::fwrite(Data.data(), 1, Data.size(), F) == Data.size();
+    return std::fclose(F) == 0 && Written && ChildReplaceFile(Tmp.c_str(), Path);
+}
+
 bool CopyFileToStdout(const char* Path)
 {
     std::FILE* F = std::fopen(Path, "rb");
@@ -168,7 +179,7 @@ int main(int Argc, char** Argv)
     if (Env("MK_CHILD_IGNORE_TERM"))
         ChildIgnoreTerm();
     if (const char* Path = Env("MK_CHILD_PID_FILE")) {
-        if (!ChildWriteFileWhole(Path, std::to_string(ChildPid()) + "\n"))
+        if (!WriteFileWhole(Path, std::to_string(ChildPid()) + "\n"))
             return 91;
     }
     if (const char* Path = Env("MK_CHILD_ARGS_FILE")) {
@@ -178,7 +189,7 @@ int main(int Argc, char** Argv)
             Data += Arg;
             Data += '\n';
         }
-        if (!ChildWriteFileWhole(Path, Data))
+        if (!WriteFileWhole(Path, Data))
             return 91;
     }
     if (Env("MK_CHILD_STDIN")) {
@@ -188,7 +199,7 @@ int main(int Argc, char** Argv)
     if (const char* Path = Env("MK_CHILD_GRANDCHILD")) {
         const char* Ms = Env("MK_CHILD_GRANDCHILD_MS");
         const long long Pid = ChildStartGrandchild(Ms ? std::atol(Ms) : 60000, Env("MK_CHILD_SETSID") != nullptr);
-        if (Pid <= 0 || !ChildWriteFileWhole(Path, std::to_string(Pid) + "\n"))
+        if (Pid <= 0 || !WriteFileWhole(Path, std::to_string(Pid) + "\n"))
             return 92;
     }
     if (const char* Path = Env("MK_CHILD_FILE")) {

@@ -13,8 +13,8 @@ std::string ChildCurrentFolder();
 long long ChildPid();
 // Writes everything to descriptor 1 or 2; false when the write fails.
 bool ChildWrite(int Fd, const char* Data, size_t Size);
-// Writes a file whole: a temporary file renamed over the path.
-bool ChildWriteFileWhole(const char* Path, const std::string& Data);
+// Renames From over To, replacing To when it exists.
+bool ChildReplaceFile(const char* From, const char* To);
 long long ChildReadStdinToEnd();
 void ChildSleepMs(long Ms);
 void ChildRaise(int Signal);

@@ -42,15 +42,9 @@ bool ChildWrite(int Fd, const char* Data, size_t Size)
     return true;
 }
 
-bool ChildWriteFileWhole(const char* Path, const std::string& Data)
+bool ChildReplaceFile(const char* From, const char* To)
 {
-    const std::string Tmp = std::string(Path) + ".tmp";
-    const int Fd = ::open(Tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (Fd < 0)
-        return false;
-    const bool Ok = ChildWrite(Fd, Data.data(), Data.size());
-    ::close(Fd);
-    return Ok && ::rename(Tmp.c_str(), Path) == 0;
+    return ::rename(From, To) == 0;
 }
 
 long long ChildReadStdinToEnd()

@@ -68,15 +68,9 @@ bool ChildWrite(int Fd, const char* Data, size_t Size)
     return true;
 }
 
-bool ChildWriteFileWhole(const char* Path, const std::string& Data)
+bool ChildReplaceFile(const char* From, const char* To)
 {
-    const std::string Tmp = std::string(Path) + ".tmp";
-    const int Fd = ::_open(Tmp.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0644);
-    if (Fd < 0)
-        return false;
-    const bool Ok = ChildWrite(Fd, Data.data(), Data.size());
-    ::_close(Fd);
-    return Ok && ::MoveFileExA(Tmp.c_str(), Path, MOVEFILE_REPLACE_EXISTING) != 0;
+    return ::MoveFileExA(From, To, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 long long ChildReadStdinToEnd()

@@ -1,7 +1,7 @@
 #include "report_model.h"
 
+#include "colors.h"
 #include "json.h"
-#include "palette.h"
 #include "text_util.h"
 
 namespace {

@@ -455,10 +455,10 @@ void TReportForm::LoadReport()
     FSrcList->setRowCount(0);
     FSrcList->setRowCount(int(M.Sources.size()));
     for (int R = 0; R < M.Sources.size(); ++R) {
-        const TSourceRow& S = M.Sources[R];
-        const QString Cells[6] = {S.Name, S.Profile, S.Status, QString::number(S.Count), S.Msg, S.Path};
-        for (int C = 0; C < 6; ++C) {
+        const QStringList Cells = ReportSourceCells(M.Sources[R]);
+        for (int C = 0; C < Cells.size(); ++C) {
             auto* Item = new QTableWidgetItem(Cells[C]);
+            // The message and the file path are the cells likely cut off.
             Item->setToolTip(C >= 4 ? Cells[C] : QString());
             FSrcList->setItem(R, C, Item);
         }

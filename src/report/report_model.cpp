@@ -226,17 +226,8 @@ TReportModel BuildReportModel(const TJsonValue* Data, bool NoData)
     int Failed = 0;
     if (const TJsonValue* Sources = ArrayMember(Data, QStringLiteral("sources"))) {
         for (int I = 0, N = Sources->Count(); I < N; ++I) {
-            const TJsonValue* El = Sources->Items(I);
-            TSourceRow R;
-            if (El) {
-                R.Name = El->S(QStringLiteral("name"), QString());
-                R.Profile = El->S(QStringLiteral("profile"), QString());
-                R.Status = El->S(QStringLiteral("status"), QString());
-                R.Path = El->S(QStringLiteral("path"), QString());
-                R.Msg = El->S(QStringLiteral("msg"), QString());
-                R.Count = qint32(quint32(quint64(El->I(QStringLiteral("count"), 0))));
-                R.Ok = El->B(QStringLiteral("ok"), false);
-            }
+            TSourceRow R = ReadSourceRow(Sources->Items(I));
+            R.Count = qint32(quint32(quint64(R.Count)));
             (R.Ok ? Ok : Failed)++;
             M.Sources.append(R);
         }
@@ -279,4 +270,62 @@ QString ReportStatusText(const TReportModel& Model, qint64 Shown)
     if (!Model.First.isEmpty() || !Model.Last.isEmpty())
         S += kSep + QStringLiteral("记录跨度 ") + Model.First.left(10) + QStringLiteral(" ~ ") + Model.Last.left(10);
     return S;
+}
+
+TSourceRow ReadSourceRow(const TJsonValue* Element)
+{
+    TSourceRow R;
+    if (!Element)
+        return R;
+    R.Name = Element->S(QStringLiteral("name"), QString());
+    R.Profile = Element->S(QStringLiteral("profile"), QString());
+    R.Status = Element->S(QStringLiteral("status"), QString());
+    R.Path = Element->S(QStringLiteral("path"), QString());
+    R.Msg = Element->S(QStringLiteral("msg"), QString());
+    R.Count = Element->I(QStringLiteral("count"), 0);
+    R.Ok = Element->B(QStringLiteral("ok"), false);
+    return R;
+}
+
+QStringList ReportSourceCells(const TSourceRow& Row)
+{
+    return {Row.Name, Row.Profile, Row.Status, QString::number(Row.Count), Row.Msg, Row.Path};
+}
+
+TSourceList ReadSourceList(const TJsonValue* Data)
+{
+    TSourceList L;
+    int Usable = 0;
+    if (const TJsonValue* Sources = ArrayMember(Data, QStringLiteral("sources"))) {
+        for (int I = 0, N = Sources->Count(); I < N; ++I) {
+            L.Rows.append(ReadSourceRow(Sources->Items(I)));
+            if (L.Rows.last().Ok)
+                ++Usable;
+        }
+    }
+    if (Data)
+        L.Summary = (QStringLiteral("共 %1 个数据源，其中 %2 个可用（已采集或无记录）") + kSep + QStringLiteral("生成于 %3"))
+                        .arg(QString::number(L.Rows.size()), QString::number(Usable),
+                             MemberText(Data, QStringLiteral("generated")));
+    return L;
+}
+
+QStringList SourceListTitles()
+{
+    return {QStringLiteral("浏览器"), QStringLiteral("配置/用户"), QStringLiteral("状态"), QStringLiteral("条数"),
+            QStringLiteral("库文件")};
+}
+
+QStringList SourceListCells(const TSourceRow& Row)
+{
+    return {Row.Name, Row.Profile, Row.Status, QString::number(Row.Count), Row.Path};
+}
+
+QString SourceListText(const TSourceRows& Rows)
+{
+    const QString Eol = QStringLiteral("\r\n");
+    QString Text = SourceListTitles().join(u'\t') + Eol;
+    for (const TSourceRow& Row : Rows)
+        Text += SourceListCells(Row).join(u'\t') + Eol;
+    return Text;
 }

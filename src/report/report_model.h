@@ -10,17 +10,38 @@
 
 class TJsonValue;
 
-// One data source of a report document.
+// One data source of a report document or of a detection run's list document.
 struct TSourceRow {
     QString Name;
     QString Profile;
     QString Status;
     QString Path;
     QString Msg;
-    qint32 Count = 0;
+    qint64 Count = 0;  // the report keeps only the low 32 bits, signed
     bool Ok = false;
 };
 using TSourceRows = QList<TSourceRow>;
+
+// Reads one element of a sources array: string members, the integer count,
+// the literal true of ok; anything but an object gives an empty, failed row.
+TSourceRow ReadSourceRow(const TJsonValue* Element);
+
+// The cells of the report window's source list: browser, profile/user,
+// status, count (plain decimal), message, database file.
+QStringList ReportSourceCells(const TSourceRow& Row);
+
+// What the sources window shows of a detection run's list document.
+struct TSourceList {
+    TSourceRows Rows;
+    QString Summary;  // empty without a document
+};
+TSourceList ReadSourceList(const TJsonValue* Data);
+// Column titles and cells of the sources window (the report's without the message).
+QStringList SourceListTitles();
+QStringList SourceListCells(const TSourceRow& Row);
+// The sources window's clipboard text: the titles, then one line per row,
+// tab-separated, each line ending in CR LF.
+QString SourceListText(const TSourceRows& Rows);
 
 // Everything the report window shows that follows from the document alone:
 // the texts of the header, cards and status bar, and every chart input. The

@@ -20,13 +20,6 @@ namespace {
 
 constexpr unsigned kStretch = akLeft | akTop | akRight;
 
-const QStringList& ColumnTitles()
-{
-    static const QStringList Titles{QStringLiteral("浏览器"), QStringLiteral("配置/用户"), QStringLiteral("状态"),
-                                    QStringLiteral("条数"), QStringLiteral("库文件")};
-    return Titles;
-}
-
 }  // namespace
 
 TSourcesForm::TSourcesForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data)
@@ -65,8 +58,8 @@ void TSourcesForm::BuildUi()
     FNote = MakeNote(Bar, QStringLiteral("只探测，不采集记录；路径为实际读取的库文件"), 224, 14, W - 240, 18);
     SetAnchors(FNote, kStretch);
 
-    FList = new QTableWidget(0, int(ColumnTitles().size()), this);
-    FList->setHorizontalHeaderLabels(ColumnTitles());
+    FList = new QTableWidget(0, int(SourceListTitles().size()), this);
+    FList->setHorizontalHeaderLabels(SourceListTitles());
     FList->setSelectionBehavior(QAbstractItemView::SelectRows);
     FList->setSelectionMode(QAbstractItemView::SingleSelection);
     FList->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -90,50 +83,26 @@ void TSourcesForm::BuildUi()
 
 void TSourcesForm::FillList()
 {
-    int Total = 0;
-    int Usable = 0;
+    FSources = ReadSourceList(FData.get());
     FList->setRowCount(0);
-    const TJsonValue* Sources = FData ? FData->Get(QLatin1StringView("sources")) : nullptr;
-    if (Sources && Sources->IsArray()) {
-        Total = Sources->Count();
-        FList->setRowCount(Total);
-        for (int R = 0; R < Total; ++R) {
-            const TJsonValue* El = Sources->Items(R);
-            const QString Cells[5] = {El->S(QLatin1StringView("name")), El->S(QLatin1StringView("profile")),
-                                      El->S(QLatin1StringView("status")),
-                                      QString::number(El->I(QLatin1StringView("count"), 0)),
-                                      El->S(QLatin1StringView("path"))};
-            for (int C = 0; C < 5; ++C) {
-                auto* Item = new QTableWidgetItem(Cells[C]);
-                if (C == 4)
-                    Item->setToolTip(Cells[C]);
-                FList->setItem(R, C, Item);
-            }
-            if (El->B(QLatin1StringView("ok"), false))
-                ++Usable;
+    FList->setRowCount(int(FSources.Rows.size()));
+    for (int R = 0; R < FSources.Rows.size(); ++R) {
+        const QStringList Cells = SourceListCells(FSources.Rows[R]);
+        for (int C = 0; C < Cells.size(); ++C) {
+            auto* Item = new QTableWidgetItem(Cells[C]);
+            // The file path, the cell most often cut off.
+            if (C == Cells.size() - 1)
+                Item->setToolTip(Cells[C]);
+            FList->setItem(R, C, Item);
         }
     }
     FitNumberColumn(FList, 3, 70);
-    if (FData)
-        FLblMeta->setText(QStringLiteral("共 %1 个数据源，其中 %2 个可用（已采集或无记录）\u3000\u00B7\u3000生成于 %3")
-                              .arg(QString::number(Total), QString::number(Usable),
-                                   FData->S(QLatin1StringView("generated"))));
+    FLblMeta->setText(FSources.Summary);
 }
 
 QString TSourcesForm::ListText() const
 {
-    const QString Eol = QStringLiteral("\r\n");
-    QString Text = ColumnTitles().join(u'\t') + Eol;
-    for (int R = 0; R < FList->rowCount(); ++R) {
-        for (int C = 0; C < FList->columnCount(); ++C) {
-            if (C)
-                Text += u'\t';
-            if (const QTableWidgetItem* Item = FList->item(R, C))
-                Text += Item->text();
-        }
-        Text += Eol;
-    }
-    return Text;
+    return SourceListText(FSources.Rows);
 }
 
 void TSourcesForm::CopyList()

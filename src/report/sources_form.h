@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report_model.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -40,6 +42,7 @@ private:
     QLabel* FLblMeta = nullptr;
     QLabel* FNote = nullptr;
     QTableWidget* FList = nullptr;
+    TSourceList FSources;  // what the table shows and the copy puts out
 };
 
 // Opens the sources window for a finished detection run and returns at once.

@@ -15,6 +15,7 @@
 #include "records_csv.h"
 #include "records_model.h"
 #include "report_file.h"
+#include "report_layout.h"
 #include "shell_util.h"
 #include "text_util.h"
 #include "ui_font.h"
@@ -50,11 +51,6 @@
 #include <system_error>
 
 namespace {
-
-// Pages are built for this size (the page area of a 1120 x 760 window);
-// anchored controls keep their distances to it as the real page size varies.
-constexpr int kPageW = 1112;
-constexpr int kPageH = 572;
 
 const char* const kPageNames[7] = {"概览", "时段分布", "域名与类别", "页面与关键词", "浏览器", "数据源", "访问明细"};
 const char* const kPageDescs[7] = {"关键指标、采集概况与记录跨度",
@@ -279,7 +275,7 @@ QWidget* TReportForm::AddPage(const QString& Caption)
     ApplyUiFont(Page, 9, fsRegular, clText);
     // The tab widget sizes a page only once it is shown; build on the size it
     // will have in a window of the initial size.
-    Page->resize(kPageW, kPageH);
+    Page->resize(kBuiltPage);
     return Page;
 }
 
@@ -742,32 +738,17 @@ void TReportForm::LayoutAll()
 
 void TReportForm::OverviewPageResize()
 {
-    if (!FPgOverview || !FInfoCard)
+    if (!FPgOverview || !FIndexCard)
         return;
-    const int Wp = FPgOverview->width();
-    const int KW = std::max(120, (Wp - 24 - 40) / 5);
+    const TOverviewLayout L = OverviewLayout(FPgOverview->size());
     for (int I = 0; I < 5; ++I)
-        if (FKpiCard[I])
-            FKpiCard[I]->setGeometry(12 + I * (KW + 10), 12, KW, 88);
+        FKpiCard[I]->setGeometry(L.Kpi[I]);
     FitKpiFonts();
-    FInfoCard->setGeometry(12, 116, Wp - 24, 156);
-    if (!FIndexCard)
-        return;
-    // At small heights the table of contents closes up its rows so that all
-    // four stay inside the page.
-    const int Hp = FPgOverview->height();
-    const int IndexH = std::clamp(Hp - 312 - 8, 130, 210);
-    const int Step = std::clamp((IndexH - 48 - 20 - 6) / 3, 22, 38);
-    const int First = 48 - (38 - Step) / 2;
-    FIndexCard->setGeometry(12, 312, Wp - 24, IndexH);
-    const int Half = (Wp - 24 - 60) / 2;
+    FInfoCard->setGeometry(L.Info);
+    FIndexCard->setGeometry(L.Index);
     for (int I = 0; I < 7; ++I) {
-        const int X = I < 4 ? 20 : Half + 40;
-        const int Top = First + Step * (I < 4 ? I : I - 4);
-        if (FIdxName[I])
-            FIdxName[I]->setGeometry(X, Top, 96, 20);
-        if (FIdxDesc[I])
-            FIdxDesc[I]->setGeometry(X + 100, Top + 1, Half - 100, 20);
+        FIdxName[I]->setGeometry(L.IdxName[I]);
+        FIdxDesc[I]->setGeometry(L.IdxDesc[I]);
     }
 }
 
@@ -814,64 +795,42 @@ void TReportForm::TimePageResize()
 {
     if (!FPgTime || !FBarChart)
         return;
-    const int Wp = FPgTime->width();
-    const int Hp = FPgTime->height();
-    if (FHeatChart)
-        FHeatChart->setGeometry(16, 52, Wp - 32, 240);
-    FBarChart->setGeometry(16, 324, Wp - 32, Hp - 334);
-    if (FLblTrendSpan)
-        FLblTrendSpan->resize(Wp - 130, FLblTrendSpan->height());
+    const TTimeLayout L = TimeLayout(FPgTime->size());
+    FHeatChart->setGeometry(L.Heat);
+    FBarChart->setGeometry(L.Bars);
+    FLblTrendSpan->setGeometry(L.Span);
 }
 
 void TReportForm::DomainPageResize()
 {
     if (!FPgDomain || !FDonut)
         return;
-    const int Wp = FPgDomain->width();
-    const int Hp = FPgDomain->height();
-    // The ranking takes 60 %, but the donut keeps room for legend names
-    // beside its 200 px ring.
-    constexpr int kMinDonutW = 420;
-    const int LW = std::min(int(RoundHalfEven((Wp - 40) * 0.6)), std::max(300, Wp - 50 - kMinDonutW));
-    if (FDnsChart)
-        FDnsChart->setGeometry(16, 52, LW, Hp - 64);
-    FDonut->setGeometry(LW + 30, 52, Wp - LW - 50, 300);
-    // The title and note stand over the donut wherever the split puts it.
-    if (FCatTitle)
-        FCatTitle->move(LW + 30, FCatTitle->y());
-    if (FCatNote)
-        FCatNote->setGeometry(LW + 30, FCatNote->y(), Wp - LW - 50, FCatNote->height());
+    const TSplitLayout L = DomainLayout(FPgDomain->size());
+    FDnsChart->setGeometry(L.Left);
+    FDonut->setGeometry(L.Right);
+    FCatTitle->setGeometry(L.RightTitle);
+    FCatNote->setGeometry(L.RightNote);
 }
 
 void TReportForm::PagesPageResize()
 {
     if (!FPgPage || !FKwsChart)
         return;
-    const int Half = (FPgPage->width() - 40) / 2;
-    const int Hp = FPgPage->height();
-    if (FPgsChart)
-        FPgsChart->setGeometry(16, 52, Half, Hp - 64);
-    FKwsChart->setGeometry(Half + 32, 52, Half, Hp - 64);
-    if (FKwsTitle)
-        FKwsTitle->move(Half + 32, FKwsTitle->y());
-    if (FKwsNote)
-        FKwsNote->setGeometry(Half + 32, FKwsNote->y(), Half, FKwsNote->height());
+    const TSplitLayout L = PagesLayout(FPgPage->size());
+    FPgsChart->setGeometry(L.Left);
+    FKwsChart->setGeometry(L.Right);
+    FKwsTitle->setGeometry(L.RightTitle);
+    FKwsNote->setGeometry(L.RightNote);
 }
 
 void TReportForm::BrowserPageResize()
 {
-    if (!FPgBrowser || !FBrsChart)
+    if (!FPgBrowser || !FLblBrsInfo)
         return;
-    const int Wp = FPgBrowser->width();
-    const int Hp = FPgBrowser->height();
-    const int CW = std::max(300, Wp - 32 - 380 - 14);
-    // Room for every browser row, at least 120, but never past the page.
-    const int CH = std::max(0, std::min(std::max(FBrCount * 30 + 4 + 16, 120), Hp - 110));
-    FBrsChart->setGeometry(16, 52, CW, CH);
-    if (FBrsInfoCard)
-        FBrsInfoCard->setGeometry(CW + 30, 52, Wp - CW - 50, 244);
-    if (FLblBrsInfo)
-        FLblBrsInfo->setGeometry(16, CH + 62, CW, 34);
+    const TBrowserLayout L = BrowserLayout(FPgBrowser->size(), FBrCount);
+    FBrsChart->setGeometry(L.Chart);
+    FBrsInfoCard->setGeometry(L.Info);
+    FLblBrsInfo->setGeometry(L.Note);
 }
 
 void TReportForm::SrcPageResize()

@@ -5,6 +5,7 @@
 #include "records_model.h"
 #include "text_util.h"
 #include "report_file.h"
+#include "report_layout.h"
 #include "ui_hooks.h"
 #include "report_window.h"
 
@@ -159,15 +160,13 @@ private slots:
         QCOMPARE(F->FLblTitle->font().pointSize(), 17);
         QVERIFY(F->FLblTitle->font().bold());
 
-        const int Wp = F->FPgOverview->width();
-        const int KW = (Wp - 64) / 5;
+        const TOverviewLayout O = OverviewLayout(F->FPgOverview->size());
         for (int I = 0; I < 5; ++I)
-            QCOMPARE(F->FKpiCard[I]->geometry(), QRect(12 + I * (KW + 10), 12, KW, 88));
-        QCOMPARE(F->FInfoCard->geometry(), QRect(12, 116, Wp - 24, 156));
-        QCOMPARE(F->FIndexCard->geometry(), QRect(12, 312, Wp - 24, 210));
-        const int Half = (Wp - 84) / 2;
-        QCOMPARE(F->FIdxName[5]->geometry(), QRect(Half + 40, 86, 96, 20));
-        QCOMPARE(F->FIdxDesc[5]->geometry(), QRect(Half + 140, 87, Half - 100, 20));
+            QCOMPARE(F->FKpiCard[I]->geometry(), O.Kpi[I]);
+        QCOMPARE(F->FInfoCard->geometry(), O.Info);
+        QCOMPARE(F->FIndexCard->geometry(), O.Index);
+        QCOMPARE(F->FIdxName[5]->geometry(), O.IdxName[5]);
+        QCOMPARE(F->FIdxDesc[5]->geometry(), O.IdxDesc[5]);
         QCOMPARE(F->FInfoVal[0]->geometry(), QRect(20, 40, 240, 26));
         QCOMPARE(F->FInfoVal[3]->geometry(), QRect(812, 40, 240, 26));
 
@@ -189,8 +188,9 @@ private slots:
         QVERIFY(!F->FRecList->horizontalScrollBar()->isVisible());
 
         ShowPage(*F, F->FPgTime);
-        QCOMPARE(F->FHeatChart->geometry(), QRect(16, 52, F->FPgTime->width() - 32, 240));
-        QCOMPARE(F->FBarChart->geometry(), QRect(16, 324, F->FPgTime->width() - 32, F->FPgTime->height() - 334));
+        const TTimeLayout T = TimeLayout(F->FPgTime->size());
+        QCOMPARE(F->FHeatChart->geometry(), T.Heat);
+        QCOMPARE(F->FBarChart->geometry(), T.Bars);
     }
 
     void ResizeRules_data()
@@ -221,39 +221,34 @@ private slots:
         QCOMPARE(F->FLblDetail->width(), Size.width() - 320);
         QCOMPARE(F->FStatus->geometry(), QRect(0, Size.height() - 24, Size.width(), 24));
 
-        const int Wp = F->FPgOverview->width();
-        const int KW = std::max(120, (Wp - 64) / 5);
-        QCOMPARE(F->FKpiCard[4]->geometry(), QRect(12 + 4 * (KW + 10), 12, KW, 88));
-        QCOMPARE(F->FKpiVal[4]->width(), KW - 32);
-        QCOMPARE(F->FInfoCard->width(), Wp - 24);
-        QCOMPARE(F->FInfoVal[4]->width(), Wp - 24 - 196);
+        // The pages follow their geometry; the labels anchored in the cards follow the cards.
+        const TOverviewLayout O = OverviewLayout(F->FPgOverview->size());
+        QCOMPARE(F->FKpiCard[4]->geometry(), O.Kpi[4]);
+        QCOMPARE(F->FKpiVal[4]->width(), O.Kpi[4].width() - 32);
+        QCOMPARE(F->FInfoCard->geometry(), O.Info);
+        QCOMPARE(F->FInfoVal[4]->width(), O.Info.width() - 196);
 
         ShowPage(*F, F->FPgBrowser);
-        const int Bw = F->FPgBrowser->width();
-        const int Bh = F->FPgBrowser->height();
-        const int CW = std::max(300, Bw - 426);
-        const int CH = std::min(std::max(Browsers * 30 + 20, 120), Bh - 110);
-        QCOMPARE(F->FBrsChart->geometry(), QRect(16, 52, CW, CH));
-        QCOMPARE(F->FBrsInfoCard->geometry(), QRect(CW + 30, 52, Bw - CW - 50, 244));
-        QCOMPARE(F->FLblBrsInfo->geometry(), QRect(16, CH + 62, CW, 34));
+        const TBrowserLayout B = BrowserLayout(F->FPgBrowser->size(), Browsers);
+        QCOMPARE(F->FBrsChart->geometry(), B.Chart);
+        QCOMPARE(F->FBrsInfoCard->geometry(), B.Info);
+        QCOMPARE(F->FLblBrsInfo->geometry(), B.Note);
         QVERIFY(F->FBrsChart->height() > 0);
 
         ShowPage(*F, F->FPgDomain);
-        const int Dw = F->FPgDomain->width();
-        // 60 % for the ranking, but at least 420 px for the donut and its legend.
-        const int LW = std::min(qRound((Dw - 40) * 0.6), Dw - 50 - 420);
-        QCOMPARE(F->FDnsChart->geometry(), QRect(16, 52, LW, F->FPgDomain->height() - 64));
-        QCOMPARE(F->FDonut->geometry(), QRect(LW + 30, 52, Dw - LW - 50, 300));
+        const TSplitLayout D = DomainLayout(F->FPgDomain->size());
+        QCOMPARE(F->FDnsChart->geometry(), D.Left);
+        QCOMPARE(F->FDonut->geometry(), D.Right);
         QVERIFY(F->FDonut->width() > 0);
 
         ShowPage(*F, F->FPgPage);
-        const int Half = (F->FPgPage->width() - 40) / 2;
-        QCOMPARE(F->FKwsChart->geometry(), QRect(Half + 32, 52, Half, F->FPgPage->height() - 64));
+        QCOMPARE(F->FKwsChart->geometry(), PagesLayout(F->FPgPage->size()).Right);
 
         ShowPage(*F, F->FPgTime);
-        QCOMPARE(F->FBarChart->height(), F->FPgTime->height() - 334);
+        const TTimeLayout T = TimeLayout(F->FPgTime->size());
+        QCOMPARE(F->FBarChart->geometry(), T.Bars);
         QVERIFY(F->FBarChart->height() > 0);
-        QCOMPARE(F->FLblTrendSpan->width(), F->FPgTime->width() - 130);
+        QCOMPARE(F->FLblTrendSpan->geometry(), T.Span);
 
         ShowPage(*F, F->FPgRecords);
         QVERIFY(F->FRecList->width() > 0 && F->FRecList->height() > 0);

@@ -4,7 +4,6 @@
 
 #include "anchors.h"
 #include "bar_chart.h"
-#include "card.h"
 #include "control_factory.h"
 #include "donut_chart.h"
 #include "heat_chart.h"
@@ -15,7 +14,6 @@
 #include "records_csv.h"
 #include "records_model.h"
 #include "report_file.h"
-#include "report_layout.h"
 #include "shell_util.h"
 #include "text_util.h"
 #include "ui_font.h"
@@ -27,20 +25,15 @@
 #include <QFileInfo>
 #include <QEvent>
 #include <QFontMetrics>
-#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QSaveFile>
-#include <QScreen>
 #include <QKeySequence>
 #include <QShortcut>
 #include <QStatusBar>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -49,117 +42,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
-
-namespace {
-
-const char* const kPageNames[7] = {"概览", "时段分布", "域名与类别", "页面与关键词", "浏览器", "数据源", "访问明细"};
-const char* const kPageDescs[7] = {"关键指标、采集概况与记录跨度",
-                                   "星期 × 小时热力图 + 按日趋势",
-                                   "访问最多域名 Top 15、站点类别占比环形图",
-                                   "访问最多页面 Top 12、搜索关键词 Top 12",
-                                   "各浏览器来源次数与采集概况",
-                                   "各数据源状态、条数与异常说明",
-                                   "全部记录：可搜索、复制、双击打开网址"};
-const char* const kKpiCaptions[5] = {"访问次数", "不同网址", "不同域名", "活跃天数", "最活跃时段"};
-const char* const kInfoCaptions[4] = {"数据源", "异常源", "活跃天数", "日均访问"};
-const char* const kBrsCaptions[5] = {"数据源", "异常源", "活跃天数", "日均访问", "记录跨度"};
-
-constexpr unsigned kStretch = akLeft | akTop | akRight;
-constexpr unsigned kFill = akLeft | akTop | akRight | akBottom;
-
-QString U(const char* Utf8)
-{
-    return QString::fromUtf8(Utf8);
-}
-
-// A column-view list as both lists of the window use it: whole rows, no
-// editing, no grid, no sorting, headers that do nothing when clicked.
-void SetUpList(QTableView* List)
-{
-    List->setSelectionBehavior(QAbstractItemView::SelectRows);
-    List->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    List->setShowGrid(false);
-    List->setSortingEnabled(false);
-    List->setWordWrap(false);
-    List->setTextElideMode(Qt::ElideRight);
-    List->setFrameShape(QFrame::StyledPanel);
-    List->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    List->verticalHeader()->hide();
-    List->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    List->verticalHeader()->setDefaultSectionSize(22);
-    List->horizontalHeader()->setSectionsClickable(false);
-    List->horizontalHeader()->setHighlightSections(false);
-    List->horizontalHeader()->setStretchLastSection(false);
-    List->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    List->setAutoFillBackground(true);
-    QPalette P = List->palette();
-    P.setColor(QPalette::Base, ToQColor(clWhite));
-    List->setPalette(P);
-    ApplyUiFont(List, 9, fsRegular, clText);
-}
-
-// The records list: a letter typed there does nothing special (the view's
-// type-ahead search would jump to a matching row and replace the selection),
-// and the focus frame goes round the whole current row, as rows are what the
-// list selects.
-class TRecordsView final : public QTableView {
-public:
-    using QTableView::QTableView;
-    void keyboardSearch(const QString&) override {}
-
-protected:
-    void paintEvent(QPaintEvent* Event) override
-    {
-        QTableView::paintEvent(Event);
-        const QModelIndex Current = currentIndex();
-        if (!hasFocus() || !Current.isValid() || !model())
-            return;
-        const int Last = model()->columnCount() - 1;
-        const QRect Row = visualRect(Current.siblingAtColumn(0)).united(visualRect(Current.siblingAtColumn(Last)));
-        if (Row.isEmpty())
-            return;
-        QStyleOptionFocusRect Opt;
-        Opt.initFrom(this);
-        Opt.rect = Row.adjusted(0, 0, -1, -1);
-        Opt.backgroundColor = palette().color(QPalette::Base);
-        QPainter P(viewport());
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &Opt, &P, this);
-    }
-};
-
-void SetWhiteBackground(QWidget* W)
-{
-    QPalette P = W->palette();
-    P.setColor(QPalette::Window, ToQColor(clWhite));
-    W->setPalette(P);
-    W->setAutoFillBackground(true);
-}
-
-QLabel* Title(QWidget* Page, const char* Text, int L, int T, int W)
-{
-    return MakeLabel(Page, U(Text), L, T, W, 20, 10, fsBold, clText);
-}
-
-// Lets the last column of a list take the remaining width, always leaving room
-// for a vertical scroll bar so no horizontal one appears. Nothing happens when
-// the rest would be 80 px or less.
-void FitLastColumn(QTableView* List)
-{
-    if (!List || !List->model())
-        return;
-    const int Columns = List->model()->columnCount();
-    if (Columns <= 0)
-        return;
-    int Others = 0;
-    for (int C = 0; C < Columns - 1; ++C)
-        Others += List->columnWidth(C);
-    const int ScrollBar = List->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, List);
-    const int Avail = List->contentsRect().width() - Others - ScrollBar - 4;
-    if (Avail > 80)
-        List->setColumnWidth(Columns - 1, Avail);
-}
-
-}  // namespace
+#include <vector>
 
 TReportForm::TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QString& RawJson,
                          const QString& OutDir, bool NoData)
@@ -190,7 +73,7 @@ TReportForm::~TReportForm()
 void TReportForm::BuildUi()
 {
     const int W = kClientW;
-    SetAnchors(MakePanel(this, 0, 0, W, 4, clAccent), kStretch);
+    SetAnchors(MakePanel(this, 0, 0, W, 4, clAccent), akStretch);
 
     FStatus = new QStatusBar(this);
     FStatus->setSizeGripEnabled(true);
@@ -211,49 +94,37 @@ void TReportForm::BuildUi()
     FTabs->tabBar()->setMouseTracking(true);
     FTabs->tabBar()->installEventFilter(this);
     ApplyUiFont(FTabs, 9, fsRegular, clText);
-    SetAnchors(FTabs, kFill);
+    SetAnchors(FTabs, akFill);
 
-    FPgOverview = AddPage(U(kPageNames[0]));
-    FPgTime = AddPage(U(kPageNames[1]));
-    FPgDomain = AddPage(U(kPageNames[2]));
-    FPgPage = AddPage(U(kPageNames[3]));
-    FPgBrowser = AddPage(U(kPageNames[4]));
-    FPgSource = AddPage(U(kPageNames[5]));
-    FPgRecords = AddPage(U(kPageNames[6]));
-    for (QWidget* Page : {FPgOverview, FPgTime, FPgDomain, FPgPage, FPgBrowser, FPgSource, FPgRecords})
-        Page->installEventFilter(this);
-
-    BuildOverviewPage();
-    BuildTimePage();
-    BuildDomainPage();
-    BuildPagesPage();
-    BuildBrowserPage();
-    BuildSourcePage();
-    BuildRecordsPage();
-    FTabs->setCurrentWidget(FPgOverview);
+    BuildPages();
+    FRecModel = new TRecordsModel(FRecList);
+    FRecModel->SetSource(FRecords);
+    FRecList->setModel(FRecModel);
+    SetUpRecordsPage();
+    FFilterIndex.Build(FRecords);
 }
 
 void TReportForm::BuildHeader()
 {
     const int W = kClientW;
     QWidget* Header = MakePanel(this, 0, 4, W, 74, clWhite);
-    SetAnchors(Header, kStretch);
+    SetAnchors(Header, akStretch);
     FLblTitle = MakeLabel(Header, QStringLiteral("采集报告"), 20, 10, 700, 30, 17, fsBold, clText);
     FLblDetail = MakeLabel(Header, QString(), 22, 46, W - 320, 18, 9, fsRegular, clSecondary);
-    SetAnchors(FLblDetail, kStretch);
+    SetAnchors(FLblDetail, akStretch);
     FLblCount = MakeLabel(Header, QString(), W - 264, 18, 240, 28, 12, fsBold, clAccent);
     FLblCount->setAlignment(Qt::AlignRight | Qt::AlignTop);
     SetAnchors(FLblCount, akTop | akRight);
     FLblFile = MakeLabel(Header, QString(), W - 264, 48, 240, 18, 9, fsRegular, clSecondary);
     FLblFile->setAlignment(Qt::AlignRight | Qt::AlignTop);
     SetAnchors(FLblFile, akTop | akRight);
-    SetAnchors(MakePanel(this, 0, 78, W, 1, clBorder), kStretch);
+    SetAnchors(MakePanel(this, 0, 78, W, 1, clBorder), akStretch);
 }
 
 void TReportForm::BuildToolbar()
 {
     QWidget* Bar = MakePanel(this, 0, 82, kClientW, 44, clWindowBg);
-    SetAnchors(Bar, kStretch);
+    SetAnchors(Bar, akStretch);
     connect(MakeButton(Bar, QStringLiteral("保存 JSON"), 12, 8, 108, 28, bkPrimary), &TFlatButton::clicked, this,
             &TReportForm::SaveJson);
     connect(MakeButton(Bar, QStringLiteral("复制选中"), 128, 8, 100, 28, bkSecondary), &TFlatButton::clicked, this,
@@ -265,157 +136,6 @@ void TReportForm::BuildToolbar()
     connect(Export, &TFlatButton::clicked, this, &TReportForm::ExportCsv);
     connect(new QShortcut(QKeySequence(QStringLiteral("Ctrl+E")), this), &QShortcut::activated, this,
             &TReportForm::ExportCsv);
-}
-
-QWidget* TReportForm::AddPage(const QString& Caption)
-{
-    auto* Page = new QWidget;
-    FTabs->addTab(Page, Caption);
-    SetWhiteBackground(Page);
-    ApplyUiFont(Page, 9, fsRegular, clText);
-    // The tab widget sizes a page only once it is shown; build on the size it
-    // will have in a window of the initial size.
-    Page->resize(kBuiltPage);
-    return Page;
-}
-
-void TReportForm::BuildOverviewPage()
-{
-    QWidget* Pg = FPgOverview;
-    for (int I = 0; I < 5; ++I) {
-        FKpiCard[I] = MakeCard(Pg, QString(), 12 + 212 * I, 12, 200, 88);
-        FKpiVal[I] = MakeLabel(FKpiCard[I], EmDash(), 16, 12, 168, 34, 18, fsBold, clText);
-        SetAnchors(FKpiVal[I], kStretch);
-        SetAnchors(MakeLabel(FKpiCard[I], U(kKpiCaptions[I]), 16, 50, 168, 18, 9, fsRegular, clSecondary), kStretch);
-    }
-    FInfoCard = MakeCard(Pg, QStringLiteral("采集概况"), 12, 116, 1096, 156);
-    for (int I = 0; I < 4; ++I) {
-        FInfoVal[I] = MakeLabel(FInfoCard, EmDash(), 20 + 264 * I, 40, 240, 26, 13, fsBold, clText);
-        MakeLabel(FInfoCard, U(kInfoCaptions[I]), 20 + 264 * I, 68, 240, 18, 9, fsRegular, clSecondary);
-    }
-    MakeLabel(FInfoCard, QStringLiteral("记录跨度"), 20, 100, 70, 18, 9, fsRegular, clSecondary);
-    FInfoVal[4] = MakeLabel(FInfoCard, EmDash(), 92, 100, 900, 18, 9, fsRegular, clText);
-    SetAnchors(FInfoVal[4], kStretch);
-    MakeLabel(FInfoCard, QStringLiteral("生成时间"), 20, 124, 70, 18, 9, fsRegular, clSecondary);
-    FInfoVal[5] = MakeLabel(FInfoCard, EmDash(), 92, 124, 900, 18, 9, fsRegular, clText);
-    SetAnchors(FInfoVal[5], kStretch);
-
-    SetAnchors(MakeNote(Pg, QStringLiteral("全部统计与明细都在本机生成，报告内容不离开本机。"), 14, 286, 1000, 18),
-               kStretch);
-
-    FIndexCard = MakeCard(Pg, QStringLiteral("报告内容"), 12, 312, 1096, 210);
-    for (int I = 0; I < 7; ++I) {
-        FIdxName[I] = MakeLabel(FIndexCard, U(kPageNames[I]), 20, 48 + 38 * I, 96, 20, 9, fsBold, clText);
-        FIdxDesc[I] = MakeLabel(FIndexCard, U(kPageDescs[I]), 120, 49 + 38 * I, 440, 20, 9, fsRegular, clSecondary);
-    }
-}
-
-void TReportForm::BuildTimePage()
-{
-    QWidget* Pg = FPgTime;
-    Title(Pg, "时段热力图", 16, 10, 300);
-    MakeNote(Pg, QStringLiteral("按星期 × 小时统计访问次数，颜色越深越活跃；鼠标悬停查看具体次数"), 16, 30, 700, 18);
-    FHeatChart = new THeatChart(Pg);
-    FHeatChart->setGeometry(16, 52, 1080, 240);
-    Title(Pg, "按日趋势", 16, 302, 100);
-    FLblTrendSpan = MakeLabel(Pg, QString(), 110, 304, 900, 18, 8, fsRegular, clSecondary);
-    FBarChart = new TBarChart(Pg);
-    FBarChart->setGeometry(16, 324, 1080, 200);
-}
-
-void TReportForm::BuildDomainPage()
-{
-    QWidget* Pg = FPgDomain;
-    Title(Pg, "访问最多域名", 16, 10, 300);
-    MakeNote(Pg, QStringLiteral("Top 15 · 双击一行可在“访问明细”中按该域名筛选"), 16, 30, 620, 18);
-    FDnsChart = new TRankChart(Pg);
-    FDnsChart->setGeometry(16, 52, 660, 480);
-    connect(FDnsChart, &TRankChart::ItemDblClicked, this, &TReportForm::DomainDblClick);
-    FCatTitle = Title(Pg, "站点类别", 700, 10, 300);
-    FCatNote = MakeNote(Pg, QStringLiteral("按域名规则归类，环形图占比与右侧数量一致"), 700, 30, 380, 18);
-    FDonut = new TDonutChart(Pg);
-    FDonut->setGeometry(700, 52, 380, 300);
-}
-
-void TReportForm::BuildPagesPage()
-{
-    QWidget* Pg = FPgPage;
-    Title(Pg, "访问最多页面", 16, 10, 300);
-    MakeNote(Pg, QStringLiteral("Top 12 · 双击一行可在“访问明细”中按该网址筛选"), 16, 30, 480, 18);
-    FPgsChart = new TRankChart(Pg);
-    FPgsChart->setGeometry(16, 52, 520, 480);
-    connect(FPgsChart, &TRankChart::ItemDblClicked, this, &TReportForm::PageDblClick);
-    FKwsTitle = Title(Pg, "搜索关键词", 556, 10, 300);
-    FKwsNote = MakeNote(Pg, QStringLiteral("Top 12 · 来自各搜索引擎 URL 的查询参数"), 556, 30, 500, 18);
-    FKwsChart = new TRankChart(Pg);
-    FKwsChart->setGeometry(556, 52, 520, 480);
-}
-
-void TReportForm::BuildBrowserPage()
-{
-    QWidget* Pg = FPgBrowser;
-    Title(Pg, "浏览器分布", 16, 10, 300);
-    MakeNote(Pg, QStringLiteral("按记录来源浏览器统计；同一浏览器的多个用户配置已合并计数"), 16, 30, 700, 18);
-    FBrsChart = new TRankChart(Pg);
-    FBrsChart->setGeometry(16, 52, 660, 380);
-    FBrsInfoCard = MakeCard(Pg, QStringLiteral("采集概况"), 690, 52, 380, 244);
-    for (int I = 0; I < 5; ++I) {
-        MakeLabel(FBrsInfoCard, U(kBrsCaptions[I]), 18, 46 + 34 * I, 76, 18, 9, fsRegular, clSecondary);
-        FBrsInfoVal[I] = MakeLabel(FBrsInfoCard, EmDash(), 100, 46 + 34 * I, 200, 18, 9, fsRegular, clText);
-        SetAnchors(FBrsInfoVal[I], kStretch);
-    }
-    FLblBrsInfo = MakeLabel(Pg, QString(), 16, 300, 660, 34, 8, fsRegular, clSecondary);
-    FLblBrsInfo->setWordWrap(true);
-}
-
-void TReportForm::BuildSourcePage()
-{
-    QWidget* Pg = FPgSource;
-    Title(Pg, "数据源状态", 16, 10, 300);
-    MakeNote(Pg, QStringLiteral("采集范围与异常说明；只读采集，不修改任何浏览器数据"), 16, 30, 700, 18);
-    FSrcList = new QTableWidget(0, 6, Pg);
-    SetUpList(FSrcList);
-    FSrcList->setSelectionMode(QAbstractItemView::SingleSelection);
-    FSrcList->setItemDelegate(MakeListDelegate(5, FSrcList));
-    FSrcList->setHorizontalHeaderLabels({QStringLiteral("浏览器"), QStringLiteral("配置/用户"), QStringLiteral("状态"),
-                                         QStringLiteral("条数"), QStringLiteral("说明"), QStringLiteral("库文件")});
-    const int Widths[6] = {150, 190, 110, 70, 240, 300};
-    for (int C = 0; C < 6; ++C)
-        FSrcList->setColumnWidth(C, Widths[C]);
-    FSrcList->setGeometry(16, 54, 1080, 460);
-    SetAnchors(FSrcList, kFill);
-    FSrcList->installEventFilter(this);
-}
-
-void TReportForm::BuildRecordsPage()
-{
-    QWidget* Pg = FPgRecords;
-    FEdFilter = MakeEdit(Pg, 16, 12, 340, 24, QString());
-    const QString Cue = QStringLiteral("搜索标题、网址或域名，空格分词");
-    FEdFilter->setPlaceholderText(Cue);
-    FEdFilter->setClearButtonEnabled(false);
-    connect(FEdFilter, &QLineEdit::textChanged, this, &TReportForm::FilterChange);
-    FEdFilter->installEventFilter(this);
-
-    FLblRecInfo = MakeLabel(Pg, QString(), 368, 15, 700, 18, 9, fsRegular, clSecondary);
-    SetAnchors(FLblRecInfo, kStretch);
-
-    FRecList = new TRecordsView(Pg);
-    FRecModel = new TRecordsModel(FRecList);
-    FRecModel->SetSource(FRecords);
-    FRecList->setModel(FRecModel);
-    SetUpList(FRecList);
-    FRecList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    FRecList->setItemDelegate(MakeListDelegate(-1, FRecList));
-    const int Widths[TRecordsModel::rcColumnCount] = {140, 120, 130, 360, 400};
-    for (int C = 0; C < TRecordsModel::rcColumnCount; ++C)
-        FRecList->setColumnWidth(C, Widths[C]);
-    FRecList->setGeometry(16, 48, 1080, 470);
-    SetAnchors(FRecList, kFill);
-    FRecList->installEventFilter(this);
-    connect(FRecList, &QAbstractItemView::doubleClicked, this, [this] { RecListDblClick(); });
-
-    FFilterIndex.Build(FRecords);
 }
 
 void TReportForm::LoadReport()
@@ -460,11 +180,23 @@ void TReportForm::LoadReport()
         }
     }
     FitNumberColumn(FSrcList, 3, 70);
-    FitLastColumn(FSrcList);
+    SrcPageResize();
     FSrcList->setUpdatesEnabled(true);
 
     ApplyFilter();
     SetStatus(ReportStatusText(M, FShown));
+}
+
+void TReportForm::FitCountLabel()
+{
+    // The count grows to the left as far as it needs: a total that lost its
+    // leading digits would read as a smaller one.
+    const int Need = FLblCount->fontMetrics().horizontalAdvance(FLblCount->text()) + 2;
+    const QRect G = FLblCount->geometry();
+    if (Need <= G.width())
+        return;
+    FLblCount->setGeometry(G.right() + 1 - Need, G.top(), Need, G.height());
+    SetAnchors(FLblCount, akTop | akRight);
 }
 
 void TReportForm::SetStatus(const QString& Text)
@@ -483,7 +215,7 @@ void TReportForm::ApplyFilter()
     std::vector<int> Rows = FFilterIndex.Match(Terms);
     FShown = int(Rows.size());
     FRecModel->SetRows(std::move(Rows));
-    FitLastColumn(FRecList);
+    RecPageResize();
     FLblRecInfo->setText(Terms.isEmpty()
                              ? QStringLiteral("共 %1 条，双击一行用默认浏览器打开；Ctrl+C 复制选中").arg(FormatCount(FTotal))
                              : QStringLiteral("共 %1 条，当前筛选 %2 条").arg(FormatCount(FTotal), FormatCount(FShown)));
@@ -706,143 +438,9 @@ bool TReportForm::eventFilter(QObject* Watched, QEvent* Event)
         }
         return false;
     }
-    if (Type != QEvent::Resize)
-        return false;
-    if (Watched == FPgOverview)
-        OverviewPageResize();
-    else if (Watched == FPgTime)
-        TimePageResize();
-    else if (Watched == FPgDomain)
-        DomainPageResize();
-    else if (Watched == FPgPage)
-        PagesPageResize();
-    else if (Watched == FPgBrowser)
-        BrowserPageResize();
-    else if (Watched == FSrcList)
-        SrcPageResize();
-    else if (Watched == FRecList)
-        RecPageResize();
+    if (Type == QEvent::Resize)
+        PageResized(Watched);
     return false;
-}
-
-void TReportForm::LayoutAll()
-{
-    OverviewPageResize();
-    TimePageResize();
-    DomainPageResize();
-    PagesPageResize();
-    BrowserPageResize();
-    SrcPageResize();
-    RecPageResize();
-}
-
-void TReportForm::OverviewPageResize()
-{
-    if (!FPgOverview || !FIndexCard)
-        return;
-    const TOverviewLayout L = OverviewLayout(FPgOverview->size());
-    for (int I = 0; I < 5; ++I)
-        FKpiCard[I]->setGeometry(L.Kpi[I]);
-    FitKpiFonts();
-    FInfoCard->setGeometry(L.Info);
-    FIndexCard->setGeometry(L.Index);
-    for (int I = 0; I < 7; ++I) {
-        FIdxName[I]->setGeometry(L.IdxName[I]);
-        FIdxDesc[I]->setGeometry(L.IdxDesc[I]);
-    }
-}
-
-void TReportForm::FitKpiFonts()
-{
-    // A long peak text ("周三 21:00-22:00") or a huge count would be cut off
-    // in a narrow card; step the size down until it fits, but not below 11 pt,
-    // and past that end it with an ellipsis (the full text in the tooltip).
-    for (int I = 0; I < 5; ++I) {
-        if (!FKpiCard[I] || !FKpiVal[I])
-            continue;
-        const QString& Full = FModel.KpiVal[I];
-        const int Avail = FKpiCard[I]->width() - 32;
-        // Measured as the elision measures, which allows for the last glyph's
-        // overhang that a plain advance leaves out.
-        const auto Fits = [&](int Size) {
-            return QFontMetrics(UiFont(Size, fsBold)).elidedText(Full, Qt::ElideRight, Avail) == Full;
-        };
-        int Size = 18;
-        while (Size > 11 && !Fits(Size))
-            --Size;
-        if (FKpiVal[I]->font().pointSize() != Size)
-            ApplyUiFont(FKpiVal[I], Size, fsBold, kDefaultColor);
-        const QString Shown = QFontMetrics(UiFont(Size, fsBold)).elidedText(Full, Qt::ElideRight, Avail);
-        FKpiVal[I]->setText(Shown);
-        FKpiVal[I]->setToolTip(Shown == Full ? QString() : Full);
-
-    }
-}
-
-void TReportForm::FitCountLabel()
-{
-    // The count grows to the left as far as it needs: a total that lost its
-    // leading digits would read as a smaller one.
-    const int Need = FLblCount->fontMetrics().horizontalAdvance(FLblCount->text()) + 2;
-    const QRect G = FLblCount->geometry();
-    if (Need <= G.width())
-        return;
-    FLblCount->setGeometry(G.right() + 1 - Need, G.top(), Need, G.height());
-    SetAnchors(FLblCount, akTop | akRight);
-}
-
-void TReportForm::TimePageResize()
-{
-    if (!FPgTime || !FBarChart)
-        return;
-    const TTimeLayout L = TimeLayout(FPgTime->size());
-    FHeatChart->setGeometry(L.Heat);
-    FBarChart->setGeometry(L.Bars);
-    FLblTrendSpan->setGeometry(L.Span);
-}
-
-void TReportForm::DomainPageResize()
-{
-    if (!FPgDomain || !FDonut)
-        return;
-    const TSplitLayout L = DomainLayout(FPgDomain->size());
-    FDnsChart->setGeometry(L.Left);
-    FDonut->setGeometry(L.Right);
-    FCatTitle->setGeometry(L.RightTitle);
-    FCatNote->setGeometry(L.RightNote);
-}
-
-void TReportForm::PagesPageResize()
-{
-    if (!FPgPage || !FKwsChart)
-        return;
-    const TSplitLayout L = PagesLayout(FPgPage->size());
-    FPgsChart->setGeometry(L.Left);
-    FKwsChart->setGeometry(L.Right);
-    FKwsTitle->setGeometry(L.RightTitle);
-    FKwsNote->setGeometry(L.RightNote);
-}
-
-void TReportForm::BrowserPageResize()
-{
-    if (!FPgBrowser || !FLblBrsInfo)
-        return;
-    const TBrowserLayout L = BrowserLayout(FPgBrowser->size(), FBrCount);
-    FBrsChart->setGeometry(L.Chart);
-    FBrsInfoCard->setGeometry(L.Info);
-    FLblBrsInfo->setGeometry(L.Note);
-}
-
-void TReportForm::SrcPageResize()
-{
-    if (FSrcList)
-        FitLastColumn(FSrcList);
-}
-
-void TReportForm::RecPageResize()
-{
-    if (FRecList)
-        FitLastColumn(FRecList);
 }
 
 TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QString& RawJson,

@@ -26,7 +26,8 @@ class TRecordsModel;
 
 // One finished report run: header, toolbar, seven pages and a status bar.
 // A modeless child window of its owner, destroyed with it at the latest. It
-// owns the parsed document it was given.
+// owns the parsed document it was given. The pages are built and laid out in
+// report_form_pages.cpp.
 class TReportForm final : public QWidget {
     Q_OBJECT
 public:
@@ -77,13 +78,11 @@ private:
     void BuildHeader();
     void BuildToolbar();
     QWidget* AddPage(const QString& Caption);
-    void BuildOverviewPage();
-    void BuildTimePage();
-    void BuildDomainPage();
-    void BuildPagesPage();
-    void BuildBrowserPage();
-    void BuildSourcePage();
-    void BuildRecordsPage();
+    // Every page from its table, then what the tables leave: signals, lists.
+    void BuildPages();
+    void SetUpSourceList();
+    // The filter box and the records list, once the list has its model.
+    void SetUpRecordsPage();
     void LoadReport();
     // Every change of the filter text, typed or set, filters again.
     void FilterChange();
@@ -93,6 +92,8 @@ private:
     void FitKpiFonts();
     void FitCountLabel();
 
+    // Lays out the page (or list) whose resize the event filter saw.
+    void PageResized(QObject* Watched);
     void OverviewPageResize();
     void TimePageResize();
     void DomainPageResize();

@@ -16,12 +16,6 @@
 #include <QScrollBar>
 #include <QTableWidget>
 
-namespace {
-
-constexpr unsigned kStretch = akLeft | akTop | akRight;
-
-}  // namespace
-
 TSourcesForm::TSourcesForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data)
     : QWidget(Owner, Qt::Window)
     , FData(std::move(Data))
@@ -40,15 +34,15 @@ void TSourcesForm::BuildUi()
 {
     const int W = kClientW;
     const int H = kClientH;
-    SetAnchors(MakePanel(this, 0, 0, W, 4, clAccent), kStretch);
+    SetAnchors(MakePanel(this, 0, 0, W, 4, clAccent), akStretch);
     QWidget* Header = MakePanel(this, 0, 4, W, 66, clWhite);
-    SetAnchors(Header, kStretch);
+    SetAnchors(Header, akStretch);
     MakeLabel(Header, QStringLiteral("数据源检测结果"), 20, 10, 420, 28, 15, fsBold, clText);
     FLblMeta = MakeLabel(Header, QString(), 22, 40, W - 44, 18, 9, fsRegular, clSecondary);
-    SetAnchors(FLblMeta, kStretch);
+    SetAnchors(FLblMeta, akStretch);
 
     QWidget* Bar = MakePanel(this, 0, 70, W, 44, clWindowBg);
-    SetAnchors(Bar, kStretch);
+    SetAnchors(Bar, akStretch);
     connect(MakeButton(Bar, QStringLiteral("复制清单"), 12, 8, 100, 28, bkSecondary), &TFlatButton::clicked, this,
             &TSourcesForm::CopyList);
     connect(MakeButton(Bar, QStringLiteral("关闭"), 120, 8, 88, 28, bkSecondary), &TFlatButton::clicked, this,
@@ -56,7 +50,7 @@ void TSourcesForm::BuildUi()
     // Stretches rather than follows the right edge, so a narrowed window never
     // pushes it over the buttons.
     FNote = MakeNote(Bar, QStringLiteral("只探测，不采集记录；路径为实际读取的库文件"), 224, 14, W - 240, 18);
-    SetAnchors(FNote, kStretch);
+    SetAnchors(FNote, akStretch);
 
     FList = new QTableWidget(0, int(SourceListTitles().size()), this);
     FList->setHorizontalHeaderLabels(SourceListTitles());
@@ -77,7 +71,7 @@ void TSourcesForm::BuildUi()
     for (int C = 0; C < 5; ++C)
         FList->setColumnWidth(C, Widths[C]);
     FList->setGeometry(12, 116, W - 24, H - 124);
-    SetAnchors(FList, akLeft | akTop | akRight | akBottom);
+    SetAnchors(FList, akFill);
     FList->installEventFilter(this);
 }
 

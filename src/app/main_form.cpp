@@ -48,10 +48,6 @@
 #include <exception>
 #include <memory>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
 namespace {
 
 constexpr int kPollMs = 120;
@@ -722,19 +718,6 @@ void TMainForm::WMStartRun()
     if (!FBusy)
         StartRun(false);
 }
-
-#ifdef Q_OS_WIN
-bool TMainForm::nativeEvent(const QByteArray& EventType, void* Message, qintptr* Result)
-{
-    const auto* Msg = static_cast<const MSG*>(Message);
-    if (EventType == "windows_generic_MSG" && Msg->message == WM_APP + 0x65) {
-        WMStartRun();
-        *Result = 0;
-        return true;
-    }
-    return QMainWindow::nativeEvent(EventType, Message, Result);
-}
-#endif
 
 void TMainForm::Finish(int Code)
 {

@@ -120,9 +120,6 @@ protected:
     void resizeEvent(QResizeEvent* Event) override;
     void dragEnterEvent(QDragEnterEvent* Event) override;
     void dropEvent(QDropEvent* Event) override;
-#ifdef Q_OS_WIN
-    bool nativeEvent(const QByteArray& EventType, void* Message, qintptr* Result) override;
-#endif
 
     // One poll of the run; virtual so that a failing tick can be simulated.
     virtual void PollRun();

@@ -11,6 +11,7 @@
 #include "text_util.h"
 #include "ui_hooks.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QCheckBox>
 #include <QDateEdit>
@@ -122,13 +123,6 @@ protected:
     void PollRun() override { throw std::runtime_error("boom"); }
 };
 
-// Hands the window a native message the way the platform plugin would.
-class TMessageForm final : public TMainForm {
-public:
-    using TMainForm::TMainForm;
-    bool Deliver(const QByteArray& Type, void* Message, qintptr* Result) { return nativeEvent(Type, Message, Result); }
-};
-
 } // namespace
 
 class TMainFormTest : public QObject {
@@ -169,6 +163,7 @@ private slots:
     void RunEndClosesInfoDialog();
     void TickException();
     void StartSignal();
+    void StartMessage_data();
     void StartMessage();
     void UnattendedInProcess_data();
     void UnattendedInProcess();
@@ -901,7 +896,7 @@ void TMainFormTest::StartSignal()
 #ifdef Q_OS_WIN
     QSKIP("Windows asks for a run with a window message, not a signal");
 #else
-    TStartSignal Sig;
+    TStartSignal Sig(nullptr);
     QVERIFY(Sig.Active());
     QSignalSpy Spy(&Sig, &TStartSignal::Triggered);
     // Two requests before the loop runs again ask for one run.
@@ -914,24 +909,43 @@ void TMainFormTest::StartSignal()
 #endif
 }
 
+void TMainFormTest::StartMessage_data()
+{
+    QTest::addColumn<int>("Offset");   // from WM_APP
+    QTest::addColumn<bool>("ToWindow"); // else to another window
+    QTest::addColumn<bool>("Taken");
+    QTest::newRow("start run") << 0x65 << true << true;
+    QTest::newRow("another message") << 0x66 << true << false;
+    QTest::newRow("another window") << 0x65 << false << false;
+}
+
 void TMainFormTest::StartMessage()
 {
 #ifndef Q_OS_WIN
     QSKIP("Linux asks for a run with a signal, tested in StartSignal");
 #else
+    QFETCH(int, Offset);
+    QFETCH(bool, ToWindow);
+    QFETCH(bool, Taken);
     qputenv("MK_CHILD_SLEEP_MS", "3000");
-    TMessageForm F({}, FakeCollector());
+    TMainForm F({}, FakeCollector());
+    QWidget Other;
+    TStartSignal Sig(&F);
+    connect(&Sig, &TStartSignal::Triggered, &F, &TMainForm::WMStartRun);
+    // Handed over the way the event loop hands over a posted message.
     MSG Msg{};
-    Msg.message = WM_APP + 0x65;
+    Msg.hwnd = reinterpret_cast<HWND>((ToWindow ? static_cast<QWidget&>(F) : Other).winId());
+    Msg.message = WM_APP + Offset;
     qintptr Result = -1;
-    QVERIFY(F.Deliver("windows_generic_MSG", &Msg, &Result));
-    QCOMPARE(Result, qintptr(0));
-    QVERIFY(F.Busy());
-    // While a run goes on, the request is taken and ignored.
-    QVERIFY(F.Deliver("windows_generic_MSG", &Msg, &Result));
-    QVERIFY(F.Busy());
-    Msg.message = WM_APP + 0x66;
-    QVERIFY(!F.Deliver("windows_generic_MSG", &Msg, &Result));
+    QAbstractEventDispatcher* Dispatcher = QAbstractEventDispatcher::instance();
+    QCOMPARE(Dispatcher->filterNativeEvent("windows_generic_MSG", &Msg, &Result), Taken);
+    QCOMPARE(F.Busy(), Taken);
+    if (Taken) {
+        QCOMPARE(Result, qintptr(0));
+        // While a run goes on, the request is taken and ignored.
+        QVERIFY(Dispatcher->filterNativeEvent("windows_generic_MSG", &Msg, &Result));
+        QVERIFY(F.Busy());
+    }
 #endif
 }
 

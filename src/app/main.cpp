@@ -38,7 +38,7 @@ int main(int argc, char** argv)
 
     auto Form = std::make_unique<TMainForm>();
     QObject::connect(Form.get(), &TMainForm::EndProcess, &App, [](int Code) { QCoreApplication::exit(Code); });
-    TStartSignal StartSignal;
+    TStartSignal StartSignal(Form.get());
     QObject::connect(&StartSignal, &TStartSignal::Triggered, Form.get(), &TMainForm::WMStartRun);
     QObject::connect(&StartSignal, &TStartSignal::EndRequested, &App, [](int Code) { QCoreApplication::exit(Code); });
 

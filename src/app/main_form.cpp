@@ -5,7 +5,6 @@
 #include "app_info.h"
 #include "card.h"
 #include "collector_contract.h"
-#include "console_runner.h"
 #include "control_factory.h"
 #include "dialogs.h"
 #include "flat_button.h"
@@ -17,6 +16,7 @@
 #include "recent_reports.h"
 #include "report_file.h"
 #include "report_window.h"
+#include "run_controller.h"
 #include "shell_util.h"
 #include "text_util.h"
 #include "ui_font.h"
@@ -45,16 +45,10 @@
 #include <QThread>
 #include <QTimer>
 
-#include <exception>
 #include <memory>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 namespace {
 
-constexpr int kPollMs = 120;
 constexpr int kAutoDelayMs = 200;
 
 // Restores the loading flag however the guarded step ends.
@@ -120,9 +114,8 @@ TMainForm::TMainForm(const QStringList& Args, const QString& ConsoleExe, QWidget
 
 TMainForm::~TMainForm()
 {
-    // The runner goes first: its destructor ends a collector that still runs.
-    FTimer->stop();
-    FRunner.reset();
+    // The run goes first: it ends a collector that still runs.
+    FRun.reset();
     // A report still loading is waited for: its thread must not outlive us.
     for (QThread* Worker : std::as_const(FLoaders)) {
         disconnect(Worker, nullptr, this, nullptr);
@@ -145,7 +138,11 @@ void TMainForm::Init(const QStringList& Args)
     setPalette(Pal);
     setAutoFillBackground(true);
 
-    FRunner = std::make_unique<TConsoleRunner>();
+    FRun = std::make_unique<TRunController>();
+    connect(FRun.get(), &TRunController::Progress, this, &TMainForm::RunProgress);
+    connect(FRun.get(), &TRunController::Finished, this, &TMainForm::RunFinished);
+    connect(FRun.get(), &TRunController::StartFailed, this, &TMainForm::RunNotStarted);
+    connect(FRun.get(), &TRunController::Aborted, this, &TMainForm::RunAborted);
 
     FInit = ParseCommandLine(Args);
     FReportArgs = ReportFileArgs(Args);
@@ -163,10 +160,6 @@ void TMainForm::Init(const QStringList& Args)
     BuildMenu();
     setAcceptDrops(true);
 
-    FTimer = new QTimer(this);
-    FTimer->setInterval(kPollMs);
-    connect(FTimer, &QTimer::timeout, this, &TMainForm::TimerTick);
-
     WriteOptions(DefaultOptions(FDefaultOut));
     ApplyInitialOptions();
 
@@ -178,11 +171,8 @@ void TMainForm::Init(const QStringList& Args)
     SetStatus(2, QStringLiteral("用时 0.0 s"));
     UpdateExeStatus();
 
-    if (FAutoMode) {
-        FAutoPending = true;
-        FTimer->setInterval(kAutoDelayMs);
-        FTimer->start();
-    }
+    if (FAutoMode)
+        QTimer::singleShot(kAutoDelayMs, this, [this] { StartRun(false); });
 
     setFixedSize(kClientW, kClientH + menuBar()->sizeHint().height());
     if (const QScreen* Screen = QGuiApplication::primaryScreen()) {
@@ -443,26 +433,6 @@ void TMainForm::ApplyInitialOptions()
     WriteOptions(O);
 }
 
-QString TMainForm::BuildRestartArgs() const
-{
-    return ::BuildRestartArgs(ReadOptions(), FDefaultOut);
-}
-
-QString TMainForm::BuildCollectorArgs() const
-{
-    return ::BuildCollectorArgs(ReadOptions());
-}
-
-QString TMainForm::CheckedSourceIds() const
-{
-    return ::CheckedSourceIds(ReadOptions());
-}
-
-QString TMainForm::SourceSwitchValue() const
-{
-    return ::SourceSwitchValue(ReadOptions());
-}
-
 QString TMainForm::ResolveOutDir() const
 {
     return ::ResolveOutDir(ReadOptions(), FDefaultOut);
@@ -477,7 +447,7 @@ bool TMainForm::Elevated() const
 
 void TMainForm::UpdateOptionStates()
 {
-    if (FBusy)
+    if (FRun->Busy())
         return;
     const bool Pick = FRbPick->isChecked();
     for (QCheckBox* Box : FSrcChecks)
@@ -565,7 +535,7 @@ void TMainForm::ElevateClick()
             WarnBox(this, NoElevationToolText(QCoreApplication::applicationFilePath()));
         return;
     }
-    const QStringList Args = SplitCommandLine(BuildRestartArgs());
+    const QStringList Args = SplitCommandLine(::BuildRestartArgs(ReadOptions(), FDefaultOut));
     // Events keep running while the authorisation is asked for: the options
     // take no input then and runs do not start (StartRun), while the menu and
     // the status bar stay alive and say what is being waited for.
@@ -655,11 +625,6 @@ void TMainForm::ReportLoaded(TReportFile&& File)
     QGuiApplication::restoreOverrideCursor();
 }
 
-QStringList TMainForm::RecentReports() const
-{
-    return LoadRecentReports(FRecentStore);
-}
-
 void TMainForm::RefreshRecentMenu()
 {
     const QStringList Stored = LoadRecentReports(FRecentStore);
@@ -697,7 +662,7 @@ void TMainForm::dropEvent(QDropEvent* Event)
 
 void TMainForm::closeEvent(QCloseEvent* Event)
 {
-    if (FBusy) {
+    if (FRun->Busy()) {
         if (!FAutoMode) {
             // The run goes on while the question is open; RunFinished closes
             // the question when the run ends first.
@@ -709,89 +674,50 @@ void TMainForm::closeEvent(QCloseEvent* Event)
                 return;
             }
         }
-        FTimer->stop();
-        FRunner->Stop();
+        FRun->Stop();
     }
     Event->accept();
 }
 
 // ---- runs ------------------------------------------------------------------
 
-void TMainForm::WMStartRun()
+bool TMainForm::Busy() const
 {
-    if (!FBusy)
-        StartRun(false);
+    return FRun->Busy();
 }
 
-#ifdef Q_OS_WIN
-bool TMainForm::nativeEvent(const QByteArray& EventType, void* Message, qintptr* Result)
+void TMainForm::WMStartRun()
 {
-    const auto* Msg = static_cast<const MSG*>(Message);
-    if (EventType == "windows_generic_MSG" && Msg->message == WM_APP + 0x65) {
-        WMStartRun();
-        *Result = 0;
-        return true;
-    }
-    return QMainWindow::nativeEvent(EventType, Message, Result);
+    if (!FRun->Busy())
+        StartRun(false);
 }
-#endif
 
 void TMainForm::Finish(int Code)
 {
     if (FEnded)
         return;
     FEnded = true;
-    FTimer->stop();
     emit EndProcess(Code);
 }
 
 void TMainForm::StartRun(bool ListMode)
 {
-    if (FBusy || FEnded || FElevating)
+    if (FRun->Busy() || FEnded || FElevating)
         return;
-    if (!QFileInfo(FConsoleExe).isFile()) {
-        if (FAutoMode)
-            Finish(2);
-        else
-            ErrorBox(this, CollectorMissingText(FConsoleExe));
-        return;
-    }
-    FListMode = ListMode;
-    FJsonBuf.clear();
-    FJsonBuf.squeeze();
-    FOutputTooLarge = false;
-    FHtmlRun = false;
-
     const TOptions Opts = ReadOptions();
-    const TRunKind Kind = RunKindOf(ListMode, FAutoMode, Opts);
-    FHtmlRun = Kind == rnHtml;
-    const QString OutDir = ::ResolveOutDir(Opts, FDefaultOut);
-    if (RunWritesFiles(Kind))
-        EnsureDir(OutDir);
-
-    QString ErrMsg;
-    if (!FRunner->Start(FConsoleExe, RunArgs(Kind, Opts, OutDir), QFileInfo(FConsoleExe).absolutePath(), ErrMsg)) {
-        if (FAutoMode)
-            Finish(5);
-        else
-            ErrorBox(this, ErrMsg);
+    if (!FRun->Start(FConsoleExe, RunKindOf(ListMode, FAutoMode, Opts), Opts, ::ResolveOutDir(Opts, FDefaultOut)))
         return;
-    }
     SetBusy(true);
-    FBusyText = BusyTextOf(Kind);
-    SetStatus(0, FBusyText + QStringLiteral("…"));
-    FTimer->start();
+    SetStatus(0, BusyTextOf(FRun->Kind()) + QStringLiteral("…"));
 }
 
 void TMainForm::SetBusy(bool Value)
 {
-    FBusy = Value;
     SetInputsEnabled(FClient, !Value);
     if (Value) {
         FBtnStart->SetCaption(QStringLiteral("正在运行…"));
     } else {
         FBtnStart->SetCaption(QStringLiteral("开始生成报告"));
-        FBusyText.clear();
         UpdateOptionStates();
     }
     UpdateExeStatus();
@@ -816,74 +742,36 @@ void TMainForm::SetInputsEnabled(QWidget* Container, bool Value)
     }
 }
 
-void TMainForm::TimerTick()
+void TMainForm::RunProgress(int ElapsedSec)
 {
-    try {
-        PollRun();
-    } catch (const std::exception& E) {
-        FTimer->stop();
-        SetBusy(false);
-        SetStatus(0, QStringLiteral("界面异常：") + QString::fromLocal8Bit(E.what()));
-        if (FAutoMode)
-            Finish(9);
-    } catch (...) {
-        FTimer->stop();
-        SetBusy(false);
-        SetStatus(0, QStringLiteral("界面异常：未知错误"));
-        if (FAutoMode)
-            Finish(9);
-    }
+    SetStatus(2, ElapsedText(ElapsedSec));
+    SetStatus(0, ProgressText(BusyTextOf(FRun->Kind()), ElapsedSec));
 }
 
-void TMainForm::PollRun()
+void TMainForm::RunNotStarted(int ExitCode, const QString& Message)
 {
-    if (FEnded)
-        return;
-    if (FAutoPending) {
-        FAutoPending = false;
-        FTimer->setInterval(kPollMs);
-        StartRun(false);
-        return;
-    }
-    QByteArray Raw;
-    bool Exited = false;
-    quint32 Code = 0;
-    FRunner->DrainBytes(Raw, Exited, Code);
-    // Only the built-in report and the detection read the output; a child
-    // that prints without end must not take all memory with it.
-    if (FListMode || (!FAutoMode && !FHtmlRun)) {
-        if (FOutputTooLarge || FJsonBuf.size() + Raw.size() > FOutputLimit) {
-            if (!FOutputTooLarge) {
-                FOutputTooLarge = true;
-                FJsonBuf.clear();
-                FJsonBuf.squeeze();
-            }
-        } else {
-            FJsonBuf += Raw;
-        }
-    }
-    if (FRunner->Running()) {
-        const int Sec = FRunner->ElapsedSec();
-        SetStatus(2, ElapsedText(Sec));
-        if (!FBusyText.isEmpty())
-            SetStatus(0, ProgressText(FBusyText, Sec));
-    }
-    if (Exited) {
-        FTimer->stop();
-        RunFinished(Code);
-    }
+    if (FAutoMode)
+        Finish(ExitCode);
+    else
+        ErrorBox(this, Message);
 }
 
-void TMainForm::RunFinished(quint32 Code)
+void TMainForm::RunAborted(int ExitCode, const QString& Reason)
 {
-    const int Elapsed = FRunner->ElapsedSec();
-    const TRunKind Kind = FListMode ? rnList : FAutoMode ? rnAuto : FHtmlRun ? rnHtml : rnEmbed;
+    SetBusy(false);
+    SetStatus(0, QStringLiteral("界面异常：") + Reason);
+    if (FAutoMode)
+        Finish(ExitCode);
+}
+
+void TMainForm::RunFinished(TRunKind Kind, quint32 Code, const TRunOutput& Output)
+{
     // A question about stopping this run has nothing left to act on.
     if (FAskingClose)
         DismissQuestions(this);
     SetBusy(false);
     SetStatus(0, FinishedStatusText(Kind, Code));
-    SetStatus(2, FinishedElapsedText(Elapsed, Code));
+    SetStatus(2, FinishedElapsedText(FRun->ElapsedSec(), Code));
     if (FAutoMode) {
         // Passed on bit for bit: a code above 2^31 becomes the same negative int.
         Finish(int(Code));
@@ -895,24 +783,23 @@ void TMainForm::RunFinished(quint32 Code)
     else if (Step.Action == faShowResult) {
         // A modal about or usage dialog would keep the new window from use.
         CloseInfoDialogs(this);
-        ShowResult(Kind, Code);
+        ShowResult(Kind, Code, Output);
     }
 }
 
-void TMainForm::ShowResult(TRunKind Kind, quint32 Code)
+void TMainForm::ShowResult(TRunKind Kind, quint32 Code, const TRunOutput& Output)
 {
-    if (FOutputTooLarge) {
-        ErrorBox(this, ParseFailedText(OutputTooLargeText(FOutputLimit)));
+    if (!Output.Error.isEmpty()) {
+        ErrorBox(this, ParseFailedText(Output.Error));
         return;
     }
-    const QString Text = DecodeOutput(FJsonBuf);
+    const QString Text = DecodeOutput(Output.Bytes);
     QString ErrMsg;
     std::unique_ptr<TJsonValue> Root = ParseJson(Text, ErrMsg);
     if (!Root) {
         ErrorBox(this, ParseFailedText(ErrMsg));
         return;
     }
-    FJsonBuf.clear();
     if (Kind == rnList)
         ShowSourcesWindow(this, std::move(Root));
     else

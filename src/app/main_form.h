@@ -3,7 +3,6 @@
 #include "options.h"
 #include "run_texts.h"
 
-#include <QByteArray>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -26,16 +25,17 @@ class QRadioButton;
 class QResizeEvent;
 class QSpinBox;
 class QStatusBar;
-class QTimer;
 class TCard;
-class TConsoleRunner;
 class TFlatButton;
 class TLinkLabel;
+class TRunController;
 struct TReportFile;
+struct TRunOutput;
 
 // The program's one main window: option cards, the two run commands, the
 // status bar and the menus. The controls are the store of the options; every
-// command line is computed from ReadOptions() by the option model.
+// command line is computed from ReadOptions() by the option model, and the
+// run controller carries the run out while the window shows how it goes.
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -52,63 +52,60 @@ public:
 
     TOptions ReadOptions() const;
     void WriteOptions(const TOptions& Opts);
-
-    QString BuildRestartArgs() const;
-    QString BuildCollectorArgs() const;
-    QString CheckedSourceIds() const;
-    QString SourceSwitchValue() const;
-    QString ResolveOutDir() const;
     QString DefaultOutDir() const { return FDefaultOut; }
 
     void StartRun(bool ListMode);
-    void UpdateOptionStates();
-    void UpdateExeStatus();
-    void LayoutColumns();
     // Started from outside the program (the start-run signal): a report run,
     // only when idle.
     void WMStartRun();
+    void UpdateOptionStates();
 
-    bool Busy() const { return FBusy; }
+    bool Busy() const;
     bool AutoMode() const { return FAutoMode; }
-    QString ConsoleExe() const { return FConsoleExe; }
     QString StatusText(int Panel) const;
-    QLabel* StatusPanel(int Panel) const { return FPanels[Panel]; }
-    TConsoleRunner* Runner() const { return FRunner.get(); }
 
-    // Elevation test; replaceable so that the scope rules can be checked
-    // whatever account runs the tests.
+    // Menu and button commands.
+    void StartClick() { StartRun(false); }
+    void ListClick() { StartRun(true); }
+    void BrowseClick();
+    void ElevateClick();
+    // "打开报告…": picks report files starting in the output folder.
+    void OpenReportClick();
+    // The report files named on the command line; called once the window shows.
+    void OpenStartupReports();
+    // Rebuilds the "最近打开" submenu, dropping files that no longer exist.
+    void RefreshRecentMenu();
+
+    // For the tests: the elevation check, replaceable so that the scope rules
+    // can be checked whatever account runs them; where the "最近打开" list is
+    // kept (empty: the user's settings); the run, the controls by role.
     void SetElevatedCheck(std::function<bool()> Check) { FIsElevated = std::move(Check); }
-
-    // The most output a run may print before it is given up as unreadable.
-    static constexpr qint64 kDefaultOutputLimit = qint64(1) << 30;
-    void SetOutputLimit(qint64 Bytes) { FOutputLimit = Bytes; }
-
-    // Controls by role, for tests and for the status logic.
+    void SetRecentStore(const QString& IniFile) { FRecentStore = IniFile; }
+    int PendingReports() const { return int(FLoaders.size()); }
+    QMenu* RecentMenu() const { return FRecentMenu; }
+    TRunController* Run() const { return FRun.get(); }
+    TCard* Card(int Index) const { return FCards[Index]; }
+    QLabel* StatusPanel(int Panel) const { return FPanels[Panel]; }
     QRadioButton* RbAuto() const { return FRbAuto; }
     QRadioButton* RbPick() const { return FRbPick; }
     QCheckBox* SourceBox(int Index) const { return FSrcChecks[Index]; }
-    QRadioButton* RbAll() const { return FRbAll; }
     QRadioButton* RbDays() const { return FRbDays; }
     QRadioButton* RbCust() const { return FRbCust; }
     QSpinBox* SpinDays() const { return FSpinDays; }
     QDateEdit* DtFrom() const { return FDtFrom; }
     QDateEdit* DtTo() const { return FDtTo; }
-    QRadioButton* RbCur() const { return FRbCur; }
     QRadioButton* RbAllUsers() const { return FRbAllUsers; }
     QLabel* LblScope() const { return FLblScope; }
+    TFlatButton* BtnElevate() const { return FBtnElevate; }
     QLineEdit* EdOut() const { return FEdOut; }
-    QRadioButton* RbEmbed() const { return FRbEmbed; }
+    TFlatButton* BtnBrowse() const { return FBtnBrowse; }
     QRadioButton* RbHtml() const { return FRbHtml; }
     QLineEdit* EdTitle() const { return FEdTitle; }
     QLineEdit* EdInclude() const { return FEdInclude; }
-    QLineEdit* EdExclude() const { return FEdExclude; }
     QSpinBox* SpinLimit() const { return FSpinLimit; }
     QCheckBox* CkPrivacy() const { return FCkPrivacy; }
-    TFlatButton* BtnElevate() const { return FBtnElevate; }
-    TFlatButton* BtnBrowse() const { return FBtnBrowse; }
     TFlatButton* BtnStart() const { return FBtnStart; }
     TFlatButton* BtnList() const { return FBtnList; }
-    TCard* Card(int Index) const { return FCards[Index]; }
 
 signals:
     // Unattended mode is over: the process should end with Code once the
@@ -120,38 +117,6 @@ protected:
     void resizeEvent(QResizeEvent* Event) override;
     void dragEnterEvent(QDragEnterEvent* Event) override;
     void dropEvent(QDropEvent* Event) override;
-#ifdef Q_OS_WIN
-    bool nativeEvent(const QByteArray& EventType, void* Message, qintptr* Result) override;
-#endif
-
-    // One poll of the run; virtual so that a failing tick can be simulated.
-    virtual void PollRun();
-    void TimerTick();
-    void RunFinished(quint32 Code);
-
-public:
-    // Menu and button commands.
-    void StartClick() { StartRun(false); }
-    void ListClick() { StartRun(true); }
-    void BrowseClick();
-    void OpenOutDirClick();
-    void ElevateClick();
-    void ScopeClick();
-    // "打开报告…": picks report files starting in the output folder.
-    void OpenReportClick();
-    // Loads a report file off the GUI thread and shows it in a report window,
-    // or says why it cannot. The window stays usable meanwhile.
-    void OpenReport(const QString& Path);
-    // The report files named on the command line; called once the window shows.
-    void OpenStartupReports();
-    QStringList StartupReports() const { return FReportArgs; }
-    int PendingReports() const { return int(FLoaders.size()); }
-    // The file the "最近打开" list is kept in; empty means the user's settings.
-    void SetRecentStore(const QString& IniFile) { FRecentStore = IniFile; }
-    QStringList RecentReports() const;
-    // Rebuilds the "最近打开" submenu, dropping files that no longer exist.
-    void RefreshRecentMenu();
-    QMenu* RecentMenu() const { return FRecentMenu; }
 
 private:
     void Init(const QStringList& Args);
@@ -160,14 +125,27 @@ private:
     void BuildStatusBar();
     void BuildMenu();
     void BuildReportMenu(QMenu* File);
-    void ReportLoaded(TReportFile&& File);
     QAction* AddMenuItem(QMenu* Menu, const QString& Caption, void (TMainForm::*Handler)(),
                          const QString& Shortcut = QString());
     void ApplyInitialOptions();
+    QString ResolveOutDir() const;
+    void UpdateExeStatus();
+    void LayoutColumns();
+    void OpenOutDirClick();
+    void ScopeClick();
+    // Loads a report file off the GUI thread and shows it in a report window,
+    // or says why it cannot. The window stays usable meanwhile.
+    void OpenReport(const QString& Path);
+    void ReportLoaded(TReportFile&& File);
     void SetBusy(bool Value);
     void SetInputsEnabled(QWidget* Container, bool Value);
     void SetStatus(int Panel, const QString& Text);
-    void ShowResult(TRunKind Kind, quint32 Code);
+    // What the run controller reports.
+    void RunProgress(int ElapsedSec);
+    void RunNotStarted(int ExitCode, const QString& Message);
+    void RunAborted(int ExitCode, const QString& Reason);
+    void RunFinished(TRunKind Kind, quint32 Code, const TRunOutput& Output);
+    void ShowResult(TRunKind Kind, quint32 Code, const TRunOutput& Output);
     void Finish(int Code);
     bool Elevated() const;
 
@@ -210,27 +188,17 @@ private:
     QStatusBar* FStatus = nullptr;
     std::array<QLabel*, 3> FPanels{};
     std::array<QWidget*, 3> FStatusLines{};
-    QTimer* FTimer = nullptr;
-    std::unique_ptr<TConsoleRunner> FRunner;
+    std::unique_ptr<TRunController> FRun;
     std::function<bool()> FIsElevated;
 
     QString FConsoleExe;
     QString FDefaultOut;
     TInitOptions FInit;
     bool FAutoMode = false;
-    bool FAutoPending = false;
     bool FLoading = false;
     bool FEnded = false;
     bool FElevating = false;  // waiting for the elevated copy to come up
     bool FAskingClose = false; // the question about stopping the run is open
-
-    bool FBusy = false;
-    bool FListMode = false;
-    bool FHtmlRun = false;
-    QString FBusyText;
-    QByteArray FJsonBuf;
-    qint64 FOutputLimit = kDefaultOutputLimit;
-    bool FOutputTooLarge = false;
 
     QStringList FReportArgs;
     QString FRecentStore;

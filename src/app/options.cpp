@@ -74,22 +74,11 @@ int ToIntDef(const QString& Text, int Default)
     return ToInt(Text, V) ? V : Default;
 }
 
-bool IsPathDelimiter(QChar C)
+// A folder that ends in its root: "/", or a drive's "C:\" (a folder here is
+// absolute, so a drive form arises only where drives exist).
+bool IsRoot(const QString& Dir)
 {
-#ifdef Q_OS_WIN
-    return C == u'\\' || C == u'/';
-#else
-    return C == u'/';
-#endif
-}
-
-bool IsRoot(const QString& Path)
-{
-#ifdef Q_OS_WIN
-    if (Path.size() == 3 && Path[1] == u':' && IsPathDelimiter(Path[2]))
-        return true;
-#endif
-    return Path.size() == 1 && IsPathDelimiter(Path[0]);
+    return Dir.size() == 1 || (Dir.size() == 3 && Dir[0].isLetter() && Dir[1] == u':');
 }
 
 enum TTreat { ttAsIs, ttLower, ttInt };
@@ -274,10 +263,11 @@ QString ResolveOutDir(const TOptions& Opts, const QString& DefaultOut)
     // so the folder created here is the one the report goes to.
     if (!Dir.isEmpty() && QDir::isRelativePath(Dir))
         Dir = QDir::cleanPath(QDir::current().absoluteFilePath(Dir));
-    // One form of separator in every path shown or handed on: the system's.
+    // One form of separator in every path shown or handed on: the system's,
+    // so that is the only trailing one to strip. Stripping a root's would
+    // turn "/" into an empty folder.
     Dir = QDir::toNativeSeparators(Dir);
-    // Stripping a root's delimiter would turn "/" into an empty folder.
-    while (!Dir.isEmpty() && IsPathDelimiter(Dir.back()) && !IsRoot(Dir))
+    while (Dir.endsWith(QDir::separator()) && !IsRoot(Dir))
         Dir.chop(1);
     return Dir;
 }

@@ -19,6 +19,11 @@ bool RunWritesFiles(TRunKind Kind)
     return Kind == rnAuto || Kind == rnHtml;
 }
 
+bool RunKeepsOutput(TRunKind Kind)
+{
+    return Kind == rnList || Kind == rnEmbed;
+}
+
 QString RunArgs(TRunKind Kind, const TOptions& Opts, const QString& OutDir)
 {
     switch (Kind) {

@@ -15,6 +15,10 @@ TRunKind RunKindOf(bool ListMode, bool AutoMode, const TOptions& Opts);
 // Whether the run writes into the output folder, which must exist first.
 bool RunWritesFiles(TRunKind Kind);
 
+// Whether the run's output is read: only the built-in report and the detection
+// show what the collector printed.
+bool RunKeepsOutput(TRunKind Kind);
+
 // The whole collector command line for the run kind; OutDir is the resolved
 // output folder.
 QString RunArgs(TRunKind Kind, const TOptions& Opts, const QString& OutDir);

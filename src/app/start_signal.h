@@ -2,22 +2,25 @@
 
 #include <QObject>
 
-class QSocketNotifier;
+#include <memory>
 
-// Lets another process ask the running program to start a report run: on
-// Linux by sending it SIGUSR1 (on Windows the window message does this). The
-// signal handler only writes a byte into a pipe; the GUI thread picks it up
-// through a socket notifier and emits Triggered there. Signals that end the
-// program arrive the same way, as EndRequested.
+class QWidget;
+
+// Lets another process ask the running program to start a report run, and
+// emits Triggered for it in the GUI thread: on Windows the window message
+// WM_APP + 0x65 to the main window asks, elsewhere SIGUSR1 to the process.
+// Where signals exist, those that end the program arrive the same way, as
+// EndRequested.
 class TStartSignal final : public QObject {
     Q_OBJECT
 public:
-    explicit TStartSignal(QObject* Parent = nullptr);
+    // Window is the one the window message is addressed to.
+    explicit TStartSignal(QWidget* Window, QObject* Parent = nullptr);
     ~TStartSignal() override;
 
-    // False when the pipe or the handler could not be set up; the program
-    // then simply has no outside trigger.
-    bool Active() const { return FNotifier != nullptr; }
+    // False when the request could not be set up; the program then simply
+    // has no outside trigger.
+    bool Active() const { return FPlatform != nullptr; }
 
 signals:
     void Triggered();
@@ -26,7 +29,8 @@ signals:
     void EndRequested(int Code);
 
 private:
-    void ReadPipe();
-
-    QSocketNotifier* FNotifier = nullptr;
+    // How the system delivers the request; defined, like the constructor and
+    // the destructor, in start_signal_posix.cpp / start_signal_win.cpp.
+    struct TPlatform;
+    std::unique_ptr<TPlatform> FPlatform;
 };

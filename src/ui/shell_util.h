@@ -58,11 +58,10 @@ inline constexpr char kElevatedReadyVar[] = "MARROWKIN_ELEVATED_READY";
 // Failures are ignored: the waiting side then gives up once this copy ends.
 void SignalElevatedReady();
 
-#ifndef Q_OS_WIN
-// The waiting part of RestartElevated: true once ReadyFile exists, false
+// The wait of RestartElevated where the tool that asks for the rights stays
+// until the elevated copy ends (pkexec): true once ReadyFile exists, false
 // when process Pid has ended without creating it or after LimitMs.
 bool WaitForElevatedCopy(qint64 Pid, const QString& ReadyFile, int LimitMs);
-#endif
 
 // pkexec's arguments for RestartElevated: env (EnvTool) passes on the display
 // variables of Env ("NAME=value" entries) and the working folder, both of which

@@ -1,5 +1,6 @@
 #include "options.h"
 #include "run_texts.h"
+#include "text_util.h"
 
 #include <QtTest>
 
@@ -17,30 +18,52 @@ private slots:
 
 void TRunTextsTest::ArgsByKind_data()
 {
+    QTest::addColumn<QStringList>("Switches"); // the program's own command line
     QTest::addColumn<bool>("ListMode");
     QTest::addColumn<bool>("AutoMode");
-    QTest::addColumn<bool>("Html");
-    QTest::addColumn<QString>("Args");
+    QTest::addColumn<QStringList>("Args"); // as the collector receives them
     QTest::addColumn<QString>("Busy");
     const QString T = QStringLiteral("/title:浏览器访问记录报告");
-    QTest::newRow("built-in") << false << false << false << T + " /format:json" << "正在采集，请稍候";
-    QTest::newRow("html") << false << false << true << T + " /format:html /out:\"/o u t\" /open" << "正在生成 HTML 报告";
-    QTest::newRow("unattended ignores html") << false << true << true << T + " /format:json /out:\"/o u t\""
-                                             << "正在采集，请稍候";
-    QTest::newRow("detection wins") << true << true << true << "/list /format:json" << "正在检测数据源";
+    const QString J = QStringLiteral("/format:json");
+    const QString O = QStringLiteral("/out:/o u t");
+    const QString Collect = QStringLiteral("正在采集，请稍候");
+    QTest::newRow("built-in") << QStringList() << false << false << QStringList{T, J} << Collect;
+    QTest::newRow("html") << QStringList{"/outmode:html"} << false << false
+                          << QStringList{T, "/format:html", O, "/open"} << "正在生成 HTML 报告";
+    QTest::newRow("unattended ignores html") << QStringList{"/outmode:html"} << false << true << QStringList{T, J, O}
+                                             << Collect;
+    QTest::newRow("detection wins") << QStringList{"/outmode:html", "/title:x", "/limit:5"} << true << true
+                                    << QStringList{"/list", J} << "正在检测数据源";
+    QTest::newRow("pick chrome firefox") << QStringList{"/srcmode:pick", "/srcids:firefox,chrome"} << false << false
+                                         << QStringList{"/src:chrome,firefox", T, J} << Collect;
+    QTest::newRow("pick nothing") << QStringList{"/srcmode:pick"} << false << false << QStringList{T, J} << Collect;
+    QTest::newRow("keywords split") << QStringList{"/include:github; 新闻 中心；", "/exclude:*.a.com;b.net"} << false
+                                    << false
+                                    << QStringList{T, "/include:github", "/include:新闻 中心", "/exclude:*.a.com",
+                                                   "/exclude:b.net", J}
+                                    << Collect;
+    QTest::newRow("title with blanks") << QStringList{"/title:My Weekly Report"} << false << false
+                                       << QStringList{"/title:My Weekly Report", J} << Collect;
+    QTest::newRow("limit 0") << QStringList{"/limit:0"} << false << false << QStringList{T, J} << Collect;
+    QTest::newRow("limit and privacy") << QStringList{"/limit:25", "/privacy:1"} << false << false
+                                       << QStringList{T, "/limit:25", "/privacy", J} << Collect;
+    QTest::newRow("range days all users") << QStringList{"/range:days", "/days:14", "/scope:all"} << false << false
+                                          << QStringList{"/days:14", "/user:all", T, J} << Collect;
+    QTest::newRow("custom range") << QStringList{"/range:cust", "/from:2024/1/2", "/to:2024-03-04"} << false << false
+                                  << QStringList{"/from:2024-01-02", "/to:2024-03-04", T, J} << Collect;
 }
 
 void TRunTextsTest::ArgsByKind()
 {
+    QFETCH(QStringList, Switches);
     QFETCH(bool, ListMode);
     QFETCH(bool, AutoMode);
-    QFETCH(bool, Html);
-    QFETCH(QString, Args);
+    QFETCH(QStringList, Args);
     QFETCH(QString, Busy);
     TOptions O = DefaultOptions(QStringLiteral("/d"), QDate(2024, 5, 5));
-    O.FOutMode = Html ? omHtml : omEmbed;
+    ApplyInitialOptions(ParseCommandLine(Switches), O);
     const TRunKind Kind = RunKindOf(ListMode, AutoMode, O);
-    QCOMPARE(RunArgs(Kind, O, QStringLiteral("/o u t")), Args);
+    QCOMPARE(SplitCommandLine(RunArgs(Kind, O, QStringLiteral("/o u t"))), Args);
     QCOMPARE(BusyTextOf(Kind), Busy);
 }
 

@@ -47,8 +47,10 @@ void TUnattendedTest::ExitCodes_data()
                                            << QStringList{T, J, "/out:%OUT%"} << false;
     QTest::newRow("days alone") << QStringList{"/days:7", "/auto"} << "copy" << 0 << 0
                                 << QStringList{"/days:7", T, J, "/out:%OUT%"} << false;
-    QTest::newRow("days with range") << QStringList{"/auto", "/days:7", "/range:days", "/title:Nightly run"} << "copy"
-                                     << 2 << 2 << QStringList{"/days:7", "/title:Nightly run", J, "/out:%OUT%"} << false;
+    // The report form is the window's; an unattended run always writes JSON.
+    QTest::newRow("days with range, html form")
+        << QStringList{"/auto", "/days:7", "/range:days", "/title:Nightly run", "/outmode:html"} << "copy" << 2 << 2
+        << QStringList{"/days:7", "/title:Nightly run", J, "/out:%OUT%"} << false;
     QTest::newRow("collector missing") << QStringList{"/auto"} << "missing" << 0 << 2 << QStringList() << false;
     QTest::newRow("collector not executable") << QStringList{"/auto"} << "not executable" << 0 << 5 << QStringList()
                                               << false;

@@ -2,14 +2,17 @@
 
 #include <QSocketNotifier>
 
-#ifndef Q_OS_WIN
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
-#endif
 
-#ifndef Q_OS_WIN
+// The signal handler only writes a byte into a pipe; the GUI thread picks it
+// up through a socket notifier.
+struct TStartSignal::TPlatform {
+    QSocketNotifier* Notifier = nullptr;
+};
+
 namespace {
 
 int GPipe[2] = {-1, -1};
@@ -42,24 +45,8 @@ bool SetUp()
     return ::sigaction(SIGUSR1, &Act, nullptr) == 0;
 }
 
-} // namespace
-#endif
-
-TStartSignal::TStartSignal(QObject* Parent) : QObject(Parent)
+void ReadPipe(TStartSignal* Owner)
 {
-#ifndef Q_OS_WIN
-    if (!SetUp())
-        return;
-    FNotifier = new QSocketNotifier(GPipe[0], QSocketNotifier::Read, this);
-    connect(FNotifier, &QSocketNotifier::activated, this, &TStartSignal::ReadPipe);
-#endif
-}
-
-TStartSignal::~TStartSignal() = default;
-
-void TStartSignal::ReadPipe()
-{
-#ifndef Q_OS_WIN
     // Several signals before the GUI thread got here ask for one run.
     char Buf[64];
     bool Any = false;
@@ -72,8 +59,21 @@ void TStartSignal::ReadPipe()
                 End = Buf[I];
         }
     if (End)
-        emit EndRequested(128 + End);
+        emit Owner->EndRequested(128 + End);
     else if (Any)
-        emit Triggered();
-#endif
+        emit Owner->Triggered();
 }
+
+} // namespace
+
+TStartSignal::TStartSignal(QWidget* /*Window: the process is signalled as a whole*/, QObject* Parent)
+    : QObject(Parent)
+{
+    if (!SetUp())
+        return;
+    FPlatform = std::make_unique<TPlatform>();
+    FPlatform->Notifier = new QSocketNotifier(GPipe[0], QSocketNotifier::Read, this);
+    connect(FPlatform->Notifier, &QSocketNotifier::activated, this, [this] { ReadPipe(this); });
+}
+
+TStartSignal::~TStartSignal() = default;

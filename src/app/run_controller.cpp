@@ -1,0 +1,111 @@
+#include "run_controller.h"
+
+#include "console_runner.h"
+#include "options.h"
+#include "text_util.h"
+
+#include <QFileInfo>
+
+#include <exception>
+#include <utility>
+
+namespace {
+
+constexpr int kPollMs = 120;
+
+} // namespace
+
+TRunController::TRunController(QObject* Parent) : QObject(Parent), FRunner(std::make_unique<TConsoleRunner>())
+{
+    FTimer.setInterval(kPollMs);
+    connect(&FTimer, &QTimer::timeout, this, &TRunController::Tick);
+}
+
+TRunController::~TRunController() = default;
+
+bool TRunController::Start(const QString& Exe, TRunKind Kind, const TOptions& Opts, const QString& OutDir)
+{
+    if (FBusy)
+        return false;
+    if (!QFileInfo(Exe).isFile()) {
+        emit StartFailed(kExitNoCollector, CollectorMissingText(Exe));
+        return false;
+    }
+    FOutput = QByteArray();
+    FOutputTooLarge = false;
+    if (RunWritesFiles(Kind))
+        EnsureDir(OutDir);
+    QString ErrMsg;
+    if (!FRunner->Start(Exe, RunArgs(Kind, Opts, OutDir), QFileInfo(Exe).absolutePath(), ErrMsg)) {
+        emit StartFailed(kExitNotStarted, ErrMsg);
+        return false;
+    }
+    FKind = Kind;
+    FBusy = true;
+    FTimer.start();
+    return true;
+}
+
+void TRunController::Stop()
+{
+    FTimer.stop();
+    FRunner->Stop();
+    FBusy = false;
+    FOutput = QByteArray();
+}
+
+int TRunController::ElapsedSec() const
+{
+    return FRunner->ElapsedSec();
+}
+
+void TRunController::Tick()
+{
+    // Nothing may escape into the event loop; whatever failed, the run ends.
+    QString Reason;
+    try {
+        Poll();
+        return;
+    } catch (const std::exception& E) {
+        Reason = QString::fromLocal8Bit(E.what());
+    } catch (...) {
+        Reason = QStringLiteral("未知错误");
+    }
+    Stop();
+    emit Aborted(kExitAborted, Reason);
+}
+
+void TRunController::Poll()
+{
+    QByteArray Raw;
+    bool Exited = false;
+    quint32 Code = 0;
+    FRunner->DrainBytes(Raw, Exited, Code);
+    if (RunKeepsOutput(FKind))
+        Keep(Raw);
+    if (FRunner->Running())
+        emit Progress(FRunner->ElapsedSec());
+    if (!Exited)
+        return;
+    FTimer.stop();
+    FBusy = false;
+    TRunOutput Output;
+    if (FOutputTooLarge)
+        Output.Error = OutputTooLargeText(FOutputLimit);
+    else
+        Output.Bytes = std::exchange(FOutput, QByteArray());
+    emit Finished(FKind, Code, Output);
+}
+
+void TRunController::Keep(const QByteArray& Raw)
+{
+    // A child that prints without end must not take all memory with it.
+    if (FOutputTooLarge)
+        return;
+    if (FOutput.size() + Raw.size() > FOutputLimit) {
+        FOutputTooLarge = true;
+        FOutput = QByteArray();
+        return;
+    }
+    FOutput += Raw;
+}

@@ -1,12 +1,14 @@
-// Reading a collector report: our DecodeOutput + ParseJson against
-// QJsonDocument::fromJson on the same bytes, time and peak memory side by
-// side. Every measurement runs in a forked child, so one case's freed heap
-// cannot hide the next case's growth.
+// Reading a collector report: ours (as the main window reads the collector's
+// output) against QJsonDocument, RapidJSON and simdjson parsing the same bytes
+// into their DOM, time and memory side by side. Every measurement runs in a
+// forked child, so one case's freed heap cannot hide the next case's growth.
 //
 //   bench_parse [records...]      default: 100000 1000000
 
 #include "child_measure.h"
 #include "json.h"
+#include "json_peers.h"
+#include "report_bytes.h"
 #include "report_generator.h"
 #include "text_util.h"
 
@@ -24,9 +26,10 @@
 
 namespace {
 
-// caTree: ParseJson alone on text decoded beforehand, to show what the parse
-// itself costs and what the tree alone takes.
-enum TCase { caOurs, caQt, caTree };
+// caTree: ParseJson alone on text decoded beforehand, to show what the text
+// parser itself costs and what its tree alone takes.
+enum TCase { caOurs, caTree, caQt, caRapid, caSimd, caCount };
+const char* const kCaseNames[caCount] = {"ours", "ParseJson on text", "QJsonDocument", "RapidJSON", "simdjson"};
 
 struct TResult
 {
@@ -35,6 +38,7 @@ struct TResult
     qint64 PeakKb = 0;  // growth of the peak resident size while parsing
     qint64 KeptKb = 0;  // growth of the resident size while the result is held
     bool Ok = false;
+    bool Built = true;  // false for a peer this build did not find
 };
 
 double CpuMs()
@@ -43,7 +47,6 @@ double CpuMs()
     ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &Ts);
     return Ts.tv_sec * 1000.0 + Ts.tv_nsec / 1e6;
 }
-
 
 // Starts a new peak at the current resident size (Linux 4.0 and later).
 void ResetPeak()
@@ -56,45 +59,78 @@ void ResetPeak()
     }
 }
 
-TResult Measure(TCase Case, const QByteArray& Bytes)
+// Times Parse, which parses into a result its caller holds and says whether
+// that worked, and measures the memory while the result is still held.
+template <typename TParse>
+TResult Time(TParse&& Parse)
 {
     TResult R;
-    const QString Decoded = Case == caTree ? DecodeOutput(Bytes) : QString();
     ResetPeak();
     const qint64 Before = StatusKib("VmHWM");
     const qint64 RssBefore = StatusKib("VmRSS");
     const auto Start = std::chrono::steady_clock::now();
     const double CpuStart = CpuMs();
-    if (Case == caOurs) {
-        const QString Text = DecodeOutput(Bytes);
-        QString ErrMsg;
-        const std::unique_ptr<TJsonValue> Root = ParseJson(Text, ErrMsg);
-        R.Ms = CpuMs() - CpuStart;
-        R.WallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - Start).count();
-        R.Ok = Root && Root->Get("records") && Root->Get("records")->Count() > 0;
-        R.KeptKb = StatusKib("VmRSS") - RssBefore;
-    } else if (Case == caTree) {
-        QString ErrMsg;
-        const std::unique_ptr<TJsonValue> Root = ParseJson(Decoded, ErrMsg);
-        R.Ms = CpuMs() - CpuStart;
-        R.WallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - Start).count();
-        R.Ok = Root && Root->Get("records") && Root->Get("records")->Count() > 0;
-        R.KeptKb = StatusKib("VmRSS") - RssBefore;
-    } else {
-        QJsonParseError Error;
-        const QJsonDocument Doc = QJsonDocument::fromJson(Bytes, &Error);
-        R.Ms = CpuMs() - CpuStart;
-        R.WallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - Start).count();
-        R.Ok = Error.error == QJsonParseError::NoError && Doc.isObject();
-        R.KeptKb = StatusKib("VmRSS") - RssBefore;
-    }
+    R.Ok = Parse();
+    R.Ms = CpuMs() - CpuStart;
+    R.WallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - Start).count();
+    R.KeptKb = StatusKib("VmRSS") - RssBefore;
     R.PeakKb = StatusKib("VmHWM") - Before;
     return R;
 }
 
-TResult MeasureCase(TCase Case, const QByteArray& Bytes)
+bool HasRecords(const std::unique_ptr<TJsonValue>& Root)
 {
-    return MeasureInChild<TResult>([&] { return Measure(Case, Bytes); });
+    return Root && Root->Get("records") && Root->Get("records")->Count() > 0;
+}
+
+TResult Measure(TCase Case, const QByteArray& Bytes)
+{
+    switch (Case) {
+    case caOurs: {
+        std::unique_ptr<TJsonValue> Root;
+        QString Err;
+        return Time([&] { return HasRecords(Root = ParseReportBytes(Bytes, Err)); });
+    }
+    case caTree: {
+        const QString Text = DecodeOutput(Bytes);
+        std::unique_ptr<TJsonValue> Root;
+        QString Err;
+        return Time([&] { return HasRecords(Root = ParseJson(Text, Err)); });
+    }
+    case caQt: {
+        QJsonDocument Doc;
+        return Time([&] {
+            QJsonParseError Error;
+            Doc = QJsonDocument::fromJson(Bytes, &Error);
+            return Error.error == QJsonParseError::NoError && Doc.isObject();
+        });
+    }
+    case caRapid: {
+#if MK_HAVE_RAPIDJSON
+        rapidjson::Document Doc;
+        return Time([&] { return ParseRapidJson(Bytes, Doc); });
+#else
+        break;
+#endif
+    }
+    case caSimd: {
+#if MK_HAVE_SIMDJSON
+        // simdjson reads past the end of its input, so it gets a padded copy,
+        // made beforehand as a program would read its file into one.
+        const simdjson::padded_string Padded(Bytes.constData(), size_t(Bytes.size()));
+        simdjson::dom::parser Parser;
+        simdjson::dom::element Root;
+        return Time([&] { return !Parser.parse(Padded).get(Root) && Root.is_object(); });
+#else
+        break;
+#endif
+    }
+    case caCount:
+        break;
+    }
+    TResult R;
+    R.Built = false;
+    return R;
 }
 
 // Best time of a few runs; memory does not vary between runs, keep the largest.
@@ -102,7 +138,7 @@ TResult Best(TCase Case, const QByteArray& Bytes, int Runs)
 {
     TResult Out;
     for (int I = 0; I < Runs; ++I) {
-        const TResult R = MeasureCase(Case, Bytes);
+        const TResult R = MeasureInChild<TResult>([&] { return Measure(Case, Bytes); });
         if (!R.Ok)
             return R;
         Out.Ms = I == 0 ? R.Ms : std::min(Out.Ms, R.Ms);
@@ -124,33 +160,40 @@ int main(int Argc, char** Argv)
     if (Sizes.empty())
         Sizes = {100000, 1000000};
 
-    std::printf("%-8s %7s | %8s %8s %6s | %8s %8s | %9s %9s %6s | %9s %9s | %8s %8s\n", "records", "doc MB",
-                "ours ms", "Qt ms", "Qt/us", "ours", "Qt", "ours peak", "Qt peak", "Qt/us", "ours kept", "Qt kept",
-                "parse ms", "tree");
-    std::printf("%-8s %7s | %8s %8s %6s | %8s %8s | %9s %9s %6s | %9s %9s | %8s %8s\n", "", "", "CPU", "CPU", "",
-                "wall ms", "wall ms", "MB", "MB", "", "MB", "MB", "CPU", "MB");
     bool AllOk = true;
     for (int Records : Sizes) {
         const QByteArray Bytes = GenerateReportDocument(Records);
         const int Runs = Records >= 1000000 ? 3 : 7;
-        const TResult Ours = Best(caOurs, Bytes, Runs);
-        const TResult Qt = Best(caQt, Bytes, Runs);
-        const TResult Tree = Best(caTree, Bytes, Runs);
-        if (!Ours.Ok || !Qt.Ok || !Tree.Ok) {
-            std::printf("%-8d parse failed (ours %d, Qt %d)\n", Records, int(Ours.Ok), int(Qt.Ok));
-            AllOk = false;
-            continue;
+        std::printf("\n== %d records, document %.1f MB, best of %d runs ==\n", Records, Bytes.size() / 1048576.0,
+                    Runs);
+        std::printf("%-18s %8s %8s %8s %8s %8s %8s\n", "parser", "CPU ms", "wall ms", "peak MB", "kept MB",
+                    "time/RJ", "peak/RJ");
+        TResult R[caCount];
+        for (int C = 0; C < caCount; ++C)
+            R[C] = Best(TCase(C), Bytes, Runs);
+        const TResult& Rapid = R[caRapid];
+        for (int C = 0; C < caCount; ++C) {
+            std::printf("%-18s ", kCaseNames[C]);
+            if (!R[C].Built) {
+                std::printf("not built\n");
+            } else if (!R[C].Ok) {
+                std::printf("parse failed\n");
+                AllOk = false;
+            } else if (Rapid.Ok) {
+                std::printf("%8.1f %8.1f %8.1f %8.1f %8.2f %8.2f\n", R[C].Ms, R[C].WallMs, R[C].PeakKb / 1024.0,
+                            R[C].KeptKb / 1024.0, R[C].Ms / Rapid.Ms,
+                            double(R[C].PeakKb) / double(std::max<qint64>(1, Rapid.PeakKb)));
+            } else {
+                std::printf("%8.1f %8.1f %8.1f %8.1f %8s %8s\n", R[C].Ms, R[C].WallMs, R[C].PeakKb / 1024.0,
+                            R[C].KeptKb / 1024.0, "-", "-");
+            }
         }
-        std::printf("%-8d %7.1f | %8.1f %8.1f %6.2f | %8.1f %8.1f | %9.1f %9.1f %6.2f | %9.1f %9.1f | %8.1f %8.1f\n",
-                    Records, Bytes.size() / 1048576.0, Ours.Ms, Qt.Ms, Qt.Ms / Ours.Ms, Ours.WallMs, Qt.WallMs,
-                    Ours.PeakKb / 1024.0, Qt.PeakKb / 1024.0,
-                    double(Qt.PeakKb) / double(std::max<qint64>(1, Ours.PeakKb)), Ours.KeptKb / 1024.0,
-                    Qt.KeptKb / 1024.0, Tree.Ms, Tree.KeptKb / 1024.0);
         std::fflush(stdout);
     }
-    std::printf("ours = DecodeOutput + ParseJson (the text is kept: the report window holds it); "
-                "best of several runs, each in a fresh child;\n"
-                "peak/kept = growth of VmHWM/VmRSS while parsing / while the result is held;\n"
-                "parse/tree = ParseJson alone on decoded text. Goal: Qt/us >= 2 (time) and >= 1 (memory).\n");
+    std::printf("\nours = the collector's bytes to a tree as the main window reads them; each run in a fresh child;\n"
+                "peak/kept = growth of VmHWM/VmRSS while parsing / while the result is held; "
+                "time/RJ and peak/RJ against RapidJSON\n"
+                "(default flags, strings copied into its DOM); simdjson parses a padded copy made beforehand.\n"
+                "Goal: ours time/RJ <= 0.50 and peak/RJ <= 1.00.\n");
     return AllOk ? 0 : 1;
 }

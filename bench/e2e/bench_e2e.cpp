@@ -1,0 +1,242 @@
+// From the click to the painted report over a million visits: the real
+// collector on a generated Chrome profile, its output drained through
+// TConsoleRunner polled every 120 ms as the main window polls it, the parse,
+// and the report window built and its first page painted (offscreen). Next
+// to it, in the same run, the floor: the sqlite3 shell exporting the same rows
+// as JSON, plus RapidJSON parsing the same report. Each round runs both; the
+// medians are compared.
+//
+// Usage: bench_e2e [visits] [rounds]     (default 1000000 visits, 3 rounds)
+// The profile is made once and kept in the temporary folder for later runs.
+
+#include "console_runner.h"
+#include "json.h"
+#include "json_peers.h"
+#include "options.h"
+#include "report_bytes.h"
+#include "report_form.h"
+#include "run_texts.h"
+#include "sample_profiles.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+const QString kCollector = QStringLiteral(MK_COLLECTOR_EXE);
+const QString kHistory = QStringLiteral(".config/google-chrome/Default/History");
+constexpr int kPollMs = 120; // the main window's poll interval
+
+// The rows the collector reports: visits the history page lists, with their pages.
+const char* const kRowsSql = "SELECT v.visit_time, u.url, u.title FROM visits v JOIN urls u ON u.id = v.url"
+                             " WHERE (v.transition & 536870912) != 0 AND (v.transition & 255) NOT IN (3, 4, 10)";
+
+double Ms(const QElapsedTimer& T)
+{
+    return double(T.nsecsElapsed()) / 1e6;
+}
+
+// A home with one Chrome profile of Visits visits over the last year, made
+// once per size under the temporary folder; empty when it cannot be made.
+QString CachedHome(int Visits)
+{
+    const QString Home = QDir::temp().filePath(QStringLiteral("mk_bench_e2e_%1").arg(Visits));
+    if (QFileInfo::exists(BrowserPath(Home, kHistory)))
+        return Home;
+    // Made aside and renamed, so an interrupted run leaves no half profile.
+    const QString Part = Home + QStringLiteral(".part");
+    QDir(Part).removeRecursively();
+    std::printf("making a profile of %d visits in %s (once)\n", Visits, qPrintable(Home));
+    std::fflush(stdout);
+    const TSampleHistory H = MakeSampleHistory(Visits, QDateTime::currentMSecsSinceEpoch() * 1000, 365, 1);
+    QString Err;
+    const QString Path = BrowserPath(Part, kHistory);
+    if (!QDir().mkpath(QFileInfo(Path).path()) || !WriteChromiumHistory(Path, H, sjDelete, Err) ||
+        !QDir().rename(Part, Home)) {
+        std::fprintf(stderr, "cannot make the profile: %s\n", qPrintable(Err));
+        return QString();
+    }
+    return Home;
+}
+
+// The collector run the main window starts for a report shown in its own
+// window, with the default options; its output kept as the main window keeps it.
+bool RunCollector(QByteArray& Out)
+{
+    const QString OutDir = QDir::temp().path();
+    const QString Params = RunArgs(rnEmbed, DefaultOptions(OutDir), OutDir);
+    TConsoleRunner Runner;
+    QString Err;
+    if (!Runner.Start(kCollector, Params, QFileInfo(kCollector).absolutePath(), Err)) {
+        std::fprintf(stderr, "cannot start the collector: %s\n", qPrintable(Err));
+        return false;
+    }
+    quint32 Code = 0;
+    QEventLoop Loop;
+    QTimer Poll;
+    Poll.setInterval(kPollMs);
+    QObject::connect(&Poll, &QTimer::timeout, &Loop, [&] {
+        QByteArray Raw;
+        bool Exited = false;
+        Runner.DrainBytes(Raw, Exited, Code);
+        Out += Raw;
+        if (Exited)
+            Loop.quit();
+    });
+    Poll.start();
+    Loop.exec();
+    if (Code != 0)
+        std::fprintf(stderr, "collector exit code %u\n", Code);
+    return Code == 0;
+}
+
+// The sqlite3 shell's export of the same rows as JSON, thrown away; a negative
+// value when the shell fails or is missing.
+double SqliteExportMs(const QString& History)
+{
+    QProcess P;
+    P.setStandardOutputFile(QProcess::nullDevice());
+    P.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer T;
+    T.start();
+    P.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), QStringLiteral("-json"), History,
+                                        QString::fromLatin1(kRowsSql)});
+    if (!P.waitForFinished(600000) || P.exitStatus() != QProcess::NormalExit || P.exitCode() != 0)
+        return -1;
+    return Ms(T);
+}
+
+enum TColumn { coRun, coParse, coWindow, coPaint, coTotal, coSqlite, coRapid, coFloor, coCount };
+
+struct TRound {
+    double Ms[coCount] = {};
+    qsizetype ReportBytes = 0;
+    qint64 Records = 0;
+};
+
+// One click to a painted report, then the floor; false when a stage fails.
+bool RunRound(const QString& History, TRound& R)
+{
+    QByteArray Bytes;
+    QElapsedTimer T;
+    T.start();
+    if (!RunCollector(Bytes))
+        return false;
+    R.Ms[coRun] = Ms(T);
+    T.restart();
+    QString Err;
+    std::unique_ptr<TJsonValue> Root = ParseReportBytes(Bytes, Err);
+    R.Ms[coParse] = Ms(T);
+    if (!Root) {
+        std::fprintf(stderr, "parse failed: %s\n", qPrintable(Err));
+        return false;
+    }
+    const TJsonValue* Records = Root->Get("records");
+    R.Records = Records ? Records->Count() : 0;
+    R.ReportBytes = Bytes.size();
+    QWidget Owner;
+    T.restart();
+    TReportForm* Form = ShowReportBytes(&Owner, std::move(Root), Bytes);
+    R.Ms[coWindow] = Ms(T);
+    T.restart();
+    const QPixmap Shot = Form->grab();
+    R.Ms[coPaint] = Ms(T);
+    R.Ms[coTotal] = R.Ms[coRun] + R.Ms[coParse] + R.Ms[coWindow] + R.Ms[coPaint];
+    delete Form;
+
+    R.Ms[coSqlite] = SqliteExportMs(History);
+#if MK_HAVE_RAPIDJSON
+    {
+        rapidjson::Document Doc;
+        T.restart();
+        if (!ParseRapidJson(Bytes, Doc))
+            return false;
+        R.Ms[coRapid] = Ms(T);
+    }
+#else
+    R.Ms[coRapid] = -1;
+#endif
+    R.Ms[coFloor] = R.Ms[coSqlite] < 0 || R.Ms[coRapid] < 0 ? -1 : R.Ms[coSqlite] + R.Ms[coRapid];
+    return !Shot.isNull();
+}
+
+void PrintRow(const char* Name, const double (&Ms)[coCount])
+{
+    std::printf("%-7s", Name);
+    for (int C = 0; C < coCount; ++C) {
+        if (C == coSqlite)
+            std::printf(" |");
+        if (Ms[C] < 0)
+            std::printf(" %9s", "-");
+        else
+            std::printf(" %9.0f", Ms[C]);
+    }
+    std::printf("\n");
+}
+
+} // namespace
+
+int main(int Argc, char** Argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication App(Argc, Argv);
+    const int Visits = Argc > 1 ? std::atoi(Argv[1]) : 1000000;
+    const int Rounds = std::max(1, Argc > 2 ? std::atoi(Argv[2]) : 3);
+    const QString Home = CachedHome(Visits);
+    if (Home.isEmpty())
+        return 1;
+    // The collector reads this home; the runner's child inherits the variable.
+    qputenv("MARROWKIN_HOME", QFile::encodeName(Home));
+    {
+        // Fonts, style and the like load with the program's first window,
+        // which the main window is; they are no part of opening a report.
+        QString Err;
+        const QByteArray Empty("{}");
+        QWidget Owner; // deletes the window with it
+        ShowReportBytes(&Owner, ParseReportBytes(Empty, Err), Empty)->grab();
+    }
+
+    std::printf("%d visits; %d rounds, milliseconds of wall time\n", Visits, Rounds);
+    std::printf("%-7s %9s %9s %9s %9s %9s | %9s %9s %9s\n", "round", "run", "parse", "window", "paint", "total",
+                "sqlite3", "RapidJSON", "floor");
+    std::vector<TRound> All;
+    for (int I = 1; I <= Rounds; ++I) {
+        TRound R;
+        if (!RunRound(BrowserPath(Home, kHistory), R))
+            return 1;
+        PrintRow(QByteArray::number(I).constData(), R.Ms);
+        std::fflush(stdout);
+        All.push_back(R);
+    }
+    double Median[coCount];
+    for (int C = 0; C < coCount; ++C) {
+        std::vector<double> V;
+        for (const TRound& R : All)
+            V.push_back(R.Ms[C]);
+        std::sort(V.begin(), V.end());
+        Median[C] = V[V.size() / 2];
+    }
+    PrintRow("median", Median);
+    std::printf("report %.1f MB, %lld records\n", All.back().ReportBytes / 1048576.0, All.back().Records);
+    if (Median[coFloor] > 0)
+        std::printf("total %.2f s, floor %.2f s, total/floor %.2f (goal: total <= 3.0 s and total/floor <= 1.30)\n",
+                    Median[coTotal] / 1000, Median[coFloor] / 1000, Median[coTotal] / Median[coFloor]);
+    else
+        std::printf("total %.2f s (goal <= 3.0 s); no floor: sqlite3 shell missing or RapidJSON not built\n",
+                    Median[coTotal] / 1000);
+    std::printf("run = collector start to its exit reported by the runner (120 ms polls); window = built and "
+                "shown; paint = first page grabbed\n");
+    return 0;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <type_traits>
+
+class QStringView;
+
+// Whether a visited QAnyStringView holds UTF-16 (rather than UTF-8 or
+// Latin-1 bytes).
+template <typename TView>
+inline constexpr bool IsUtf16View = std::is_same_v<std::decay_t<TView>, QStringView>;
+
+// Well-formed UTF-8 as the standard defines it: no overlong forms, no
+// surrogates, nothing above U+10FFFF, no sequence cut off at the end.
+// Such bytes decode without a single replacement character.
+bool IsValidUtf8(const char* Data, qsizetype Size);
+
+// How many UTF-16 code units the first Size bytes of valid UTF-8 decode to.
+// A four-byte sequence cut by Size counts one unit once its lead byte is in:
+// where decoding stops after the first half of a surrogate pair.
+qsizetype Utf16Units(const char* Data, qsizetype Size);
+
+// Decodes the sequence at P (valid UTF-8, P before End) into one or two
+// UTF-16 units at Out; returns the units written and moves P past it.
+int DecodeUtf8Char(const char*& P, char16_t* Out);

@@ -47,6 +47,7 @@
 
 #include <exception>
 #include <memory>
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -905,16 +906,16 @@ void TMainForm::ShowResult(TRunKind Kind, quint32 Code)
         ErrorBox(this, ParseFailedText(OutputTooLargeText(FOutputLimit)));
         return;
     }
-    const QString Text = DecodeOutput(FJsonBuf);
     QString ErrMsg;
-    std::unique_ptr<TJsonValue> Root = ParseJson(Text, ErrMsg);
+    std::unique_ptr<TJsonValue> Root = ParseJsonBytes(FJsonBuf, ErrMsg);
     if (!Root) {
         ErrorBox(this, ParseFailedText(ErrMsg));
         return;
     }
-    FJsonBuf.clear();
+    // The tree and the window share the bytes; this buffer lets go of them.
+    const QByteArray Raw = std::exchange(FJsonBuf, QByteArray());
     if (Kind == rnList)
         ShowSourcesWindow(this, std::move(Root));
     else
-        ShowReportWindow(this, std::move(Root), Text, ResolveOutDir(), Code == ceNoRecords);
+        ShowReportWindow(this, std::move(Root), Raw, ResolveOutDir(), Code == ceNoRecords);
 }

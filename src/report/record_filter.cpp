@@ -2,6 +2,7 @@
 
 #include "json.h"
 #include "text_util.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <bit>
@@ -32,29 +33,83 @@ inline qsizetype EncodedSize(QStringView S)
     return N;
 }
 
-// Writes the folded text code unit by code unit; returns one past the end.
-inline char* Encode(char* Out, QStringView S)
+// UTF-8 is the coding already, except that a four-byte sequence becomes
+// its two surrogates of three bytes each.
+inline qsizetype EncodedSize(QUtf8StringView S)
 {
-    for (const QChar Ch : S) {
-        const char16_t C = Fold(Ch.unicode());
-        if (C < 0x80) {
-            *Out++ = char(C);
-        } else if (C < 0x800) {
-            *Out++ = char(0xC0 | (C >> 6));
-            *Out++ = char(0x80 | (C & 0x3F));
-        } else {
-            *Out++ = char(0xE0 | (C >> 12));
-            *Out++ = char(0x80 | ((C >> 6) & 0x3F));
-            *Out++ = char(0x80 | (C & 0x3F));
-        }
+    qsizetype N = S.size();
+    for (const char C : S)
+        if (uchar(C) >= 0xF0)
+            N += 2;
+    return N;
+}
+
+inline qsizetype EncodedSize(QAnyStringView S)
+{
+    return S.visit([](auto V) {
+        if constexpr (std::is_same_v<decltype(V), QLatin1StringView>)
+            return EncodedSize(QStringView(V.toString()));
+        else
+            return EncodedSize(V);
+    });
+}
+
+inline char* EncodeUnit(char* Out, char16_t C)
+{
+    if (C < 0x80) {
+        *Out++ = char(C);
+    } else if (C < 0x800) {
+        *Out++ = char(0xC0 | (C >> 6));
+        *Out++ = char(0x80 | (C & 0x3F));
+    } else {
+        *Out++ = char(0xE0 | (C >> 12));
+        *Out++ = char(0x80 | ((C >> 6) & 0x3F));
+        *Out++ = char(0x80 | (C & 0x3F));
     }
     return Out;
 }
 
+// Writes the folded text code unit by code unit; returns one past the end.
+inline char* Encode(char* Out, QStringView S)
+{
+    for (const QChar Ch : S)
+        Out = EncodeUnit(Out, Fold(Ch.unicode()));
+    return Out;
+}
+
+inline char* Encode(char* Out, QUtf8StringView S)
+{
+    const char* P = S.data();
+    const char* const End = P + S.size();
+    while (P < End) {
+        const uchar B = uchar(*P);
+        if (B < 0xF0) {
+            // ASCII folds; other bytes of shorter sequences copy as they are.
+            *Out++ = char(B >= 'A' && B <= 'Z' ? B + 32 : B);
+            ++P;
+            continue;
+        }
+        char16_t Pair[2];
+        DecodeUtf8Char(P, Pair);
+        Out = EncodeUnit(EncodeUnit(Out, Pair[0]), Pair[1]);
+    }
+    return Out;
+}
+
+inline char* Encode(char* Out, QAnyStringView S)
+{
+    return S.visit([Out](auto V) {
+        if constexpr (std::is_same_v<decltype(V), QLatin1StringView>)
+            return Encode(Out, QStringView(V.toString()));
+        else
+            return Encode(Out, V);
+    });
+}
+
 std::string EncodeTerm(const QString& Term)
 {
-    std::string S(size_t(EncodedSize(Term)), '\0');
-    Encode(S.data(), Term);
+    std::string S(size_t(EncodedSize(QStringView(Term))), '\0');
+    Encode(S.data(), QStringView(Term));
     return S;
 }
 
@@ -65,9 +120,9 @@ constexpr QLatin1StringView kProfile("profile");
 constexpr QLatin1StringView kTime("time");
 
 // A view into the tree: no copy per record and field.
-QStringView Member(const TJsonValue* Record, QLatin1StringView Key)
+QAnyStringView Member(const TJsonValue* Record, QLatin1StringView Key)
 {
-    return Record ? Record->SView(Key) : QStringView();
+    return Record ? Record->SView(Key) : QAnyStringView();
 }
 
 // How one term is looked for in the buffer: two of its bytes, the rarest in
@@ -206,13 +261,9 @@ bool RecordMatches(const TJsonValue* Record, const QStringList& Terms)
 {
     if (Terms.isEmpty())
         return true;
-    const QStringView Title = Member(Record, kTitle);
-    const QStringView Url = Member(Record, kUrl);
-    const QStringView Browser = Member(Record, kBrowser);
-    const QStringView Profile = Member(Record, kProfile);
-    QString Search;
-    Search.reserve(Title.size() + Url.size() + Browser.size() + Profile.size() + 3);
-    Search.append(Title).append(u' ').append(Url).append(u' ').append(Browser).append(u' ').append(Profile);
+    QString Search = Member(Record, kTitle).toString();
+    Search.append(u' ').append(Member(Record, kUrl).toString()).append(u' ');
+    Search.append(Member(Record, kBrowser).toString()).append(u' ').append(Member(Record, kProfile).toString());
     for (QChar& Ch : Search)
         Ch = QChar(Fold(Ch.unicode()));
     for (const QString& Term : Terms)
@@ -247,7 +298,7 @@ void TFilterIndex::Reserve(qsizetype Records, qsizetype Bytes)
     FText.reserve(size_t(Bytes));
 }
 
-void TFilterIndex::Add(QStringView Title, QStringView Url, QStringView Browser, QStringView Profile)
+void TFilterIndex::Add(QAnyStringView Title, QAnyStringView Url, QAnyStringView Browser, QAnyStringView Profile)
 {
     const qsizetype Size = EncodedSize(Title) + EncodedSize(Url) + EncodedSize(Browser) + EncodedSize(Profile) + 4;
     const size_t Start = FText.size();

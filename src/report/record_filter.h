@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAnyStringView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -52,7 +53,7 @@ public:
     void Build(const TJsonValue* Records);
     // For callers (and tests) that hold the fields themselves.
     void Reserve(qsizetype Records, qsizetype Bytes);
-    void Add(QStringView Title, QStringView Url, QStringView Browser, QStringView Profile);
+    void Add(QAnyStringView Title, QAnyStringView Url, QAnyStringView Browser, QAnyStringView Profile);
 
     qsizetype Count() const { return qsizetype(FOffsets.size()) - 1; }
     // Indexes of the records that hold every term, ascending; all records

@@ -165,7 +165,7 @@ void FitLastColumn(QTableView* List)
 
 }  // namespace
 
-TReportForm::TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QString& RawJson,
+TReportForm::TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QByteArray& RawJson,
                          const QString& OutDir, bool NoData)
     : QWidget(Owner, Qt::Window)
     , FData(std::move(Data))
@@ -596,8 +596,7 @@ void TReportForm::SaveJson()
     // Written beside the target and renamed over it when complete, so a full
     // disk or an error midway never leaves a cut-off report behind.
     QSaveFile File(Path);
-    const QByteArray Bytes = FRawJson.toUtf8();
-    if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !WriteWhole(File, Bytes.constData(), Bytes.size())
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !WriteWhole(File, FRawJson.constData(), FRawJson.size())
         || !File.commit()) {
         const QString Reason = CleanSystemText(File.errorString());
         File.cancelWriting();
@@ -886,7 +885,7 @@ void TReportForm::RecPageResize()
         FitLastColumn(FRecList);
 }
 
-TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QString& RawJson,
+TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QByteArray& RawJson,
                               const QString& OutDir, bool NoData)
 {
     auto* Form = new TReportForm(Owner, std::move(Data), RawJson, OutDir, NoData);
@@ -902,7 +901,7 @@ TReportForm* ShowReportFile(QWidget* Owner, TReportFile&& File)
 {
     const QString Folder = File.Folder();
     // Built hidden: the caption names the file before the window appears.
-    auto* Form = new TReportForm(Owner, std::move(File.Data), File.Text, Folder, false);
+    auto* Form = new TReportForm(Owner, std::move(File.Data), File.Bytes, Folder, false);
     Form->SetSourceFile(File.Path);
     Form->setAttribute(Qt::WA_DeleteOnClose);
     Form->show();

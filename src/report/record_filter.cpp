@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstring>
 #include <numeric>
+#include <optional>
 #include <string_view>
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -22,95 +23,9 @@ inline char16_t Fold(char16_t C)
     return C >= u'A' && C <= u'Z' ? char16_t(C + 32) : C;
 }
 
-inline qsizetype EncodedSize(QStringView S)
+inline char FoldByte(char C)
 {
-    qsizetype N = S.size();
-    for (const QChar Ch : S) {
-        const char16_t C = Ch.unicode();
-        if (C >= 0x80)
-            N += C >= 0x800 ? 2 : 1;
-    }
-    return N;
-}
-
-// UTF-8 is the coding already, except that a four-byte sequence becomes
-// its two surrogates of three bytes each.
-inline qsizetype EncodedSize(QUtf8StringView S)
-{
-    qsizetype N = S.size();
-    for (const char C : S)
-        if (uchar(C) >= 0xF0)
-            N += 2;
-    return N;
-}
-
-inline qsizetype EncodedSize(QAnyStringView S)
-{
-    return S.visit([](auto V) {
-        if constexpr (std::is_same_v<decltype(V), QLatin1StringView>)
-            return EncodedSize(QStringView(V.toString()));
-        else
-            return EncodedSize(V);
-    });
-}
-
-inline char* EncodeUnit(char* Out, char16_t C)
-{
-    if (C < 0x80) {
-        *Out++ = char(C);
-    } else if (C < 0x800) {
-        *Out++ = char(0xC0 | (C >> 6));
-        *Out++ = char(0x80 | (C & 0x3F));
-    } else {
-        *Out++ = char(0xE0 | (C >> 12));
-        *Out++ = char(0x80 | ((C >> 6) & 0x3F));
-        *Out++ = char(0x80 | (C & 0x3F));
-    }
-    return Out;
-}
-
-// Writes the folded text code unit by code unit; returns one past the end.
-inline char* Encode(char* Out, QStringView S)
-{
-    for (const QChar Ch : S)
-        Out = EncodeUnit(Out, Fold(Ch.unicode()));
-    return Out;
-}
-
-inline char* Encode(char* Out, QUtf8StringView S)
-{
-    const char* P = S.data();
-    const char* const End = P + S.size();
-    while (P < End) {
-        const uchar B = uchar(*P);
-        if (B < 0xF0) {
-            // ASCII folds; other bytes of shorter sequences copy as they are.
-            *Out++ = char(B >= 'A' && B <= 'Z' ? B + 32 : B);
-            ++P;
-            continue;
-        }
-        char16_t Pair[2];
-        DecodeUtf8Char(P, Pair);
-        Out = EncodeUnit(EncodeUnit(Out, Pair[0]), Pair[1]);
-    }
-    return Out;
-}
-
-inline char* Encode(char* Out, QAnyStringView S)
-{
-    return S.visit([Out](auto V) {
-        if constexpr (std::is_same_v<decltype(V), QLatin1StringView>)
-            return Encode(Out, QStringView(V.toString()));
-        else
-            return Encode(Out, V);
-    });
-}
-
-std::string EncodeTerm(const QString& Term)
-{
-    std::string S(size_t(EncodedSize(QStringView(Term))), '\0');
-    Encode(S.data(), QStringView(Term));
-    return S;
+    return C >= 'A' && C <= 'Z' ? char(C + 32) : C;
 }
 
 constexpr QLatin1StringView kTitle("title");
@@ -125,30 +40,56 @@ QAnyStringView Member(const TJsonValue* Record, QLatin1StringView Key)
     return Record ? Record->SView(Key) : QAnyStringView();
 }
 
-// How one term is looked for in the buffer: two of its bytes, the rarest in
-// the indexed text, are tested sixteen positions at a time, and only where
-// both agree is the whole term compared.
-struct TTermPlan {
-    std::string_view Term;
+// The UTF-8 bytes of a field the tree holds as a view into the document,
+// or nullopt for a field it holds as UTF-16 (one that had escapes).
+std::optional<std::string_view> Utf8Field(const TJsonValue* Record, QLatin1StringView Key)
+{
+    return Member(Record, Key).visit([](auto V) -> std::optional<std::string_view> {
+        if constexpr (std::is_same_v<decltype(V), QUtf8StringView>)
+            return std::string_view(V.data(), size_t(V.size()));
+        else if (V.isEmpty())
+            return std::string_view();
+        else
+            return std::nullopt;
+    });
+}
+
+// Whether every surrogate in Text is half of a pair: only such text has a
+// UTF-8 form in which substrings are the same as in UTF-16.
+bool PairedSurrogates(QStringView Text)
+{
+    for (qsizetype I = 0; I < Text.size(); ++I) {
+        if (Text[I].isHighSurrogate() && I + 1 < Text.size() && Text[I + 1].isLowSurrogate())
+            ++I;
+        else if (Text[I].isSurrogate())
+            return false;
+    }
+    return true;
+}
+
+// How the longest blank-free piece of the terms is looked for in the
+// document: two of its bytes, the rarest there, are tested sixteen positions
+// at a time, letters in either case, and only where both agree is the whole
+// piece compared.
+struct TPiecePlan {
+    std::string_view Piece;  // folded
     size_t A = 0;
     size_t B = 0;
 };
 
-TTermPlan PlanTerm(std::string_view Term, const std::array<quint32, 256>& Freq)
+TPiecePlan PlanPiece(std::string_view Piece, const std::array<quint32, 256>& Freq)
 {
-    TTermPlan P;
-    P.Term = Term;
-    if (Term.size() < 2)
+    TPiecePlan P;
+    P.Piece = Piece;
+    if (Piece.size() < 2)
         return P;
-    auto Rarer = [&](size_t X, size_t Y) {
-        return Freq[uchar(Term[X])] < Freq[uchar(Term[Y])];
-    };
+    auto Rarer = [&](size_t X, size_t Y) { return Freq[uchar(Piece[X])] < Freq[uchar(Piece[Y])]; };
     size_t A = 0;
-    for (size_t I = 1; I < Term.size(); ++I)
+    for (size_t I = 1; I < Piece.size(); ++I)
         if (Rarer(I, A))
             A = I;
     size_t B = A == 0 ? 1 : 0;
-    for (size_t I = 0; I < Term.size(); ++I)
+    for (size_t I = 0; I < Piece.size(); ++I)
         if (I != A && Rarer(I, B))
             B = I;
     P.A = A;
@@ -156,37 +97,51 @@ TTermPlan PlanTerm(std::string_view Term, const std::array<quint32, 256>& Freq)
     return P;
 }
 
-// First occurrence of the term in [From, End), or End.
-const char* FindTerm(const char* From, const char* End, const TTermPlan& P)
+bool FoldedEqual(const char* Text, std::string_view Folded)
 {
-    const size_t N = P.Term.size();
+    for (size_t I = 0; I < Folded.size(); ++I)
+        if (FoldByte(Text[I]) != Folded[I])
+            return false;
+    return true;
+}
+
+// First place in [From, End) where the piece occurs, ASCII letters in either
+// case; End when there is none.
+const char* FindFolded(const char* From, const char* End, const TPiecePlan& P)
+{
+    const size_t N = P.Piece.size();
     if (size_t(End - From) < N)
         return End;
-    if (N == 1) {
-        const void* Hit = std::memchr(From, P.Term[0], size_t(End - From));
-        return Hit ? static_cast<const char*>(Hit) : End;
-    }
 #ifdef MK_FILTER_SSE2
-    const __m128i VA = _mm_set1_epi8(P.Term[P.A]);
-    const __m128i VB = _mm_set1_epi8(P.Term[P.B]);
+    // A lower-case letter matches either case once bit 0x20 is set; any
+    // other byte is compared as it is (the full compare sorts out the rest).
+    auto Mask = [](char C) { return _mm_set1_epi8(C >= 'a' && C <= 'z' ? 0x20 : 0); };
+    const char CA = P.Piece[P.A];
+    const char CB = P.Piece[N > 1 ? P.B : P.A];
+    const size_t OffB = N > 1 ? P.B : P.A;
+    const __m128i VA = _mm_set1_epi8(CA);
+    const __m128i VB = _mm_set1_epi8(CB);
+    const __m128i MA = Mask(CA);
+    const __m128i MB = Mask(CB);
     const char* Last = End - N;  // the last possible start
     const char* Pos = From;
     for (; Pos + 15 <= Last; Pos += 16) {
-        const __m128i BlockA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Pos + P.A));
-        const __m128i BlockB = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Pos + P.B));
-        unsigned Mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(BlockA, VA), _mm_cmpeq_epi8(BlockB, VB))));
-        while (Mask) {
-            const char* Cand = Pos + std::countr_zero(Mask);
-            if (std::memcmp(Cand, P.Term.data(), N) == 0)
+        const __m128i BlockA = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Pos + P.A)), MA);
+        const __m128i BlockB = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Pos + OffB)), MB);
+        unsigned Hits = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(BlockA, VA), _mm_cmpeq_epi8(BlockB, VB))));
+        while (Hits) {
+            const char* Cand = Pos + std::countr_zero(Hits);
+            if (FoldedEqual(Cand, P.Piece))
                 return Cand;
-            Mask &= Mask - 1;
+            Hits &= Hits - 1;
         }
     }
     From = Pos;
 #endif
-    const std::string_view Rest(From, size_t(End - From));
-    const size_t Hit = Rest.find(P.Term);
-    return Hit == std::string_view::npos ? End : From + Hit;
+    for (const char* Pos = From; Pos + N <= End; ++Pos)
+        if (FoldedEqual(Pos, P.Piece))
+            return Pos;
+    return End;
 }
 
 }  // namespace
@@ -285,37 +240,7 @@ std::vector<int> ScanRecords(const TJsonValue* Records, const QStringList& Terms
 
 void TFilterIndex::Clear()
 {
-    FText.clear();
-    FText.shrink_to_fit();
-    FOffsets.assign(1, 0);
-    FOffsets.shrink_to_fit();
-    FFreq.fill(0);
-}
-
-void TFilterIndex::Reserve(qsizetype Records, qsizetype Bytes)
-{
-    FOffsets.reserve(size_t(Records) + 1);
-    FText.reserve(size_t(Bytes));
-}
-
-void TFilterIndex::Add(QAnyStringView Title, QAnyStringView Url, QAnyStringView Browser, QAnyStringView Profile)
-{
-    const qsizetype Size = EncodedSize(Title) + EncodedSize(Url) + EncodedSize(Browser) + EncodedSize(Profile) + 4;
-    const size_t Start = FText.size();
-    FText.resize(Start + size_t(Size));
-    char* P = FText.data() + Start;
-    P = Encode(P, Title);
-    *P++ = ' ';
-    P = Encode(P, Url);
-    *P++ = ' ';
-    P = Encode(P, Browser);
-    *P++ = ' ';
-    P = Encode(P, Profile);
-    *P++ = '\0';
-    FOffsets.push_back(qsizetype(FText.size()));
-    // Every seventh byte is enough to tell rare bytes from common ones.
-    for (size_t I = (Start + 6) / 7 * 7; I < FText.size(); I += 7)
-        ++FFreq[uchar(FText[I])];
+    *this = TFilterIndex();
 }
 
 void TFilterIndex::Build(const TJsonValue* Records)
@@ -323,82 +248,159 @@ void TFilterIndex::Build(const TJsonValue* Records)
     Clear();
     if (!Records || !Records->IsArray())
         return;
-    const int N = Records->Count();
-    // Sizing first keeps the buffer at its final size: growing it by doubling
-    // would briefly hold two copies of a buffer that can run to hundreds of MB.
-    qsizetype Bytes = 0;
-    for (int I = 0; I < N; ++I) {
+    FRecords = Records;
+    FCount = Records->Count();
+    FBegin.reserve(size_t(FCount));
+    FEnd.reserve(size_t(FCount));
+    FPlainRow.reserve(size_t(FCount));
+    std::vector<const char*> Begins;
+    std::vector<const char*> Ends;
+    Begins.reserve(size_t(FCount));
+    Ends.reserve(size_t(FCount));
+    for (int I = 0; I < FCount; ++I) {
         const TJsonValue* R = Records->Items(I);
-        Bytes += EncodedSize(Member(R, kTitle)) + EncodedSize(Member(R, kUrl)) + EncodedSize(Member(R, kBrowser))
-                 + EncodedSize(Member(R, kProfile)) + 4;
+        // Anything but an object has no text, so no term is ever in it.
+        if (!R->IsObject())
+            continue;
+        const std::optional<std::string_view> Fields[4] = {Utf8Field(R, kTitle), Utf8Field(R, kUrl),
+                                                           Utf8Field(R, kBrowser), Utf8Field(R, kProfile)};
+        const char* Lo = nullptr;
+        const char* Hi = nullptr;
+        bool Plain = true;
+        for (const auto& F : Fields) {
+            if (!F) {
+                Plain = false;
+                break;
+            }
+            if (F->empty())
+                continue;
+            Lo = Lo ? std::min(Lo, F->data()) : F->data();
+            Hi = Hi ? std::max(Hi, F->data() + F->size()) : F->data() + F->size();
+        }
+        if (!Plain) {
+            FOther.push_back(I);
+        } else if (Lo) {
+            FPlainRow.push_back(I);
+            Begins.push_back(Lo);
+            Ends.push_back(Hi);
+        }
     }
-    Reserve(N, Bytes);
-    for (int I = 0; I < N; ++I) {
-        const TJsonValue* R = Records->Items(I);
-        Add(Member(R, kTitle), Member(R, kUrl), Member(R, kBrowser), Member(R, kProfile));
+    // Offsets of 32 bits from the first field on; a document whose records
+    // span more (far past what a run or a report file may hold) is matched
+    // record by record instead.
+    if (!Begins.empty() && quint64(Ends.back() - Begins.front()) > 0xFFFFFFFFu) {
+        FOther.insert(FOther.end(), FPlainRow.begin(), FPlainRow.end());
+        std::sort(FOther.begin(), FOther.end());
+        FPlainRow.clear();
+        Begins.clear();
     }
-}
-
-bool TFilterIndex::SliceHasAll(qsizetype Record, const std::vector<std::string>& Terms, qsizetype Skip) const
-{
-    const qsizetype Begin = FOffsets[size_t(Record)];
-    const std::string_view Slice(FText.data() + Begin, size_t(FOffsets[size_t(Record) + 1] - 1 - Begin));
-    for (qsizetype K = 0; K < qsizetype(Terms.size()); ++K)
-        if (K != Skip && Slice.find(Terms[size_t(K)]) == std::string_view::npos)
-            return false;
-    return true;
+    if (!Begins.empty()) {
+        FBase = Begins.front();
+        for (size_t I = 0; I < Begins.size(); ++I) {
+            FBegin.push_back(quint32(Begins[I] - FBase));
+            FEnd.push_back(quint32(Ends[I] - FBase));
+        }
+        // Every seventh byte is enough to tell rare bytes from common ones.
+        for (const char* P = FBase; P < Ends.back(); P += 7)
+            ++FFreq[uchar(FoldByte(*P))];
+    }
+    FBegin.shrink_to_fit();
+    FEnd.shrink_to_fit();
+    FPlainRow.shrink_to_fit();
+    FOther.shrink_to_fit();
 }
 
 std::vector<int> TFilterIndex::Match(const QStringList& Terms) const
 {
     std::vector<int> Out;
-    const qsizetype N = Count();
     if (Terms.isEmpty()) {
-        Out.resize(size_t(N));
+        Out.resize(size_t(FCount));
         std::iota(Out.begin(), Out.end(), 0);
         return Out;
     }
-    std::vector<std::string> Enc;
-    Enc.reserve(size_t(Terms.size()));
+    QStringList Folded;
     for (const QString& T : Terms)
-        Enc.push_back(EncodeTerm(FoldAscii(T)));
+        Folded.append(FoldAscii(T));
+    std::vector<std::string> Utf8Terms;
+    std::string_view Piece;
+    for (const QString& T : Folded) {
+        // A lone surrogate can only be matched in UTF-16.
+        if (!PairedSurrogates(T))
+            return ScanRecords(FRecords, Folded);
+        Utf8Terms.push_back(T.toStdString());
+    }
+    // A blank-free piece of a term lies inside one field wherever the term
+    // occurs, so the document's bytes are searched for the longest one.
+    for (const std::string& T : Utf8Terms) {
+        const std::string_view V(T);
+        for (size_t From = 0; From < V.size();) {
+            const size_t To = std::min(V.find(' ', From), V.size());
+            if (To - From > Piece.size())
+                Piece = V.substr(From, To - From);
+            From = To + 1;
+        }
+    }
 
-    // The longest term is usually the rarest and lets the search skip furthest.
-    // A term holding a zero byte could match across the record ends, so it
-    // is only ever checked inside one record.
-    qsizetype Primary = -1;
-    for (qsizetype K = 0; K < qsizetype(Enc.size()); ++K) {
-        const std::string& T = Enc[size_t(K)];
-        if (T.find('\0') == std::string::npos && (Primary < 0 || T.size() > Enc[size_t(Primary)].size()))
-            Primary = K;
+    // Records with an escaped field are held as UTF-16; they take the plain
+    // rule. The rest are found in the bytes, then checked one by one.
+    std::vector<int> Found;
+    if (!Piece.empty() && !FPlainRow.empty()) {
+        const TPiecePlan Plan = PlanPiece(Piece, FFreq);
+        const char* const End = FBase + FEnd.back();
+        std::string Text;
+        size_t I = 0;
+        const char* P = FBase;
+        while (I < FPlainRow.size()) {
+            const char* Hit = FindFolded(P, End, Plan);
+            if (Hit == End)
+                break;
+            const quint32 Off = quint32(Hit - FBase);
+            while (I < FPlainRow.size() && FEnd[I] <= Off)
+                ++I;
+            if (I == FPlainRow.size())
+                break;
+            if (Off >= FBegin[I]) {
+                // In a record's fields, perhaps: the whole rule decides.
+                if (PlainMatches(FRecords->Items(FPlainRow[I]), Utf8Terms, Text))
+                    Found.push_back(FPlainRow[I]);
+                ++I;
+            }
+            // Between records (keys, times) nothing counts: on to the next fields.
+            if (I < FPlainRow.size())
+                P = FBase + FBegin[I];
+        }
     }
-    if (Primary < 0) {
-        for (qsizetype R = 0; R < N; ++R)
-            if (SliceHasAll(R, Enc, -1))
-                Out.push_back(int(R));
-        return Out;
-    }
-
-    const TTermPlan Plan = PlanTerm(Enc[size_t(Primary)], FFreq);
-    const char* Begin = FText.data();
-    const char* End = Begin + FText.size();
-    qsizetype R = 0;
-    const char* P = Begin;
-    while (P < End) {
-        const char* Hit = FindTerm(P, End, Plan);
-        if (Hit == End)
-            break;
-        const qsizetype Pos = Hit - Begin;
-        const auto It = std::upper_bound(FOffsets.begin() + R + 1, FOffsets.end(), Pos);
-        R = qsizetype(It - FOffsets.begin()) - 1;
-        if (SliceHasAll(R, Enc, Primary))
-            Out.push_back(int(R));
-        P = Begin + FOffsets[size_t(R) + 1];
-    }
+    std::vector<int> Others;
+    for (const int R : FOther)
+        if (RecordMatches(FRecords->Items(R), Folded))
+            Others.push_back(R);
+    Out.resize(Found.size() + Others.size());
+    std::merge(Found.begin(), Found.end(), Others.begin(), Others.end(), Out.begin());
     return Out;
+}
+
+bool TFilterIndex::PlainMatches(const TJsonValue* Record, const std::vector<std::string>& Terms, std::string& Text)
+{
+    // The folded "title url browser profile" of one record, in UTF-8: for
+    // text without lone surrogates, substrings there are the UTF-16 ones.
+    Text.clear();
+    const QLatin1StringView Keys[4] = {kTitle, kUrl, kBrowser, kProfile};
+    for (int K = 0; K < 4; ++K) {
+        if (K)
+            Text += ' ';
+        const std::string_view F = Utf8Field(Record, Keys[K]).value_or(std::string_view());
+        const size_t At = Text.size();
+        Text += F;
+        std::transform(Text.begin() + qsizetype(At), Text.end(), Text.begin() + qsizetype(At), FoldByte);
+    }
+    for (const std::string& T : Terms)
+        if (Text.find(T) == std::string::npos)
+            return false;
+    return true;
 }
 
 qsizetype TFilterIndex::MemoryBytes() const
 {
-    return qsizetype(FText.capacity() + FOffsets.capacity() * sizeof(qsizetype));
+    return qsizetype((FBegin.capacity() + FEnd.capacity()) * sizeof(quint32)
+                     + (FPlainRow.capacity() + FOther.capacity()) * sizeof(int));
 }

@@ -103,6 +103,10 @@ public:
     QString PairKey(int Index) const { return PairKeyView(Index).toString(); }
     QAnyStringView PairKeyView(int Index) const;
     const TJsonValue* PairValue(int Index) const;
+    // Objects with the same keys in the same order mostly share one list of
+    // keys; this names it (nullptr for no pairs), so a reader of a million
+    // records can look their keys up once per shape.
+    const void* KeyListId() const { return FKind == jkObject && FCount ? FFirst->FFirst : nullptr; }
 
     // Optional sign then decimal digits only, within the signed 64-bit range.
     static bool ParseInt64(QAnyStringView Text, qint64& Value);

@@ -1,11 +1,13 @@
 #include "records_csv.h"
 
 #include "json.h"
+#include "utf8.h"
 
 #include <QDateTime>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <string_view>
 
 namespace {
 
@@ -35,10 +37,10 @@ namespace {
 void AppendUtf16CsvField(QByteArray& Out, QStringView Field);
 
 // A UTF-8 field goes out as its bytes, quotes doubled.
-void AppendUtf8CsvField(QByteArray& Out, QUtf8StringView Field)
+void AppendUtf8CsvField(QByteArray& Out, std::string_view Field)
 {
     const char* S = Field.data();
-    const qsizetype N = Field.size();
+    const qsizetype N = qsizetype(Field.size());
     bool Quote = false;
     qsizetype Quotes = 0;
     for (qsizetype I = 0; I < N; ++I) {
@@ -72,8 +74,8 @@ void AppendUtf8CsvField(QByteArray& Out, QUtf8StringView Field)
 void AppendCsvField(QByteArray& Out, QAnyStringView Field)
 {
     Field.visit([&Out](auto V) {
-        if constexpr (std::is_same_v<decltype(V), QUtf8StringView>)
-            AppendUtf8CsvField(Out, V);
+        if constexpr (IsUtf8View<decltype(V)>)
+            AppendUtf8CsvField(Out, std::string_view(V.data(), size_t(V.size())));
         else if constexpr (std::is_same_v<decltype(V), QStringView>)
             AppendUtf16CsvField(Out, V);
         else

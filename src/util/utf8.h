@@ -1,15 +1,20 @@
 #pragma once
 
 #include <QtGlobal>
+#include <QLatin1StringView>
+#include <QStringView>
 
 #include <type_traits>
-
-class QStringView;
 
 // Whether a visited QAnyStringView holds UTF-16 (rather than UTF-8 or
 // Latin-1 bytes).
 template <typename TView>
 inline constexpr bool IsUtf16View = std::is_same_v<std::decay_t<TView>, QStringView>;
+// Whether it holds UTF-8 bytes. (The visitor gets Qt's char-based UTF-8
+// view, which under C++20 is not the char8_t-based QUtf8StringView.)
+template <typename TView>
+inline constexpr bool IsUtf8View =
+    !IsUtf16View<TView> && !std::is_same_v<std::decay_t<TView>, QLatin1StringView>;
 
 // Well-formed UTF-8 as the standard defines it: no overlong forms, no
 // surrogates, nothing above U+10FFFF, no sequence cut off at the end.

@@ -16,7 +16,7 @@ class TReportForm;
 // Null with Err set when the document does not parse.
 std::unique_ptr<TJsonValue> ParseReportBytes(const QByteArray& Bytes, QString& Err);
 
-// The report window on Root, which ParseReportBytes made from Bytes last,
-// shown as after a run: a modeless window of Owner that deletes itself when
+// The report window on Root, which ParseReportBytes made from Bytes, shown as
+// after a run: a modeless window of Owner that deletes itself when
 // closed.
 TReportForm* ShowReportBytes(QWidget* Owner, std::unique_ptr<TJsonValue> Root, const QByteArray& Bytes);

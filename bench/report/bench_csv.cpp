@@ -25,7 +25,7 @@ namespace {
 constexpr int kRecords = 1000000;
 
 struct TData {
-    QString Raw;
+    QByteArray Raw;
     std::unique_ptr<TJsonValue> Tree;
     const TJsonValue* Records = nullptr;
     std::vector<int> Rows;
@@ -37,9 +37,9 @@ TData& Data()
 {
     static TData D = [] {
         TData R;
-        R.Raw = DecodeOutput(GenerateReportDocument(kRecords, 1));
+        R.Raw = GenerateReportDocument(kRecords, 1);
         QString Err;
-        R.Tree = ParseJson(R.Raw, Err);
+        R.Tree = ParseJsonBytes(R.Raw, Err);
         if (!R.Tree) {
             std::fprintf(stderr, "parse failed: %s\n", qPrintable(Err));
             std::exit(1);

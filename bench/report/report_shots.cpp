@@ -33,9 +33,9 @@ int main(int Argc, char** Argv)
     } else {
         Bytes = GenerateReportDocument(2000, 7);
     }
-    const QString Raw = DecodeOutput(Bytes);
+    const QByteArray& Raw = Bytes;
     QString Err;
-    auto Tree = ParseJson(Raw, Err);
+    auto Tree = ParseJsonBytes(Raw, Err);
     if (!Tree) {
         std::fprintf(stderr, "%s\n", qPrintable(Err));
         return 1;

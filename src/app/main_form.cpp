@@ -793,9 +793,9 @@ void TMainForm::ShowResult(TRunKind Kind, quint32 Code, const TRunOutput& Output
         ErrorBox(this, ParseFailedText(Output.Error));
         return;
     }
-    const QString Text = DecodeOutput(Output.Bytes);
+    // The tree and the report window share the output's bytes.
     QString ErrMsg;
-    std::unique_ptr<TJsonValue> Root = ParseJson(Text, ErrMsg);
+    std::unique_ptr<TJsonValue> Root = ParseJsonBytes(Output.Bytes, ErrMsg);
     if (!Root) {
         ErrorBox(this, ParseFailedText(ErrMsg));
         return;
@@ -803,5 +803,5 @@ void TMainForm::ShowResult(TRunKind Kind, quint32 Code, const TRunOutput& Output
     if (Kind == rnList)
         ShowSourcesWindow(this, std::move(Root));
     else
-        ShowReportWindow(this, std::move(Root), Text, ResolveOutDir(), Code == ceNoRecords);
+        ShowReportWindow(this, std::move(Root), Output.Bytes, ResolveOutDir(), Code == ceNoRecords);
 }

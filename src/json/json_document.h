@@ -4,6 +4,9 @@
 
 #include "json_value.h"
 
+#include <QByteArray>
+
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <vector>
@@ -18,6 +21,59 @@ struct TBlockFree
 using TBlock = std::unique_ptr<std::byte[], TBlockFree>;
 TBlock AllocBlock(size_t Bytes);
 
+// A bump allocator of T in chunks that are freed together. A request of at
+// least 1/OwnDivisor of a chunk gets a block of its own, so a long records
+// array neither wastes the rest of a chunk nor forces a huge chunk size.
+template <typename T>
+class TArena
+{
+public:
+    TArena(size_t FirstChunk, size_t MaxChunk, size_t OwnDivisor)
+        : FChunk(FirstChunk), FMaxChunk(MaxChunk), FOwnDivisor(OwnDivisor)
+    {
+    }
+
+    // Room for up to N items; Commit says how many of them were used.
+    T* Reserve(size_t N)
+    {
+        if (N <= FLeft)
+            return FNext;
+        if (N >= FChunk / FOwnDivisor) {
+            // Own block; the current chunk keeps serving small requests.
+            FChunks.push_back(AllocBlock(N * sizeof(T)));
+            return reinterpret_cast<T*>(FChunks.back().get());
+        }
+        FChunks.push_back(AllocBlock(FChunk * sizeof(T)));
+        FNext = reinterpret_cast<T*>(FChunks.back().get());
+        FLeft = FChunk;
+        FChunk = std::min(FChunk * 2, FMaxChunk);
+        return FNext;
+    }
+    void Commit(T* Start, size_t Used)
+    {
+        // Only room carved from the current chunk moves the cursor; an own
+        // block is already accounted for.
+        if (Start == FNext && Used <= FLeft) {
+            FNext += Used;
+            FLeft -= Used;
+        }
+    }
+    T* Alloc(size_t N)
+    {
+        T* P = Reserve(N);
+        Commit(P, N);
+        return P;
+    }
+
+private:
+    std::vector<TBlock> FChunks;
+    T* FNext = nullptr;
+    size_t FLeft = 0;
+    size_t FChunk;
+    size_t FMaxChunk;
+    size_t FOwnDivisor;
+};
+
 // The root node of a tree is the base part of its document, so deleting the
 // root (see TJsonValue::operator delete) releases the nodes and texts below.
 class TJsonDocument final : public TJsonValue
@@ -25,30 +81,24 @@ class TJsonDocument final : public TJsonValue
 public:
     TJsonDocument();
 
-    // Room for N nodes side by side (N > 0). Small blocks share chunks;
-    // a large one, such as a long records array, gets its own allocation.
-    TJsonValue* AllocNodes(size_t N);
-    // Room for up to N code units of decoded text; Used of them are kept and
-    // the rest goes back to the chunk.
-    char16_t* AllocText(size_t N);
-    void KeepText(char16_t* Start, size_t Used);
+    // Room for N nodes side by side (N > 0).
+    TJsonValue* AllocNodes(size_t N) { return FNodes.Alloc(N); }
+    // Room for up to N code units of decoded text; Used of them are kept.
+    char16_t* AllocText(size_t N) { return FTexts.Reserve(N); }
+    void KeepText(char16_t* Start, size_t Used) { FTexts.Commit(Start, Used); }
 
     void BecomeRoot(const TJsonValue& Value)
     {
         static_cast<TJsonValue&>(*this) = Value;
-        FFlags = kfRoot;
+        FFlags = quint8(Value.FFlags | kfRoot);
     }
     void SetKind(TJsonKind Kind) { FKind = quint8(Kind); }
 
-    // Shared with the caller's text; strings without escapes point into it.
+    // Shared with the caller's text or bytes; plain strings point into it.
     QString FSource;
+    QByteArray FSourceBytes;
 
 private:
-    std::vector<TBlock> FNodeChunks;
-    TJsonValue* FNodeNext = nullptr;
-    size_t FNodeLeft = 0;
-    size_t FNodeChunk;  // grows with the document
-    std::vector<TBlock> FTextChunks;
-    char16_t* FTextNext = nullptr;
-    size_t FTextLeft = 0;
+    TArena<TJsonValue> FNodes;
+    TArena<char16_t> FTexts;
 };

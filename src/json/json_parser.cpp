@@ -1,6 +1,7 @@
 #include "json_parser.h"
 
 #include "text_util.h"
+#include "utf8.h"
 
 #include "json_document.h"
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <type_traits>
 #include <typeinfo>
 #include <unordered_map>
 #if __has_include(<cxxabi.h>)
@@ -84,6 +86,25 @@ const char16_t* FindQuoteOrBackslash(const char16_t* P, const char16_t* End)
     return P;
 }
 
+const char* FindQuoteOrBackslash(const char* P, const char* End)
+{
+#if defined(__SSE2__)
+    const __m128i Quote = _mm_set1_epi8('"');
+    const __m128i Backslash = _mm_set1_epi8('\\');
+    while (End - P >= 16) {
+        const __m128i Chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
+        const __m128i Hit = _mm_or_si128(_mm_cmpeq_epi8(Chunk, Quote), _mm_cmpeq_epi8(Chunk, Backslash));
+        const int Mask = _mm_movemask_epi8(Hit);
+        if (Mask)
+            return P + __builtin_ctz(unsigned(Mask));
+        P += 16;
+    }
+#endif
+    while (P < End && *P != '"' && *P != '\\')
+        ++P;
+    return P;
+}
+
 bool IsNumberChar(char16_t C)
 {
     return (C >= u'0' && C <= u'9') || C == u'+' || C == u'-' || C == u'.' || C == u'e' || C == u'E';
@@ -106,13 +127,21 @@ QString TypeName(const std::exception& E)
 
 } // namespace
 
-// Recursive descent over UTF-16 code units. FPos is kept 0-based inside and
-// reported 1-based. Each Parse step pushes exactly one node on FStack.
+// Recursive descent over UTF-16 code units (TUnit char16_t, over a QString)
+// or over bytes of valid UTF-8 (TUnit char, over a QByteArray). Every token
+// the grammar knows is ASCII, so both read alike; they differ in where texts
+// point and in how a position is counted. FPos is kept 0-based inside and
+// reported 1-based, in UTF-16 code units either way. Each Parse step pushes
+// exactly one node on FStack.
+template <typename TUnit>
 class TJsonParser
 {
+    static constexpr bool kBytes = std::is_same_v<TUnit, char>;
+    using TSource = std::conditional_t<kBytes, QByteArray, QString>;
+
 public:
-    explicit TJsonParser(const QString& Text)
-        : FSource(OwnedText(Text)), FText(reinterpret_cast<const char16_t*>(FSource.constData())),
+    explicit TJsonParser(const TSource& Text)
+        : FSource(OwnedText(Text)), FText(reinterpret_cast<const TUnit*>(FSource.constData())),
           FLen(FSource.size())
     {
     }
@@ -129,7 +158,10 @@ public:
         if (FPos < FLen)
             Fail(QStringLiteral("JSON 结束后还有多余内容"));
         Doc->BecomeRoot(*FStack.At(0));
-        Doc->FSource = FSource;
+        if constexpr (kBytes)
+            Doc->FSourceBytes = FSource;
+        else
+            Doc->FSource = FSource;
         return Root;
     }
 
@@ -138,22 +170,24 @@ private:
     // as long as it does. Text over borrowed memory (fromRawData, literals:
     // no allocation of its own, so no capacity) is copied, since its owner
     // may free it while the tree is still in use.
-    static QString OwnedText(const QString& Text)
+    static TSource OwnedText(const TSource& Text)
     {
         if (Text.capacity() > 0 || Text.isEmpty())
             return Text;
-        return QString(Text.constData(), Text.size());
+        return TSource(Text.constData(), Text.size());
     }
 
     [[noreturn]] void Fail(const QString& Msg) const
     {
-        throw EJsonError(Msg + QStringLiteral("（位置 ") + QString::number(FPos + 1) + u'）');
+        // Bytes are counted as the text they decode to only when it matters.
+        const qsizetype Pos = kBytes ? Utf16Units(reinterpret_cast<const char*>(FText), FPos) : FPos;
+        throw EJsonError(Msg + QStringLiteral("（位置 ") + QString::number(Pos + 1) + u'）');
     }
 
     void SkipWhitespace()
     {
         while (FPos < FLen) {
-            const char16_t C = FText[FPos];
+            const TUnit C = FText[FPos];
             if (C != u' ' && C != u'\n' && C != u'\r' && C != u'\t')
                 break;
             ++FPos;
@@ -163,28 +197,58 @@ private:
     char16_t PeekChar()
     {
         SkipWhitespace();
-        return FPos < FLen ? FText[FPos] : u'\0';
+        return FPos < FLen ? char16_t(Unit(FPos)) : u'\0';
+    }
+
+    // The unit at I as a number: bytes past ASCII must not turn negative.
+    char16_t Unit(qsizetype I) const
+    {
+        if constexpr (kBytes)
+            return uchar(FText[I]);
+        else
+            return FText[I];
     }
 
     void Expect(char16_t Ch)
     {
         SkipWhitespace();
-        if (FPos >= FLen || FText[FPos] != Ch)
+        if (FPos >= FLen || Unit(FPos) != Ch)
             Fail(QStringLiteral("期望 \"%1\"").arg(QChar(Ch)));
         ++FPos;
     }
 
-    bool LiteralAt(const char16_t* Word, qsizetype Len) const
+    bool LiteralAt(const char* Word, qsizetype Len) const
     {
-        return FLen - FPos >= Len && std::memcmp(FText + FPos, Word, size_t(Len) * sizeof(char16_t)) == 0;
+        if (FLen - FPos < Len)
+            return false;
+        for (qsizetype I = 0; I < Len; ++I)
+            if (Unit(FPos + I) != char16_t(Word[I]))
+                return false;
+        return true;
     }
 
-    void PushPlain(TJsonKind Kind, const char16_t* Chars, qsizetype Len)
+    // A text of the source (strings without escapes, numbers), or nothing.
+    void PushSource(TJsonKind Kind, const TUnit* Chars, qsizetype Len)
+    {
+        TJsonValue& V = FStack.Push();
+        if constexpr (kBytes) {
+            V.FUtf8 = Chars;
+            V.FFlags = Chars ? TJsonValue::kfUtf8 : 0;
+        } else {
+            V.FChars = reinterpret_cast<const QChar*>(Chars);
+            V.FFlags = 0;
+        }
+        V.FCount = quint32(Len);
+        V.FKind = quint8(Kind);
+    }
+
+    // A string decoded into the side buffer.
+    void PushDecoded(const char16_t* Chars, qsizetype Len)
     {
         TJsonValue& V = FStack.Push();
         V.FChars = reinterpret_cast<const QChar*>(Chars);
         V.FCount = quint32(Len);
-        V.FKind = quint8(Kind);
+        V.FKind = quint8(jkString);
         V.FFlags = 0;
     }
 
@@ -193,7 +257,7 @@ private:
         SkipWhitespace();
         if (FPos >= FLen)
             Fail(QStringLiteral("意外的文本结尾"));
-        switch (FText[FPos]) {
+        switch (Unit(FPos)) {
         case u'"':
             ParseString();
             break;
@@ -204,13 +268,13 @@ private:
             ParseContainer(jkObject);
             break;
         case u't':
-            ParseLiteral(u"true", 4, jkTrue);
+            ParseLiteral("true", 4, jkTrue);
             break;
         case u'f':
-            ParseLiteral(u"false", 5, jkFalse);
+            ParseLiteral("false", 5, jkFalse);
             break;
         case u'n':
-            ParseLiteral(u"null", 4, jkNull);
+            ParseLiteral("null", 4, jkNull);
             break;
         default:
             ParseNumber();
@@ -218,12 +282,12 @@ private:
         }
     }
 
-    void ParseLiteral(const char16_t* Word, qsizetype Len, TJsonKind Kind)
+    void ParseLiteral(const char* Word, qsizetype Len, TJsonKind Kind)
     {
         if (!LiteralAt(Word, Len))
             Fail(QStringLiteral("非法字面量"));
         FPos += Len;
-        PushPlain(Kind, nullptr, 0);
+        PushSource(Kind, nullptr, 0);
     }
 
     // The run of number characters as written; it may be empty, and whether
@@ -231,17 +295,17 @@ private:
     void ParseNumber()
     {
         const qsizetype Start = FPos;
-        while (FPos < FLen && IsNumberChar(FText[FPos]))
+        while (FPos < FLen && IsNumberChar(Unit(FPos)))
             ++FPos;
-        PushPlain(jkNumber, FPos > Start ? FText + Start : nullptr, FPos - Start);
+        PushSource(jkNumber, FPos > Start ? FText + Start : nullptr, FPos - Start);
     }
 
     void ParseString()
     {
         Expect(u'"');
         const qsizetype Start = FPos;
-        const char16_t* End = FText + FLen;
-        const char16_t* P = FindQuoteOrBackslash(FText + FPos, End);
+        const TUnit* End = FText + FLen;
+        const TUnit* P = FindQuoteOrBackslash(FText + FPos, End);
         if (P == End) {
             FPos = FLen;
             Fail(QStringLiteral("字符串没有结束引号"));
@@ -250,7 +314,7 @@ private:
         if (*P == u'"') {
             // No escapes: the node points into the source text.
             ++FPos;
-            PushPlain(jkString, FText + Start, FPos - 1 - Start);
+            PushSource(jkString, FText + Start, FPos - 1 - Start);
             return;
         }
         ParseEscapedString(Start);
@@ -259,35 +323,46 @@ private:
     // Slow path from the first backslash on: decode into the side buffer.
     void ParseEscapedString(qsizetype Start)
     {
-        // Decoding never produces more code units than it reads, and a
-        // successful decode ends at the first quote not taken by an escape,
-        // so that quote bounds the room needed.
+        // Decoding never produces more code units than it reads (UTF-16
+        // units or UTF-8 bytes), and a successful decode ends at the first
+        // quote not taken by an escape, so that quote bounds the room needed.
         qsizetype Stop = FPos;
         while (Stop < FLen && FText[Stop] != u'"')
             Stop += FText[Stop] == u'\\' ? 2 : 1;
         const size_t Room = size_t(std::min(Stop, FLen) - Start);
         char16_t* const Out = FDoc->AllocText(Room);
-        const size_t Prefix = size_t(FPos - Start);
-        std::memcpy(Out, FText + Start, Prefix * sizeof(char16_t));
-        char16_t* W = Out + Prefix;
+        char16_t* W = Out;
+        if constexpr (kBytes) {
+            for (const char* P = FText + Start; P < FText + FPos;)
+                W += DecodeUtf8Char(P, W);
+        } else {
+            std::memcpy(Out, FText + Start, size_t(FPos - Start) * sizeof(char16_t));
+            W += FPos - Start;
+        }
 
         for (;;) {
             if (FPos >= FLen)
                 Fail(QStringLiteral("字符串没有结束引号"));
-            const char16_t C = FText[FPos];
+            const char16_t C = Unit(FPos);
             if (C == u'"') {
                 ++FPos;
                 break;
             }
             if (C != u'\\') {
-                *W++ = C;
-                ++FPos;
+                if constexpr (kBytes) {
+                    const char* P = FText + FPos;
+                    W += DecodeUtf8Char(P, W);
+                    FPos = P - FText;
+                } else {
+                    *W++ = C;
+                    ++FPos;
+                }
                 continue;
             }
             ++FPos;
             if (FPos >= FLen)
                 Fail(QStringLiteral("转义序列不完整"));
-            switch (FText[FPos]) {
+            switch (Unit(FPos)) {
             case u'"': *W++ = u'"'; break;
             case u'\\': *W++ = u'\\'; break;
             case u'/': *W++ = u'/'; break;
@@ -298,11 +373,11 @@ private:
             case u't': *W++ = u'\t'; break;
             case u'u': {
                 ++FPos;
-                const char16_t Unit = ReadHex4();
-                *W++ = Unit;
+                const char16_t Code = ReadHex4();
+                *W++ = Code;
                 // A high surrogate takes the next \u escape as its partner,
                 // whatever that holds; alone it is kept as it is.
-                if (Unit >= 0xD800 && Unit <= 0xDBFF && FLen - FPos >= 2 && FText[FPos] == u'\\'
+                if (Code >= 0xD800 && Code <= 0xDBFF && FLen - FPos >= 2 && FText[FPos] == u'\\'
                     && FText[FPos + 1] == u'u') {
                     FPos += 2;
                     *W++ = ReadHex4();
@@ -317,7 +392,7 @@ private:
         const size_t Used = size_t(W - Out);
         Q_ASSERT(Used <= Room);
         FDoc->KeepText(Out, Used);
-        PushPlain(jkString, Out, qsizetype(Used));
+        PushDecoded(Out, qsizetype(Used));
     }
 
     char16_t ReadHex4()
@@ -326,7 +401,7 @@ private:
         for (int I = 0; I < 4; ++I) {
             if (FPos >= FLen)
                 Fail(QStringLiteral("转义序列不完整"));
-            const char16_t C = FText[FPos++];
+            const char16_t C = Unit(FPos++);
             const int Digit = HexDigitValue(C);
             if (Digit < 0)
                 Fail(QStringLiteral("非法的 \\\\u 转义"));
@@ -372,13 +447,20 @@ private:
         V.FFlags = 0;
     }
 
+    // Bytes of a key's text as held; keys held in different codings count
+    // as different here, which only costs a list that is not shared.
+    static size_t TextBytes(const TJsonValue& V)
+    {
+        return V.FFlags & TJsonValue::kfUtf8 ? V.FCount : V.FCount * sizeof(QChar);
+    }
+
     static bool SameKeys(const TJsonValue* Keys, const TJsonValue* Pairs, size_t N)
     {
         for (size_t I = 0; I < N; ++I) {
             const TJsonValue& A = Keys[I];
             const TJsonValue& B = Pairs[2 * I];
-            if (A.FCount != B.FCount
-                || (A.FCount && std::memcmp(A.FChars, B.FChars, A.FCount * sizeof(QChar)) != 0))
+            if (A.FCount != B.FCount || A.FFlags != B.FFlags
+                || (A.FCount && std::memcmp(A.FChars, B.FChars, TextBytes(A)) != 0))
                 return false;
         }
         return true;
@@ -392,7 +474,9 @@ private:
             return FLastKeys.Keys;
         size_t Hash = N;
         for (size_t I = 0; I < N; ++I)
-            Hash = qHash(Pairs[2 * I].StrView(), Hash);
+            Hash = qHash(QByteArrayView(reinterpret_cast<const char*>(Pairs[2 * I].FChars),
+                                        qsizetype(TextBytes(Pairs[2 * I]))),
+                         Hash);
         const auto Range = FKeyLists.equal_range(Hash);
         for (auto It = Range.first; It != Range.second; ++It)
             if (It->second.Count == N && SameKeys(It->second.Keys, Pairs, N)) {
@@ -452,8 +536,8 @@ private:
         Expect(u'}');
     }
 
-    QString FSource;
-    const char16_t* FText;
+    TSource FSource;
+    const TUnit* FText;
     qsizetype FLen;
     qsizetype FPos = 0;
     int FDepth = 0;
@@ -468,11 +552,14 @@ private:
     std::unordered_multimap<size_t, TKeyList> FKeyLists;
 };
 
-std::unique_ptr<TJsonValue> ParseJson(const QString& Text, QString& ErrMsg)
+namespace {
+
+template <typename TUnit, typename TSource>
+std::unique_ptr<TJsonValue> RunParser(const TSource& Source, QString& ErrMsg)
 {
     ErrMsg.clear();
     try {
-        TJsonParser Parser(Text);
+        TJsonParser<TUnit> Parser(Source);
         return Parser.Run();
     } catch (const EJsonError& E) {
         ErrMsg = E.Message();
@@ -481,4 +568,21 @@ std::unique_ptr<TJsonValue> ParseJson(const QString& Text, QString& ErrMsg)
         ErrMsg = TypeName(E) + QStringLiteral(": ") + QString::fromLocal8Bit(E.what());
     }
     return nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<TJsonValue> ParseJson(const QString& Text, QString& ErrMsg)
+{
+    return RunParser<char16_t>(Text, ErrMsg);
+}
+
+std::unique_ptr<TJsonValue> ParseJsonBytes(const QByteArray& Bytes, QString& ErrMsg)
+{
+    // Anything the byte parser could not count the way the text parser
+    // does (malformed UTF-8, lengths past the text limit) takes the text
+    // path, which decodes exactly as before.
+    if (Bytes.size() > kMaxTextLength || !IsValidUtf8(Bytes.constData(), Bytes.size()))
+        return ParseJson(DecodeOutput(Bytes), ErrMsg);
+    return RunParser<char>(Bytes, ErrMsg);
 }

@@ -28,6 +28,13 @@ private:
 // tells why; nothing is thrown. Positions count UTF-16 code units from 1.
 std::unique_ptr<TJsonValue> ParseJson(const QString& Text, QString& ErrMsg);
 
+// The same for UTF-8 bytes, such as a collector's output or a report file,
+// without decoding them first: the tree keeps a shared copy of Bytes and its
+// plain strings are views into them. The result, every message and every
+// position (still in UTF-16 code units) are those of ParseJson on
+// DecodeOutput(Bytes); bytes that are not valid UTF-8 go that way.
+std::unique_ptr<TJsonValue> ParseJsonBytes(const QByteArray& Bytes, QString& ErrMsg);
+
 // Containers nested deeper than this are refused instead of overflowing the
 // stack of the recursive parser.
 inline constexpr int kJsonMaxDepth = 512;

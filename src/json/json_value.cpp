@@ -1,6 +1,7 @@
 #include "json_value.h"
 
 #include "text_util.h"
+#include "utf8.h"
 
 #include "json_document.h"
 
@@ -23,22 +24,48 @@ constexpr size_t kMaxNodeChunk = (size_t(4) << 20) / sizeof(TJsonValue);
 constexpr size_t kTextChunk = 65536;
 constexpr size_t kHugePage = size_t(2) << 20;
 
-bool SameKey(QStringView A, QStringView B)
+bool IsAscii(QLatin1StringView S)
 {
-    return A.size() == B.size()
-           && std::memcmp(A.data(), B.data(), size_t(A.size()) * sizeof(QChar)) == 0;
-}
-
-bool SameKey(QStringView A, QLatin1StringView B)
-{
-    if (A.size() != B.size())
-        return false;
-    const QChar* P = A.data();
-    const char* Q = B.data();
-    for (qsizetype I = 0; I < A.size(); ++I)
-        if (P[I].unicode() != uchar(Q[I]))
+    for (const char C : S)
+        if (uchar(C) >= 0x80)
             return false;
     return true;
+}
+
+bool SameBytes(const void* A, const void* B, size_t Bytes)
+{
+    return Bytes == 0 || std::memcmp(A, B, Bytes) == 0;
+}
+
+// Key is the key node of a pair, in either coding.
+bool SameKey(const TJsonValue& Key, QStringView B)
+{
+    return Key.StrView().visit([&](auto A) {
+        if constexpr (IsUtf16View<decltype(A)>)
+            return A.size() == B.size() && SameBytes(A.data(), B.data(), size_t(B.size()) * sizeof(QChar));
+        else
+            return QAnyStringView::equal(A, B);
+    });
+}
+
+// KeyAscii: B holds only ASCII, so its bytes are its UTF-8 too.
+bool SameKey(const TJsonValue& Key, QLatin1StringView B, bool KeyAscii)
+{
+    return Key.StrView().visit([&](auto A) {
+        if constexpr (IsUtf16View<decltype(A)>) {
+            if (A.size() != B.size())
+                return false;
+            const char* Q = B.data();
+            for (qsizetype I = 0; I < B.size(); ++I)
+                if (A[I].unicode() != uchar(Q[I]))
+                    return false;
+            return true;
+        } else if (KeyAscii) {
+            return A.size() == B.size() && SameBytes(A.data(), B.data(), size_t(B.size()));
+        } else {
+            return QAnyStringView::equal(A, B);
+        }
+    });
 }
 
 } // namespace
@@ -68,55 +95,12 @@ TBlock AllocBlock(size_t Bytes)
 }
 
 TJsonDocument::TJsonDocument()
-    : FNodeChunk(kFirstNodeChunk)
+    : FNodes(kFirstNodeChunk, kMaxNodeChunk, 2), FTexts(kTextChunk, kTextChunk, 8)
 {
     FChars = nullptr;
     FCount = 0;
     FKind = jkNull;
     FFlags = kfRoot;
-}
-
-TJsonValue* TJsonDocument::AllocNodes(size_t N)
-{
-    if (N > FNodeLeft) {
-        if (N >= FNodeChunk / 2) {
-            // Own block; the current chunk keeps serving small containers.
-            FNodeChunks.push_back(AllocBlock(N * sizeof(TJsonValue)));
-            return reinterpret_cast<TJsonValue*>(FNodeChunks.back().get());
-        }
-        FNodeChunks.push_back(AllocBlock(FNodeChunk * sizeof(TJsonValue)));
-        FNodeNext = reinterpret_cast<TJsonValue*>(FNodeChunks.back().get());
-        FNodeLeft = FNodeChunk;
-        FNodeChunk = std::min(FNodeChunk * 2, kMaxNodeChunk);
-    }
-    TJsonValue* Block = FNodeNext;
-    FNodeNext += N;
-    FNodeLeft -= N;
-    return Block;
-}
-
-char16_t* TJsonDocument::AllocText(size_t N)
-{
-    if (N > FTextLeft) {
-        if (N >= kTextChunk / 8) {
-            FTextChunks.push_back(AllocBlock(N * sizeof(char16_t)));
-            return reinterpret_cast<char16_t*>(FTextChunks.back().get());
-        }
-        FTextChunks.push_back(AllocBlock(kTextChunk * sizeof(char16_t)));
-        FTextNext = reinterpret_cast<char16_t*>(FTextChunks.back().get());
-        FTextLeft = kTextChunk;
-    }
-    return FTextNext;
-}
-
-void TJsonDocument::KeepText(char16_t* Start, size_t Used)
-{
-    // Only a block carved from the current chunk advances the cursor; an own
-    // block is already accounted for.
-    if (Start == FTextNext && Used <= FTextLeft) {
-        FTextNext += Used;
-        FTextLeft -= Used;
-    }
 }
 
 void TJsonValue::operator delete(TJsonValue* Value, std::destroying_delete_t)
@@ -143,7 +127,7 @@ const TJsonValue* TJsonValue::Get(QStringView Key) const
         return nullptr;
     const TJsonValue* Keys = FFirst->FFirst;
     for (quint32 I = 0; I < FCount; ++I)
-        if (SameKey(Keys[I].StrView(), Key))
+        if (SameKey(Keys[I], Key))
             return FFirst + 1 + I;
     return nullptr;
 }
@@ -152,9 +136,10 @@ const TJsonValue* TJsonValue::Get(QLatin1StringView Key) const
 {
     if (FKind != jkObject || !FCount)
         return nullptr;
+    const bool KeyAscii = IsAscii(Key);
     const TJsonValue* Keys = FFirst->FFirst;
     for (quint32 I = 0; I < FCount; ++I)
-        if (SameKey(Keys[I].StrView(), Key))
+        if (SameKey(Keys[I], Key, KeyAscii))
             return FFirst + 1 + I;
     return nullptr;
 }
@@ -170,10 +155,10 @@ const TJsonValue* TJsonValue::Get(const char* Key) const
     return Get(QLatin1StringView(Key, qsizetype(Len)));
 }
 
-QStringView TJsonValue::PairKeyView(int Index) const
+QAnyStringView TJsonValue::PairKeyView(int Index) const
 {
     if (FKind != jkObject || Index < 0 || quint32(Index) >= FCount)
-        return QStringView();
+        return QAnyStringView();
     return FFirst->FFirst[Index].StrView();
 }
 
@@ -184,7 +169,7 @@ const TJsonValue* TJsonValue::PairValue(int Index) const
     return FFirst + 1 + Index;
 }
 
-bool TJsonValue::ParseInt64(QStringView Text, qint64& Value)
+bool TJsonValue::ParseInt64(QAnyStringView Text, qint64& Value)
 {
     return ParseDecimal(Text, Value);
 }

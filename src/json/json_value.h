@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QAnyStringView>
 #include <QLatin1StringView>
 #include <QString>
 #include <QStringView>
+#include <QUtf8StringView>
 #include <QtGlobal>
 
 #include <memory>
@@ -11,12 +13,16 @@
 enum TJsonKind { jkNull, jkFalse, jkTrue, jkNumber, jkString, jkArray, jkObject };
 
 class TJsonDocument;
+template <typename TUnit>
 class TJsonParser;
 
 // One node of a parsed tree. Report documents run to a million records, so a
 // node is 16 bytes and owns nothing: all nodes of a tree live in arrays held
 // by the root, a container's children sit side by side, and texts point into
 // the parsed source or into one side buffer for strings that had escapes.
+// A tree parsed from bytes keeps its plain strings and numbers as UTF-8 views
+// into those bytes (they become QString only when asked for); strings with
+// escapes, and every text of a tree parsed from a QString, are UTF-16.
 // An object's block starts with a link to its list of keys, which objects
 // with the same keys in the same order share (every record has the same
 // five), followed by the values. Only the root returned by
@@ -32,12 +38,16 @@ public:
     bool IsNumber() const { return FKind == jkNumber; }
 
     // The decoded text of a string, the source text of a number, empty for
-    // every other kind. StrView is the same text without a copy; it stays
-    // valid as long as the tree.
+    // every other kind. StrView is the same text without a copy, UTF-8 or
+    // UTF-16 as it is held; it stays valid as long as the tree.
     QString AsString() const;
-    QStringView StrView() const
+    QAnyStringView StrView() const
     {
-        return FKind == jkString || FKind == jkNumber ? QStringView(FChars, qsizetype(FCount)) : QStringView();
+        if (FKind != jkString && FKind != jkNumber)
+            return QAnyStringView();
+        if (FFlags & kfUtf8)
+            return QUtf8StringView(FUtf8, qsizetype(FCount));
+        return QStringView(FChars, qsizetype(FCount));
     }
 
     // Elements of an array, pairs of an object, 0 otherwise.
@@ -81,21 +91,25 @@ public:
     }
     // S without a copy: the string member's text, or an empty view.
     template <typename TKey>
-    QStringView SView(const TKey& Key) const
+    QAnyStringView SView(const TKey& Key) const
     {
         const TJsonValue* V = Get(Key);
-        return V && V->FKind == jkString ? V->StrView() : QStringView();
+        return V && V->FKind == jkString ? V->StrView() : QAnyStringView();
     }
 
     // The pairs of an object in source order, duplicates included. Out of
     // range (or not an object): empty key, nullptr value.
     int PairCount() const { return FKind == jkObject ? int(FCount) : 0; }
     QString PairKey(int Index) const { return PairKeyView(Index).toString(); }
-    QStringView PairKeyView(int Index) const;
+    QAnyStringView PairKeyView(int Index) const;
     const TJsonValue* PairValue(int Index) const;
+    // Objects with the same keys in the same order mostly share one list of
+    // keys; this names it (nullptr for no pairs), so a reader of a million
+    // records can look their keys up once per shape.
+    const void* KeyListId() const { return FKind == jkObject && FCount ? FFirst->FFirst : nullptr; }
 
     // Optional sign then decimal digits only, within the signed 64-bit range.
-    static bool ParseInt64(QStringView Text, qint64& Value);
+    static bool ParseInt64(QAnyStringView Text, qint64& Value);
 
     // Deleting the root of a tree frees everything it holds; see the class note.
     static void operator delete(TJsonValue* Value, std::destroying_delete_t);
@@ -103,9 +117,11 @@ public:
 
 private:
     friend class TJsonDocument;
+    template <typename TUnit>
     friend class TJsonParser;
 
-    enum : quint8 { kfRoot = 1 };
+    // kfUtf8: the text is FCount bytes of UTF-8 at FUtf8.
+    enum : quint8 { kfRoot = 1, kfUtf8 = 2 };
     // Kind of the first node of an object's block: FFirst/FCount give the keys.
     static constexpr quint8 kKeyList = 0x7F;
 
@@ -117,9 +133,10 @@ private:
 
     union {
         const QChar* FChars;       // jkString, jkNumber
+        const char* FUtf8;         // jkString, jkNumber with kfUtf8
         const TJsonValue* FFirst;  // jkArray, jkObject, kKeyList
     };
-    quint32 FCount;  // code units of the text, elements, or pairs
+    quint32 FCount;  // code units of the text in its coding, elements, or pairs
     quint8 FKind;
     quint8 FFlags;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAnyStringView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -37,33 +38,57 @@ TRecordText ReadRecordText(const TJsonValue* Record);
 bool RecordMatches(const TJsonValue* Record, const QStringList& Terms);
 std::vector<int> ScanRecords(const TJsonValue* Records, const QStringList& Terms);
 
-// Precomputed search text of every record, so a keystroke costs one substring
-// search over one contiguous buffer instead of a string per record.
-//
-// The folded texts are stored with each UTF-16 code unit written as 1 to 3
-// bytes (UTF-8 shapes, surrogates encoded one by one). That coding is
-// prefix-free and self-synchronising, so a term occurs in a record's text
-// exactly when its bytes occur in the record's bytes, while ASCII-heavy texts
-// take half the memory of UTF-16. A zero byte ends each record; a term with a
-// U+0000 inside is only ever searched within one record's bytes.
-class TFilterIndex final {
+// Folded "title url browser profile" texts of records, one after another in
+// one buffer, for the records whose fields the tree holds as UTF-16 (they
+// had escapes, so the document's bytes are not their text). Each UTF-16 code
+// unit is stored as 1 to 3 bytes; a zero byte ends each record's text.
+class TFoldedTexts final {
 public:
-    void Clear();
-    void Build(const TJsonValue* Records);
-    // For callers (and tests) that hold the fields themselves.
     void Reserve(qsizetype Records, qsizetype Bytes);
-    void Add(QStringView Title, QStringView Url, QStringView Browser, QStringView Profile);
-
+    void Add(QAnyStringView Title, QAnyStringView Url, QAnyStringView Browser, QAnyStringView Profile);
     qsizetype Count() const { return qsizetype(FOffsets.size()) - 1; }
-    // Indexes of the records that hold every term, ascending; all records
-    // when Terms is empty.
-    std::vector<int> Match(const QStringList& Terms) const;
+    // Positions (in the order added) of the texts holding every term, the
+    // terms folded and coded as the texts are.
+    std::vector<int> Match(const std::vector<std::string>& Terms) const;
     qsizetype MemoryBytes() const;
 
 private:
     bool SliceHasAll(qsizetype Record, const std::vector<std::string>& Terms, qsizetype Skip) const;
 
     std::string FText;
-    std::vector<qsizetype> FOffsets{0};  // start of record i; one past the last at the end
+    std::vector<qsizetype> FOffsets{0};  // start of text i; one past the last at the end
     std::array<quint32, 256> FFreq{};    // sampled byte counts: which bytes of a term are rare
+};
+
+// What a keystroke needs to filter a records array quickly, without a copy
+// of its text: the records' fields are views into the document's UTF-8
+// bytes, so the bytes themselves are searched (sixteen at a time, ASCII
+// letters in either case) for the longest blank-free piece of the terms, and
+// only the records hit there are checked against the whole rule. Between
+// records (keys, times) a hit counts for nothing. Records with an escaped
+// field are searched in a folded copy of their texts. The index points into
+// the tree, which must outlive it.
+class TFilterIndex final {
+public:
+    void Clear();
+    void Build(const TJsonValue* Records);
+
+    qsizetype Count() const { return FCount; }
+    // Indexes of the records that hold every term, ascending; all records
+    // when Terms is empty. The same as ScanRecords gives.
+    std::vector<int> Match(const QStringList& Terms) const;
+    qsizetype MemoryBytes() const;
+
+private:
+    const TJsonValue* FRecords = nullptr;
+    qsizetype FCount = 0;
+    // Records with UTF-8 fields, in document order: their index, and the
+    // span from their first field byte to their last, from FBase.
+    std::vector<int> FPlainRow;
+    std::vector<quint32> FBegin;
+    std::vector<quint32> FEnd;
+    const char* FBase = nullptr;
+    std::array<quint32, 256> FFreq{};  // sampled byte counts: which bytes of a piece are rare
+    std::vector<int> FOther;           // records with an escaped field, in order
+    TFoldedTexts FOtherTexts;          // and their texts
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAnyStringView>
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
@@ -16,7 +17,7 @@ class TJsonValue;
 // spreadsheet would take for a formula (starting with = + - @, tab or CR) gets
 // a leading apostrophe; a field holding a comma, quote or line break is quoted,
 // its quotes doubled. Characters go out as UTF-8, a lone surrogate as U+FFFD.
-void AppendCsvField(QByteArray& Out, QStringView Field);
+void AppendCsvField(QByteArray& Out, QAnyStringView Field);
 
 // The visible records: a header with the list's columns (time, browser,
 // profile, title, URL), then the records at Rows of the Records array in that

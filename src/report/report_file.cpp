@@ -9,10 +9,10 @@
 
 namespace {
 
-bool IsBlank(QStringView Text)
+bool IsBlank(const QByteArray& Text)
 {
-    for (QChar C : Text)
-        if (C.unicode() > 0x20)
+    for (const char C : Text)
+        if (uchar(C) > 0x20)
             return false;
     return true;
 }
@@ -72,14 +72,12 @@ TReportFile LoadReportFile(const QString& Path, qint64 MaxBytes)
     File.close();
     if (Bytes.startsWith("\xEF\xBB\xBF"))
         Bytes.remove(0, 3);
-    QString Text = DecodeOutput(Bytes);
-    Bytes = QByteArray();
-    if (IsBlank(Text)) {
+    if (IsBlank(Bytes)) {
         R.Error = QStringLiteral("文件是空的。");
         return R;
     }
     QString ParseError;
-    std::unique_ptr<TJsonValue> Root = ParseJson(Text, ParseError);
+    std::unique_ptr<TJsonValue> Root = ParseJsonBytes(Bytes, ParseError);
     if (!Root) {
         R.Error = QStringLiteral("不是有效的 JSON（文件可能不完整）：") + ParseError;
         return R;
@@ -89,6 +87,6 @@ TReportFile LoadReportFile(const QString& Path, qint64 MaxBytes)
         return R;
     }
     R.Data = std::move(Root);
-    R.Text = std::move(Text);
+    R.Bytes = std::move(Bytes);
     return R;
 }

@@ -11,12 +11,13 @@
 // larger is refused by its size before a byte is read.
 inline constexpr qint64 kMaxReportFileBytes = qint64(1) << 30;
 
-// A report file read from disk. Either Data is set (with the document text in
-// Text) or Error says, in one line, why the file cannot be shown.
+// A report file read from disk. Either Data is set (with the document's bytes
+// in Bytes, which the tree points into) or Error says, in one line, why the
+// file cannot be shown.
 struct TReportFile {
     QString Path;  // with the system's separators
     std::unique_ptr<TJsonValue> Data;
-    QString Text;
+    QByteArray Bytes;
     QString Error;
 
     bool Ok() const { return Data != nullptr; }

@@ -44,7 +44,7 @@
 #include <system_error>
 #include <vector>
 
-TReportForm::TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QString& RawJson,
+TReportForm::TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QByteArray& RawJson,
                          const QString& OutDir, bool NoData)
     : QWidget(Owner, Qt::Window)
     , FData(std::move(Data))
@@ -324,8 +324,7 @@ void TReportForm::SaveJson()
     // Written beside the target and renamed over it when complete, so a full
     // disk or an error midway never leaves a cut-off report behind.
     QSaveFile File(Path);
-    const QByteArray Bytes = FRawJson.toUtf8();
-    if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !WriteWhole(File, Bytes.constData(), Bytes.size())
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !WriteWhole(File, FRawJson.constData(), FRawJson.size())
         || !File.commit()) {
         const QString Reason = CleanSystemText(File.errorString());
         File.cancelWriting();
@@ -443,7 +442,7 @@ bool TReportForm::eventFilter(QObject* Watched, QEvent* Event)
     return false;
 }
 
-TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QString& RawJson,
+TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QByteArray& RawJson,
                               const QString& OutDir, bool NoData)
 {
     auto* Form = new TReportForm(Owner, std::move(Data), RawJson, OutDir, NoData);
@@ -459,7 +458,7 @@ TReportForm* ShowReportFile(QWidget* Owner, TReportFile&& File)
 {
     const QString Folder = File.Folder();
     // Built hidden: the caption names the file before the window appears.
-    auto* Form = new TReportForm(Owner, std::move(File.Data), File.Text, Folder, false);
+    auto* Form = new TReportForm(Owner, std::move(File.Data), File.Bytes, Folder, false);
     Form->SetSourceFile(File.Path);
     Form->setAttribute(Qt::WA_DeleteOnClose);
     Form->show();

@@ -36,7 +36,9 @@ public:
     static constexpr int kMinW = 980;
     static constexpr int kMinH = 640;
 
-    TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QString& RawJson, const QString& OutDir,
+    // RawJson: the document as the collector printed it (or the file held
+    // it); "保存 JSON" writes these bytes unchanged.
+    TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QByteArray& RawJson, const QString& OutDir,
                 bool NoData);
     ~TReportForm() override;
 
@@ -105,7 +107,7 @@ private:
     // Document and what was read from it.
     std::unique_ptr<TJsonValue> FData;
     const TJsonValue* FRecords = nullptr;
-    QString FRawJson;
+    QByteArray FRawJson;
     QString FOutDir;
     QString FSourceFile;
     bool FNoData = false;
@@ -162,7 +164,7 @@ private:
 
 // Opens a report window for a finished run and returns at once; every call
 // opens a further window. The window is deleted when it is closed.
-TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QString& RawJson,
+TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QByteArray& RawJson,
                               const QString& OutDir, bool NoData);
 
 struct TReportFile;

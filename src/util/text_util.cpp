@@ -1,5 +1,7 @@
 #include "text_util.h"
 
+#include "utf8.h"
+
 #include <QDir>
 #include <QIODevice>
 #include <QFileInfo>
@@ -53,25 +55,28 @@ QString CleanSystemText(QStringView Text)
     return Text.mid(Begin, End - Begin).toString();
 }
 
-bool ParseDecimal(QStringView Text, qint64& Value)
+namespace {
+
+template <typename TUnit>
+bool ParseDecimalUnits(const TUnit* Text, qsizetype Size, qint64& Value)
 {
     Value = 0;
-    int I = 0;
+    qsizetype I = 0;
     bool Neg = false;
-    if (I < Text.size() && (Text[I] == u'+' || Text[I] == u'-')) {
-        Neg = Text[I] == u'-';
+    if (I < Size && (Text[I] == '+' || Text[I] == '-')) {
+        Neg = Text[I] == '-';
         ++I;
     }
-    if (I >= Text.size())
+    if (I >= Size)
         return false;
     // Accumulate negatively so that the minimum value fits.
     qint64 Acc = 0;
     constexpr qint64 Min = std::numeric_limits<qint64>::min();
-    for (; I < Text.size(); ++I) {
-        const char16_t C = Text[I].unicode();
-        if (C < u'0' || C > u'9')
+    for (; I < Size; ++I) {
+        const auto C = Text[I];
+        if (C < '0' || C > '9')
             return false;
-        const int D = C - u'0';
+        const int D = int(C - '0');
         if (Acc < (Min + D) / 10)
             return false;
         Acc = Acc * 10 - D;
@@ -83,6 +88,19 @@ bool ParseDecimal(QStringView Text, qint64& Value)
     }
     Value = Acc;
     return true;
+}
+
+} // namespace
+
+bool ParseDecimal(QAnyStringView Text, qint64& Value)
+{
+    // Digits and signs are ASCII in every coding, so bytes and units are read alike.
+    return Text.visit([&](auto V) {
+        if constexpr (IsUtf16View<decltype(V)>)
+            return ParseDecimalUnits(V.utf16(), V.size(), Value);
+        else
+            return ParseDecimalUnits(reinterpret_cast<const uchar*>(V.data()), V.size(), Value);
+    });
 }
 
 bool DirExists(const QString& Path)
@@ -141,7 +159,9 @@ QString DecodeOutput(const QByteArray& Bytes)
     return Decoder.decode(Bytes);
 }
 
-QString BoundedText(QStringView Text, qsizetype Max)
+namespace {
+
+QString BoundedUtf16(QStringView Text, qsizetype Max)
 {
     if (Text.size() <= Max)
         return Text.toString();
@@ -150,6 +170,29 @@ QString BoundedText(QStringView Text, qsizetype Max)
     if (Cut > 0 && Text[Cut - 1].isHighSurrogate())
         --Cut;
     return Text.left(Cut).toString() + QChar(0x2026);
+}
+
+} // namespace
+
+QString BoundedText(QAnyStringView Text, qsizetype Max)
+{
+    return Text.visit([&](auto V) {
+        if constexpr (IsUtf16View<decltype(V)>) {
+            return BoundedUtf16(V, Max);
+        } else {
+            // Only a head of a long text is decoded: Max + 1 units need at
+            // most 3 (Max + 1) bytes, and a head cut there decodes to more
+            // than Max units, so the cut and the mark come out as for the
+            // whole text.
+            const qsizetype Head = 3 * (Max + 1);
+            if (V.size() <= Head)
+                return BoundedUtf16(V.toString(), Max);
+            qsizetype Cut = Head;
+            while (Cut > 0 && (uchar(V.data()[Cut]) & 0xC0) == 0x80)
+                --Cut;
+            return BoundedUtf16(V.first(Cut).toString(), Max);
+        }
+    });
 }
 
 bool WriteWhole(QIODevice& Device, const char* Data, qint64 Size)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAnyStringView>
 #include <QByteArray>
 #include <QDate>
 #include <QString>
@@ -39,7 +40,7 @@ QString CleanSystemText(QStringView Text);
 
 // Strict decimal integer: optional sign, then digits only. False on anything
 // else, including blanks and overflow of the 64-bit range.
-bool ParseDecimal(QStringView Text, qint64& Value);
+bool ParseDecimal(QAnyStringView Text, qint64& Value);
 
 // Value of one hexadecimal digit in either letter case, or -1.
 int HexDigitValue(char16_t C);
@@ -61,7 +62,7 @@ QString DecodeOutput(const QByteArray& Bytes);
 // texts of any size; what the window shows or copies is bounded, so one huge
 // field cannot freeze it. Saving and exporting keep the full text.
 inline constexpr qsizetype kShownTextMax = 2000;
-QString BoundedText(QStringView Text, qsizetype Max = kShownTextMax);
+QString BoundedText(QAnyStringView Text, qsizetype Max = kShownTextMax);
 
 // Writes all of Data, going on after a short write: a file write that stops
 // short (a full disk) sets no reason, only the next attempt fails with one,

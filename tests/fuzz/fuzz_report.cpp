@@ -1,6 +1,7 @@
-// Collector output as the window reads it: decoded, parsed, loaded into the
-// report model and filtered. The first line of the input is the filter text,
-// the rest the output. The indexed filter must agree with the plain scan.
+// Collector output as the window reads it: parsed from its bytes, loaded into
+// the report model and filtered. The first line of the input is the filter
+// text, the rest the output. The byte parser must agree with the text parser
+// on the decoded output, and the indexed filter with the plain scan.
 
 #include "json.h"
 #include "record_filter.h"
@@ -18,10 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
     const QByteArray Bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(Data), qsizetype(Size));
     const qsizetype Lf = Bytes.indexOf('\n');
     const QString Filter = Lf < 0 ? QString() : QString::fromUtf8(Bytes.left(Lf));
-    const QString Text = DecodeOutput(Lf < 0 ? Bytes : Bytes.mid(Lf + 1));
+    const QByteArray Output = Lf < 0 ? Bytes : Bytes.mid(Lf + 1);
 
-    QString Err;
-    const std::unique_ptr<TJsonValue> Doc = ParseJson(Text, Err);
+    QString Err, TextErr;
+    const std::unique_ptr<TJsonValue> Doc = ParseJsonBytes(Output, Err);
+    const std::unique_ptr<TJsonValue> TextDoc = ParseJson(DecodeOutput(Output), TextErr);
+    if (bool(Doc) != bool(TextDoc) || Err != TextErr)
+        std::abort();
     if (!Doc)
         return 0;
     const TReportModel Model = BuildReportModel(Doc.get(), false);

@@ -1,5 +1,7 @@
 #include "json.h"
 #include "report_generator.h"
+#include "text_util.h"
+#include "utf8.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -96,11 +98,28 @@ QString Utf16(std::initializer_list<char16_t> Units)
 
 } // namespace
 
+// Every case runs twice: once through the text parser and once through the
+// byte parser on the UTF-8 of the same text, with the same expectations.
 class TJsonTest : public QObject
 {
     Q_OBJECT
 
+public:
+    explicit TJsonTest(bool Bytes) : FBytes(Bytes) {}
+
+private:
+    std::unique_ptr<TJsonValue> Parse(const QString& Text, QString& ErrMsg) const
+    {
+        return FBytes ? ParseJsonBytes(Text.toUtf8(), ErrMsg) : ParseJson(Text, ErrMsg);
+    }
+    std::unique_ptr<TJsonValue> Parse(const QByteArray& Utf8, QString& ErrMsg) const
+    {
+        return FBytes ? ParseJsonBytes(Utf8, ErrMsg) : ParseJson(DecodeOutput(Utf8), ErrMsg);
+    }
+    const bool FBytes;
+
 private slots:
+    void initTestCase() { qInfo("parser: %s", FBytes ? "bytes" : "text"); }
     void Errors_data();
     void Errors();
     void Shapes_data();
@@ -118,6 +137,8 @@ private slots:
     void GeneratedDocumentsMatchQt_data();
     void GeneratedDocumentsMatchQt();
     void RandomDocumentsMatchQt();
+    void MalformedUtf8_data();
+    void MalformedUtf8();
 };
 
 void TJsonTest::Errors_data()
@@ -171,6 +192,9 @@ void TJsonTest::Errors_data()
     // Positions count UTF-16 code units: the emoji takes two.
     QTest::newRow("position after surrogate pair") << QStringView(u"[\"😀\" 1]").toString() << "数组元素之间缺少逗号（位置 7）";
     QTest::newRow("position after Chinese") << QStringView(u"{\"名称\" 1}").toString() << "期望 \":\"（位置 7）";
+    QTest::newRow("Chinese as hex digit") << QStringView(u"\"\\u12中\"").toString() << "非法的 \\\\u 转义（位置 7）";
+    QTest::newRow("emoji as hex digit") << QStringView(u"\"\\u12😀\"").toString() << "非法的 \\\\u 转义（位置 7）";
+    QTest::newRow("no closing quote after Chinese") << QStringView(u"[\"中文😀").toString() << "字符串没有结束引号（位置 7）";
 }
 
 void TJsonTest::Errors()
@@ -178,7 +202,7 @@ void TJsonTest::Errors()
     QFETCH(QString, Text);
     QFETCH(QString, Message);
     QString ErrMsg = QStringLiteral("stale");
-    const std::unique_ptr<TJsonValue> Root = ParseJson(Text, ErrMsg);
+    const std::unique_ptr<TJsonValue> Root = Parse(Text, ErrMsg);
     QVERIFY(!Root);
     QCOMPARE(ErrMsg, Message);
 }
@@ -217,7 +241,7 @@ void TJsonTest::Shapes()
     QFETCH(QString, Text);
     QFETCH(QString, Shape);
     QString ErrMsg = QStringLiteral("stale");
-    const std::unique_ptr<TJsonValue> Root = ParseJson(Text, ErrMsg);
+    const std::unique_ptr<TJsonValue> Root = Parse(Text, ErrMsg);
     if (Shape == QLatin1String("<err>")) {
         QVERIFY(!Root);
         QVERIFY(!ErrMsg.isEmpty());
@@ -249,7 +273,7 @@ void TJsonTest::SurrogateEscapes()
     QFETCH(QString, Text);
     QFETCH(QString, Expected);
     QString ErrMsg;
-    const std::unique_ptr<TJsonValue> Root = ParseJson(Text, ErrMsg);
+    const std::unique_ptr<TJsonValue> Root = Parse(Text, ErrMsg);
     QVERIFY2(Root, qPrintable(ErrMsg));
     QCOMPARE(Root->Kind(), jkString);
     QCOMPARE(Root->AsString(), Expected);
@@ -322,7 +346,7 @@ void TJsonTest::Accessors()
     QFETCH(QString, Key);
     QFETCH(QString, Expected);
     QString ErrMsg;
-    const std::unique_ptr<TJsonValue> Root = ParseJson(Doc, ErrMsg);
+    const std::unique_ptr<TJsonValue> Root = Parse(Doc, ErrMsg);
     QVERIFY2(Root, qPrintable(ErrMsg));
 
     QString Got;
@@ -333,7 +357,7 @@ void TJsonTest::Accessors()
         QCOMPARE(Root->I(Key.toUtf8().constData(), -7), Root->I(Key, -7));
     } else if (Accessor == QLatin1String("S")) {
         Got = Root->S(Key, QStringLiteral("dflt"));
-        const QStringView View = Root->SView(Key);
+        const QAnyStringView View = Root->SView(Key);
         QCOMPARE(View.toString(), Got == QLatin1String("dflt") ? QString() : Got);
         QCOMPARE(Root->S(Key.toUtf8().constData(), QStringLiteral("dflt")), Got);
     } else if (Accessor == QLatin1String("B0")) {
@@ -354,7 +378,7 @@ void TJsonTest::Accessors()
 void TJsonTest::PairsAndItems()
 {
     QString ErrMsg;
-    const auto Root = ParseJson(QStringLiteral(R"({"b":1,"a":[10,20],"b":"x","c\n":null})"), ErrMsg);
+    const auto Root = Parse(QStringLiteral(R"({"b":1,"a":[10,20],"b":"x","c\n":null})"), ErrMsg);
     QVERIFY(Root);
     QCOMPARE(Root->PairCount(), 4);
     const QStringList Keys = {QStringLiteral("b"), QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c\n")};
@@ -392,7 +416,7 @@ void TJsonTest::ManyKeyLists()
         Text += QStringLiteral("{\"k%1\":%1,\"x\":\"v%1\"},").arg(I % 5000);
     Text += QStringLiteral("{}]");
     QString ErrMsg;
-    const std::unique_ptr<TJsonValue> Root = ParseJson(Text, ErrMsg);
+    const std::unique_ptr<TJsonValue> Root = Parse(Text, ErrMsg);
     QVERIFY2(Root, qPrintable(ErrMsg));
     QCOMPARE(Root->Count(), 6001);
     for (int I = 0; I < 6000; ++I) {
@@ -447,7 +471,7 @@ void TJsonTest::Nesting()
 
     const QString Text = Open.repeated(Depth) + QStringLiteral("1") + Close.repeated(Depth);
     QString ErrMsg;
-    const std::unique_ptr<TJsonValue> Root = ParseJson(Text, ErrMsg);
+    const std::unique_ptr<TJsonValue> Root = Parse(Text, ErrMsg);
     QCOMPARE(ErrMsg, Message);
     if (!Message.isEmpty()) {
         QVERIFY(!Root);
@@ -474,7 +498,7 @@ void TJsonTest::TreeOutlivesCallerText()
     QString ErrMsg;
     {
         QString Text = QStringLiteral(R"({"plain":"abc","escaped":"a\tb","n":12})");
-        Root = ParseJson(Text, ErrMsg);
+        Root = Parse(Text, ErrMsg);
         QVERIFY(Root);
         Text.fill(u'x');
         Text.clear();
@@ -492,6 +516,14 @@ void TJsonTest::TreeOutlivesCallerText()
         QVERIFY(Root);
     }
     QCOMPARE(Root->S("k"), QStringLiteral("abc"));
+    {
+        const QByteArray Json(R"({"b":"abc"})");
+        auto Bytes = std::make_unique<char[]>(size_t(Json.size()));
+        std::copy(Json.begin(), Json.end(), Bytes.get());
+        Root = Parse(QByteArray::fromRawData(Bytes.get(), Json.size()), ErrMsg);
+        QVERIFY(Root);
+    }
+    QCOMPARE(Root->S("b"), QStringLiteral("abc"));
 }
 
 void TJsonTest::GeneratedDocumentsMatchQt_data()
@@ -516,7 +548,7 @@ void TJsonTest::GeneratedDocumentsMatchQt()
     QCOMPARE(QtError.error, QJsonParseError::NoError);
 
     QString ErrMsg;
-    const std::unique_ptr<TJsonValue> Root = ParseJson(QString::fromUtf8(Bytes), ErrMsg);
+    const std::unique_ptr<TJsonValue> Root = Parse(Bytes, ErrMsg);
     QVERIFY2(Root, qPrintable(ErrMsg));
     QString Where;
     QVERIFY2(SameAsQt(Root.get(), QtDoc.object(), Where), qPrintable(Where));
@@ -610,13 +642,55 @@ void TJsonTest::RandomDocumentsMatchQt()
             Top.append(RandomValue(0));
         const QByteArray Bytes = QJsonDocument(Top).toJson(Round % 2 ? QJsonDocument::Compact : QJsonDocument::Indented);
         QString ErrMsg;
-        const std::unique_ptr<TJsonValue> Root = ParseJson(QString::fromUtf8(Bytes), ErrMsg);
+        const std::unique_ptr<TJsonValue> Root = Parse(Bytes, ErrMsg);
         QVERIFY2(Root, qPrintable(ErrMsg));
         QString Where;
         QVERIFY2(SameAsQt(Root.get(), QJsonDocument::fromJson(Bytes).array(), Where),
                  qPrintable(QStringLiteral("round %1 at %2").arg(Round).arg(Where)));
+        // Cut anywhere, even inside a character: the same message and
+        // position as the text parser gives on the decoded cut.
+        const QByteArray Cut = Bytes.left(qsizetype(QRandomGenerator(quint32(Round)).bounded(quint32(Bytes.size()))));
+        QString Want;
+        const std::unique_ptr<TJsonValue> Failed = ParseJson(DecodeOutput(Cut), Want);
+        QCOMPARE(bool(Parse(Cut, ErrMsg)), bool(Failed));
+        QCOMPARE(ErrMsg, Want);
     }
 }
 
-QTEST_GUILESS_MAIN(TJsonTest)
+void TJsonTest::MalformedUtf8_data()
+{
+    QTest::addColumn<QByteArray>("Bytes");
+    QTest::newRow("overlong slash") << QByteArray("[\"a\xC0\xAF\"]");
+    QTest::newRow("overlong three bytes") << QByteArray("[\"\xE0\x80\xAF\"]");
+    QTest::newRow("encoded surrogate") << QByteArray("[\"\xED\xA0\x80\"]");
+    QTest::newRow("beyond U+10FFFF") << QByteArray("[\"\xF4\x90\x80\x80\"]");
+    QTest::newRow("lone continuation") << QByteArray("[\"\x80\"]");
+    QTest::newRow("cut before quote") << QByteArray("[\"\xE4\xB8\"]");
+    QTest::newRow("cut at the end") << QByteArray("[\"x\"]\xE4\xB8");
+    QTest::newRow("bad byte before an error") << QByteArray("[\"\xFF\" 1]");
+    QTest::newRow("bad byte in an escape") << QByteArray("[\"\\u12\xFF\"]");
+    QTest::newRow("four-byte char in an escape") << QByteArray("[\"\\u1\xF0\x9F\x98\x80\"]");
+    QTest::newRow("largest code point") << QByteArray("[\"\xF4\x8F\xBF\xBF\" x]");
+    QTest::newRow("replacement char is text") << QByteArray("{\"\xEF\xBF\xBD\":\"\xEF\xBF\xBD\"}");
+}
+
+void TJsonTest::MalformedUtf8()
+{
+    // Whatever the bytes, the result is the text parser's on their decoding.
+    QFETCH(QByteArray, Bytes);
+    QString Expected, Got;
+    const std::unique_ptr<TJsonValue> Want = ParseJson(DecodeOutput(Bytes), Expected);
+    const std::unique_ptr<TJsonValue> Have = Parse(Bytes, Got);
+    QCOMPARE(Got, Expected);
+    QCOMPARE(Dump(Have.get()), Dump(Want.get()));
+}
+
+int main(int Argc, char** Argv)
+{
+    QCoreApplication App(Argc, Argv);
+    TJsonTest Text(false);
+    TJsonTest Bytes(true);
+    const int Failed = QTest::qExec(&Text, Argc, Argv);
+    return Failed + QTest::qExec(&Bytes, Argc, Argv);
+}
 #include "tst_json.moc"

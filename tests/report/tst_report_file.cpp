@@ -68,7 +68,7 @@ private slots:
         const TReportFile R = LoadReportFile(Path);
         QVERIFY2(R.Ok(), qPrintable(R.Error));
         QCOMPARE(R.Data->S("title"), QStringLiteral("周报"));
-        QCOMPARE(R.Text, QStringLiteral("{\"title\":\"周报\",\"stats\":{\"total\":3}}"));
+        QCOMPARE(R.Bytes, QStringLiteral("{\"title\":\"周报\",\"stats\":{\"total\":3}}").toUtf8());
         QCOMPARE(R.Folder(), QDir::toNativeSeparators(FTmp.path()));
     }
 

@@ -1,4 +1,5 @@
 #include "text_util.h"
+#include "utf8.h"
 
 #include <QLocale>
 #include <QTemporaryDir>
@@ -31,6 +32,8 @@ private slots:
     void FormatCountCases();
     void FormatCountUsesLocaleSeparator();
     void DecodeOutputCases();
+    void Utf8Validation_data();
+    void Utf8Validation();
     void EnsureDirCreatesParents();
 };
 
@@ -339,6 +342,47 @@ void TTextUtilTest::DecodeOutputCases()
     QVERIFY(Tail.startsWith(QLatin1String("{}")));
     QVERIFY(Tail.size() > 2);
     QCOMPARE(Tail.back(), QChar(0xFFFD));
+}
+
+void TTextUtilTest::Utf8Validation_data()
+{
+    // Each byte string is judged against Qt's decoder: valid exactly when
+    // decoding needs no replacement character, and then it decodes to as
+    // many code units as counted.
+    QTest::addColumn<QByteArray>("Bytes");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("ascii, long") << QByteArray(100, 'a');
+    QTest::newRow("two, three, four bytes") << QByteArray("\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80");
+    QTest::newRow("limits") << QByteArray("\xC2\x80\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF");
+    QTest::newRow("overlong two") << QByteArray("\xC1\xBF");
+    QTest::newRow("overlong three") << QByteArray("\xE0\x9F\xBF");
+    QTest::newRow("overlong four") << QByteArray("\xF0\x8F\xBF\xBF");
+    QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80");
+    QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80");
+    QTest::newRow("F5 lead") << QByteArray("\xF5\x80\x80\x80");
+    QTest::newRow("cut after 16 ascii") << QByteArray(16, 'a') + "\xE4\xB8";
+    QTest::newRow("bad continuation") << QByteArray("\xE4\x41\xAD");
+    QTest::newRow("lone continuation") << QByteArray("a\x80");
+    QTest::newRow("FF") << QByteArray("\xFF");
+
+    QRandomGenerator Rand(20261209);
+    const char Pieces[] = "\x80\xBF\xC2\xDF\xE0\xED\xEF\xF0\xF4\x9F\xA0\x8F\x90" "a";
+    for (int Row = 0; Row < 300; ++Row) {
+        QByteArray B;
+        for (int I = int(Rand.bounded(12)); I > 0; --I)
+            B += Pieces[Rand.bounded(int(sizeof Pieces - 1))];
+        QTest::addRow("random %d", Row) << B;
+    }
+}
+
+void TTextUtilTest::Utf8Validation()
+{
+    QFETCH(QByteArray, Bytes);
+    const QString Decoded = DecodeOutput(Bytes);
+    const bool Clean = !Decoded.contains(QChar(0xFFFD));
+    QCOMPARE(IsValidUtf8(Bytes.constData(), Bytes.size()), Clean);
+    if (Clean)
+        QCOMPARE(Utf16Units(Bytes.constData(), Bytes.size()), Decoded.size());
 }
 
 void TTextUtilTest::EnsureDirCreatesParents()

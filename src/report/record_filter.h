@@ -1,12 +1,10 @@
 #pragma once
 
-#include <QAnyStringView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 #include <QtGlobal>
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -15,6 +13,10 @@ class TJsonValue;
 // Turns A..Z into a..z and leaves every other character alone: the filter
 // folds case for ASCII only, so "É" never matches "é".
 QString FoldAscii(QStringView Text);
+inline char16_t FoldAsciiChar(char16_t C)
+{
+    return C >= u'A' && C <= u'Z' ? char16_t(C + 32) : C;
+}
 
 // Splits a filter text into lower-cased terms. Characters up to U+0020
 // separate terms; a term that starts with a double quote runs to the next
@@ -37,58 +39,3 @@ TRecordText ReadRecordText(const TJsonValue* Record);
 // the index is measured against.
 bool RecordMatches(const TJsonValue* Record, const QStringList& Terms);
 std::vector<int> ScanRecords(const TJsonValue* Records, const QStringList& Terms);
-
-// Folded "title url browser profile" texts of records, one after another in
-// one buffer, for the records whose fields the tree holds as UTF-16 (they
-// had escapes, so the document's bytes are not their text). Each UTF-16 code
-// unit is stored as 1 to 3 bytes; a zero byte ends each record's text.
-class TFoldedTexts final {
-public:
-    void Reserve(qsizetype Records, qsizetype Bytes);
-    void Add(QAnyStringView Title, QAnyStringView Url, QAnyStringView Browser, QAnyStringView Profile);
-    qsizetype Count() const { return qsizetype(FOffsets.size()) - 1; }
-    // Positions (in the order added) of the texts holding every term, the
-    // terms folded and coded as the texts are.
-    std::vector<int> Match(const std::vector<std::string>& Terms) const;
-    qsizetype MemoryBytes() const;
-
-private:
-    bool SliceHasAll(qsizetype Record, const std::vector<std::string>& Terms, qsizetype Skip) const;
-
-    std::string FText;
-    std::vector<qsizetype> FOffsets{0};  // start of text i; one past the last at the end
-    std::array<quint32, 256> FFreq{};    // sampled byte counts: which bytes of a term are rare
-};
-
-// What a keystroke needs to filter a records array quickly, without a copy
-// of its text: the records' fields are views into the document's UTF-8
-// bytes, so the bytes themselves are searched (sixteen at a time, ASCII
-// letters in either case) for the longest blank-free piece of the terms, and
-// only the records hit there are checked against the whole rule. Between
-// records (keys, times) a hit counts for nothing. Records with an escaped
-// field are searched in a folded copy of their texts. The index points into
-// the tree, which must outlive it.
-class TFilterIndex final {
-public:
-    void Clear();
-    void Build(const TJsonValue* Records);
-
-    qsizetype Count() const { return FCount; }
-    // Indexes of the records that hold every term, ascending; all records
-    // when Terms is empty. The same as ScanRecords gives.
-    std::vector<int> Match(const QStringList& Terms) const;
-    qsizetype MemoryBytes() const;
-
-private:
-    const TJsonValue* FRecords = nullptr;
-    qsizetype FCount = 0;
-    // Records with UTF-8 fields, in document order: their index, and the
-    // span from their first field byte to their last, from FBase.
-    std::vector<int> FPlainRow;
-    std::vector<quint32> FBegin;
-    std::vector<quint32> FEnd;
-    const char* FBase = nullptr;
-    std::array<quint32, 256> FFreq{};  // sampled byte counts: which bytes of a piece are rare
-    std::vector<int> FOther;           // records with an escaped field, in order
-    TFoldedTexts FOtherTexts;          // and their texts
-};

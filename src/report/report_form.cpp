@@ -11,6 +11,7 @@
 #include "msg_box.h"
 #include "palette.h"
 #include "rank_chart.h"
+#include "record_filter.h"
 #include "records_csv.h"
 #include "records_model.h"
 #include "report_file.h"

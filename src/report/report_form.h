@@ -1,6 +1,6 @@
 #pragma once
 
-#include "record_filter.h"
+#include "filter_index.h"
 #include "report_model.h"
 
 #include <QString>

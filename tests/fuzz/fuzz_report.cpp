@@ -4,6 +4,7 @@
 // on the decoded output, and the indexed filter with the plain scan.
 
 #include "json.h"
+#include "filter_index.h"
 #include "record_filter.h"
 #include "report_model.h"
 #include "text_util.h"

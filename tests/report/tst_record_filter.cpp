@@ -1,5 +1,6 @@
 #include "test_docs.h"
 #include "json.h"
+#include "filter_index.h"
 #include "record_filter.h"
 
 #include <QRandomGenerator>

@@ -9,12 +9,12 @@
 // Usage: bench_e2e [visits] [rounds]     (default 1000000 visits, 3 rounds)
 // The profile is made once and kept in the temporary folder for later runs.
 
-#include "console_runner.h"
 #include "json.h"
 #include "json_peers.h"
 #include "options.h"
 #include "report_bytes.h"
 #include "report_form.h"
+#include "run_controller.h"
 #include "run_texts.h"
 #include "sample_profiles.h"
 
@@ -36,7 +36,6 @@ namespace {
 
 const QString kCollector = QStringLiteral(MK_COLLECTOR_EXE);
 const QString kHistory = QStringLiteral(".config/google-chrome/Default/History");
-constexpr int kPollMs = 120; // the main window's poll interval
 
 // The rows the collector reports: visits the history page lists, with their pages.
 const char* const kRowsSql = "SELECT v.visit_time, u.url, u.title FROM visits v JOIN urls u ON u.id = v.url"
@@ -71,33 +70,32 @@ QString CachedHome(int Visits)
 }
 
 // The collector run the main window starts for a report shown in its own
-// window, with the default options; its output kept as the main window keeps it.
+// window, with the default options, through the main window's run control
+// (polled every 120 ms, output kept).
 bool RunCollector(QByteArray& Out)
 {
     const QString OutDir = QDir::temp().path();
-    const QString Params = RunArgs(rnEmbed, DefaultOptions(OutDir), OutDir);
-    TConsoleRunner Runner;
+    TRunController Run;
+    QEventLoop Loop;
+    quint32 Code = 0;
     QString Err;
-    if (!Runner.Start(kCollector, Params, QFileInfo(kCollector).absolutePath(), Err)) {
+    QObject::connect(&Run, &TRunController::Finished, &Loop, [&](TRunKind, quint32 C, const TRunOutput& Output) {
+        Code = C;
+        Out = Output.Bytes;
+        Err = Output.Error;
+        Loop.quit();
+    });
+    QObject::connect(&Run, &TRunController::StartFailed, &Loop, [&](int, const QString& Message) {
+        Err = Message;
+        Code = 1;
+    });
+    if (!Run.Start(kCollector, rnEmbed, DefaultOptions(OutDir), OutDir)) {
         std::fprintf(stderr, "cannot start the collector: %s\n", qPrintable(Err));
         return false;
     }
-    quint32 Code = 0;
-    QEventLoop Loop;
-    QTimer Poll;
-    Poll.setInterval(kPollMs);
-    QObject::connect(&Poll, &QTimer::timeout, &Loop, [&] {
-        QByteArray Raw;
-        bool Exited = false;
-        Runner.DrainBytes(Raw, Exited, Code);
-        Out += Raw;
-        if (Exited)
-            Loop.quit();
-    });
-    Poll.start();
     Loop.exec();
-    if (Code != 0)
-        std::fprintf(stderr, "collector exit code %u\n", Code);
+    if (Code != 0 || !Err.isEmpty())
+        std::fprintf(stderr, "collector exit code %u %s\n", Code, qPrintable(Err));
     return Code == 0;
 }
 
@@ -236,7 +234,7 @@ int main(int Argc, char** Argv)
     else
         std::printf("total %.2f s (goal <= 3.0 s); no floor: sqlite3 shell missing or RapidJSON not built\n",
                     Median[coTotal] / 1000);
-    std::printf("run = collector start to its exit reported by the runner (120 ms polls); window = built and "
+    std::printf("run = collector start to its exit reported by the run control (120 ms polls); window = built and "
                 "shown; paint = first page grabbed\n");
     return 0;
 }

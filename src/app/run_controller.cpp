@@ -77,12 +77,16 @@ void TRunController::Tick()
 
 void TRunController::Poll()
 {
-    QByteArray Raw;
+    // Output to keep stays in the runner until the exit, so each byte is
+    // written once into one buffer; other output is drained into a buffer
+    // used again on every poll and dropped.
+    const bool Hold = RunKeepsOutput(FKind) && !FOutputTooLarge;
     bool Exited = false;
     quint32 Code = 0;
-    FRunner->DrainBytes(Raw, Exited, Code);
-    if (RunKeepsOutput(FKind))
-        Keep(Raw);
+    FRunner->DrainBytes(FOutput, Exited, Code, Hold);
+    // A child that prints without end must not take all memory with it.
+    if (Hold && (FRunner->Held() > FOutputLimit || FOutput.size() > FOutputLimit))
+        FOutputTooLarge = true;
     if (FRunner->Running())
         emit Progress(FRunner->ElapsedSec());
     if (!Exited)
@@ -92,20 +96,8 @@ void TRunController::Poll()
     TRunOutput Output;
     if (FOutputTooLarge)
         Output.Error = OutputTooLargeText(FOutputLimit);
-    else
+    else if (RunKeepsOutput(FKind))
         Output.Bytes = std::exchange(FOutput, QByteArray());
+    FOutput = QByteArray();
     emit Finished(FKind, Code, Output);
-}
-
-void TRunController::Keep(const QByteArray& Raw)
-{
-    // A child that prints without end must not take all memory with it.
-    if (FOutputTooLarge)
-        return;
-    if (FOutput.size() + Raw.size() > FOutputLimit) {
-        FOutputTooLarge = true;
-        FOutput = QByteArray();
-        return;
-    }
-    FOutput += Raw;
 }

@@ -71,7 +71,6 @@ signals:
 private:
     void Tick();
     void Poll();
-    void Keep(const QByteArray& Raw);
 
     std::unique_ptr<TConsoleRunner> FRunner;
     QTimer FTimer;

@@ -112,7 +112,7 @@ bool TConsoleRunner::CollectOutput(quint32& Code)
     return true;
 }
 
-bool TConsoleRunner::DrainBytes(QByteArray& Raw, bool& Exited, quint32& ExitCode)
+bool TConsoleRunner::DrainBytes(QByteArray& Raw, bool& Exited, quint32& ExitCode, bool Hold)
 {
     QByteArray Spare;
     Spare.swap(Raw);
@@ -122,6 +122,8 @@ bool TConsoleRunner::DrainBytes(QByteArray& Raw, bool& Exited, quint32& ExitCode
         return false;
     quint32 Code = 0;
     const bool Ended = CollectOutput(Code);
+    if (Hold && !Ended)
+        return false;
     Raw.swap(FBuf);
     RecycleInto(Spare);
     if (!Ended)

@@ -42,7 +42,12 @@ public:
     // left running in its group, and leaves the runner idle. A stopped child
     // is reported with exit code 1; one killed by a signal nobody here sent
     // with 128 + the signal number.
-    bool DrainBytes(QByteArray& Raw, bool& Exited, quint32& ExitCode);
+    //
+    // With Hold, the output stays in the runner instead, read straight into
+    // one growing buffer (each byte written once, no copy per poll), and Raw
+    // gets all of it with the exit; Held() says how much has come so far.
+    bool DrainBytes(QByteArray& Raw, bool& Exited, quint32& ExitCode, bool Hold = false);
+    qsizetype Held() const { return FBuf.size(); }
 
     // Text variant: complete lines only (CR removed, LF kept) while the child
     // runs, then the unterminated rest with the exit. Decoded from the local

@@ -124,7 +124,8 @@ constexpr QLatin1StringView kBrowser("browser");
 constexpr QLatin1StringView kProfile("profile");
 
 // The searched fields of records in the order title, url, browser, profile,
-// as Member reads them. Records share their lists of keys, so the places of
+// as the plain rule reads them (the first member of each name, if a string).
+// Records share their lists of keys, so the places of
 // the fields are looked up once per list.
 class TFieldReader
 {
@@ -194,8 +195,7 @@ bool PairedSurrogates(QStringView Text)
     return true;
 }
 
-// How the longest blank-free piece of the terms is looked for in the
-// document: two of its bytes, the rarest there, are tested sixteen positions
+// How a blank-free piece of the terms is looked for in the document: two of its bytes, the rarest there, are tested sixteen positions
 // at a time, letters in either case, and only where both agree is the whole
 // piece compared.
 struct TPiecePlan {

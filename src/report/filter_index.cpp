@@ -195,9 +195,10 @@ bool PairedSurrogates(QStringView Text)
     return true;
 }
 
-// How a blank-free piece of the terms is looked for in the document: two of its bytes, the rarest there, are tested sixteen positions
-// at a time, letters in either case, and only where both agree is the whole
-// piece compared.
+// How a blank-free piece of the terms is looked for in the document: two of
+// its bytes, the rarest there, are tested sixteen positions at a time,
+// letters in either case, and only where both agree is the whole piece
+// compared.
 struct TPiecePlan {
     std::string_view Piece;  // folded
     size_t A = 0;

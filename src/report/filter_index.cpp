@@ -335,6 +335,21 @@ bool PlainMatches(const std::array<QAnyStringView, 4>& Views, const std::vector<
     return true;
 }
 
+// The first place at or after From in the ascending [From, End) holding a
+// value not below V: steps that double from From, then a binary search, so
+// a run of nearby lookups stays near where the last one ended.
+std::vector<int>::const_iterator Gallop(std::vector<int>::const_iterator From, std::vector<int>::const_iterator End,
+                                        int V)
+{
+    ptrdiff_t Step = 1;
+    auto Lo = From;
+    while (End - Lo > Step && Lo[Step] < V) {
+        Lo += Step;
+        Step *= 2;
+    }
+    return std::lower_bound(Lo, End - Lo > Step ? Lo + Step + 1 : End, V);
+}
+
 // How often the piece occurs in eight stretches of 64 KiB spread over the
 // Size bytes at Base: enough to tell a rare piece from a common one.
 qsizetype SampleHits(const char* Base, qsizetype Size, const TPiecePlan& Plan)
@@ -618,6 +633,68 @@ std::vector<int> TFilterIndex::Match(const QStringList& Terms) const
         R = FOther[size_t(R)];
     Out.resize(Found.size() + Others.size());
     std::merge(Found.begin(), Found.end(), Others.begin(), Others.end(), Out.begin());
+    return Out;
+}
+
+std::vector<int> TFilterIndex::MatchWithin(const QStringList& Terms, const std::vector<int>& Rows) const
+{
+    if (Terms.isEmpty())
+        return Match(Terms);
+    QStringList Folded;
+    bool Paired = true;
+    for (const QString& T : Terms) {
+        Folded.append(FoldAscii(T));
+        Paired = Paired && PairedSurrogates(Folded.back());
+    }
+    std::vector<std::string> Utf8Terms;
+    std::vector<std::string> Coded;
+    for (const QString& T : Folded) {
+        Utf8Terms.push_back(T.toStdString());
+        Coded.push_back(EncodeTerm(T));
+    }
+    std::vector<TPiecePlan> Plans;
+    for (const std::string& T : Utf8Terms)
+        Plans.push_back(PlanPiece(T, FFreq));
+
+    std::vector<int> Out;
+    std::string Text;
+    TFieldReader Reader;
+    auto PlainAt = FPlainRow.cbegin();
+    auto OtherAt = FOther.cbegin();
+    constexpr size_t kAhead = 16;
+    for (size_t K = 0; K < Rows.size(); ++K) {
+        if (K + kAhead < Rows.size())
+            Prefetch(FRecords->Items(Rows[K + kAhead]));
+        if (K + kAhead / 2 < Rows.size())
+            if (const TJsonValue* First = FRecords->Items(Rows[K + kAhead / 2])->PairValue(0))
+                Prefetch(First - 1);
+        // And the record's own bytes, from its first member's text on.
+        if (K + kAhead / 4 < Rows.size())
+            if (const TJsonValue* First = FRecords->Items(Rows[K + kAhead / 4])->PairValue(0))
+                if (const char* Text = static_cast<const char*>(First->StrView().data()))
+                    for (int Line = 0; Line < 4; ++Line)
+                        Prefetch(Text + 64 * Line);
+        const int R = Rows[K];
+        const TJsonValue* Record = FRecords->Items(R);
+        if (!Paired) {
+            if (RecordMatches(Record, Folded))
+                Out.push_back(R);
+            continue;
+        }
+        // A row is a plain record, one with escaped fields, or one with no
+        // text at all, which no term is ever in.
+        // Rows ascend, so each lookup starts where the last one ended.
+        PlainAt = Gallop(PlainAt, FPlainRow.cend(), R);
+        if (PlainAt != FPlainRow.cend() && *PlainAt == R) {
+            const size_t P = size_t(PlainAt - FPlainRow.cbegin());
+            if (PlainMatches(Reader.Read(Record), Plans, size_t(-1), nullptr, FBase + FBegin[P], FBase + FEnd[P], Text))
+                Out.push_back(R);
+            continue;
+        }
+        OtherAt = Gallop(OtherAt, FOther.cend(), R);
+        if (OtherAt != FOther.cend() && *OtherAt == R && FOtherTexts.Holds(OtherAt - FOther.cbegin(), Coded))
+            Out.push_back(R);
+    }
     return Out;
 }
 

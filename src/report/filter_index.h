@@ -24,6 +24,8 @@ public:
     // Positions (in the order added) of the texts holding every term, the
     // terms folded and coded as the texts are.
     std::vector<int> Match(const std::vector<std::string>& Terms) const;
+    // Whether text K holds every term.
+    bool Holds(qsizetype K, const std::vector<std::string>& Terms) const { return SliceHasAll(K, Terms, -1); }
     qsizetype MemoryBytes() const;
 
 private:
@@ -51,6 +53,10 @@ public:
     // Indexes of the records that hold every term, ascending; all records
     // when Terms is empty. The same as ScanRecords gives.
     std::vector<int> Match(const QStringList& Terms) const;
+    // The same, for a caller that knows every match is among Rows
+    // (ascending), as when the terms only narrowed since Rows were matched
+    // (TermsNarrow): those rows are checked instead of every record searched.
+    std::vector<int> MatchWithin(const QStringList& Terms, const std::vector<int>& Rows) const;
     qsizetype MemoryBytes() const;
 
 private:

@@ -3,6 +3,8 @@
 #include "json.h"
 #include "text_util.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr QLatin1StringView kTitle("title");
@@ -72,6 +74,16 @@ QStringList ParseFilterTerms(const QString& Text)
         Keep(Term);
     }
     return Terms;
+}
+
+bool TermsNarrow(const QStringList& Old, const QStringList& New)
+{
+    if (Old.isEmpty())
+        return false;
+    for (const QString& O : Old)
+        if (std::none_of(New.begin(), New.end(), [&](const QString& N) { return N.contains(O); }))
+            return false;
+    return true;
 }
 
 TRecordText ReadRecordText(const TJsonValue* Record)

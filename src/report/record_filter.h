@@ -24,6 +24,11 @@ inline char16_t FoldAsciiChar(char16_t C)
 // hold spaces. Empty and blank-only terms are dropped.
 QStringList ParseFilterTerms(const QString& Text);
 
+// Whether every record that holds all of New holds all of Old too, because
+// each term of Old lies inside some term of New (typing on at the end of a
+// filter, say). False for an empty Old: that holds every record.
+bool TermsNarrow(const QStringList& Old, const QStringList& New);
+
 // The string members of one record, as the list and the filter read them.
 struct TRecordText {
     QString Time;

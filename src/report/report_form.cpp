@@ -213,7 +213,13 @@ QString TReportForm::StatusText() const
 void TReportForm::ApplyFilter()
 {
     const QStringList Terms = ParseFilterTerms(FEdFilter->text());
-    std::vector<int> Rows = FFilterIndex.Match(Terms);
+    // Typing on narrows the filter: then only the rows shown can match, and
+    // while they are few, checking them beats searching every record.
+    const std::vector<int>& Shown = FRecModel->Rows();
+    std::vector<int> Rows = TermsNarrow(FShownTerms, Terms) && qsizetype(Shown.size()) <= FFilterIndex.Count() / 8
+                                ? FFilterIndex.MatchWithin(Terms, Shown)
+                                : FFilterIndex.Match(Terms);
+    FShownTerms = Terms;
     FShown = int(Rows.size());
     FRecModel->SetRows(std::move(Rows));
     RecPageResize();

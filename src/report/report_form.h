@@ -116,6 +116,7 @@ private:
     int FShown = 0;
     int FBrCount = 0;
     TFilterIndex FFilterIndex;
+    QStringList FShownTerms;  // the filter the records page shows
     int FHoverTab = -1;
 
     // Controls; all owned by the window through the parent tree.

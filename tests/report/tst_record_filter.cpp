@@ -169,8 +169,33 @@ private slots:
                 const std::vector<int> Slow = ScanRecords(Tree.get(), Terms);
                 if (Fast != Slow)
                     QFAIL(qPrintable(QStringLiteral("filter %1 differs on %2").arg(JsonString(Filter), Doc)));
+                // One keystroke on: the rows shown before, or all rows.
+                const QStringList Before = ParseFilterTerms(Filter.isEmpty() ? Filter : Filter.chopped(1));
+                const std::vector<int> Shown = Index.Match(TermsNarrow(Before, Terms) ? Before : QStringList());
+                if (Index.MatchWithin(Terms, Shown) != Slow)
+                    QFAIL(qPrintable(QStringLiteral("narrowed filter %1 differs on %2").arg(JsonString(Filter), Doc)));
             }
         }
+    }
+
+    void Narrowing_data()
+    {
+        QTest::addColumn<QString>("Old");
+        QTest::addColumn<QString>("New");
+        QTest::addColumn<bool>("Narrows");
+        QTest::newRow("nothing before") << "" << "a" << false;
+        QTest::newRow("typed on") << "git" << "github" << true;
+        QTest::newRow("deleted a letter") << "github" << "git" << false;
+        QTest::newRow("two terms in one") << "a b" << "ab" << true;
+        QTest::newRow("phrase split") << "\"a b\"" << "a b" << false;
+        QTest::newRow("term added") << "a" << "a b" << true;
+    }
+    void Narrowing()
+    {
+        QFETCH(QString, Old);
+        QFETCH(QString, New);
+        QFETCH(bool, Narrows);
+        QCOMPARE(TermsNarrow(ParseFilterTerms(Old), ParseFilterTerms(New)), Narrows);
     }
 
     void RecordEndsNeverJoin()

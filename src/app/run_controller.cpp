@@ -19,6 +19,11 @@ TRunController::TRunController(QObject* Parent) : QObject(Parent), FRunner(std::
 {
     FTimer.setInterval(kPollMs);
     connect(&FTimer, &QTimer::timeout, this, &TRunController::Tick);
+    // The end of a run is taken up at once; a large report waits for no tick.
+    FRunner->SetExitHandler([this] { QTimer::singleShot(0, this, [this] {
+        if (FBusy)
+            Tick();
+    }); });
 }
 
 TRunController::~TRunController() = default;

@@ -65,6 +65,10 @@ bool TConsoleRunner::Start(const QString& ExePath, const QString& Params, const 
     }
 
     FProc = std::move(Proc);
+    QObject::connect(FProc.get(), &QProcess::finished, FProc.get(), [this] {
+        if (FExitHandler)
+            FExitHandler();
+    });
     FBuf.clear();
     FExitCode = 0;
     FStopped = false;

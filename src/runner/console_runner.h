@@ -7,6 +7,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 
 class QProcess;
@@ -66,6 +67,10 @@ public:
     bool Running() const { return FRunning; }
     quint32 ExitCode() const { return FExitCode; }
 
+    // Called from the event loop when a child ends, so that its owner can
+    // drain at once instead of at its next poll.
+    void SetExitHandler(std::function<void()> Handler) { FExitHandler = std::move(Handler); }
+
 private:
     // What one system needs to run a child: the pipe or job and their handles.
     // Defined with the system's half of the runner (console_runner_posix.cpp,
@@ -111,6 +116,7 @@ private:
     void CloseAll();
 
     std::unique_ptr<QProcess> FProc;
+    std::function<void()> FExitHandler;
     QByteArray FBuf;             // read from the child, not yet handed out
     QElapsedTimer FClock;        // invalid until the first start
     bool FRunning = false;

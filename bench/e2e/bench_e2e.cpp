@@ -25,7 +25,6 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>

@@ -118,11 +118,6 @@ std::string EncodeTerm(const QString& Term)
     return S;
 }
 
-constexpr QLatin1StringView kTitle("title");
-constexpr QLatin1StringView kUrl("url");
-constexpr QLatin1StringView kBrowser("browser");
-constexpr QLatin1StringView kProfile("profile");
-
 // The searched fields of records in the order title, url, browser, profile,
 // as the plain rule reads them (the first member of each name, if a string).
 // Records share their lists of keys, so the places of
@@ -134,14 +129,13 @@ public:
 
     TFields Read(const TJsonValue* Record)
     {
-        static constexpr QLatin1StringView Keys[4] = {kTitle, kUrl, kBrowser, kProfile};
         const void* Id = Record->KeyListId();
         if (Id != FId) {
             FId = Id;
             for (int K = 0; K < 4; ++K) {
                 FSlot[K] = -1;
                 for (int I = 0; I < Record->PairCount() && FSlot[K] < 0; ++I)
-                    if (Record->PairKeyView(I) == Keys[K])
+                    if (Record->PairKeyView(I) == kSearchedKeys[K])
                         FSlot[K] = I;
             }
         }
@@ -194,6 +188,23 @@ bool PairedSurrogates(QStringView Text)
     }
     return true;
 }
+
+// Filter terms as the searches use them: folded, and in UTF-8 when that
+// coding keeps their substrings (Paired).
+struct TPreparedTerms {
+    QStringList Folded;
+    std::vector<std::string> Utf8;
+    bool Paired = true;
+
+    explicit TPreparedTerms(const QStringList& Terms)
+    {
+        for (const QString& T : Terms) {
+            Folded.append(FoldAscii(T));
+            Paired = Paired && PairedSurrogates(Folded.back());
+            Utf8.push_back(Folded.back().toStdString());
+        }
+    }
+};
 
 // How a blank-free piece of the terms is looked for in the document: two of
 // its bytes, the rarest there, are tested sixteen positions at a time,
@@ -465,11 +476,11 @@ void TFilterIndex::Build(const TJsonValue* Records)
     FBegin.reserve(size_t(FCount));
     FEnd.reserve(size_t(FCount));
     FPlainRow.reserve(size_t(FCount));
-    std::vector<const char*> Begins;
-    std::vector<const char*> Ends;
     TFieldReader Reader;
-    Begins.reserve(size_t(FCount));
-    Ends.reserve(size_t(FCount));
+    // Offsets of 32 bits from the first field on; a document whose records
+    // span more (far past what a run or a report file may hold) is matched
+    // record by record instead.
+    bool Overflow = false;
     for (int I = 0; I < FCount; ++I) {
         const TJsonValue* R = Records->Items(I);
         // Anything but an object has no text, so no term is ever in it.
@@ -493,30 +504,26 @@ void TFilterIndex::Build(const TJsonValue* Records)
         if (!Plain) {
             FOther.push_back(I);
         } else if (Lo) {
+            if (!FBase)
+                FBase = Lo;
+            Overflow = Overflow || quint64(Hi - FBase) > 0xFFFFFFFFu;
             FPlainRow.push_back(I);
-            Begins.push_back(Lo);
-            Ends.push_back(Hi);
+            FBegin.push_back(quint32(Lo - FBase));
+            FEnd.push_back(quint32(Hi - FBase));
         }
     }
-    // Offsets of 32 bits from the first field on; a document whose records
-    // span more (far past what a run or a report file may hold) is matched
-    // record by record instead.
-    if (!Begins.empty() && quint64(Ends.back() - Begins.front()) > 0xFFFFFFFFu) {
+    if (Overflow) {
         FOther.insert(FOther.end(), FPlainRow.begin(), FPlainRow.end());
         std::sort(FOther.begin(), FOther.end());
         FPlainRow.clear();
-        Begins.clear();
+        FBegin.clear();
+        FEnd.clear();
+        FBase = nullptr;
     }
-    if (!Begins.empty()) {
-        FBase = Begins.front();
-        for (size_t I = 0; I < Begins.size(); ++I) {
-            FBegin.push_back(quint32(Begins[I] - FBase));
-            FEnd.push_back(quint32(Ends[I] - FBase));
-        }
-        // Every seventh byte is enough to tell rare bytes from common ones.
-        for (const char* P = FBase; P < Ends.back(); P += 7)
+    // Every seventh byte is enough to tell rare bytes from common ones.
+    if (!FPlainRow.empty())
+        for (const char* P = FBase; P < FBase + FEnd.back(); P += 7)
             ++FFreq[uchar(FoldByte(*P))];
-    }
     FBegin.shrink_to_fit();
     FEnd.shrink_to_fit();
     FPlainRow.shrink_to_fit();
@@ -541,18 +548,14 @@ std::vector<int> TFilterIndex::Match(const QStringList& Terms) const
         std::iota(Out.begin(), Out.end(), 0);
         return Out;
     }
-    QStringList Folded;
-    for (const QString& T : Terms)
-        Folded.append(FoldAscii(T));
-    std::vector<std::string> Utf8Terms;
+    const TPreparedTerms Prepared(Terms);
+    const QStringList& Folded = Prepared.Folded;
+    const std::vector<std::string>& Utf8Terms = Prepared.Utf8;
+    // A lone surrogate can only be matched in UTF-16.
+    if (!Prepared.Paired)
+        return ScanRecords(FRecords, Folded);
     std::string_view Piece;
     size_t PieceTerm = 0;
-    for (const QString& T : Folded) {
-        // A lone surrogate can only be matched in UTF-16.
-        if (!PairedSurrogates(T))
-            return ScanRecords(FRecords, Folded);
-        Utf8Terms.push_back(T.toStdString());
-    }
     // A blank-free piece of a term lies inside one field wherever the term
     // occurs, so the document's bytes are searched for one: the one found
     // least often in a sample of them (every record hit costs a check), the
@@ -640,20 +643,14 @@ std::vector<int> TFilterIndex::MatchWithin(const QStringList& Terms, const std::
 {
     if (Terms.isEmpty())
         return Match(Terms);
-    QStringList Folded;
-    bool Paired = true;
-    for (const QString& T : Terms) {
-        Folded.append(FoldAscii(T));
-        Paired = Paired && PairedSurrogates(Folded.back());
-    }
-    std::vector<std::string> Utf8Terms;
+    const TPreparedTerms Prepared(Terms);
+    const QStringList& Folded = Prepared.Folded;
+    const bool Paired = Prepared.Paired;
     std::vector<std::string> Coded;
-    for (const QString& T : Folded) {
-        Utf8Terms.push_back(T.toStdString());
+    for (const QString& T : Folded)
         Coded.push_back(EncodeTerm(T));
-    }
     std::vector<TPiecePlan> Plans;
-    for (const std::string& T : Utf8Terms)
+    for (const std::string& T : Prepared.Utf8)
         Plans.push_back(PlanPiece(T, FFreq));
 
     std::vector<int> Out;

@@ -7,10 +7,10 @@
 
 namespace {
 
-constexpr QLatin1StringView kTitle("title");
-constexpr QLatin1StringView kUrl("url");
-constexpr QLatin1StringView kBrowser("browser");
-constexpr QLatin1StringView kProfile("profile");
+constexpr QLatin1StringView kTitle = kSearchedKeys[0];
+constexpr QLatin1StringView kUrl = kSearchedKeys[1];
+constexpr QLatin1StringView kBrowser = kSearchedKeys[2];
+constexpr QLatin1StringView kProfile = kSearchedKeys[3];
 constexpr QLatin1StringView kTime("time");
 
 // A view into the tree: no copy per record and field.

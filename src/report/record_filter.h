@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLatin1StringView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -28,6 +29,10 @@ QStringList ParseFilterTerms(const QString& Text);
 // each term of Old lies inside some term of New (typing on at the end of a
 // filter, say). False for an empty Old: that holds every record.
 bool TermsNarrow(const QStringList& Old, const QStringList& New);
+
+// The members the filter searches, in the order the plain rule joins them.
+inline constexpr QLatin1StringView kSearchedKeys[4] = {QLatin1StringView("title"), QLatin1StringView("url"),
+                                                      QLatin1StringView("browser"), QLatin1StringView("profile")};
 
 // The string members of one record, as the list and the filter read them.
 struct TRecordText {

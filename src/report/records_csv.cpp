@@ -30,61 +30,6 @@ bool NeedsQuotes(QStringView Field)
     return false;
 }
 
-} // namespace
-
-namespace {
-
-void AppendUtf16CsvField(QByteArray& Out, QStringView Field);
-
-// A UTF-8 field goes out as its bytes, quotes doubled.
-void AppendUtf8CsvField(QByteArray& Out, std::string_view Field)
-{
-    const char* S = Field.data();
-    const qsizetype N = qsizetype(Field.size());
-    bool Quote = false;
-    qsizetype Quotes = 0;
-    for (qsizetype I = 0; I < N; ++I) {
-        const char C = S[I];
-        Quote = Quote || C == ',' || C == '"' || C == '\r' || C == '\n';
-        Quotes += C == '"';
-    }
-    const bool Guard = N > 0 && NeedsGuard(char16_t(uchar(S[0])));
-    const qsizetype Need = Out.size() + N + Quotes + 3;
-    if (Need > Out.capacity())
-        Out.reserve(std::max(Need, Out.capacity() * 2));
-    if (Quote)
-        Out.append('"');
-    if (Guard)
-        Out.append('\'');
-    if (!Quotes) {
-        Out.append(S, N);
-    } else {
-        for (qsizetype I = 0; I < N; ++I) {
-            if (S[I] == '"')
-                Out.append('"');
-            Out.append(S[I]);
-        }
-    }
-    if (Quote)
-        Out.append('"');
-}
-
-} // namespace
-
-void AppendCsvField(QByteArray& Out, QAnyStringView Field)
-{
-    Field.visit([&Out](auto V) {
-        if constexpr (IsUtf8View<decltype(V)>)
-            AppendUtf8CsvField(Out, std::string_view(V.data(), size_t(V.size())));
-        else if constexpr (std::is_same_v<decltype(V), QStringView>)
-            AppendUtf16CsvField(Out, V);
-        else
-            AppendUtf16CsvField(Out, V.toString());
-    });
-}
-
-namespace {
-
 void AppendUtf16CsvField(QByteArray& Out, QStringView Field)
 {
     // Worst case: 3 bytes per code unit, doubled quotes stay within that,
@@ -136,7 +81,53 @@ void AppendUtf16CsvField(QByteArray& Out, QStringView Field)
     Out.resize(P - Out.data());
 }
 
+// A UTF-8 field goes out as its bytes, quotes doubled.
+void AppendUtf8CsvField(QByteArray& Out, std::string_view Field)
+{
+    const char* S = Field.data();
+    const qsizetype N = qsizetype(Field.size());
+    bool Quote = false;
+    qsizetype Quotes = 0;
+    for (qsizetype I = 0; I < N; ++I) {
+        const char C = S[I];
+        Quote = Quote || C == ',' || C == '"' || C == '\r' || C == '\n';
+        Quotes += C == '"';
+    }
+    const bool Guard = N > 0 && NeedsGuard(char16_t(uchar(S[0])));
+    const qsizetype Need = Out.size() + N + Quotes + 3;
+    if (Need > Out.capacity())
+        Out.reserve(std::max(Need, Out.capacity() * 2));
+    if (Quote)
+        Out.append('"');
+    if (Guard)
+        Out.append('\'');
+    if (!Quotes) {
+        Out.append(S, N);
+    } else {
+        for (qsizetype I = 0; I < N; ++I) {
+            if (S[I] == '"')
+                Out.append('"');
+            Out.append(S[I]);
+        }
+    }
+    if (Quote)
+        Out.append('"');
+}
+
 } // namespace
+
+void AppendCsvField(QByteArray& Out, QAnyStringView Field)
+{
+    Field.visit([&Out](auto V) {
+        if constexpr (IsUtf8View<decltype(V)>)
+            AppendUtf8CsvField(Out, std::string_view(V.data(), size_t(V.size())));
+        else if constexpr (std::is_same_v<decltype(V), QStringView>)
+            AppendUtf16CsvField(Out, V);
+        else
+            AppendUtf16CsvField(Out, V.toString());
+    });
+}
+
 
 QByteArray RecordsCsv(const TJsonValue* Records, const std::vector<int>& Rows)
 {

@@ -1,5 +1,6 @@
 #include "collector.h"
 
+#include "atomic_file.h"
 #include "collector_options.h"
 #include "history_reader.h"
 #include "history_source.h"
@@ -12,7 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
+#include <QThread>
 
 #include <algorithm>
 #include <atomic>
@@ -35,6 +36,9 @@
 
 namespace {
 
+// Names tried for reports made in one second before giving up.
+constexpr int kMaxReportsPerSecond = 999;
+
 QList<THome> HomesFor(const TCollectorOptions& Options, const TCollectorEnv& Env)
 {
     if (!Options.FAllUsers)
@@ -49,26 +53,41 @@ QList<THome> HomesFor(const TCollectorOptions& Options, const TCollectorEnv& Env
 #endif
 }
 
-// Writes a whole file or nothing: QSaveFile renames its temporary file only on commit.
-bool SaveReport(const QString& Path, const std::function<void(TTextOut&)>& Produce, QString& ErrMsg)
+// Lets the tests stop a run while its report file is being written.
+void HoldReportForTests()
 {
-    QSaveFile File(Path);
-    // Unbuffered: the write that fails carries the system's reason (a full
-    // disk, say); a failure found later while flushing loses it.
-    if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        ErrMsg = File.errorString();
+    const int Ms = qEnvironmentVariableIntValue("MK_COLLECTOR_HOLD_REPORT_MS");
+    if (Ms > 0)
+        QThread::msleep(ulong(Ms));
+}
+
+// Writes the report into Dir, whole or not at all, under the first report
+// name of that second that is free: a report made in the same second as
+// another gets "_2", "_3", … rather than replacing it.
+bool SaveReport(const QString& Dir, const QDateTime& Now, const QString& Ext,
+                const std::function<void(TTextOut&)>& Produce, QString& Path, QString& ErrMsg)
+{
+    // Temporary files of runs that were killed while writing.
+    TAtomicFile::RemoveAbandoned(Dir, QStringLiteral("Marrowkin_Report_\\d{8}_\\d{6}(?:_\\d+)?\\.(?:json|html)"));
+    TAtomicFile File;
+    Path = QDir(Dir).filePath(ReportFileName(Now, Ext));
+    if (!File.Open(Path)) {
+        ErrMsg = File.ErrorString();
         return false;
     }
-    TTextOut Out([&File](const char* Data, size_t Size) { return WriteWhole(File, Data, qint64(Size)); });
+    TTextOut Out([&File](const char* Data, size_t Size) { return File.Write(Data, qint64(Size)); });
     Produce(Out);
     if (!Out.Finish()) {
-        ErrMsg = File.errorString();
-        File.cancelWriting();
+        ErrMsg = File.ErrorString();
         return false;
     }
-    if (!File.commit()) {
-        ErrMsg = File.errorString();
-        return false;
+    HoldReportForTests();
+    for (int Copy = 2; !File.Commit(Path, TAtomicFile::cmKeepExisting); ++Copy) {
+        if (!File.TargetExists() || Copy > kMaxReportsPerSecond) {
+            ErrMsg = File.ErrorString();
+            return false;
+        }
+        Path = QDir(Dir).filePath(ReportFileName(Now, Ext, Copy));
     }
     return true;
 }
@@ -167,9 +186,12 @@ int RunList(const TCollectorOptions& Options, TCollectorEnv& Env, const QDateTim
 
 } // namespace
 
-QString ReportFileName(const QDateTime& When, const QString& Ext)
+QString ReportFileName(const QDateTime& When, const QString& Ext, int Copy)
 {
-    return QStringLiteral("Marrowkin_Report_%1.%2").arg(When.toString(QStringLiteral("yyyyMMdd_hhmmss")), Ext);
+    const QString Stamp = When.toString(QStringLiteral("yyyyMMdd_hhmmss"));
+    if (Copy > 1)
+        return QStringLiteral("Marrowkin_Report_%1_%2.%3").arg(Stamp).arg(Copy).arg(Ext);
+    return QStringLiteral("Marrowkin_Report_%1.%2").arg(Stamp, Ext);
 }
 
 int RunCollector(const QStringList& Args, TCollectorEnv& Env)
@@ -234,8 +256,8 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
         Env.WriteStderr(QStringLiteral("写报告失败：无法创建输出目录 %1").arg(QDir::toNativeSeparators(Dir)));
         return ceWriteFailed;
     }
-    const QString Path = QDir(Dir).filePath(ReportFileName(Now, Html ? QStringLiteral("html") : QStringLiteral("json")));
-    if (!SaveReport(Path, Produce, ErrMsg)) {
+    QString Path;
+    if (!SaveReport(Dir, Now, Html ? QStringLiteral("html") : QStringLiteral("json"), Produce, Path, ErrMsg)) {
         Env.WriteStderr(QStringLiteral("写报告失败：%1：%2").arg(QDir::toNativeSeparators(Path), ErrMsg));
         return ceWriteFailed;
     }

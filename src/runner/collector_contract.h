@@ -37,3 +37,13 @@ enum TCollectorExit : int {
     ceWriteFailed = 4,
     ceInternal = 5,
 };
+
+// A collector asked to stop ends with 128 + the signal, as a shell reports
+// it: 143 for SIGTERM. Windows has no signals; there a stop ends it with
+// this same code.
+inline constexpr int kStopExitCode = 128 + 15;
+
+// On Windows the front end asks a run to stop through a named event, which
+// the child finds under this environment variable; after a grace time it
+// ends the run itself.
+inline constexpr char kStopEventVar[] = "MK_STOP_EVENT";

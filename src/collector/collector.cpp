@@ -174,12 +174,16 @@ int ToStdout(TCollectorEnv& Env, const std::function<void(TTextOut&)>& Produce, 
 int RunList(const TCollectorOptions& Options, TCollectorEnv& Env, const QDateTime& Now)
 {
     QList<TSourceResult> Results;
-    for (const TSourceInfo& Info : FindSources(HomesFor(Options, Env), Options.FSources)) {
+    const QList<THome> Homes = HomesFor(Options, Env);
+    const QList<TSourceInfo> Sources = FindSources(Homes, Options.FSources);
+    for (const TSourceInfo& Info : Sources) {
         TSourceResult R;
         R.Info = Info;
         R.Ok = CountVisits(Info, R.Count, R.Msg);
         Results << R;
     }
+    for (const TAbsentSource& A : AbsentSources(Homes, Options.FSources, Sources))
+        Results << AbsentResult(A);
     const QString Generated = Now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     return ToStdout(Env, [&](TTextOut& Out) { WriteListJson(Generated, Results, Out); }, ceOk);
 }
@@ -209,8 +213,10 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
 
     const TTimeWindow Window = MakeTimeWindow(Options.FDays, Options.FFrom, Options.FTo, Now.date());
     TReportBuilder Builder(Options, Now);
-    const QList<TSourceInfo> Sources = FindSources(HomesFor(Options, Env), Options.FSources);
-    const qsizetype Found = Sources.size();
+    const QList<THome> Homes = HomesFor(Options, Env);
+    const QList<TSourceInfo> Sources = FindSources(Homes, Options.FSources);
+    // Browsers chosen by name that gave nothing to read are rows of their own.
+    const QList<TAbsentSource> Absent = AbsentSources(Homes, Options.FSources, Sources);
     int Read = 0;
     ReadSources(Sources, {Window, Options.FAllVisits, false},
                 [&](const TSourceInfo& Info, bool Ok, TSourceData&& Data, const QString& Msg) {
@@ -221,10 +227,14 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
                         Builder.AddFailed(Info, Msg);
                     }
                 });
+    for (const TAbsentSource& A : Absent)
+        Builder.AddAbsent(A);
     const TReport Report = Builder.Finish();
 
+    // Nothing found without a choice is an empty report; a choice that gave
+    // nothing to read is a failure of every source asked for.
     int Code = ceOk;
-    if (Found > 0 && Read == 0)
+    if (Read == 0 && !Report.Sources.isEmpty())
         Code = ceAllSourcesFailed;
     else if (Report.Total == 0)
         Code = ceNoRecords;

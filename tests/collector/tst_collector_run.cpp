@@ -135,6 +135,8 @@ private slots:
     void stopLeavesNothing();
     void staleCopiesRemoved();
     void otherNamespaceCopiesKept();
+    void chosenBrowsers_data();
+    void chosenBrowsers();
     void visitRules_data();
     void visitRules();
     void ownTitles_data();
@@ -815,6 +817,59 @@ void TCollectorRunTest::otherNamespaceCopiesKept()
     QCOMPARE(Doc->Get("stats")->I("total"), 3);
 }
 
+void TCollectorRunTest::chosenBrowsers_data()
+{
+    QTest::addColumn<QStringList>("Args");
+    QTest::addColumn<QString>("Unread"); // created in a fresh home when set
+    QTest::addColumn<int>("Code");
+    QTest::addColumn<QStringList>("Rows"); // name|status|ok|a part of msg ("<home>": the home folder)
+#ifdef Q_OS_WIN
+    const QString NotLooked = "<home>";
+#else
+    const QString NotLooked = "本程序在此系统上不查找这个浏览器";
+#endif
+    QTest::newRow("only browsers that are not read") << QStringList{"/src:ie,sogou"} << QString() << 3
+        << QStringList{"IE/旧版 Edge|未找到|0|" + NotLooked, "搜狗|未找到|0|" + NotLooked};
+    QTest::newRow("only a browser not installed") << QStringList{"/src:vivaldi"} << QString() << 3
+        << QStringList{"Vivaldi|未找到|0|<home>"};
+    QTest::newRow("one there, one not") << QStringList{"/src:vivaldi,firefox"} << QString() << 0
+        << QStringList{"Firefox|正常|1|", "Vivaldi|未找到|0|<home>"};
+    QTest::newRow("detection") << QStringList{"/list", "/src:firefox,ie"} << QString() << 0
+        << QStringList{"Firefox|正常|1|", "IE/旧版 Edge|未找到|0|" + NotLooked};
+#ifdef Q_OS_WIN
+    QTest::newRow("installed, not read") << QStringList{"/src:ie"} << "AppData/Local/Microsoft/Windows/WebCache/WebCacheV01.dat" << 3
+        << QStringList{"IE/旧版 Edge|不支持|0|不读取"};
+#endif
+}
+
+void TCollectorRunTest::chosenBrowsers()
+{
+    QFETCH(QStringList, Args);
+    QFETCH(QString, Unread);
+    QFETCH(int, Code);
+    QFETCH(QStringList, Rows);
+    QString Home = FHome;
+    if (!Unread.isEmpty()) {
+        Home = FTmp.filePath("unread");
+        QVERIFY(WriteFile(Home + "/" + Unread, "not read here"));
+    }
+    const TRun R = Run(Args, Home);
+    QCOMPARE(R.Code, Code);
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    QStringList Got;
+    const TJsonValue* S = R.Doc->Get("sources");
+    for (int I = 0; I < S->Count(); ++I) {
+        const TJsonValue* Row = S->Items(I);
+        const QString Part = Rows.value(I).section('|', 3).replace("<home>", QDir::toNativeSeparators(Home));
+        QVERIFY2(Row->S("msg").contains(Part), qPrintable(Row->S("msg")));
+        Got << QString("%1|%2|%3|").arg(Row->S("name"), Row->S("status")).arg(Row->B("ok")) + Rows.value(I).section('|', 3);
+    }
+    QCOMPARE(Got, Rows);
+    // The report window shows them as any other row.
+    if (!Args.contains("/list"))
+        QCOMPARE(BuildReportModel(R.Doc.get(), Code == ceNoRecords).Sources.size(), Rows.size());
+}
+
 void TCollectorRunTest::visitRules_data()
 {
     QTest::addColumn<QStringList>("Args");
@@ -1045,7 +1100,9 @@ void TCollectorRunTest::allUsers()
     QCOMPARE(XS->Items(1)->S("name"), QString("Opera"));
 #endif
     const TRun Only = Run({"/src:edge"}, FTmp.filePath("nobody"));
-    QCOMPARE(Only.Doc->Get("sources")->Count(), 0);
+    QCOMPARE(Only.Code, int(ceAllSourcesFailed));
+    QCOMPARE(Only.Doc->Get("sources")->Count(), 1);
+    QCOMPARE(Only.Doc->Get("sources")->Items(0)->S("status"), QString("未找到"));
 }
 
 void TCollectorRunTest::walIsReadAndFilesStayUnchanged()

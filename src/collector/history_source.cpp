@@ -373,7 +373,7 @@ QList<TAbsentSource> AbsentSources(const QList<THome>& Homes, const QStringList&
                     continue;
                 if (P.Kind == pkUnread && QFileInfo::exists(P.Path)) {
                     A.Unread = true;
-                    A.Info.Path = QDir::toNativeSeparators(P.Path);
+                    A.Info.Path = P.Path;
                     A.Info.Profile = Home.User;
                     break;
                 }

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -26,6 +28,14 @@ struct TOwnDir
 std::mutex& GLock = *new std::mutex;
 std::vector<TOwnDir>& GDirs = *new std::vector<TOwnDir>;
 bool GEnding = false;
+// Folders a stop could not remove yet: on Windows a file that is open (a
+// copy being written or read) cannot be removed, and its owner removes the
+// folder as soon as it is done with it.
+std::vector<QString>& GBusy = *new std::vector<QString>;
+std::condition_variable& GReleased = *new std::condition_variable;
+// How long a stop waits for them: well within the front end's grace of two
+// seconds before it ends the run.
+constexpr std::chrono::milliseconds kBusyWait(1500);
 
 const QLatin1StringView kPrefix("Marrowkin-");
 
@@ -73,9 +83,13 @@ TPrivateDir::TPrivateDir()
 TPrivateDir::~TPrivateDir()
 {
     const std::lock_guard<std::mutex> Guard(GLock);
-    if (FDir)
-        Release(FDir->path());
+    if (!FDir)
+        return;
+    const QString Path = FDir->path();
+    Release(Path);
     FDir.reset();
+    if (std::erase(GBusy, Path) > 0)
+        GReleased.notify_all();
 }
 
 bool TPrivateDir::IsValid() const
@@ -95,13 +109,15 @@ QString TPrivateDir::FilePath(const QString& Name) const
 
 void RemoveAllPrivateDirs()
 {
-    const std::lock_guard<std::mutex> Guard(GLock);
+    std::unique_lock<std::mutex> Guard(GLock);
     GEnding = true;
     while (!GDirs.empty()) {
         const QString Path = GDirs.back().Path;
         Release(Path);
-        QDir(Path).removeRecursively();
+        if (!QDir(Path).removeRecursively())
+            GBusy.push_back(Path);
     }
+    GReleased.wait_for(Guard, kBusyWait, [] { return GBusy.empty(); });
 }
 
 void RemoveRunLeftovers()

@@ -31,6 +31,8 @@ private:
 };
 
 // Removes every private folder of this process; later ones cannot be made.
+// A folder whose files are still open (Windows) is removed by its owner when
+// it is done; this waits a moment for that.
 void RemoveAllPrivateDirs();
 
 // Removes the private folders of earlier runs whose owner is gone: its lock

@@ -1,24 +1,12 @@
 #pragma once
 
+#include "collector_contract.h" // the source table
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
 
 #include <array>
-
-// One selectable browser source: the id used on command lines and the caption
-// of its check box.
-struct TSourceDef {
-    QString Id;
-    QString Cap;
-};
-
-inline constexpr int kSourceCount = 16;
-using TSourceDefs = std::array<TSourceDef, kSourceCount>;
-
-// The fixed source table; its order is the order of the boxes on screen and of
-// the ids in "/src:" and "/srcids:".
-const TSourceDefs& SourceDefs();
 
 enum TSourceMode { smAuto, smPick };
 enum TRangeKind { rgAll, rgDays, rgCust };

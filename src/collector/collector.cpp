@@ -1,5 +1,6 @@
 #include "collector.h"
 
+#include "atomic_file.h"
 #include "collector_options.h"
 #include "history_reader.h"
 #include "history_source.h"
@@ -12,7 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
+#include <QThread>
 
 #include <algorithm>
 #include <atomic>
@@ -35,6 +36,9 @@
 
 namespace {
 
+// Names tried for reports made in one second before giving up.
+constexpr int kMaxReportsPerSecond = 999;
+
 QList<THome> HomesFor(const TCollectorOptions& Options, const TCollectorEnv& Env)
 {
     if (!Options.FAllUsers)
@@ -49,26 +53,41 @@ QList<THome> HomesFor(const TCollectorOptions& Options, const TCollectorEnv& Env
 #endif
 }
 
-// Writes a whole file or nothing: QSaveFile renames its temporary file only on commit.
-bool SaveReport(const QString& Path, const std::function<void(TTextOut&)>& Produce, QString& ErrMsg)
+// Lets the tests stop a run while its report file is being written.
+void HoldReportForTests()
 {
-    QSaveFile File(Path);
-    // Unbuffered: the write that fails carries the system's reason (a full
-    // disk, say); a failure found later while flushing loses it.
-    if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        ErrMsg = File.errorString();
+    const int Ms = qEnvironmentVariableIntValue("MK_COLLECTOR_HOLD_REPORT_MS");
+    if (Ms > 0)
+        QThread::msleep(ulong(Ms));
+}
+
+// Writes the report into Dir, whole or not at all, under the first report
+// name of that second that is free: a report made in the same second as
+// another gets "_2", "_3", … rather than replacing it.
+bool SaveReport(const QString& Dir, const QDateTime& Now, const QString& Ext,
+                const std::function<void(TTextOut&)>& Produce, QString& Path, QString& ErrMsg)
+{
+    // Temporary files of runs that were killed while writing.
+    TAtomicFile::RemoveAbandoned(Dir, QStringLiteral("Marrowkin_Report_\\d{8}_\\d{6}(?:_\\d+)?\\.(?:json|html)"));
+    TAtomicFile File;
+    Path = QDir(Dir).filePath(ReportFileName(Now, Ext));
+    if (!File.Open(Path)) {
+        ErrMsg = File.ErrorString();
         return false;
     }
-    TTextOut Out([&File](const char* Data, size_t Size) { return WriteWhole(File, Data, qint64(Size)); });
+    TTextOut Out([&File](const char* Data, size_t Size) { return File.Write(Data, qint64(Size)); });
     Produce(Out);
     if (!Out.Finish()) {
-        ErrMsg = File.errorString();
-        File.cancelWriting();
+        ErrMsg = File.ErrorString();
         return false;
     }
-    if (!File.commit()) {
-        ErrMsg = File.errorString();
-        return false;
+    HoldReportForTests();
+    for (int Copy = 2; !File.Commit(Path, TAtomicFile::cmKeepExisting); ++Copy) {
+        if (!File.TargetExists() || Copy > kMaxReportsPerSecond) {
+            ErrMsg = File.ErrorString();
+            return false;
+        }
+        Path = QDir(Dir).filePath(ReportFileName(Now, Ext, Copy));
     }
     return true;
 }
@@ -155,21 +174,28 @@ int ToStdout(TCollectorEnv& Env, const std::function<void(TTextOut&)>& Produce, 
 int RunList(const TCollectorOptions& Options, TCollectorEnv& Env, const QDateTime& Now)
 {
     QList<TSourceResult> Results;
-    for (const TSourceInfo& Info : FindSources(HomesFor(Options, Env), Options.FSources)) {
+    const QList<THome> Homes = HomesFor(Options, Env);
+    const QList<TSourceInfo> Sources = FindSources(Homes, Options.FSources);
+    for (const TSourceInfo& Info : Sources) {
         TSourceResult R;
         R.Info = Info;
         R.Ok = CountVisits(Info, R.Count, R.Msg);
         Results << R;
     }
+    for (const TAbsentSource& A : AbsentSources(Homes, Options.FSources, Sources))
+        Results << AbsentResult(A);
     const QString Generated = Now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     return ToStdout(Env, [&](TTextOut& Out) { WriteListJson(Generated, Results, Out); }, ceOk);
 }
 
 } // namespace
 
-QString ReportFileName(const QDateTime& When, const QString& Ext)
+QString ReportFileName(const QDateTime& When, const QString& Ext, int Copy)
 {
-    return QStringLiteral("Marrowkin_Report_%1.%2").arg(When.toString(QStringLiteral("yyyyMMdd_hhmmss")), Ext);
+    const QString Stamp = When.toString(QStringLiteral("yyyyMMdd_hhmmss"));
+    if (Copy > 1)
+        return QStringLiteral("Marrowkin_Report_%1_%2.%3").arg(Stamp).arg(Copy).arg(Ext);
+    return QStringLiteral("Marrowkin_Report_%1.%2").arg(Stamp, Ext);
 }
 
 int RunCollector(const QStringList& Args, TCollectorEnv& Env)
@@ -187,8 +213,10 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
 
     const TTimeWindow Window = MakeTimeWindow(Options.FDays, Options.FFrom, Options.FTo, Now.date());
     TReportBuilder Builder(Options, Now);
-    const QList<TSourceInfo> Sources = FindSources(HomesFor(Options, Env), Options.FSources);
-    const qsizetype Found = Sources.size();
+    const QList<THome> Homes = HomesFor(Options, Env);
+    const QList<TSourceInfo> Sources = FindSources(Homes, Options.FSources);
+    // Browsers chosen by name that gave nothing to read are rows of their own.
+    const QList<TAbsentSource> Absent = AbsentSources(Homes, Options.FSources, Sources);
     int Read = 0;
     ReadSources(Sources, {Window, Options.FAllVisits, false},
                 [&](const TSourceInfo& Info, bool Ok, TSourceData&& Data, const QString& Msg) {
@@ -199,10 +227,14 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
                         Builder.AddFailed(Info, Msg);
                     }
                 });
+    for (const TAbsentSource& A : Absent)
+        Builder.AddAbsent(A);
     const TReport Report = Builder.Finish();
 
+    // Nothing found without a choice is an empty report; a choice that gave
+    // nothing to read is a failure of every source asked for.
     int Code = ceOk;
-    if (Found > 0 && Read == 0)
+    if (Read == 0 && !Report.Sources.isEmpty())
         Code = ceAllSourcesFailed;
     else if (Report.Total == 0)
         Code = ceNoRecords;
@@ -234,8 +266,8 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
         Env.WriteStderr(QStringLiteral("写报告失败：无法创建输出目录 %1").arg(QDir::toNativeSeparators(Dir)));
         return ceWriteFailed;
     }
-    const QString Path = QDir(Dir).filePath(ReportFileName(Now, Html ? QStringLiteral("html") : QStringLiteral("json")));
-    if (!SaveReport(Path, Produce, ErrMsg)) {
+    QString Path;
+    if (!SaveReport(Dir, Now, Html ? QStringLiteral("html") : QStringLiteral("json"), Produce, Path, ErrMsg)) {
         Env.WriteStderr(QStringLiteral("写报告失败：%1：%2").arg(QDir::toNativeSeparators(Path), ErrMsg));
         return ceWriteFailed;
     }

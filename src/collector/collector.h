@@ -28,5 +28,6 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env);
 // Standard output and error of the process; opening through xdg-open or the shell.
 TCollectorEnv ProcessEnv();
 
-// "Marrowkin_Report_yyyyMMdd_hhmmss.<Ext>"
-QString ReportFileName(const QDateTime& When, const QString& Ext);
+// "Marrowkin_Report_yyyyMMdd_hhmmss.<Ext>"; from the second Copy of one
+// second on "Marrowkin_Report_yyyyMMdd_hhmmss_<Copy>.<Ext>".
+QString ReportFileName(const QDateTime& When, const QString& Ext, int Copy = 1);

@@ -1,5 +1,6 @@
 #include "collector_options.h"
 
+#include "collector_contract.h"
 #include "text_util.h"
 
 namespace {
@@ -22,9 +23,12 @@ bool ReadCount(const QString& Text, qint64 Min, qint64 Max, qint64& Value)
 
 const QStringList& KnownSourceIds()
 {
-    static const QStringList Ids = {
-        "chrome", "edge", "firefox", "ie", "qq", "360se", "360chrome", "sogou",
-        "liebao", "2345", "theworld", "opera", "brave", "vivaldi", "maxthon", "115"};
+    static const QStringList Ids = [] {
+        QStringList L;
+        for (const TSourceDef& D : SourceDefs())
+            L << D.Id;
+        return L;
+    }();
     return Ids;
 }
 

@@ -1,5 +1,6 @@
 #include "history_source.h"
 
+#include "collector_contract.h"
 #include "regular_file.h"
 
 #include <QDir>
@@ -7,6 +8,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+
+#include <algorithm>
+#include <array>
 
 namespace {
 
@@ -65,14 +69,18 @@ QJsonObject ReadProfileNames(const QString& UserDataDir)
         .value(QStringLiteral("info_cache")).toObject();
 }
 
-void AddChromium(const THome& Home, const TChromiumDef& Def, QList<TSourceInfo>& Out)
+QString ChromiumDir(const THome& Home, const TChromiumDef& Def)
 {
 #ifdef Q_OS_WIN
     const QString Base = Def.Roaming ? Home.ConfigDir : Home.LocalDir;
 #else
     const QString Base = Home.ConfigDir;
 #endif
-    const QString Dir = Base + QChar('/') + QString::fromUtf8(Def.Folder);
+    return Base + QChar('/') + QString::fromUtf8(Def.Folder);
+}
+
+void AddChromium(const THome& Home, const QString& Dir, const TChromiumDef& Def, QList<TSourceInfo>& Out)
+{
     if (!QFileInfo(Dir).isDir())
         return;
     TSourceInfo S;
@@ -163,15 +171,65 @@ void AddFirefoxIni(const THome& Home, const QString& Dir, QList<TSourceInfo>& Ou
     }
 }
 
-void AddFirefox(const THome& Home, QList<TSourceInfo>& Out)
+QStringList FirefoxDirs(const THome& Home)
 {
 #ifdef Q_OS_WIN
-    AddFirefoxIni(Home, Home.ConfigDir + QStringLiteral("/Mozilla/Firefox"), Out);
+    return {Home.ConfigDir + QStringLiteral("/Mozilla/Firefox")};
 #else
-    AddFirefoxIni(Home, Home.Path + QStringLiteral("/.mozilla/firefox"), Out);
-    AddFirefoxIni(Home, Home.Path + QStringLiteral("/snap/firefox/common/.mozilla/firefox"), Out);
-    AddFirefoxIni(Home, Home.Path + QStringLiteral("/.var/app/org.mozilla.firefox/.mozilla/firefox"), Out);
+    return {Home.Path + QStringLiteral("/.mozilla/firefox"),
+            Home.Path + QStringLiteral("/snap/firefox/common/.mozilla/firefox"),
+            Home.Path + QStringLiteral("/.var/app/org.mozilla.firefox/.mozilla/firefox")};
 #endif
+}
+
+// Browsers whose history is kept in a form this program does not read, and
+// where that history lies: a file or folder under local or roaming AppData.
+struct TUnreadDef
+{
+    const char* Id;
+    const char* Path;
+    bool Roaming;
+};
+
+#ifdef Q_OS_WIN
+const TUnreadDef kUnread[] = {
+    {"ie", "Microsoft/Windows/WebCache/WebCacheV01.dat", false},
+    {"sogou", "SogouExplorer", true},
+};
+#else
+const std::array<TUnreadDef, 0> kUnread{};
+#endif
+
+enum TPlaceKind { pkChromium, pkFirefox, pkUnread };
+
+// Where a browser keeps its history in one home.
+struct TPlace
+{
+    const char* Id;
+    TPlaceKind Kind;
+    QString Path;
+    const TChromiumDef* Chromium = nullptr;
+};
+
+// Chromium's snap keeps the profile in the snap's own folder.
+const TChromiumDef kSnapChromium = {"chrome", "Chromium", "chromium", false, false};
+
+// Every place of one home, in the order they are read.
+QList<TPlace> PlacesIn(const THome& Home)
+{
+    QList<TPlace> Places;
+    for (const TChromiumDef& Def : kChromium)
+        Places.append({Def.Id, pkChromium, ChromiumDir(Home, Def), &Def});
+#ifndef Q_OS_WIN
+    THome Snap = Home;
+    Snap.ConfigDir = Home.Path + QStringLiteral("/snap/chromium/common");
+    Places.append({kSnapChromium.Id, pkChromium, ChromiumDir(Snap, kSnapChromium), &kSnapChromium});
+#endif
+    for (const QString& Dir : FirefoxDirs(Home))
+        Places.append({"firefox", pkFirefox, Dir});
+    for (const TUnreadDef& Def : kUnread)
+        Places.append({Def.Id, pkUnread, (Def.Roaming ? Home.ConfigDir : Home.LocalDir) + QChar('/') + QString::fromUtf8(Def.Path)});
+    return Places;
 }
 
 QString EnvPath(const char* Name)
@@ -285,22 +343,52 @@ QList<TSourceInfo> WithoutDuplicates(const QList<TSourceInfo>& Sources)
 QList<TSourceInfo> FindSources(const QList<THome>& Homes, const QStringList& Ids)
 {
     QList<TSourceInfo> Out;
-    auto Wanted = [&](const char* Id) { return Ids.isEmpty() || Ids.contains(QLatin1String(Id)); };
     for (const THome& Home : Homes) {
-        for (const TChromiumDef& Def : kChromium)
-            if (Wanted(Def.Id))
-                AddChromium(Home, Def, Out);
-#ifndef Q_OS_WIN
-        // Snap packages keep Chromium's profile in the snap's own folder.
-        if (Wanted("chrome")) {
-            THome Snap = Home;
-            Snap.ConfigDir = Home.Path + QStringLiteral("/snap/chromium/common");
-            const TChromiumDef SnapDef = {"chrome", "Chromium", "chromium", false, false};
-            AddChromium(Snap, SnapDef, Out);
+        for (const TPlace& P : PlacesIn(Home)) {
+            if (!Ids.isEmpty() && !Ids.contains(QLatin1String(P.Id)))
+                continue;
+            if (P.Kind == pkChromium)
+                AddChromium(Home, P.Path, *P.Chromium, Out);
+            else if (P.Kind == pkFirefox)
+                AddFirefoxIni(Home, P.Path, Out);
         }
-#endif
-        if (Wanted("firefox"))
-            AddFirefox(Home, Out);
     }
     return WithoutDuplicates(Out);
+}
+
+QList<TAbsentSource> AbsentSources(const QList<THome>& Homes, const QStringList& Ids, const QList<TSourceInfo>& Found)
+{
+    QList<TAbsentSource> Out;
+    for (const TSourceDef& Def : SourceDefs()) {
+        const bool NoneFound = std::none_of(Found.cbegin(), Found.cend(), [&](const TSourceInfo& S) { return S.Id == Def.Id; });
+        if (!Ids.contains(Def.Id) || !NoneFound)
+            continue;
+        TAbsentSource A;
+        A.Info.Id = Def.Id;
+        A.Info.Name = Def.Cap;
+        QStringList Looked;
+        for (const THome& Home : Homes) {
+            for (const TPlace& P : PlacesIn(Home)) {
+                if (Def.Id != QLatin1String(P.Id))
+                    continue;
+                if (P.Kind == pkUnread && QFileInfo::exists(P.Path)) {
+                    A.Unread = true;
+                    A.Info.Path = P.Path;
+                    A.Info.Profile = Home.User;
+                    break;
+                }
+                Looked << QDir::toNativeSeparators(P.Path);
+            }
+            if (A.Unread)
+                break;
+        }
+        if (A.Unread)
+            A.Msg = QStringLiteral("已安装，但本程序不读取这个浏览器的历史记录格式");
+        else if (Looked.isEmpty())
+            A.Msg = QStringLiteral("本程序在此系统上不查找这个浏览器");
+        else
+            A.Msg = QStringLiteral("未找到历史数据库；查找位置：") + Looked.join(QStringLiteral("；"));
+        Out << A;
+    }
+    return Out;
 }

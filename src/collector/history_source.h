@@ -40,3 +40,16 @@ QList<THome> AllHomes(const QString& Root, const QStringList& Extra);
 // Databases of the browsers installed in the given homes, limited to Ids when
 // that list is not empty. Browsers that are not there are simply absent.
 QList<TSourceInfo> FindSources(const QList<THome>& Homes, const QStringList& Ids);
+
+// A chosen browser that gave no database to read.
+struct TAbsentSource
+{
+    TSourceInfo Info;    // id and name; the path only of data that is not read
+    bool Unread = false; // installed, but its history is in a form not read here
+    QString Msg;         // where it was looked for, or why it is not read
+};
+
+// One entry for each of Ids, in the order of the source table, that has no
+// source in Found: the browser is not installed in the homes, or keeps its
+// history in a form this program does not read.
+QList<TAbsentSource> AbsentSources(const QList<THome>& Homes, const QStringList& Ids, const QList<TSourceInfo>& Found);

@@ -21,17 +21,18 @@ int main(int argc, char* argv[])
     // file says the same zone once. The zone is taken as fixed for a run.
     if (!qEnvironmentVariableIsSet("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))
         qputenv("TZ", ":/etc/localtime");
+    int Code = ceInternal;
     try {
         QCoreApplication App(argc, argv);
         QStringList Args = App.arguments();
         if (!Args.isEmpty())
             Args.removeFirst();
         TCollectorEnv Env = ProcessEnv();
-        return RunCollector(Args, Env);
+        Code = RunCollector(Args, Env);
     } catch (const std::exception& E) {
         std::fprintf(stderr, "内部错误：%s\n", E.what());
     } catch (...) {
         std::fprintf(stderr, "内部错误\n");
     }
-    return ceInternal;
+    return FinishRun(Code);
 }

@@ -2,12 +2,24 @@
 
 #include "collector_contract.h"
 
+#include <QDir>
+
+#include <thread>
+
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
 #include <windows.h>
 
 namespace {
+
+HANDLE GStopEvent = nullptr;
+
+[[noreturn]] void EndStopped()
+{
+    RemoveRunLeftovers();
+    ::ExitProcess(kStopExitCode);
+}
 
 // Runs on a thread of its own, while the main thread is anywhere in its work.
 BOOL WINAPI OnConsoleEvent(DWORD Event)
@@ -18,11 +30,15 @@ BOOL WINAPI OnConsoleEvent(DWORD Event)
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
-        RemoveAllPrivateDirs();
-        ::ExitProcess(ceInternal);
+        EndStopped();
     default:
         return FALSE;
     }
+}
+
+std::wstring LockName(const QString& Dir)
+{
+    return QDir::toNativeSeparators(Dir + QStringLiteral("/.lock")).toStdWString();
 }
 
 } // namespace
@@ -30,16 +46,52 @@ BOOL WINAPI OnConsoleEvent(DWORD Event)
 void InstallStopHandler()
 {
     ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    // The front end runs us without a console, so it asks through an event
+    // of its own; it ends the run itself after a grace time.
+    const std::wstring Name = qEnvironmentVariable(kStopEventVar).toStdWString();
+    if (Name.empty() || GStopEvent)
+        return;
+    GStopEvent = ::OpenEventW(SYNCHRONIZE, FALSE, Name.c_str());
+    if (!GStopEvent)
+        return;
+    std::thread([] {
+        if (::WaitForSingleObject(GStopEvent, INFINITE) == WAIT_OBJECT_0)
+            EndStopped();
+    }).detach();
 }
 
-bool ProcessExists(qint64 Pid)
+int FinishRun(int Code)
 {
-    if (Pid <= 0)
+    if (GStopEvent && ::WaitForSingleObject(GStopEvent, 0) == WAIT_OBJECT_0)
+        return kStopExitCode;
+    return Code;
+}
+
+bool LockPrivateDir(const QString& Dir, qintptr& Lock, QString& ErrMsg)
+{
+    // Open without delete sharing: nobody can remove it while we live, and
+    // it is free again however the process ends.
+    const HANDLE File = ::CreateFileW(LockName(Dir).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (File == INVALID_HANDLE_VALUE) {
+        ErrMsg = QStringLiteral("无法锁定临时目录：%1").arg(qt_error_string(int(::GetLastError())));
         return false;
-    HANDLE H = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(Pid));
-    if (!H)
-        return ::GetLastError() == ERROR_ACCESS_DENIED;
-    const bool Running = ::WaitForSingleObject(H, 0) == WAIT_TIMEOUT;
-    ::CloseHandle(H);
-    return Running;
+    }
+    Lock = reinterpret_cast<qintptr>(File);
+    return true;
+}
+
+void UnlockPrivateDir(qintptr Lock)
+{
+    if (Lock != -1)
+        ::CloseHandle(reinterpret_cast<HANDLE>(Lock));
+}
+
+TDirLock ProbePrivateDir(const QString& Dir)
+{
+    if (::DeleteFileW(LockName(Dir).c_str()))
+        return dlFree;
+    const DWORD Err = ::GetLastError();
+    return Err == ERROR_FILE_NOT_FOUND ? dlMissing : dlHeld;
 }

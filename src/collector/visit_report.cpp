@@ -43,9 +43,22 @@ const QStringList& WeekdayTexts()
 
 QString TSourceResult::Status() const
 {
+    if (Absence == abNotFound)
+        return QStringLiteral("未找到");
+    if (Absence == abUnread)
+        return QStringLiteral("不支持");
     if (!Ok)
         return QStringLiteral("读取失败");
     return Count > 0 ? QStringLiteral("正常") : QStringLiteral("无记录");
+}
+
+TSourceResult AbsentResult(const TAbsentSource& Absent)
+{
+    TSourceResult R;
+    R.Info = Absent.Info;
+    R.Msg = Absent.Msg;
+    R.Absence = Absent.Unread ? TSourceResult::abUnread : TSourceResult::abNotFound;
+    return R;
 }
 
 QString TReport::TitleOf(const TVisit& V) const
@@ -195,6 +208,11 @@ void TReportBuilder::AddFailed(const TSourceInfo& Info, const QString& Msg)
     R.Ok = false;
     R.Msg = Msg;
     FReport.Sources << R;
+}
+
+void TReportBuilder::AddAbsent(const TAbsentSource& Absent)
+{
+    FReport.Sources << AbsentResult(Absent);
 }
 
 TReport TReportBuilder::Finish()

@@ -17,12 +17,18 @@
 // One source as reported: found, read (or not), how many visits it gave.
 struct TSourceResult
 {
+    enum TAbsence { abNone, abNotFound, abUnread };
+
     TSourceInfo Info;
     bool Ok = false;
     QString Msg;
     qint64 Count = 0;
+    TAbsence Absence = abNone; // a chosen browser that gave no database
     QString Status() const;
 };
+
+// The row of a chosen browser that gave nothing to read.
+TSourceResult AbsentResult(const TAbsentSource& Absent);
 
 // One URL, merged across sources: what the statistics count by.
 struct TUrlEntry
@@ -111,6 +117,7 @@ public:
 
     void AddSource(const TSourceInfo& Info, TSourceData&& Data);
     void AddFailed(const TSourceInfo& Info, const QString& Msg);
+    void AddAbsent(const TAbsentSource& Absent);
     // Statistics and ranked lists; the builder is spent afterwards.
     TReport Finish();
 

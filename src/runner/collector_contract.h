@@ -3,8 +3,24 @@
 #include <QLatin1StringView>
 #include <QString>
 
+#include <array>
+
 // What the front end relies on about the collector: its file name, the words
 // for its exit codes and the switches it understands.
+
+// One selectable browser source: the id used on command lines and the caption
+// of its check box, which is also the browser's name in a report.
+struct TSourceDef {
+    QString Id;
+    QString Cap;
+};
+
+inline constexpr int kSourceCount = 16;
+using TSourceDefs = std::array<TSourceDef, kSourceCount>;
+
+// The fixed source table; its order is the order of the boxes on screen and of
+// the ids in "/src:" and "/srcids:". The collector accepts exactly these ids.
+const TSourceDefs& SourceDefs();
 
 // "Marrowkin.exe" on Windows, "Marrowkin" elsewhere; it stands next to the GUI.
 QString CollectorFileName();
@@ -37,3 +53,13 @@ enum TCollectorExit : int {
     ceWriteFailed = 4,
     ceInternal = 5,
 };
+
+// A collector asked to stop ends with 128 + the signal, as a shell reports
+// it: 143 for SIGTERM. Windows has no signals; there a stop ends it with
+// this same code.
+inline constexpr int kStopExitCode = 128 + 15;
+
+// On Windows the front end asks a run to stop through a named event, which
+// the child finds under this environment variable; after a grace time it
+// ends the run itself.
+inline constexpr char kStopEventVar[] = "MK_STOP_EVENT";

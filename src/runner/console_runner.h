@@ -57,8 +57,8 @@ public:
 
     // Ends the running child and every process it started, also those that
     // left its group or session: they are asked to end (SIGTERM; on Windows
-    // the job ends them at once) and killed after two seconds. The next drain
-    // reports the exit with code 1.
+    // the run's stop event, see kStopEventVar) and killed after two seconds.
+    // The next drain reports the exit with code 1.
     void Stop();
 
     // Whole seconds since the last successful start; 0 before the first.
@@ -89,6 +89,9 @@ private:
     // Once the child has ended, what it wrote is all in the pipe already; the
     // bound only matters for a grandchild that keeps writing.
     static constexpr int kReadsAtExit = 4;
+    // How long a stopped run may take to clean up (remove its private files)
+    // before it is killed.
+    static constexpr int kStopGraceMs = 2000;
 
     // The system's half.
     // Arguments, output channel and child set-up before the start.

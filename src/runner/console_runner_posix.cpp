@@ -24,9 +24,6 @@ namespace {
 // How many chunks one wake-up of the event loop reads.
 constexpr int kReadsPerWakeUp = 16;
 constexpr int kChunkSize = 64 << 10;
-// How long a stopped run may take to clean up (remove its private files)
-// before it is killed.
-constexpr int kStopGraceMs = 2000;
 
 QString ErrnoText(int Err)
 {

@@ -1,9 +1,12 @@
 #include "collector.h"
+#include "console_runner.h"
 #include "history_source.h"
 #include "history_time.h"
 #include "json.h"
+#include "private_dir.h"
 #include "report_model.h"
 #include "sample_profiles.h"
+#include "text_util.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -64,6 +67,34 @@ bool WriteFile(const QString& Path, const QByteArray& Bytes)
     return F.open(QIODevice::WriteOnly) && F.write(Bytes) == Bytes.size();
 }
 
+// Sets environment variables for what runs in its scope, children
+// included, and puts the old values back.
+class TEnvScope
+{
+public:
+    TEnvScope& Set(const char* Name, const QByteArray& Value)
+    {
+        FOld.append({Name, qgetenv(Name), qEnvironmentVariableIsSet(Name)});
+        qputenv(Name, Value);
+        return *this;
+    }
+    ~TEnvScope()
+    {
+        for (auto It = FOld.crbegin(); It != FOld.crend(); ++It)
+            It->Was ? qputenv(It->Name, It->Value) : qunsetenv(It->Name);
+    }
+
+private:
+    struct TOld { const char* Name; QByteArray Value; bool Was; };
+    QList<TOld> FOld;
+};
+
+// The temporary folder: TMPDIR on POSIX systems, TMP on Windows.
+const char* TempVar()
+{
+    return QSysInfo::productType() == QLatin1String("windows") ? "TMP" : "TMPDIR";
+}
+
 struct TRun
 {
     int Code = -1;
@@ -100,9 +131,12 @@ private slots:
     void profileReachedTwice_data();
     void profileReachedTwice();
     void writeFailureReason();
-    void stopRemovesCopies_data();
-    void stopRemovesCopies();
+    void stopLeavesNothing_data();
+    void stopLeavesNothing();
     void staleCopiesRemoved();
+    void otherNamespaceCopiesKept();
+    void chosenBrowsers_data();
+    void chosenBrowsers();
     void visitRules_data();
     void visitRules();
     void ownTitles_data();
@@ -647,70 +681,193 @@ static QStringList PrivateCopies(const QString& Temp)
     return QDir(Temp).entryList({"Marrowkin-*"}, QDir::Dirs | QDir::NoDotAndDotDot);
 }
 
-void TCollectorRunTest::stopRemovesCopies_data()
+// The first private folder in Temp, named with Prefix, that holds a copy.
+static QString CopyIn(const QString& Temp, const QString& Prefix = "Marrowkin-")
 {
-    QTest::addColumn<QStringList>("Args");
-    QTest::newRow("report") << QStringList{};
-    QTest::newRow("list") << QStringList{"/list"};
+    for (const QString& D : PrivateCopies(Temp))
+        if (D.startsWith(Prefix) && QFile::exists(Temp + "/" + D + "/history.db"))
+            return Temp + "/" + D;
+    return {};
 }
 
-void TCollectorRunTest::stopRemovesCopies()
+void TCollectorRunTest::stopLeavesNothing_data()
 {
-#ifdef Q_OS_WIN
-    QSKIP("SIGTERM is a Linux fact; QProcess::terminate does not reach a console program on Windows");
-#endif
+    QTest::addColumn<QStringList>("Args");
+    QTest::addColumn<QByteArray>("Hold"); // where the run waits to be stopped
+    QTest::addColumn<bool>("Runner");     // stopped by the front end's runner, else by SIGTERM
+    for (const bool Runner : {false, true}) {
+        const char* By = Runner ? "runner" : "SIGTERM";
+        QTest::addRow("copies of a report, %s", By) << QStringList{} << QByteArray("MK_COLLECTOR_HOLD_MS") << Runner;
+        QTest::addRow("copies of a detection, %s", By) << QStringList{"/list"} << QByteArray("MK_COLLECTOR_HOLD_MS") << Runner;
+        QTest::addRow("report file half written, %s", By) << QStringList{"/out:"} << QByteArray("MK_COLLECTOR_HOLD_REPORT_MS") << Runner;
+    }
+}
+
+void TCollectorRunTest::stopLeavesNothing()
+{
     QFETCH(QStringList, Args);
-    const QString Temp = FTmp.filePath(QString("stop-tmp-") + QTest::currentDataTag());
-    QVERIFY(QDir().mkpath(Temp));
-    QProcess P;
-    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-    Env.insert(kHomeOverrideVar, FHome);
-    Env.insert("TMPDIR", Temp);
-    Env.insert("MK_COLLECTOR_HOLD_MS", "30000");
-    P.setProcessEnvironment(Env);
-    P.start(MK_COLLECTOR_EXE, Args);
+    QFETCH(QByteArray, Hold);
+    QFETCH(bool, Runner);
+#ifdef Q_OS_WIN
+    if (!Runner)
+        QSKIP("SIGTERM is a POSIX fact; on Windows the runner's stop event asks instead");
+#endif
+    QTemporaryDir Dir(FTmp.filePath("stop-XXXXXX"));
+    const QString Temp = Dir.filePath("tmp"), Out = Dir.filePath("out");
+    QVERIFY(QDir().mkpath(Temp) && QDir().mkpath(Out));
+    if (Args == QStringList{"/out:"})
+        Args = {"/out:" + Out};
+    TEnvScope Env;
+    Env.Set(kHomeOverrideVar, FHome.toUtf8()).Set(TempVar(), QDir::toNativeSeparators(Temp).toUtf8()).Set(Hold, "30000");
     // Sources are read side by side, so several copies may exist at once.
-    auto CopyMade = [&Temp]() -> QString {
-        for (const QString& Dir : PrivateCopies(Temp))
-            if (QFile::exists(Temp + "/" + Dir + "/history.db"))
-                return Temp + "/" + Dir;
-        return {};
+    auto Held = [&]() -> QString {
+        if (!CopyIn(Temp).isEmpty())
+            return CopyIn(Temp);
+        const QStringList Part = QDir(Out).entryList({"Marrowkin_Report_*.json.*"}, QDir::Files);
+        return Part.isEmpty() ? QString() : Out + "/" + Part[0];
     };
-    QTRY_VERIFY_WITH_TIMEOUT(!CopyMade().isEmpty(), 20000);
-    const QString Copy = CopyMade();
-    QCOMPARE(QFile::permissions(Copy) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
-    QCOMPARE(QFile::permissions(Copy + "/history.db") & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
-    P.terminate();
-    QVERIFY(P.waitForFinished(10000));
-    QCOMPARE(P.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(P.exitCode(), int(ceInternal));
+    QProcess P;
+    TConsoleRunner Run;
+    QString Err;
+    if (Runner)
+        QVERIFY2(Run.Start(MK_COLLECTOR_EXE, QuoteArg(Args.value(0)), {}, Err), qPrintable(Err));
+    else
+        P.start(MK_COLLECTOR_EXE, Args);
+    QTRY_VERIFY_WITH_TIMEOUT(!Held().isEmpty(), 30000);
+    if (!Runner && Hold == "MK_COLLECTOR_HOLD_MS") {
+        const QString Copy = Held();
+        QCOMPARE(QFile::permissions(Copy) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+        QCOMPARE(QFile::permissions(Copy + "/history.db") & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+    }
+    if (Runner) {
+        Run.Stop();
+        QByteArray Raw;
+        bool Exited = false;
+        quint32 Code = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(Exited || (Run.DrainBytes(Raw, Exited, Code), Exited), 15000);
+    } else {
+        P.terminate();
+        QVERIFY(P.waitForFinished(10000));
+        QCOMPARE(P.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(P.exitCode(), kStopExitCode);
+    }
     QCOMPARE(PrivateCopies(Temp), QStringList());
+    QCOMPARE(QDir(Out).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void TCollectorRunTest::staleCopiesRemoved()
 {
-    // A finished process's id stands for a run that was killed.
+    const QString Temp = FTmp.filePath("stale-tmp");
+    // Its owner was killed: the lock file is there and nobody holds it.
+    const QString Dead = Temp + "/Marrowkin-99999-abcDEF";
+    QVERIFY(WriteFile(Dead + "/.lock", ""));
+    QVERIFY(WriteFile(Dead + "/history.db", "copy"));
+    // Just made, its owner about to lock it; and not one of ours.
+    const QString Young = Temp + "/Marrowkin-1-abcDEF";
+    const QString Other = Temp + "/Marrowkin-notes";
+    for (const QString& D : {Young, Other})
+        QVERIFY(WriteFile(D + "/history.db", "copy"));
+    TEnvScope Env;
+    Env.Set(TempVar(), QDir::toNativeSeparators(Temp).toUtf8());
+    const TPrivateDir Live;
+    QVERIFY(Live.IsValid());
+    QVERIFY(WriteFile(Live.FilePath("history.db"), "copy"));
+    const TRun R = Run({"/list"});
+    QCOMPARE(R.Code, int(ceOk));
+    QVERIFY(!QFileInfo::exists(Dead));
+    for (const QString& Kept : {Young, Other, Live.FilePath("history.db")})
+        QVERIFY2(QFileInfo::exists(Kept), qPrintable(Kept));
+}
+
+void TCollectorRunTest::otherNamespaceCopiesKept()
+{
+#ifdef Q_OS_WIN
+    QSKIP("PID namespaces are a Linux fact");
+#endif
+    // The id of a process that has just ended: no process out here has it.
     QProcess Gone;
     Gone.start(MK_COLLECTOR_EXE, {"/days:x"});
     QVERIFY(Gone.waitForStarted());
-    const qint64 DeadPid = Gone.processId();
+    const qint64 Pid = Gone.processId();
     QVERIFY(Gone.waitForFinished());
-    const QString Temp = FTmp.filePath("stale-tmp");
-    const QString Dead = Temp + QString("/Marrowkin-%1-abcDEF").arg(DeadPid);
-    const QString Alive = Temp + QString("/Marrowkin-%1-abcDEF").arg(QCoreApplication::applicationPid());
-    const QString Other = Temp + "/Marrowkin-notes";
-    for (const QString& Dir : {Dead, Alive, Other})
-        QVERIFY(WriteFile(Dir + "/history.db", "copy"));
-    // The temporary folder: TMPDIR on Linux, TMP on Windows.
-    const char* TempVar = QSysInfo::productType() == QLatin1String("windows") ? "TMP" : "TMPDIR";
-    const QByteArray OldTemp = qgetenv(TempVar);
-    qputenv(TempVar, QDir::toNativeSeparators(Temp).toUtf8());
-    const TRun R = Run({"/list"});
-    qputenv(TempVar, OldTemp);
-    QCOMPARE(R.Code, int(ceOk));
-    QVERIFY(!QFileInfo::exists(Dead));
-    QVERIFY(QFileInfo::exists(Alive));
-    QVERIFY(QFileInfo::exists(Other));
+    QTemporaryDir Dir(FTmp.filePath("ns-XXXXXX"));
+    const QString Temp = Dir.path();
+    TEnvScope Env;
+    Env.Set(kHomeOverrideVar, FHome.toUtf8()).Set("TMPDIR", Temp.toUtf8()).Set("MK_COLLECTOR_HOLD_MS", "4000");
+    // A collector in a PID namespace of its own, where it gets that id too.
+    QProcess Inner;
+    Inner.start("unshare", {"--user", "--map-root-user", "--pid", "--fork", "--mount-proc", "--kill-child", "sh", "-c",
+                            "echo $0 > /proc/sys/kernel/ns_last_pid && \"$1\" /src:firefox; exit $?",
+                            QString::number(Pid - 1), MK_COLLECTOR_EXE});
+    const QString Prefix = QString("Marrowkin-%1-").arg(Pid);
+    QTRY_VERIFY_WITH_TIMEOUT(!CopyIn(Temp, Prefix).isEmpty() || Inner.state() == QProcess::NotRunning, 20000);
+    const QString Db = CopyIn(Temp, Prefix) + "/history.db";
+    if (CopyIn(Temp, Prefix).isEmpty())
+        QSKIP(qPrintable("no PID namespace to be had: " + Inner.errorString() + " " + Inner.readAllStandardError()));
+
+    // Another run, out here, cleans up the shared temporary folder meanwhile.
+    QCOMPARE(Run({"/list"}, FTmp.filePath("nobody")).Code, int(ceOk));
+    QVERIFY(QFile::exists(Db));
+    QVERIFY(Inner.waitForFinished(30000));
+    QCOMPARE(Inner.exitCode(), int(ceOk));
+    QString Err;
+    const auto Doc = ParseJson(QString::fromUtf8(Inner.readAllStandardOutput()), Err);
+    QVERIFY2(Doc, qPrintable(Err));
+    QCOMPARE(Doc->Get("sources")->Items(0)->B("ok"), true);
+    QCOMPARE(Doc->Get("stats")->I("total"), 3);
+}
+
+void TCollectorRunTest::chosenBrowsers_data()
+{
+    QTest::addColumn<QStringList>("Args");
+    QTest::addColumn<QString>("Unread"); // created in a fresh home when set
+    QTest::addColumn<int>("Code");
+    QTest::addColumn<QStringList>("Rows"); // name|status|ok|a part of msg ("<home>": the home folder)
+#ifdef Q_OS_WIN
+    const QString NotLooked = "<home>";
+#else
+    const QString NotLooked = "本程序在此系统上不查找这个浏览器";
+#endif
+    QTest::newRow("only browsers that are not read") << QStringList{"/src:ie,sogou"} << QString() << 3
+        << QStringList{"IE/旧版 Edge|未找到|0|" + NotLooked, "搜狗|未找到|0|" + NotLooked};
+    QTest::newRow("only a browser not installed") << QStringList{"/src:vivaldi"} << QString() << 3
+        << QStringList{"Vivaldi|未找到|0|<home>"};
+    QTest::newRow("one there, one not") << QStringList{"/src:vivaldi,firefox"} << QString() << 0
+        << QStringList{"Firefox|正常|1|", "Vivaldi|未找到|0|<home>"};
+    QTest::newRow("detection") << QStringList{"/list", "/src:firefox,ie"} << QString() << 0
+        << QStringList{"Firefox|正常|1|", "IE/旧版 Edge|未找到|0|" + NotLooked};
+#ifdef Q_OS_WIN
+    QTest::newRow("installed, not read") << QStringList{"/src:ie"} << "AppData/Local/Microsoft/Windows/WebCache/WebCacheV01.dat" << 3
+        << QStringList{"IE/旧版 Edge|不支持|0|不读取"};
+#endif
+}
+
+void TCollectorRunTest::chosenBrowsers()
+{
+    QFETCH(QStringList, Args);
+    QFETCH(QString, Unread);
+    QFETCH(int, Code);
+    QFETCH(QStringList, Rows);
+    QString Home = FHome;
+    if (!Unread.isEmpty()) {
+        Home = FTmp.filePath("unread");
+        QVERIFY(WriteFile(Home + "/" + Unread, "not read here"));
+    }
+    const TRun R = Run(Args, Home);
+    QCOMPARE(R.Code, Code);
+    QVERIFY2(R.Doc, qPrintable(R.ParseErr));
+    QStringList Got;
+    const TJsonValue* S = R.Doc->Get("sources");
+    for (int I = 0; I < S->Count(); ++I) {
+        const TJsonValue* Row = S->Items(I);
+        const QString Part = Rows.value(I).section('|', 3).replace("<home>", QDir::toNativeSeparators(Home));
+        QVERIFY2(Row->S("msg").contains(Part), qPrintable(Row->S("msg")));
+        Got << QString("%1|%2|%3|").arg(Row->S("name"), Row->S("status")).arg(Row->B("ok")) + Rows.value(I).section('|', 3);
+    }
+    QCOMPARE(Got, Rows);
+    // The report window shows them as any other row.
+    if (!Args.contains("/list"))
+        QCOMPARE(BuildReportModel(R.Doc.get(), Code == ceNoRecords).Sources.size(), Rows.size());
 }
 
 void TCollectorRunTest::visitRules_data()
@@ -943,7 +1100,9 @@ void TCollectorRunTest::allUsers()
     QCOMPARE(XS->Items(1)->S("name"), QString("Opera"));
 #endif
     const TRun Only = Run({"/src:edge"}, FTmp.filePath("nobody"));
-    QCOMPARE(Only.Doc->Get("sources")->Count(), 0);
+    QCOMPARE(Only.Code, int(ceAllSourcesFailed));
+    QCOMPARE(Only.Doc->Get("sources")->Count(), 1);
+    QCOMPARE(Only.Doc->Get("sources")->Items(0)->S("status"), QString("未找到"));
 }
 
 void TCollectorRunTest::walIsReadAndFilesStayUnchanged()
@@ -977,12 +1136,18 @@ void TCollectorRunTest::walIsReadAndFilesStayUnchanged()
 void TCollectorRunTest::jsonToFolder()
 {
     const QString Out = FTmp.filePath("out/a b/c");
+    // Left by a run killed while writing, and a file that is not ours.
+    QVERIFY(WriteFile(Out + "/Marrowkin_Report_20240101_000000.json.Ab12Cd", "{\"title\""));
+    QVERIFY(WriteFile(Out + "/notes.txt.Ab12Cd", "mine"));
     const TRun R = Run({"/format:json", "/out:" + Out});
     QCOMPARE(R.Code, int(ceOk));
     QVERIFY(R.Out.isEmpty());
     QVERIFY(R.Err.isEmpty());
     QCOMPARE(R.File, QDir(Out).filePath("Marrowkin_Report_20240505_150000.json"));
-    QCOMPARE(QDir(Out).entryList(QDir::Files), QStringList{"Marrowkin_Report_20240505_150000.json"});
+    QCOMPARE(QDir(Out).entryList(QDir::Files), QStringList({"Marrowkin_Report_20240505_150000.json", "notes.txt.Ab12Cd"}));
+    // A second report of the same second stands beside the first.
+    const TRun Again = Run({"/format:json", "/out:" + Out});
+    QCOMPARE(Again.File, QDir(Out).filePath("Marrowkin_Report_20240505_150000_2.json"));
     QFile F(R.File);
     QVERIFY(F.open(QIODevice::ReadOnly));
     const QByteArray Bytes = F.readAll();
@@ -1002,12 +1167,12 @@ void TCollectorRunTest::writeFailure()
     QVERIFY(!R.Err.isEmpty());
     QVERIFY(R.Out.isEmpty());
 
-    // A folder that exists but takes no files: the report file must not appear half-written.
-    const QString Full = FTmp.filePath("ro");
-    QVERIFY(QDir().mkpath(Full + "/Marrowkin_Report_20240505_150000.json"));
-    const TRun Blocked = Run({"/format:json", "/out:" + Full});
-    QCOMPARE(Blocked.Code, int(ceWriteFailed));
-    QCOMPARE(QDir(Full).entryList(QDir::Files | QDir::Hidden), QStringList());
+    // A folder under the report's name is a name taken like any other.
+    const QString Taken = FTmp.filePath("taken");
+    QVERIFY(QDir().mkpath(Taken + "/Marrowkin_Report_20240505_150000.json"));
+    const TRun Beside = Run({"/format:json", "/out:" + Taken});
+    QCOMPARE(Beside.Code, int(ceOk));
+    QCOMPARE(QDir(Taken).entryList(QDir::Files | QDir::Hidden), QStringList{"Marrowkin_Report_20240505_150000_2.json"});
 }
 
 void TCollectorRunTest::htmlReport()

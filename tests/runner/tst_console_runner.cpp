@@ -600,9 +600,6 @@ private slots:
     }
     void stopAsksFirst()
     {
-#ifdef Q_OS_WIN
-        QSKIP("SIGTERM is a Linux fact; on Windows the job ends the run at once");
-#endif
         QFETCH(bool, Destroy);
         QFETCH(bool, Ignores);
         QTemporaryDir Tmp;

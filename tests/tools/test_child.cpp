@@ -16,8 +16,10 @@
 //                             goes on, which never waits for it
 //   MK_CHILD_SETSID=1         the grandchild leaves the group and session
 //                             (setsid) before it sleeps
-//   MK_CHILD_TERM_FILE=path   on SIGTERM, write "term" to path and exit 15
-//   MK_CHILD_IGNORE_TERM=1    ignore SIGTERM
+//   MK_CHILD_TERM_FILE=path   on SIGTERM (on Windows: when the event named
+//                             in MK_STOP_EVENT is set), write "term" to path
+//                             and exit 15
+//   MK_CHILD_IGNORE_TERM=1    ignore SIGTERM (on Windows the event anyway)
 //   MK_CHILD_FILE=path        copy the file's bytes to standard output
 //   MK_CHILD_SCRIPT=cmds      commands separated by ';':
 //                               out:TEXT  write TEXT to standard output
@@ -173,7 +175,6 @@ int main(int Argc, char** Argv)
         ChildSleepMs(std::atol(Ms));
         return 0;
     }
-    // Only POSIX systems send SIGTERM; elsewhere these do nothing.
     if (const char* Path = Env("MK_CHILD_TERM_FILE"))
         ChildOnTerm(Path);
     if (Env("MK_CHILD_IGNORE_TERM"))

@@ -25,7 +25,8 @@ bool ChildWidenPipe(int Bytes);
 // pid, or 0 on failure. NewSession: it leaves the group and session first
 // (POSIX only).
 long long ChildStartGrandchild(long SleepMs, bool NewSession);
-// On SIGTERM: write "term" to Path and exit with 15 (POSIX only).
+// On SIGTERM, or on Windows on the runner's stop event: write "term" to Path
+// and exit with 15.
 void ChildOnTerm(const char* Path);
 // SIGTERM is ignored (POSIX only).
 void ChildIgnoreTerm();

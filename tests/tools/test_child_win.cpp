@@ -1,8 +1,10 @@
 #include "test_child_platform.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include <fcntl.h>
 #include <io.h>
@@ -98,7 +100,23 @@ bool ChildWidenPipe(int)
     return false;
 }
 
-void ChildOnTerm(const char*) {}
+void ChildOnTerm(const char* Path)
+{
+    // Windows has no SIGTERM: the runner asks through the named event it
+    // passes in MK_STOP_EVENT.
+    const char* Name = std::getenv("MK_STOP_EVENT");
+    HANDLE Event = Name && *Name ? ::OpenEventA(SYNCHRONIZE, FALSE, Name) : nullptr;
+    if (!Event)
+        return;
+    std::thread([Event, File = std::string(Path)] {
+        ::WaitForSingleObject(Event, INFINITE);
+        if (std::FILE* F = std::fopen(File.c_str(), "wb")) {
+            std::fputs("term", F);
+            std::fclose(F);
+        }
+        ::ExitProcess(15);
+    }).detach();
+}
 
 void ChildIgnoreTerm() {}
 

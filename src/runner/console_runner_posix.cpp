@@ -52,7 +52,9 @@ int AboveStdio(int Fd)
 // reaped only when the run is closed. QProcess reaps the child the moment it
 // ends, which frees its id, the group's id; while this process exists, even
 // as a zombie, the id stays taken, so a signal to the group reaches only
-// processes of the run and never a stranger that got the id next.
+// processes of the run and never a stranger that got the id next. It is a
+// copy of this program that writes nothing, so it costs little more than the
+// pages the program itself writes while the run lasts.
 class TGroupHold final {
 public:
     TGroupHold() = default;

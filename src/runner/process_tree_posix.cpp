@@ -25,7 +25,18 @@ struct TProcInfo
 QByteArray ReadProcFile(qint64 Pid, const char* Name, qint64 Cap)
 {
     QFile F(QStringLiteral("/proc/%1/%2").arg(Pid).arg(QLatin1String(Name)));
-    return F.open(QIODevice::ReadOnly) ? F.read(Cap) : QByteArray();
+    if (!F.open(QIODevice::ReadOnly))
+        return QByteArray();
+    // In small pieces: read(Cap) would set aside all of Cap for every file,
+    // and a scan reads one of these per process on the system.
+    QByteArray Data;
+    while (Data.size() < Cap) {
+        const QByteArray Piece = F.read(qMin<qint64>(Cap - Data.size(), 16 << 10));
+        if (Piece.isEmpty())
+            break;
+        Data += Piece;
+    }
+    return Data;
 }
 
 // Parent and group of a process that runs; false for one that is gone or a

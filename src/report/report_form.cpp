@@ -259,10 +259,11 @@ void TReportForm::RecListDblClick()
         First = std::min(First, I.row());
     const TJsonValue* Record = RecordAt(First);
     const QString Url = Record ? Record->S(QLatin1StringView("url")) : QString();
-    if (!Url.isEmpty())
-        ShellOpen(Url);
-    else
+    QString Why;
+    if (Url.isEmpty())
         InfoBox(this, QStringLiteral("这条记录没有网址。"));
+    else if (!OpenWebAddress(Url, Why))
+        SetStatus(Why);
 }
 
 QString TReportForm::SelectedText(int* Lines) const

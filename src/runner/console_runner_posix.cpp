@@ -10,6 +10,10 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
 #include <sys/prctl.h>
@@ -41,6 +45,89 @@ int AboveStdio(int Fd)
     return Moved;
 }
 
+// A process of ours in the run's process group that does nothing and is
+// reaped only when the run is closed. QProcess reaps the child the moment it
+// ends, which frees its id, the group's id; while this process exists, even
+// as a zombie, the id stays taken, so a signal to the group reaches only
+// processes of the run and never a stranger that got the id next. It is a
+// copy of this program that writes nothing, so it costs little more than the
+// pages the program itself writes while the run lasts.
+class TGroupHold final {
+public:
+    TGroupHold() = default;
+    TGroupHold(const TGroupHold&) = delete;
+    TGroupHold& operator=(const TGroupHold&) = delete;
+    ~TGroupHold() { Release(); }
+
+    // Group must still be ours: its leader is not yet reaped.
+    void Hold(pid_t Group);
+    bool Held() const { return FPid > 0; }
+    // Ends and reaps the holding process; the group's id may then be reused.
+    void Release();
+
+private:
+    [[noreturn]] static void Wait(pid_t Parent);
+    pid_t FPid = -1;
+};
+
+void TGroupHold::Hold(pid_t Group)
+{
+    Release();
+    const pid_t Parent = ::getpid();
+    // Every signal but SIGKILL is held off in the copy from its first moment:
+    // a stop asks the group to end with SIGTERM, and this process must
+    // outlast the run. Blocked here, so the copy starts with that mask.
+    sigset_t All, Old;
+    ::sigfillset(&All);
+    ::pthread_sigmask(SIG_SETMASK, &All, &Old);
+    const pid_t Pid = ::fork();
+    if (Pid == 0)
+        Wait(Parent);
+    ::pthread_sigmask(SIG_SETMASK, &Old, nullptr);
+    if (Pid < 0)
+        return;
+    // Joined from here, so the group is the child's before this returns.
+    if (::setpgid(Pid, Group) != 0) {
+        ::kill(Pid, SIGKILL);
+        while (::waitpid(Pid, nullptr, 0) < 0 && errno == EINTR) {}
+        return;
+    }
+    FPid = Pid;
+}
+
+void TGroupHold::Wait(pid_t Parent)
+{
+    // A copy of a program with threads: only async-signal-safe calls here.
+#ifdef Q_OS_LINUX
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+    if (::getppid() != Parent)
+        ::_exit(0);
+    // Holds none of the program's files, pipes or sockets open meanwhile.
+#ifdef SYS_close_range
+    if (::syscall(SYS_close_range, 0u, ~0u, 0u) != 0)
+#endif
+    {
+        rlimit Limit{};
+        const rlim_t Max = ::getrlimit(RLIMIT_NOFILE, &Limit) == 0 && Limit.rlim_cur != RLIM_INFINITY
+                               ? qMin<rlim_t>(Limit.rlim_cur, 1 << 16)
+                               : 1 << 12;
+        for (rlim_t Fd = 0; Fd < Max; ++Fd)
+            ::close(int(Fd));
+    }
+    for (;;)
+        ::pause();
+}
+
+void TGroupHold::Release()
+{
+    if (FPid <= 0)
+        return;
+    ::kill(FPid, SIGKILL);
+    while (::waitpid(FPid, nullptr, 0) < 0 && errno == EINTR) {}
+    FPid = -1;
+}
+
 } // namespace
 
 struct TConsoleRunner::TPlatform {
@@ -50,7 +137,15 @@ struct TConsoleRunner::TPlatform {
     int FPendingWrite = -1;
     bool FFedByLoop = false;     // the event loop has read since the last drain
     qint64 FGroup = 0;           // process group of the current child
+    TGroupHold FHold;            // keeps FGroup's id from passing to a stranger
     QElapsedTimer FStopClock;    // valid once the run was asked to end
+
+    // The group to signal, or 0 once its id may belong to someone else:
+    // without the hold, only while QProcess has not reaped the child.
+    qint64 OwnGroup(const QProcess* Proc) const
+    {
+        return FHold.Held() || (Proc && Proc->state() != QProcess::NotRunning) ? FGroup : 0;
+    }
 };
 
 void TConsoleRunner::TPlatformDeleter::operator()(TPlatform* Platform) const
@@ -113,6 +208,9 @@ void TConsoleRunner::AfterStart(QProcess& Proc, bool Ok)
         return;
     }
     P.FGroup = Proc.processId();
+    // QProcess collects the child's end only from the event loop or its
+    // waits, so the child is not reaped yet and its group is still the run's.
+    P.FHold.Hold(pid_t(P.FGroup));
     P.FRead = ReadFd;
     // The event loop keeps the pipe empty between two polls, so a child that
     // writes a lot never waits for us.
@@ -189,10 +287,10 @@ void TConsoleRunner::EndRun()
     // Asked first, so the collector can remove its private copies; whatever
     // has not ended after the grace time is killed.
     TPlatform& P = *FPlatform;
-    FTree.AskToEnd(P.FGroup);
+    FTree.AskToEnd(P.OwnGroup(FProc.get()));
     P.FStopClock.start();
     if (FProc)
-        QTimer::singleShot(kStopGraceMs, FProc.get(), [this] { FTree.Kill(FPlatform->FGroup); });
+        QTimer::singleShot(kStopGraceMs, FProc.get(), [this] { FTree.Kill(FPlatform->OwnGroup(FProc.get())); });
 }
 
 void TConsoleRunner::CloseRun()
@@ -208,13 +306,14 @@ void TConsoleRunner::CloseRun()
     // is told to end) is asked first and given the grace time.
     if (FProc && FProc->state() != QProcess::NotRunning) {
         if (!P.FStopClock.isValid()) {
-            FTree.AskToEnd(P.FGroup);
+            FTree.AskToEnd(P.OwnGroup(FProc.get()));
             P.FStopClock.start();
         }
         FProc->waitForFinished(int(qMax<qint64>(0, kStopGraceMs - P.FStopClock.elapsed())));
     }
     if (P.FGroup > 0)
-        FTree.Kill(P.FGroup);
+        FTree.Kill(P.OwnGroup(FProc.get()));
+    P.FHold.Release();
     P.FGroup = 0;
     P.FStopClock.invalidate();
 }

@@ -15,6 +15,8 @@ class TRunTree final
 public:
     // A fresh tag for the next run, added to Env.
     void Tag(QProcessEnvironment& Env);
+    // Group is the run's process group, or 0 when its id may have passed to
+    // another process: then only the tag and parentage find the run.
     // Asks every process of the run to end (SIGTERM).
     void AskToEnd(qint64 Group) const;
     // Ends every process of the run at once (SIGKILL).

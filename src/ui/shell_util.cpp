@@ -39,6 +39,43 @@ QUrl ShellOpenUrl(const QString& Target)
     return QUrl::fromLocalFile(Target);
 }
 
+QString WebAddressToOpen(const QString& Text)
+{
+    const QString T = Text.trimmed();
+    const qsizetype Colon = T.indexOf(u':');
+    if (Colon < 0 || !QStringView(T).mid(Colon + 1).startsWith(u"//"))
+        return QString();
+    // Compared as ASCII: case folding would let "ſ" pass for "s".
+    QString Out = T.left(Colon);
+    for (QChar& C : Out)
+        if (C >= u'A' && C <= u'Z')
+            C = QChar(C.unicode() + (u'a' - u'A'));
+    if (Out != QLatin1String("http") && Out != QLatin1String("https"))
+        return QString();
+    const QStringView Unsafe = u"\"<>^`{|}";
+    for (qsizetype I = Colon; I < T.size(); ++I) {
+        const char16_t C = T.at(I).unicode();
+        if (C <= 0x20 || C == 0x7F || Unsafe.contains(QChar(C)))
+            Out += QStringLiteral("%%1").arg(uint(C), 2, 16, QLatin1Char('0')).toUpper();
+        else
+            Out += QChar(C);
+    }
+    const QUrl Url(Out, QUrl::TolerantMode);
+    return Url.isValid() && !Url.host().isEmpty() ? Out : QString();
+}
+
+bool OpenWebAddress(const QString& Text, QString& ErrMsg)
+{
+    ErrMsg.clear();
+    const QString Address = WebAddressToOpen(Text);
+    if (Address.isEmpty()) {
+        ErrMsg = QStringLiteral("出于安全考虑，只打开 http/https 网址");
+        return false;
+    }
+    ShellOpen(Address);
+    return true;
+}
+
 void ShellOpen(const QString& Target)
 {
     if (Target.isEmpty())

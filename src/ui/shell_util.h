@@ -22,6 +22,19 @@ void ShellOpen(const QString& Target);
 // else as a local file. Empty URL for empty text.
 QUrl ShellOpenUrl(const QString& Target);
 
+// Text from a report (a record's address) as the system opener may get it:
+// only an http or https address with a host qualifies. The blanks around it
+// go, its scheme is written in lower case, and every character an address
+// may not hold as it is (controls, blanks, quotes, < > ^ ` { | }) is
+// percent-encoded, so no opener can split it or read a piece of it as an
+// option or a path; the rest stays as written. Empty when it does not qualify.
+QString WebAddressToOpen(const QString& Text);
+// Opens such an address with the default browser. False, with nothing opened
+// and the reason in ErrMsg, for any other text: report files come from
+// anywhere, and a file path, a "javascript:" address or an option must not
+// reach the opener.
+bool OpenWebAddress(const QString& Text, QString& ErrMsg);
+
 // Shows a folder, or a file selected in its folder, in the file manager.
 // A path that does not exist does nothing.
 void RevealInExplorer(const QString& Path);

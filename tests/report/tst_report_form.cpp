@@ -487,16 +487,23 @@ private slots:
 
     void DoubleClickOpens()
     {
-        auto F = Open(J("{'stats':{'total':2},'records':[{'url':'https://a.example/?q=a b'},{'title':'no url'}]}"));
+        auto F = Open(J("{'stats':{'total':3},'records':[{'url':'https://a.example/?q=a b'},{'title':'no url'},"
+                        "{'url':'file:///etc/passwd'}]}"));
         F->RecListDblClick();  // nothing selected: nothing happens
         QVERIFY(FOpened.isEmpty() && FMsgs.empty());
         Select(*F, {1, 0});
         F->RecListDblClick();
-        QCOMPARE(FOpened, QStringList{"https://a.example/?q=a b"});
+        QCOMPARE(FOpened, QStringList{"https://a.example/?q=a%20b"});
         Select(*F, {1});
         F->RecListDblClick();
         QCOMPARE(FMsgs.size(), size_t(1));
         QCOMPARE(FMsgs[0].Text, QStringLiteral("这条记录没有网址。"));
+        // An address that is not on the web is not opened; the status says why.
+        Select(*F, {2});
+        F->RecListDblClick();
+        QCOMPARE(FOpened.size(), 1);
+        QCOMPARE(FMsgs.size(), size_t(1));
+        QCOMPARE(F->StatusText(), QStringLiteral("出于安全考虑，只打开 http/https 网址"));
     }
 
     void SaveCreatesFolderChain()

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -623,6 +624,42 @@ private slots:
         }
         QTRY_VERIFY_WITH_TIMEOUT(ProcessGone(Pid), 10000);
         QCOMPARE(QFile::exists(TermFile), !Ignores);
+    }
+
+    // Once a run's child has been reaped its process id is free; ending the
+    // run must not reach a stranger that took it over, as a plain process or
+    // as the leader of a process group.
+    void strangerWithOldPidSurvives_data()
+    {
+        QTest::addColumn<QString>("How");
+        QTest::addColumn<QString>("Bystander");
+        for (const char* How : {"exit", "stop"})
+            for (const char* Bystander : {"plain", "leader"})
+                QTest::addRow("%s, %s", How, Bystander) << How << Bystander;
+    }
+    void strangerWithOldPidSurvives()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("process groups and PID namespaces are Linux facts; on Windows the job holds the run");
+#else
+        QFETCH(QString, How);
+        QFETCH(QString, Bystander);
+        const QString Unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
+        if (Unshare.isEmpty())
+            QSKIP("unshare is not installed");
+        // A PID namespace of our own lets the check hand the old id to the bystander.
+        QProcess P;
+        P.setProcessChannelMode(QProcess::MergedChannels);
+        P.start(Unshare, {"--user", "--map-root-user", "--pid", "--fork", "--mount-proc",
+                          QStringLiteral(MK_PID_REUSE_CHECK), kChild, How, Bystander});
+        QVERIFY(P.waitForFinished(60000));
+        const QString Out = QString::fromLocal8Bit(P.readAll()).trimmed();
+        if (!Out.startsWith(u"ready"))
+            QSKIP(qPrintable(QStringLiteral("no PID namespace here: ") + Out));
+        if (P.exitCode() == 77)
+            QSKIP(qPrintable(Out.section(u'\n', -1)));
+        QVERIFY2(P.exitStatus() == QProcess::NormalExit && P.exitCode() == 0, qPrintable(Out));
+#endif
     }
 
     void elapsedSeconds()

@@ -66,6 +66,8 @@ private slots:
     void ShellOpenUrls();
     void ShellOpenHistoryAddresses_data();
     void ShellOpenHistoryAddresses();
+    void ReportAddressesOpenOnlyOnTheWeb_data();
+    void ReportAddressesOpenOnlyOnTheWeb();
     void PickFolderKeepsInitialWhenCancelled_data();
     void PickFolderKeepsInitialWhenCancelled();
     void RealFolderPicker_data();
@@ -309,6 +311,52 @@ void TShellUtilTest::ShellOpenHistoryAddresses()
     const QUrl Url = ShellOpenUrl(Target);
     QVERIFY(!Url.isLocalFile());
     QCOMPARE(Url.toString(QUrl::FullyEncoded), Encoded);
+}
+
+void TShellUtilTest::ReportAddressesOpenOnlyOnTheWeb_data()
+{
+    // What the opener gets; empty: refused.
+    QTest::addColumn<QString>("Text");
+    QTest::addColumn<QString>("Opened");
+    QTest::newRow("https") << "https://a.example/x?y=1#z" << "https://a.example/x?y=1#z";
+    QTest::newRow("http with port and user") << "http://u@a.example:8080/" << "http://u@a.example:8080/";
+    QTest::newRow("scheme in capitals") << "HTTPS://Example.com" << "https://Example.com";
+    QTest::newRow("blanks around") << " \t https://a.example/ \n" << "https://a.example/";
+    QTest::newRow("space in query") << "https://a.example/?q=a b" << "https://a.example/?q=a%20b";
+    QTest::newRow("option after a blank") << "https://a.example/ --incognito" << "https://a.example/%20--incognito";
+    QTest::newRow("quote and line break") << "https://a.example/\"x\ny" << "https://a.example/%22x%0Ay";
+    QTest::newRow("bars and braces") << "http://a.example/{id}?f=a|b" << "http://a.example/%7Bid%7D?f=a%7Cb";
+    QTest::newRow("non-ascii kept") << "https://例子.测试/路径?q=中文" << "https://例子.测试/路径?q=中文";
+    QTest::newRow("stray percent kept") << "https://a.example/%zz" << "https://a.example/%zz";
+    QTest::newRow("ipv6 host") << "http://[::1]:8080/" << "http://[::1]:8080/";
+    QTest::newRow("local file") << "file:///etc/passwd" << "";
+    QTest::newRow("script") << "javascript:alert(1)" << "";
+    QTest::newRow("script in capitals") << "JavaScript://a.example/%0Aalert(1)" << "";
+    QTest::newRow("option") << "--help" << "";
+    QTest::newRow("drive path") << "C:\\x.exe" << "";
+    QTest::newRow("share path") << "\\\\host\\share\\x.exe" << "";
+    QTest::newRow("plain path") << "/usr/bin/xterm" << "";
+    QTest::newRow("no host") << "http:/nohost" << "";
+    QTest::newRow("no slashes") << "https:a.example" << "";
+    QTest::newRow("empty host") << "https:///etc/passwd" << "";
+    QTest::newRow("blank in host") << "https://a example.com/" << "";
+    QTest::newRow("control before scheme") << "\x01https://a.example/" << "";
+    QTest::newRow("long s for s") << "httpſ://a.example/" << "";
+    QTest::newRow("other scheme") << "ftp://a.example/x" << "";
+    QTest::newRow("browser page") << "chrome://settings" << "";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TShellUtilTest::ReportAddressesOpenOnlyOnTheWeb()
+{
+    QFETCH(QString, Text);
+    QFETCH(QString, Opened);
+    QStringList Seen;
+    UiHooks().ShellOpen = [&Seen](const QString& T) { Seen << T; };
+    QString Why = QStringLiteral("old");
+    QCOMPARE(OpenWebAddress(Text, Why), !Opened.isEmpty());
+    QCOMPARE(Seen, Opened.isEmpty() ? QStringList() : QStringList{Opened});
+    QCOMPARE(Why, Opened.isEmpty() ? QStringLiteral("出于安全考虑，只打开 http/https 网址") : QString());
 }
 
 void TShellUtilTest::PickFolderKeepsInitialWhenCancelled_data()

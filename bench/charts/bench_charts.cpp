@@ -120,9 +120,8 @@ protected:
         P.setPen(ToQColor(clAccent));
         P.setBrush(ToQColor(clAccent));
         for (int I = 0; I < FPoints.size(); ++I) {
-            const int X = BarX(L, I);
             const int H = BarHeight(FPoints[I].Count, M, L.PH);
-            P.drawRoundedRect(QRect(X, L.Base - H, L.BarW, H), 3, 3);
+            P.drawRoundedRect(BarRect(L, BarSlotOf(L, I), H), 3, 3);
         }
     }
 };

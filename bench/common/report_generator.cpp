@@ -230,7 +230,6 @@ const char* const kKeywords[] = {
 
 // The newest visit of every document: a fixed moment, so output is stable.
 constexpr qint64 kLastSecs = 1796774399;  // 2026-12-08 23:59:59 UTC
-constexpr int kDays = 365;
 
 int PickProfile(TRandom& Rand)
 {
@@ -286,9 +285,10 @@ void WriteRecord(TWriter& W, TRandom& Rand, qint64 Secs)
 
 } // namespace
 
-QByteArray GenerateReportDocument(int Records, quint32 Seed)
+QByteArray GenerateReportDocument(int Records, quint32 Seed, int Days)
 {
     Records = std::max(Records, 0);
+    const int DayCount = std::max(Days, 1);
     TRandom Rand(Seed);
     QByteArray Out;
     Out.reserve(qsizetype(Records) * 230 + 65536);
@@ -296,7 +296,7 @@ QByteArray GenerateReportDocument(int Records, quint32 Seed)
 
     // Visits spread over the year; the detail list is capped for big runs.
     const qint64 Total = Records >= 50000 ? qint64(Records) + Records / 8 : Records;
-    const qint64 Span = qint64(kDays) * 86400;
+    const qint64 Span = qint64(DayCount) * 86400;
     const qint64 AvgStep = Records > 0 ? std::max<qint64>(1, Span / Records) : 1;
     // Walk the record times first so stats.first is known up front.
     qint64 FirstSecs = kLastSecs;
@@ -309,7 +309,7 @@ QByteArray GenerateReportDocument(int Records, quint32 Seed)
     W.Raw("{\n\"title\":");
     W.Str("浏览器访问记录报告");
     W.Raw(",\n\"range\":\"");
-    W.Date(kLastSecs / 86400 - kDays + 1);
+    W.Date(kLastSecs / 86400 - DayCount + 1);
     W.Raw(" 00:00:00 ~ ");
     W.DateTime(kLastSecs);
     W.Raw("\",\n\"scope\":");
@@ -323,7 +323,7 @@ QByteArray GenerateReportDocument(int Records, quint32 Seed)
     W.Raw(",\"uniqueDomain\":");
     W.Int(std::min<qint64>(Total, 40 + Total / 300));
     W.Raw(",\"activeDays\":");
-    W.Int(Records > 0 ? std::min<qint64>(kDays, (kLastSecs - FirstSecs) / 86400 + 1) : 0);
+    W.Int(Records > 0 ? std::min<qint64>(DayCount, (kLastSecs - FirstSecs) / 86400 + 1) : 0);
     W.Raw(",\"peak\":");
     W.Str("周三 21:00-22:00");
     W.Raw(",\"first\":\"");
@@ -347,11 +347,11 @@ QByteArray GenerateReportDocument(int Records, quint32 Seed)
     }
     W.Raw("],\n\"days\":[");
     const qint64 LastDay = kLastSecs / 86400;
-    for (int I = 0; I < kDays; ++I) {
+    for (int I = 0; I < DayCount; ++I) {
         W.Raw(I ? ",[\"" : "[\"");
-        W.Date(LastDay - kDays + 1 + I);
+        W.Date(LastDay - DayCount + 1 + I);
         W.Raw("\",");
-        W.Int(Total / kDays / 2 + Rand.Below(int(std::max<qint64>(1, Total / kDays))));
+        W.Int(Total / DayCount / 2 + Rand.Below(int(std::max<qint64>(1, Total / DayCount))));
         W.Raw(']');
     }
     W.Raw("],\n\"domains\":[");

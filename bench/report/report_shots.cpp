@@ -2,7 +2,8 @@
 // to look at them as a user would. Run under a real X server (xvfb-run) with
 // the CJK font installed.
 //
-// Usage: report_shots <out folder> [document.json] [width height]
+// Usage: report_shots <out folder> [document.json | days] [width height]
+// A number instead of a document generates one over that many days.
 
 #include "json.h"
 #include "report_form.h"
@@ -25,7 +26,11 @@ int main(int Argc, char** Argv)
     const QString Out = Argc > 1 ? QString::fromLocal8Bit(Argv[1]) : QStringLiteral("/tmp/report_shots");
     QDir().mkpath(Out);
     QByteArray Bytes;
-    if (Argc > 2 && *Argv[2]) {
+    bool Days = false;
+    const int DayCount = Argc > 2 ? QString::fromLocal8Bit(Argv[2]).toInt(&Days) : 0;
+    if (Days) {
+        Bytes = GenerateReportDocument(2000, 7, DayCount);
+    } else if (Argc > 2 && *Argv[2]) {
         QFile F(QString::fromLocal8Bit(Argv[2]));
         if (!F.open(QIODevice::ReadOnly))
             return 1;

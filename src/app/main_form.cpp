@@ -20,6 +20,7 @@
 #include "shell_util.h"
 #include "text_util.h"
 #include "ui_font.h"
+#include "window_fit.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -39,7 +40,7 @@
 #include <QMimeData>
 #include <QRadioButton>
 #include <QResizeEvent>
-#include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QThread>
@@ -127,8 +128,8 @@ void TMainForm::Init(const QStringList& Args)
     // The client is sized before anything is placed on it, because anchors
     // take their distances from the parent's size at the time they are set.
     FClient = MakePanel(nullptr, 0, 0, kClientW, kClientH - kStatusH, clWindowBg);
-    setCentralWidget(FClient);
-    FClient->resize(kClientW, kClientH - kStatusH);
+    // The cards keep their places; a screen too small for them scrolls them.
+    setCentralWidget(WrapInScrollArea(FClient, FClient->size()));
     BuildBanner();
     BuildCards();
     BuildStatusBar();
@@ -140,7 +141,6 @@ void TMainForm::Init(const QStringList& Args)
 
     UpdateOptionStates();
     UpdateExeStatus();
-    LayoutColumns();
 
     SetStatus(0, QStringLiteral("就绪"));
     SetStatus(2, QStringLiteral("用时 0.0 s"));
@@ -149,11 +149,11 @@ void TMainForm::Init(const QStringList& Args)
     if (FAutoMode)
         QTimer::singleShot(kAutoDelayMs, this, [this] { StartRun(false); });
 
-    setFixedSize(kClientW, kClientH + menuBar()->sizeHint().height());
-    if (const QScreen* Screen = QGuiApplication::primaryScreen()) {
-        const QRect Avail = Screen->availableGeometry();
-        move(Avail.center() - QPoint(width() / 2, height() / 2));
-    }
+    setFixedSize(PlaceOnScreen(this, QSize(kClientW, kClientH + menuBar()->sizeHint().height()),
+                               ScreenArea(this).center()));
+    LayoutColumns();
+    // Tab goes through the cards in their order, from the first one.
+    (FRbPick->isChecked() ? FRbPick : FRbAuto)->setFocus();
 }
 
 // ---- options ---------------------------------------------------------------
@@ -257,13 +257,15 @@ void TMainForm::LayoutColumns()
         FLblVer->move(CW - 360, FLblVer->y());
         FLinkCompany->move(CW - 360, FLinkCompany->y());
     }
-    // The status bar spans the client's width.
-    FPanels[0]->setGeometry(0, 0, CW - 350, kStatusH);
-    FPanels[1]->setGeometry(CW - 350, 0, 190, kStatusH);
-    FPanels[2]->setGeometry(CW - 160, 0, 160, kStatusH);
-    FStatusLines[0]->setGeometry(0, 0, CW, 1);
-    FStatusLines[1]->setGeometry(CW - 351, 4, 1, kStatusH - 8);
-    FStatusLines[2]->setGeometry(CW - 161, 4, 1, kStatusH - 8);
+    // The status bar spans the window, which a small screen makes narrower
+    // than the client.
+    const int SW = width();
+    FPanels[0]->setGeometry(0, 0, SW - 350, kStatusH);
+    FPanels[1]->setGeometry(SW - 350, 0, 190, kStatusH);
+    FPanels[2]->setGeometry(SW - 160, 0, 160, kStatusH);
+    FStatusLines[0]->setGeometry(0, 0, SW, 1);
+    FStatusLines[1]->setGeometry(SW - 351, 4, 1, kStatusH - 8);
+    FStatusLines[2]->setGeometry(SW - 161, 4, 1, kStatusH - 8);
 }
 
 void TMainForm::resizeEvent(QResizeEvent* Event)
@@ -365,10 +367,40 @@ void TMainForm::OpenStartupReports()
         OpenReport(Path);
 }
 
+TReportForm* TMainForm::ReportWindowOf(const QString& Path) const
+{
+    // A closed window is only hidden until it is deleted.
+    for (TReportForm* Form : findChildren<TReportForm*>(Qt::FindDirectChildrenOnly))
+        if (!Form->isHidden() && !Form->SourceFile().isEmpty() && SameReportFile(Form->SourceFile(), Path))
+            return Form;
+    return nullptr;
+}
+
+bool TMainForm::RaiseReportWindow(const QString& Path)
+{
+    TReportForm* Form = ReportWindowOf(Path);
+    if (!Form)
+        return false;
+    Form->setWindowState((Form->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    Form->raise();
+    Form->activateWindow();
+    NoteReportOpened(Path);
+    return true;
+}
+
+void TMainForm::NoteReportOpened(const QString& Path)
+{
+    SaveRecentReports(AddRecentReport(LoadRecentReports(FRecentStore), Path), FRecentStore);
+    SetStatus(0, QStringLiteral("已打开报告：") + QFileInfo(Path).fileName());
+}
+
 void TMainForm::OpenReport(const QString& Path)
 {
     // Relative paths are the command line's: pinned to the folder we started in.
     const QString Full = QDir::toNativeSeparators(QDir::current().absoluteFilePath(QDir::fromNativeSeparators(Path)));
+    // A report open already comes to the front instead of a second copy.
+    if (RaiseReportWindow(Full))
+        return;
     SetStatus(0, QStringLiteral("正在打开报告：") + QFileInfo(Full).fileName() + QStringLiteral("…"));
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     auto Result = std::make_shared<TReportFile>();
@@ -393,9 +425,11 @@ void TMainForm::ReportLoaded(TReportFile&& File)
         ErrorBox(this, File.ErrorText());
         return;
     }
-    SaveRecentReports(AddRecentReport(LoadRecentReports(FRecentStore), File.Path), FRecentStore);
-    SetStatus(0, QStringLiteral("已打开报告：") + QFileInfo(File.Path).fileName());
-    ShowReportFile(this, std::move(File));
+    // The same file may have been asked for twice while it loaded.
+    if (!RaiseReportWindow(File.Path)) {
+        NoteReportOpened(File.Path);
+        ShowReportFile(this, std::move(File));
+    }
     QGuiApplication::restoreOverrideCursor();
 }
 
@@ -406,16 +440,26 @@ void TMainForm::RefreshRecentMenu()
     if (List != Stored)
         SaveRecentReports(List, FRecentStore);
     FRecentMenu->clear();
-    if (List.isEmpty()) {
+    if (List.isEmpty())
         FRecentMenu->addAction(QStringLiteral("（无）"))->setEnabled(false);
-        return;
-    }
     for (int I = 0; I < List.size(); ++I) {
         const QString Path = List[I];
         // "&&" keeps an ampersand in a file name from turning into a mnemonic.
         QString Caption = QStringLiteral("&%1  ").arg(I + 1) + QString(Path).replace(u'&', QStringLiteral("&&"));
         connect(FRecentMenu->addAction(Caption), &QAction::triggered, this, [this, Path] { OpenReport(Path); });
     }
+    FRecentMenu->addSeparator();
+    QAction* Clear = FRecentMenu->addAction(QStringLiteral("清除列表"));
+    Clear->setEnabled(!List.isEmpty());
+    connect(Clear, &QAction::triggered, this, [this] { SaveRecentReports({}, FRecentStore); });
+}
+
+bool TMainForm::eventFilter(QObject* Watched, QEvent* Event)
+{
+    // The menu item follows its button, however the button changes.
+    if (Watched == FBtnElevate && Event->type() == QEvent::EnabledChange && FActElevate)
+        FActElevate->setEnabled(FBtnElevate->isEnabled());
+    return QMainWindow::eventFilter(Watched, Event);
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* Event)

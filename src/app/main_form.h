@@ -16,6 +16,7 @@ class QCheckBox;
 class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
+class QEvent;
 class QThread;
 class QDateEdit;
 class QLabel;
@@ -28,6 +29,7 @@ class QStatusBar;
 class TCard;
 class TFlatButton;
 class TLinkLabel;
+class TReportForm;
 class TRunController;
 struct TReportFile;
 struct TRunOutput;
@@ -113,6 +115,7 @@ signals:
     void EndProcess(int Code);
 
 protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
     void dragEnterEvent(QDragEnterEvent* Event) override;
@@ -137,6 +140,12 @@ private:
     // or says why it cannot. The window stays usable meanwhile.
     void OpenReport(const QString& Path);
     void ReportLoaded(TReportFile&& File);
+    // The open report window showing the file Path, if any.
+    TReportForm* ReportWindowOf(const QString& Path) const;
+    // Brings the window showing Path to the front; false when there is none.
+    bool RaiseReportWindow(const QString& Path);
+    // Path goes to the front of "最近打开" and the status bar names it.
+    void NoteReportOpened(const QString& Path);
     void SetBusy(bool Value);
     void SetInputsEnabled(QWidget* Container, bool Value);
     void SetStatus(int Panel, const QString& Text);
@@ -203,5 +212,6 @@ private:
     QStringList FReportArgs;
     QString FRecentStore;
     QMenu* FRecentMenu = nullptr;
+    QAction* FActElevate = nullptr;  // enabled exactly when FBtnElevate is
     QList<QThread*> FLoaders;
 };

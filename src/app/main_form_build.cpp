@@ -220,7 +220,9 @@ void TMainForm::BuildMenu()
     QMenu* Tools = Bar->addMenu(QStringLiteral("工具(&T)"));
     AddMenuItem(Tools, QStringLiteral("检测数据源(&L)"), &TMainForm::ListClick, QStringLiteral("F5"));
     Tools->addSeparator();
-    AddMenuItem(Tools, QStringLiteral("以管理员身份重启(&A)"), &TMainForm::ElevateClick);
+    FActElevate = AddMenuItem(Tools, QStringLiteral("以管理员身份重启(&A)"), &TMainForm::ElevateClick);
+    FActElevate->setEnabled(FBtnElevate->isEnabled());
+    FBtnElevate->installEventFilter(this);
 
     QMenu* Help = Bar->addMenu(QStringLiteral("帮助(&H)"));
     QAction* Usage = AddMenuItem(Help, QStringLiteral("使用说明(&U)"), nullptr, QStringLiteral("F1"));

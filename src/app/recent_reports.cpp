@@ -24,13 +24,22 @@ std::unique_ptr<QSettings> OpenStore(const QString& Store)
 
 const QString kKey = QStringLiteral("RecentReports");
 
+QString CleanPath(const QString& Path)
+{
+    return QDir::toNativeSeparators(QDir::cleanPath(QDir::fromNativeSeparators(Path)));
+}
+
 } // namespace
+
+bool SameReportFile(const QString& A, const QString& B)
+{
+    return CleanPath(A).compare(CleanPath(B), kFileCase) == 0;
+}
 
 QStringList AddRecentReport(QStringList List, const QString& Path, int Max)
 {
-    const QString Clean = QDir::toNativeSeparators(QDir::cleanPath(Path));
-    List.removeIf([&](const QString& P) { return P.compare(Clean, kFileCase) == 0; });
-    List.prepend(Clean);
+    List.removeIf([&](const QString& P) { return SameReportFile(P, Path); });
+    List.prepend(CleanPath(Path));
     while (List.size() > Max)
         List.removeLast();
     return List;

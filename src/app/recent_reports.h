@@ -11,6 +11,10 @@ class QUrl;
 // The "最近打开" list: report files last opened, newest first.
 inline constexpr int kMaxRecentReports = 8;
 
+// Whether two paths name the same file: separators and "." or ".." steps
+// do not matter, letter case only where file names heed it (not on Windows).
+bool SameReportFile(const QString& A, const QString& B);
+
 // Path moved (or added) to the front; the same file named twice counts once
 // (letter case ignored on Windows, where file names ignore it too); at most
 // Max entries stay.

@@ -16,6 +16,7 @@ TBarChart::TBarChart(QWidget* Parent)
 void TBarChart::SetPoints(const TDayPoints& Value)
 {
     FPoints = Value;
+    FMonths = MonthStarts(FPoints);
     FHover = -1;
     // The old layout belongs to the old points.
     FLayout = TBarLayout();
@@ -37,62 +38,61 @@ void TBarChart::paintEvent(QPaintEvent*)
     const int H = height();
     const int N = int(FPoints.size());
     if (N == 0) {
-        FLayout.BarW = 0;
+        FLayout = TBarLayout();
         DrawEmptyText(P, ChartEmptyText());
         return;
     }
-    const qint32 M = BarScaleMax(FPoints);
-    const TBarLayout L = CalcBarLayout(W, H, N);
+    const TBarLayout L = CalcBarLayout(W, H, N, devicePixelRatioF());
     if (!BarPlotDrawable(L))
         return;
     FLayout = L;
-    const qint64 Top = BarScaleTop(M);
+    const TBarAxis Axis = BarAxis(BarScaleMax(FPoints));
 
     const TChartFonts Fonts;
     const QFontMetrics SmallMetrics(Fonts.Small);
-    SetTextStyle(P, Fonts.Small, clSecondary);
-    for (int I = 0; I <= 4; ++I) {
-        const int Y = BarScaleY(L, I);
-        P.setPen(QPen(ToQColor(clGridLine), 1));
+    P.setPen(QPen(ToQColor(clGridLine), 1));
+    for (int I = 0; I <= Axis.Steps; ++I) {
+        const int Y = BarScaleY(L, Axis, I);
         // The far end is exclusive, as for every box here.
         P.drawLine(54, Y, W - 13, Y);
-        P.setPen(ToQColor(clSecondary));
+    }
+    SetTextStyle(P, Fonts.Small, clSecondary);
+    for (int I : BarScaleLabelLines(L, Axis, SmallMetrics.height())) {
+        const int Y = BarScaleY(L, Axis, I);
         // A value too wide for the margin reaches into the plot rather than
         // losing its leading digits at the window edge.
-        const QString Label = FormatCount(BarScaleValue(M, I));
+        const QString Label = FormatCount(I * Axis.Step);
         const int Right = qMax(46, SmallMetrics.horizontalAdvance(Label));
         DrawBoxText(P, BoxRect(0, Y - 8, Right, Y + 8), Qt::AlignRight | Qt::AlignVCenter, Label);
     }
 
     for (int I = 0; I < N;) {
         const TBarSlot S = BarSlotOf(L, I);
-        // Bars past the right edge would be clipped away entirely.
-        if (S.X >= W)
-            break;
         const int Day = BarSlotDay(FPoints, S);
-        const int BarH = BarHeight(FPoints[Day].Count, Top, L.PH);
-        FillRound(P, BoxRect(S.X, L.Base - BarH, S.X + S.W, L.Base), 3, Day == FHover ? clAccentDark : clAccent);
+        const QRectF Bar = BarRect(L, S, BarHeight(FPoints[Day].Count, Axis.Top(), L.PH));
+        const QColor Colour = ToQColor(Day == FHover ? clAccentDark : clAccent);
+        // Bars a pixel or two wide have no room for a visible corner.
+        if (S.W <= 2) {
+            P.fillRect(Bar, Colour);
+        } else {
+            P.setPen(Qt::NoPen);
+            P.setBrush(Colour);
+            P.drawRoundedRect(Bar, 3, 3);
+        }
         I = S.Last + 1;
     }
 
     SetTextStyle(P, Fonts.Small, clSecondary);
-    const int LabelTop = L.Base + 4;
-    DrawBoxText(P, BoxRect(54, LabelTop, 214, LabelTop + 16), Qt::AlignLeft | Qt::AlignTop, FPoints.first().Text);
-    if (N > 2) {
-        const int Mid = 54 + L.PW / 2;
-        DrawBoxText(P, BoxRect(Mid - 80, LabelTop, Mid + 80, LabelTop + 16), Qt::AlignHCenter | Qt::AlignTop,
-                    FPoints[N / 2].Text);
-    }
-    if (N > 1)
-        DrawBoxText(P, BoxRect(W - 12 - 160, LabelTop, W - 12, LabelTop + 16), Qt::AlignRight | Qt::AlignTop,
-                    FPoints.last().Text);
+    const auto TextWidth = [&SmallMetrics](const QString& Text) { return SmallMetrics.horizontalAdvance(Text); };
+    for (const TDateLabel& D : BarDateLabels(L, FPoints, FMonths, TextWidth))
+        DrawBoxText(P, D.Box, D.Align | Qt::AlignTop, FPoints[D.Index].Text);
 
     DrawBoxText(P, BoxRect(54, 2, W - 12, 18), Qt::AlignLeft | Qt::AlignVCenter, HeaderText(), true);
 }
 
 void TBarChart::mouseMoveEvent(QMouseEvent* Event)
 {
-    const int Hit = BarAt(FLayout, Event->position().toPoint().x(), FPoints);
+    const int Hit = BarAt(FLayout, Event->position().x(), FPoints);
     if (Hit != FHover) {
         FHover = Hit;
         Invalidate();

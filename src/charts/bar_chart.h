@@ -8,8 +8,9 @@ class QEvent;
 class QMouseEvent;
 class QPaintEvent;
 
-// Visits per day as vertical bars over a five-line scale, with start, middle and
-// end date labels and a header showing the total or the hovered bar.
+// Visits per day as vertical bars across the whole plot over a value scale of
+// round steps, with date labels under the first and last bars and at month
+// starts between them, and a header showing the total or the hovered bar.
 class TBarChart final : public TChartBase {
     Q_OBJECT
 public:
@@ -30,8 +31,9 @@ protected:
 
 private:
     TDayPoints FPoints;
+    QList<TMonthStart> FMonths;  // where the points begin a month
     qint32 FHover = -1;
     // Bar layout of the last paint, so the pointer is matched against the bars
-    // exactly as they were drawn (BarW 0 = nothing laid out).
+    // exactly as they were drawn (N 0 = nothing laid out).
     TBarLayout FLayout;
 };

@@ -128,25 +128,45 @@ QString HeatHintText()
 
 // ---- daily trend bar chart ----
 
-TBarLayout CalcBarLayout(int W, int H, int N)
+namespace {
+
+// Device column where the plot begins: the first whole one inside it.
+int DeviceLeft(const TBarLayout& L)
+{
+    return int(std::ceil(L.BarLeft * L.Dpr - 1e-9));
+}
+
+// Device column (from the plot's left edge) where day I's slot begins.
+int SlotColumn(const TBarLayout& L, qint64 I)
+{
+    return int(I * L.Cols / L.N);
+}
+
+// First day whose slot begins at column C or later.
+int FirstDayFrom(const TBarLayout& L, qint64 C)
+{
+    return int((C * L.N + L.Cols - 1) / L.Cols);
+}
+
+}  // namespace
+
+TBarLayout CalcBarLayout(int W, int H, int N, qreal Dpr)
 {
     TBarLayout L;
     L.PW = W - 54 - 12;
     L.PH = H - 24 - 26;
     L.Base = L.PH + 24;
-    L.N = N;
-    L.Gap = 2;
-    if (N <= 1) {
-        L.BarW = std::clamp(L.PW, 1, kBarMaxSingleW);
-        return L;
-    }
-    L.BarW = (L.PW - (N - 1) * 2) / N;
-    if (L.BarW < 2) {
-        // Packed 1 px bars would fill only part of the plot while the date
-        // labels span all of it.
-        L.Spread = L.PW > 0;
-        L.BarW = 1;
-        L.Gap = 0;
+    L.N = std::max(N, 0);
+    L.Dpr = Dpr > 0 ? Dpr : 1;
+    L.Cols = std::max(0, int(std::floor((L.BarLeft + L.PW) * L.Dpr + 1e-9)) - DeviceLeft(L));
+    // Two logical pixels between bars, as long as bars stay at least as wide.
+    const int Gap = std::max(1, int(RoundHalfEven(2 * L.Dpr)));
+    if (L.N == 1) {
+        L.BarW = std::min(L.Cols, int(RoundHalfEven(kBarMaxSingleW * L.Dpr)));
+        L.Gap = Gap;
+    } else if (L.N > 1 && L.Cols / L.N >= 2 * Gap) {
+        L.BarW = L.Cols / L.N - Gap;
+        L.Gap = Gap;
     }
     return L;
 }
@@ -156,23 +176,44 @@ bool BarPlotDrawable(const TBarLayout& L)
     return L.PW >= 40 && L.PH >= 40;
 }
 
-qint64 BarScaleStep(qint32 M)
+TBarAxis BarAxis(qint32 M)
 {
     const qint64 Need = std::max<qint64>(M, 1);
+    if (Need <= 2)
+        return {1, int(Need)};
+    // Steps in tenths of a power of ten, from small to large; the first
+    // candidate whose three steps pass the best top cannot beat it any more.
+    TBarAxis Best{0, 0};
     for (qint64 Power = 1;; Power *= 10)
-        for (qint64 Factor : {1, 2, 5})
-            if (4 * Factor * Power >= Need)
-                return Factor * Power;
+        for (qint64 Tenths : {10, 20, 25, 50}) {
+            if (Tenths == 25 && Power == 1)
+                continue;  // 2.5 is no count
+            const qint64 Step = Tenths * Power / 10;
+            if (Best.Steps > 0 && 3 * Step > Best.Top())
+                return Best;
+            const qint64 Steps = std::max<qint64>(3, (Need + Step - 1) / Step);
+            if (Steps <= 5 && (Best.Steps == 0 || Step * Steps < Best.Top()))
+                Best = {Step, int(Steps)};
+        }
 }
 
-int BarScaleY(const TBarLayout& L, int I)
+int BarScaleY(const TBarLayout& L, const TBarAxis& A, int I)
 {
-    return L.Base - int(RoundHalfEven(I * L.PH / 4.0));
+    return L.Base - int(RoundHalfEven(double(I) * L.PH / std::max(A.Steps, 1)));
 }
 
-qint64 BarScaleValue(qint32 M, int I)
+QList<int> BarScaleLabelLines(const TBarLayout& L, const TBarAxis& A, int LabelH)
 {
-    return I * BarScaleStep(M);
+    QList<int> Lines;
+    int LastY = 0;
+    for (int I = 0; I <= A.Steps; ++I) {
+        const int Y = BarScaleY(L, A, I);
+        if (Lines.isEmpty() || LastY - Y >= LabelH) {
+            Lines.append(I);
+            LastY = Y;
+        }
+    }
+    return Lines;
 }
 
 int BarHeight(qint32 Count, qint64 Top, int PH)
@@ -182,39 +223,24 @@ int BarHeight(qint32 Count, qint64 Top, int PH)
     return int(std::max<qint64>(H, 2));
 }
 
-int BarX(const TBarLayout& L, int I)
-{
-    return L.BarLeft + I * (L.BarW + L.Gap);
-}
-
-namespace {
-
-// Pixel column of day I when spread (0 .. PW - 1).
-int SpreadColumn(const TBarLayout& L, qint64 I)
-{
-    return int(I * L.PW / L.N);
-}
-
-// First day whose column is at least C.
-int SpreadFirstDay(const TBarLayout& L, qint64 C)
-{
-    return int((C * L.N + L.PW - 1) / L.PW);
-}
-
-}  // namespace
-
 TBarSlot BarSlotOf(const TBarLayout& L, int I)
 {
-    if (!L.Spread)
-        return {I, I, BarX(L, I), L.BarW};
-    const int C = SpreadColumn(L, I);
+    if (L.N <= 0 || L.Cols <= 0)
+        return {};
+    if (L.Gap > 0)
+        return {I, I, SlotColumn(L, I), L.BarW};
+    const int C = SlotColumn(L, I);
     TBarSlot S;
-    S.First = SpreadFirstDay(L, C);
-    S.Last = std::min(SpreadFirstDay(L, C + 1), L.N) - 1;
-    const int Next = S.Last + 1 < L.N ? SpreadColumn(L, S.Last + 1) : L.PW;
-    S.X = L.BarLeft + C;
-    S.W = Next - C;
+    S.First = FirstDayFrom(L, C);
+    S.Last = std::min(FirstDayFrom(L, C + 1), L.N) - 1;
+    S.X = C;
+    S.W = (S.Last + 1 < L.N ? SlotColumn(L, S.Last + 1) : L.Cols) - C;
     return S;
+}
+
+QRectF BarRect(const TBarLayout& L, const TBarSlot& S, int Height)
+{
+    return QRectF((DeviceLeft(L) + S.X) / L.Dpr, L.Base - Height, S.W / L.Dpr, Height);
 }
 
 int BarSlotDay(const TDayPoints& Points, const TBarSlot& S)
@@ -226,21 +252,17 @@ int BarSlotDay(const TDayPoints& Points, const TBarSlot& S)
     return Best;
 }
 
-int BarAt(const TBarLayout& L, int X, const TDayPoints& Points)
+int BarAt(const TBarLayout& L, qreal X, const TDayPoints& Points)
 {
     const int N = int(std::min<qsizetype>(L.N, Points.size()));
-    if (L.BarW <= 0 || N <= 0 || X < L.BarLeft)
+    if (N <= 0 || L.Cols <= 0 || (L.Gap > 0 && L.BarW <= 0))
         return -1;
-    if (!L.Spread) {
-        const int I = (X - L.BarLeft) / (L.BarW + L.Gap);
-        return I < N ? I : -1;
-    }
-    const int C = X - L.BarLeft;
-    if (C >= L.PW)
+    const qint64 C = qint64(std::floor(X * L.Dpr)) - DeviceLeft(L);
+    if (C < 0 || C >= L.Cols || (L.N == 1 && C >= L.BarW + L.Gap))
         return -1;
-    // The last day whose column is not right of C owns the pixel.
-    const int Day = std::min(SpreadFirstDay(L, C + 1), N) - 1;
-    return BarSlotDay(Points, BarSlotOf(L, Day));
+    // The last day whose slot begins at or left of C owns the column.
+    const int Day = std::min(FirstDayFrom(L, C + 1), N) - 1;
+    return L.Gap > 0 ? Day : BarSlotDay(Points, BarSlotOf(L, Day));
 }
 
 qint32 BarScaleMax(const TDayPoints& Points)
@@ -258,6 +280,103 @@ qint64 BarTotal(const TDayPoints& Points)
     for (const TDayPoint& P : Points)
         Total += P.Count;
     return Total;
+}
+
+QList<TMonthStart> MonthStarts(const TDayPoints& Points)
+{
+    QList<TMonthStart> Starts;
+    for (int I = 0; I < Points.size(); ++I) {
+        const QString& T = Points[I].Text;
+        const auto Digits = [&T](int From, int Count) {
+            int V = 0;
+            for (int K = From; K < From + Count; ++K) {
+                if (!T[K].isDigit() || T[K].unicode() > 127)
+                    return -1;
+                V = V * 10 + (T[K].unicode() - '0');
+            }
+            return V;
+        };
+        if (T.size() < 10 || T[4] != u'-' || T[7] != u'-' || Digits(8, 2) != 1)
+            continue;
+        const int Year = Digits(0, 4);
+        const int Month = Digits(5, 2);
+        if (Year >= 0 && Month >= 1 && Month <= 12)
+            Starts.append({I, Year * 12 + Month - 1});
+    }
+    return Starts;
+}
+
+QList<TDateLabel> BarDateLabels(const TBarLayout& L, const TDayPoints& Points, const QList<TMonthStart>& Months,
+                                const std::function<int(const QString&)>& TextWidth)
+{
+    QList<TDateLabel> Labels;
+    const int N = int(std::min<qsizetype>(L.N, Points.size()));
+    if (N <= 0 || L.Cols <= 0)
+        return Labels;
+    constexpr int kSpace = 12;  // the least room between two labels
+    const int Top = L.Base + 4;
+    const int ChartRight = L.BarLeft + L.PW + 12;
+    // Two pixels more than the text, so no glyph is clipped at the box edge.
+    const auto Width = [&](int I) { return TextWidth(Points[I].Text) + 2; };
+    const auto Bar = [&](int I) { return BarRect(L, BarSlotOf(L, I), 0); };
+    const auto Centred = [&](int I) {
+        const int W = Width(I);
+        return QRect(int(RoundHalfEven(Bar(I).center().x() - W / 2.0)), Top, W, 16);
+    };
+    const auto Touch = [](const QRect& A, const QRect& B) {
+        return A.left() < B.right() + 1 + kSpace && B.left() < A.right() + 1 + kSpace;
+    };
+    const auto Free = [&](const QRect& B) {
+        if (B.left() < 0 || B.right() >= ChartRight)
+            return false;
+        for (const TDateLabel& D : std::as_const(Labels))
+            if (Touch(D.Box, B))
+                return false;
+        return true;
+    };
+
+    Labels.append({0, QRect(int(std::floor(Bar(0).left() + 1e-9)), Top, Width(0), 16), Qt::AlignLeft});
+    if (N > 1) {
+        const int Right = int(std::ceil(Bar(N - 1).right() - 1e-9));
+        const QRect Last(Right - Width(N - 1), Top, Width(N - 1), 16);
+        if (Free(Last))
+            Labels.append({N - 1, Last, Qt::AlignRight});
+    }
+
+    QList<TMonthStart> Inside;
+    for (const TMonthStart& M : Months)
+        if (M.Index > 0 && M.Index < N - 1)
+            Inside.append(M);
+    QList<int> Between;
+    if (Inside.size() >= 2) {
+        // The finest spacing in whole months (then years) whose labels keep apart.
+        for (int Every : {1, 2, 3, 6, 12, 24, 60, 120, 240, 600, 1200}) {
+            Between.clear();
+            QRect Prev;
+            bool Apart = true;
+            for (const TMonthStart& M : std::as_const(Inside)) {
+                if (M.Month % Every != 0)
+                    continue;
+                const QRect B = Centred(M.Index);
+                if (!Between.isEmpty() && Touch(Prev, B)) {
+                    Apart = false;
+                    break;
+                }
+                Between.append(M.Index);
+                Prev = B;
+            }
+            if (Apart)
+                break;
+            Between.clear();
+        }
+    } else if (N > 2) {
+        Between.append(N / 2);
+    }
+    for (int I : std::as_const(Between))
+        if (const QRect B = Centred(I); Free(B))
+            Labels.append({I, B, Qt::AlignHCenter});
+    std::sort(Labels.begin(), Labels.end(), [](const TDateLabel& A, const TDateLabel& B) { return A.Index < B.Index; });
+    return Labels;
 }
 
 QString BarHoverText(const TDayPoint& Point)
@@ -308,6 +427,37 @@ qint32 RankScaleMax(const TRankEntries& Entries)
     for (const TRankEntry& E : Entries)
         M = std::max(M, E.Value);
     return M;
+}
+
+int RankKeyRow(int Current, int Key, int N, int PageRows)
+{
+    if (N <= 0)
+        return -1;
+    const int From = std::max(Current, 0);
+    int Row = Current;
+    switch (Key) {
+    case Qt::Key_Up: Row = Current < 0 ? 0 : From - 1; break;
+    case Qt::Key_Down: Row = Current < 0 ? 0 : From + 1; break;
+    case Qt::Key_PageUp: Row = From - std::max(PageRows, 1); break;
+    case Qt::Key_PageDown: Row = From + std::max(PageRows, 1); break;
+    case Qt::Key_Home: Row = 0; break;
+    case Qt::Key_End: Row = N - 1; break;
+    default: return Current < N ? Current : -1;
+    }
+    return std::clamp(Row, 0, N - 1);
+}
+
+int RankScrollToShow(int Scroll, int RowH, int I, int H)
+{
+    // The row's highlight begins 2 px above its top; the first row keeps the
+    // band above it in view.
+    const int Top = I == 0 ? 0 : RankRowTop(RowH, I) - 2;
+    const int Bottom = RankRowTop(RowH, I) + RowH;
+    if (Top < Scroll)
+        return Top;
+    if (Bottom > Scroll + H)
+        return std::min(Top, Bottom - H);
+    return Scroll;
 }
 
 // ---- donut chart ----

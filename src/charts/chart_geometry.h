@@ -5,9 +5,13 @@
 
 #include "chart_types.h"
 
+#include <QList>
 #include <QPolygon>
 #include <QRect>
+#include <QRectF>
 #include <QString>
+
+#include <functional>
 
 // GDI-style box (left, top, right, bottom) with right and bottom exclusive.
 inline QRect BoxRect(int Left, int Top, int Right, int Bottom)
@@ -73,43 +77,50 @@ QString HeatHintText();
 
 // ---- daily trend bar chart ----
 
+// The plot in logical pixels, the bars on the device's own pixel grid (Dpr
+// device pixels to a logical one): day I owns the device columns from
+// I * Cols / N up to where day I + 1 begins, so the bars span the whole plot
+// at every width and keep even widths at fractional scale factors.
 struct TBarLayout {
     int PW = 0;       // plot width
     int PH = 0;       // plot height
     int Base = 0;     // y of the baseline
-    int BarLeft = 54; // x of the first bar
-    int BarW = 0;     // bar width; 0 = nothing laid out
-    int Gap = 0;      // gap to the right of each bar
-    int N = 0;        // number of points
-    // Too many days for bars of 2 px: each day sits at its proportional x over
-    // the whole plot instead, and a pixel column holding several days shows
-    // the busiest of them.
-    bool Spread = false;
+    int BarLeft = 54; // x of the plot's left edge
+    int N = 0;        // number of points; 0 = nothing laid out
+    qreal Dpr = 1;
+    int Cols = 0;     // device pixel columns across the plot
+    int BarW = 0;     // bar width in device pixels while bars stand apart
+    // Least device pixels between two bars. 0: too many days for gaps, each
+    // bar fills its slot, and a column holding several days shows the busiest.
+    int Gap = 0;
 };
 // The widest a lone bar grows: one day is a bar, not a slab across the plot.
 inline constexpr int kBarMaxSingleW = 48;
-TBarLayout CalcBarLayout(int W, int H, int N);
+TBarLayout CalcBarLayout(int W, int H, int N, qreal Dpr = 1);
 // False when the plot is too small for scale and bars.
 bool BarPlotDrawable(const TBarLayout& L);
-// Smallest "nice" step (1, 2 or 5 times a power of ten) whose four steps reach
-// the largest count, so the five scale labels are distinct and rise evenly.
-qint64 BarScaleStep(qint32 M);
-// The count at the top scale line.
-inline qint64 BarScaleTop(qint32 M)
-{
-    return 4 * BarScaleStep(M);
-}
-// y of scale line I (0 = baseline .. 4 = top).
-int BarScaleY(const TBarLayout& L, int I);
-// Value printed at scale line I for the largest count M.
-qint64 BarScaleValue(qint32 M, int I);
+
+// The value axis: Steps equal steps of Step from the baseline up to Top(),
+// Step a 1, 2, 2.5 or 5 times a power of ten, so that the largest count
+// fills at least 70 % of the plot height on four to six grid lines (fewer
+// only for largest counts of 1 and 2, whose steps stay whole numbers).
+struct TBarAxis {
+    qint64 Step = 1;
+    int Steps = 1;
+    qint64 Top() const { return Step * Steps; }
+};
+TBarAxis BarAxis(qint32 M);
+// y of grid line I (0 = baseline .. Steps = top).
+int BarScaleY(const TBarLayout& L, const TBarAxis& A, int I);
+// The grid lines that get a value label LabelH pixels high: from the
+// baseline up, each far enough above the last one labelled.
+QList<int> BarScaleLabelLines(const TBarLayout& L, const TBarAxis& A, int LabelH);
 // Bar height for a count against the scale top; never below a 2 px stub.
 int BarHeight(qint32 Count, qint64 Top, int PH);
-// x of bar I with bars of their own (not spread).
-int BarX(const TBarLayout& L, int I);
 
 // The stretch of plot one drawn bar covers: the days First..Last (one day
-// unless spread) and its pixels X..X+W.
+// unless several share a column) and its device pixels X..X+W from the
+// plot's left edge.
 struct TBarSlot {
     int First = -1;
     int Last = -1;
@@ -117,14 +128,38 @@ struct TBarSlot {
     int W = 0;
 };
 TBarSlot BarSlotOf(const TBarLayout& L, int I);
+// The bar of a slot Height logical pixels high, in logical coordinates.
+QRectF BarRect(const TBarLayout& L, const TBarSlot& S, int Height);
 // The day a slot's bar shows: its busiest day, the earliest on ties.
 int BarSlotDay(const TDayPoints& Points, const TBarSlot& S);
-// Day whose bar is drawn in the column of X (the slot includes the gap to
-// its right); -1 if none. Y plays no part: the whole column counts.
-int BarAt(const TBarLayout& L, int X, const TDayPoints& Points);
+// Day whose bar is drawn in the column of logical X (a slot includes the gap
+// to its right); -1 if none. Y plays no part: the whole column counts.
+int BarAt(const TBarLayout& L, qreal X, const TDayPoints& Points);
 // Largest count, at least 1.
 qint32 BarScaleMax(const TDayPoints& Points);
 qint64 BarTotal(const TDayPoints& Points);
+
+// A point whose text is a date on the first of a month ("2024-03-01"), with
+// its month counted from year 0 (year * 12 + month - 1).
+struct TMonthStart {
+    int Index = 0;
+    int Month = 0;
+};
+QList<TMonthStart> MonthStarts(const TDayPoints& Points);
+
+// A date label under the bars: the text of point Index in Box.
+struct TDateLabel {
+    int Index = 0;
+    QRect Box;
+    Qt::Alignment Align;
+};
+// The first label starts under the first bar and the last ends under the
+// last one. Between them: with two or more month starts inside the range,
+// labels at every month start, or every 2, 3, 6, 12 ... months when monthly
+// ones would touch; otherwise the middle point's. A label that would touch
+// another is left out. TextWidth measures a label's text.
+QList<TDateLabel> BarDateLabels(const TBarLayout& L, const TDayPoints& Points, const QList<TMonthStart>& Months,
+                                const std::function<int(const QString&)>& TextWidth);
 
 QString BarHoverText(const TDayPoint& Point);
 QString BarTotalText(qint64 Total);
@@ -140,6 +175,12 @@ int RankTrackWidth(int W);
 // Filled part of a track: proportional, at least a 4 px stub, at most the track.
 int RankFillWidth(qint32 Value, qint32 M, int TW);
 qint32 RankScaleMax(const TRankEntries& Entries);
+// Where a key moves the keyboard's row among N rows: Up, Down, Home, End,
+// Page Up and Page Down (PageRows rows a page). Current -1 = none yet, and any
+// of them then starts at the first row; other keys leave it.
+int RankKeyRow(int Current, int Key, int N, int PageRows);
+// The scroll offset nearest Scroll that shows all of row I in a chart H high.
+int RankScrollToShow(int Scroll, int RowH, int I, int H);
 
 // ---- donut chart ----
 

@@ -5,6 +5,8 @@
 #include "palette.h"
 
 #include <QCursor>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -32,6 +34,7 @@ quint32 SteadyTick()
 TRankChart::TRankChart(QWidget* Parent)
     : TChartBase(Parent), FTickSource(SteadyTick)
 {
+    setFocusPolicy(Qt::StrongFocus);
     FScrollBar = new QScrollBar(Qt::Vertical, this);
     FScrollBar->hide();
     connect(FScrollBar, &QScrollBar::valueChanged, this, &TRankChart::ScrollTo);
@@ -41,6 +44,7 @@ void TRankChart::SetEntries(const TRankEntries& Value)
 {
     FEntries = Value;
     FHover = -1;
+    FCurrent = hasFocus() && !FEntries.isEmpty() ? 0 : -1;
     FRowH = RankRowHeight(FEntries);
     FScroll = 0;
     UpdateScrollBar();
@@ -127,9 +131,13 @@ void TRankChart::paintEvent(QPaintEvent*)
         if (Y + FRowH <= 0)
             continue;
         const TRankEntry& E = FEntries[I];
-        const bool Hot = I == FHover;
+        const bool Focused = I == FCurrent && hasFocus();
+        const bool Hot = I == FHover || Focused;
         if (Hot)
             P.fillRect(BoxRect(22, Y - 2, W - 8, Y + FRowH - 4), ToQColor(clRowHover));
+        // The keyboard's row is framed whole, its number included.
+        if (Focused)
+            OutlineRound(P, BoxRect(2, Y - 2, W - 8, Y + FRowH - 4), 0, clAccent);
 
         SetTextStyle(P, Fonts.Small, clSecondary);
         DrawBoxText(P, BoxRect(0, Y + 2, 26, Y + 18), Qt::AlignRight | Qt::AlignTop, QString::number(I + 1));
@@ -174,6 +182,8 @@ void TRankChart::mousePressEvent(QMouseEvent* Event)
     // double click wherever in the row they fall, even when the system does
     // not report one (the pointer moved too far between them).
     const int Row = RowAt(Event->position().toPoint().y());
+    if (Row >= 0)
+        SetCurrent(Row);
     const quint32 Now = FTickSource();
     const quint32 Interval = quint32(qMax(0, QGuiApplication::styleHints()->mouseDoubleClickInterval()));
     if (Row >= 0 && Row == FLastRow && quint32(Now - FLastTick) < Interval) {
@@ -194,6 +204,61 @@ void TRankChart::mouseDoubleClickEvent(QMouseEvent* Event)
     // QWidget hands the double click on as a press, so the press detector sees
     // the second press of the pair as well.
     TChartBase::mouseDoubleClickEvent(Event);
+}
+
+void TRankChart::SetCurrent(int Row)
+{
+    if (Row == FCurrent)
+        return;
+    FCurrent = Row;
+    if (Row >= 0)
+        ScrollTo(RankScrollToShow(FScroll, FRowH, Row, height()));
+    Invalidate();
+}
+
+void TRankChart::keyPressEvent(QKeyEvent* Event)
+{
+    if (Event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) {
+        TChartBase::keyPressEvent(Event);
+        return;
+    }
+    switch (Event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (FCurrent >= 0 && FCurrent < FEntries.size())
+            emit ItemDblClicked(FCurrent);
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        // A page is the rows that fit, less one kept in view.
+        SetCurrent(RankKeyRow(FCurrent, Event->key(), int(FEntries.size()), height() / std::max(FRowH, 1) - 1));
+        break;
+    default:
+        TChartBase::keyPressEvent(Event);
+        return;
+    }
+    Event->accept();
+}
+
+void TRankChart::focusInEvent(QFocusEvent* Event)
+{
+    // Reached with Tab: Enter acts on the first row straight away. A click
+    // picks its own row.
+    const bool ByTab = Event->reason() == Qt::TabFocusReason || Event->reason() == Qt::BacktabFocusReason;
+    if (ByTab && FCurrent < 0 && !FEntries.isEmpty())
+        SetCurrent(0);
+    Invalidate();
+    TChartBase::focusInEvent(Event);
+}
+
+void TRankChart::focusOutEvent(QFocusEvent* Event)
+{
+    Invalidate();
+    TChartBase::focusOutEvent(Event);
 }
 
 void TRankChart::leaveEvent(QEvent* Event)

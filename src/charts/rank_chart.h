@@ -6,6 +6,8 @@
 #include <functional>
 
 class QEvent;
+class QFocusEvent;
+class QKeyEvent;
 class QMouseEvent;
 class QPaintEvent;
 class QResizeEvent;
@@ -13,7 +15,9 @@ class QScrollBar;
 class QWheelEvent;
 
 // Ranked rows: position, label with optional second line, count and a thin bar
-// relative to the largest count. Double-clicking a row emits ItemDblClicked.
+// relative to the largest count. Double-clicking a row emits ItemDblClicked;
+// so does Enter on the keyboard's row, which the arrow keys move once the
+// chart has the focus (Tab reaches it).
 // Rows that do not fit the height are reached with the wheel or the scroll
 // bar that then appears at the right edge.
 class TRankChart final : public TChartBase {
@@ -33,6 +37,8 @@ public:
     int RowAt(int Y) const;
     int RowHeight() const { return FRowH; }
     int HoverIndex() const { return FHover; }
+    // The keyboard's row, -1 = none.
+    int CurrentRow() const { return FCurrent; }
     // Pixels the rows are scrolled up by; 0 when they all fit.
     int ScrollOffset() const { return FScroll; }
     // Shown only while the rows need more height than the chart has.
@@ -50,15 +56,20 @@ protected:
     void mousePressEvent(QMouseEvent* Event) override;
     void mouseDoubleClickEvent(QMouseEvent* Event) override;
     void leaveEvent(QEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
+    void focusInEvent(QFocusEvent* Event) override;
+    void focusOutEvent(QFocusEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
     void wheelEvent(QWheelEvent* Event) override;
 
 private:
     void UpdateScrollBar();
     void ScrollTo(int Offset);
+    void SetCurrent(int Row);
 
     TRankEntries FEntries;
     qint32 FHover = -1;
+    qint32 FCurrent = -1;
     qint32 FRowH = 30;
     // The last unpaired left press, for recognising two quick presses on a row.
     qint32 FLastRow = -1;

@@ -97,6 +97,21 @@ TRecordText ReadRecordText(const TJsonValue* Record)
     return T;
 }
 
+QString CopiedRecordLine(const TRecordText& T)
+{
+    QString Line;
+    for (const QString* Field : {&T.Time, &T.Browser, &T.Title, &T.Url}) {
+        if (Field != &T.Time)
+            Line += u'\t';
+        QString Cell = BoundedText(*Field);
+        for (QChar& Ch : Cell)
+            if (Ch == u'\t' || Ch == u'\r' || Ch == u'\n')
+                Ch = u' ';
+        Line += Cell;
+    }
+    return Line;
+}
+
 bool RecordMatches(const TJsonValue* Record, const QStringList& Terms)
 {
     if (Terms.isEmpty())

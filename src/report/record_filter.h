@@ -44,6 +44,12 @@ struct TRecordText {
 };
 TRecordText ReadRecordText(const TJsonValue* Record);
 
+// The line Ctrl+C copies for a record, without its line break: time, browser,
+// title and URL between tabs, each cut to a bounded length, and a tab, CR or
+// LF inside a field turned into a space, so that a pasted row stays one row
+// of four cells.
+QString CopiedRecordLine(const TRecordText& T);
+
 // The straightforward rule: fold a fresh "title url browser profile" text and
 // test every term as a substring. Used as the reference and as the baseline
 // the index is measured against.

@@ -55,8 +55,8 @@ TReportForm::TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const
 {
     FRecords = FData ? FData->Get(QLatin1StringView("records")) : nullptr;
 
-    SetupResultWindow(this, Owner, QStringLiteral("采集报告"), QSize(kClientW, kClientH),
-                      QSize(kMinW, kMinH));
+    FClient = SetupResultWindow(this, Owner, QStringLiteral("采集报告"), QSize(kClientW, kClientH),
+                                QSize(kMinW, kMinH));
 
     BuildUi();
     LoadReport();
@@ -74,9 +74,9 @@ TReportForm::~TReportForm()
 void TReportForm::BuildUi()
 {
     const int W = kClientW;
-    SetAnchors(MakePanel(this, 0, 0, W, 4, clAccent), akStretch);
+    SetAnchors(MakePanel(FClient, 0, 0, W, 4, clAccent), akStretch);
 
-    FStatus = new QStatusBar(this);
+    FStatus = new QStatusBar(FClient);
     FStatus->setSizeGripEnabled(true);
     FStatus->setGeometry(0, kClientH - 24, W, 24);
     FStatusText = new QLabel(FStatus);
@@ -87,7 +87,7 @@ void TReportForm::BuildUi()
     BuildHeader();
     BuildToolbar();
 
-    FTabs = new QTabWidget(this);
+    FTabs = new QTabWidget(FClient);
     FTabs->setGeometry(0, 126, W, kClientH - 126 - 24 - 6);
     FTabs->setDocumentMode(false);
     FTabs->tabBar()->setAttribute(Qt::WA_Hover, true);
@@ -96,6 +96,14 @@ void TReportForm::BuildUi()
     FTabs->tabBar()->installEventFilter(this);
     ApplyUiFont(FTabs, 9, fsRegular, clText);
     SetAnchors(FTabs, akFill);
+    // The pages switch from wherever the focus is, not only inside the page
+    // control (the toolbar has it when the window opens).
+    const std::pair<QKeySequence, int> PageKeys[] = {{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+                                                     {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+                                                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+                                                     {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}};
+    for (const auto& [Keys, Step] : PageKeys)
+        connect(new QShortcut(Keys, this), &QShortcut::activated, this, [this, Step = Step] { StepPage(Step); });
 
     BuildPages();
     FRecModel = new TRecordsModel(FRecList);
@@ -108,7 +116,7 @@ void TReportForm::BuildUi()
 void TReportForm::BuildHeader()
 {
     const int W = kClientW;
-    QWidget* Header = MakePanel(this, 0, 4, W, 74, clWhite);
+    QWidget* Header = MakePanel(FClient, 0, 4, W, 74, clWhite);
     SetAnchors(Header, akStretch);
     FLblTitle = MakeLabel(Header, QStringLiteral("采集报告"), 20, 10, 700, 30, 17, fsBold, clText);
     FLblDetail = MakeLabel(Header, QString(), 22, 46, W - 320, 18, 9, fsRegular, clSecondary);
@@ -119,12 +127,12 @@ void TReportForm::BuildHeader()
     FLblFile = MakeLabel(Header, QString(), W - 264, 48, 240, 18, 9, fsRegular, clSecondary);
     FLblFile->setAlignment(Qt::AlignRight | Qt::AlignTop);
     SetAnchors(FLblFile, akTop | akRight);
-    SetAnchors(MakePanel(this, 0, 78, W, 1, clBorder), akStretch);
+    SetAnchors(MakePanel(FClient, 0, 78, W, 1, clBorder), akStretch);
 }
 
 void TReportForm::BuildToolbar()
 {
-    QWidget* Bar = MakePanel(this, 0, 82, kClientW, 44, clWindowBg);
+    QWidget* Bar = MakePanel(FClient, 0, 82, kClientW, 44, clWindowBg);
     SetAnchors(Bar, akStretch);
     connect(MakeButton(Bar, QStringLiteral("保存 JSON"), 12, 8, 108, 28, bkPrimary), &TFlatButton::clicked, this,
             &TReportForm::SaveJson);
@@ -198,6 +206,12 @@ void TReportForm::FitCountLabel()
         return;
     FLblCount->setGeometry(G.right() + 1 - Need, G.top(), Need, G.height());
     SetAnchors(FLblCount, akTop | akRight);
+}
+
+void TReportForm::StepPage(int Step)
+{
+    const int N = FTabs->count();
+    FTabs->setCurrentIndex(((FTabs->currentIndex() + Step) % N + N) % N);
 }
 
 void TReportForm::SetStatus(const QString& Text)
@@ -278,15 +292,11 @@ QString TReportForm::SelectedText(int* Lines) const
     Rows.erase(std::unique(Rows.begin(), Rows.end()), Rows.end());
     QString Text;
     int Count = 0;
-    const QString Tab = QStringLiteral("\t");
     for (int Row : Rows) {
-        const TJsonValue* Record = RecordAt(Row);
-        if (!Record)
-            continue;
-        const TRecordText T = ReadRecordText(Record);
-        Text += BoundedText(T.Time) + Tab + BoundedText(T.Browser) + Tab + BoundedText(T.Title) + Tab
-                + BoundedText(T.Url) + QStringLiteral("\r\n");
-        ++Count;
+        if (const TJsonValue* Record = RecordAt(Row)) {
+            Text += CopiedRecordLine(ReadRecordText(Record)) + QStringLiteral("\r\n");
+            ++Count;
+        }
     }
     if (Lines)
         *Lines = Count;
@@ -311,20 +321,30 @@ void TReportForm::SaveJson()
         WarnBox(this, QStringLiteral("没有可保存的数据。"));
         return;
     }
-    if (FOutDir.isEmpty()) {
-        WarnBox(this, QStringLiteral("请先在主界面设置保存位置。"));
-        return;
+    QString Folder = FOutDir;
+    QString Path;
+    if (!FSourceFile.isEmpty()) {
+        // A report opened from a file sits in a file already: a copy goes
+        // where the user says.
+        if (!PickSaveFile(QStringLiteral("保存 JSON"), FSourceFile, QStringLiteral("采集报告 (*.json)"), Path))
+            return;
+        Path = QDir::toNativeSeparators(Path);
+        Folder = QFileInfo(Path).absolutePath();
+    } else {
+        if (FOutDir.isEmpty()) {
+            WarnBox(this, QStringLiteral("请先在主界面设置保存位置。"));
+            return;
+        }
+        Path = JoinPath(FOutDir, QStringLiteral("Marrowkin_Report_")
+                                     + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"))
+                                     + QStringLiteral(".json"));
     }
-    const QString Name = QStringLiteral("Marrowkin_Report_")
-                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"))
-                         + QStringLiteral(".json");
-    const QString Path = JoinPath(FOutDir, Name);
 
     // Created here rather than through EnsureDir so that a failure can name
     // its reason.
     std::error_code Ec;
-    std::filesystem::create_directories(std::filesystem::path(FOutDir.toStdU16String()), Ec);
-    if (Ec && !DirExists(FOutDir)) {
+    std::filesystem::create_directories(std::filesystem::path(Folder.toStdU16String()), Ec);
+    if (Ec && !DirExists(Folder)) {
         ErrorBox(this, QStringLiteral("保存失败：") + CleanSystemText(QString::fromLocal8Bit(Ec.message())));
         return;
     }
@@ -434,9 +454,16 @@ bool TReportForm::eventFilter(QObject* Watched, QEvent* Event)
         return false;
     }
     if (Watched == FEdFilter && (Type == QEvent::KeyPress || Type == QEvent::ShortcutOverride)) {
+        const auto* Key = static_cast<QKeyEvent*>(Event);
+        // Escape clears the filter; with none it does nothing.
+        if (Key->key() == Qt::Key_Escape && Key->modifiers() == Qt::NoModifier) {
+            Event->accept();
+            if (Type == QEvent::KeyPress && !FEdFilter->text().isEmpty())
+                FEdFilter->clear();
+            return true;
+        }
         // Where Ctrl+E means "end of line" (X11 key bindings) the filter box
         // would take it; the export is what the window promises.
-        const auto* Key = static_cast<QKeyEvent*>(Event);
         if (Key->key() == Qt::Key_E && Key->modifiers() == Qt::ControlModifier) {
             Event->accept();
             if (Type == QEvent::KeyPress)

@@ -56,6 +56,8 @@ public:
     void CopySelected();
     // The copied text of the selected rows, or empty when none is selected.
     QString SelectedText(int* Lines = nullptr) const;
+    // A run's report is saved under a timestamped name in the output folder;
+    // one opened from a file, wherever the user picks.
     void SaveJson();
     void OpenSaveFolder();
     // Writes the rows now shown, in their order, to a CSV file the user picks.
@@ -89,6 +91,8 @@ private:
     // Every change of the filter text, typed or set, filters again.
     void FilterChange();
     void SetStatus(const QString& Text);
+    // The page Step pages on from the current one, round from the last to the first.
+    void StepPage(int Step);
     // Highlights the caption of the tab under the pointer (-1 = none).
     void SetHoverTab(int Index);
     void FitKpiFonts();
@@ -120,6 +124,7 @@ private:
     int FHoverTab = -1;
 
     // Controls; all owned by the window through the parent tree.
+    QWidget* FClient = nullptr;  // what the window scrolls when it is small
     QLabel* FLblTitle = nullptr;
     QLabel* FLblDetail = nullptr;
     QLabel* FLblCount = nullptr;

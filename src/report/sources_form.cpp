@@ -20,8 +20,8 @@ TSourcesForm::TSourcesForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data)
     : QWidget(Owner, Qt::Window)
     , FData(std::move(Data))
 {
-    SetupResultWindow(this, Owner, QStringLiteral("数据源检测结果"), QSize(kClientW, kClientH),
-                      QSize(640, 380));
+    FClient = SetupResultWindow(this, Owner, QStringLiteral("数据源检测结果"), QSize(kClientW, kClientH),
+                                QSize(640, 380));
 
     BuildUi();
     FillList();
@@ -34,14 +34,14 @@ void TSourcesForm::BuildUi()
 {
     const int W = kClientW;
     const int H = kClientH;
-    SetAnchors(MakePanel(this, 0, 0, W, 4, clAccent), akStretch);
-    QWidget* Header = MakePanel(this, 0, 4, W, 66, clWhite);
+    SetAnchors(MakePanel(FClient, 0, 0, W, 4, clAccent), akStretch);
+    QWidget* Header = MakePanel(FClient, 0, 4, W, 66, clWhite);
     SetAnchors(Header, akStretch);
     MakeLabel(Header, QStringLiteral("数据源检测结果"), 20, 10, 420, 28, 15, fsBold, clText);
     FLblMeta = MakeLabel(Header, QString(), 22, 40, W - 44, 18, 9, fsRegular, clSecondary);
     SetAnchors(FLblMeta, akStretch);
 
-    QWidget* Bar = MakePanel(this, 0, 70, W, 44, clWindowBg);
+    QWidget* Bar = MakePanel(FClient, 0, 70, W, 44, clWindowBg);
     SetAnchors(Bar, akStretch);
     connect(MakeButton(Bar, QStringLiteral("复制清单"), 12, 8, 100, 28, bkSecondary), &TFlatButton::clicked, this,
             &TSourcesForm::CopyList);
@@ -52,7 +52,7 @@ void TSourcesForm::BuildUi()
     FNote = MakeNote(Bar, QStringLiteral("只探测，不采集记录；路径为实际读取的库文件"), 224, 14, W - 240, 18);
     SetAnchors(FNote, akStretch);
 
-    FList = new QTableWidget(0, int(SourceListTitles().size()), this);
+    FList = new QTableWidget(0, int(SourceListTitles().size()), FClient);
     FList->setHorizontalHeaderLabels(SourceListTitles());
     FList->setSelectionBehavior(QAbstractItemView::SelectRows);
     FList->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -39,6 +39,7 @@ private:
     void BuildUi();
 
     std::unique_ptr<TJsonValue> FData;
+    QWidget* FClient = nullptr;  // what the window scrolls when it is small
     QLabel* FLblMeta = nullptr;
     QLabel* FNote = nullptr;
     QTableWidget* FList = nullptr;

@@ -2,37 +2,39 @@
 
 #include "palette.h"
 #include "ui_font.h"
+#include "window_fit.h"
 
 #include <QFontMetrics>
-#include <QKeySequence>
 #include <QPalette>
-#include <QShortcut>
+#include <QScrollArea>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <algorithm>
 
-void SetupResultWindow(QWidget* Window, QWidget* Owner, const QString& Caption, QSize Client,
-                       QSize Minimum)
+QWidget* SetupResultWindow(QWidget* Window, QWidget* Owner, const QString& Caption, QSize Client,
+                           QSize Minimum)
 {
     Window->setWindowTitle(Caption);
-    Window->resize(Client);
-    Window->setMinimumSize(Minimum);
     QPalette P = Window->palette();
     P.setColor(QPalette::Window, ToQColor(clWindowBg));
     Window->setPalette(P);
     Window->setAutoFillBackground(true);
     ApplyUiFont(Window, 9, fsRegular, clText);
-    if (Owner) {
-        const QRect O = Owner->window()->frameGeometry();
-        Window->move(O.center() - QPoint(Client.width() / 2, Client.height() / 2));
-    }
-    // A window-wide shortcut sees Escape before any control, edits included.
-    auto* Esc = new QShortcut(QKeySequence(Qt::Key_Escape), Window);
-    Esc->setContext(Qt::WindowShortcut);
-    QObject::connect(Esc, &QShortcut::activated, Window, &QWidget::close);
+
+    auto* Content = new QWidget;
+    Content->resize(Client);
+    auto* Layout = new QVBoxLayout(Window);
+    Layout->setContentsMargins(0, 0, 0, 0);
+    Layout->addWidget(WrapInScrollArea(Content, Minimum));
+
+    const QPoint Centre = Owner ? Owner->window()->frameGeometry().center() : ScreenArea(Window).center();
+    const QSize Size = PlaceOnScreen(Window, Client, Centre);
+    Window->setMinimumSize(Minimum.boundedTo(Size));
+    return Content;
 }
 
 namespace {

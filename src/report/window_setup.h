@@ -6,11 +6,13 @@
 
 class QWidget;
 
-// The common frame of the result windows: caption, client and minimum size,
-// window background, interface font, centred on the owner's window, and
-// Escape anywhere in the window closes it.
-void SetupResultWindow(QWidget* Window, QWidget* Owner, const QString& Caption, QSize Client,
-                       QSize Minimum);
+// The common frame of the result windows: caption, window background,
+// interface font, client size Client (less where the screen's available area
+// is smaller), centred on the owner's window and inside that area. Returns
+// the widget to build the window's content on: it follows the window's size
+// down to Minimum and scrolls in a window smaller than that.
+QWidget* SetupResultWindow(QWidget* Window, QWidget* Owner, const QString& Caption, QSize Client,
+                           QSize Minimum);
 
 class QObject;
 class QTableWidget;

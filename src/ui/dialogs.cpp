@@ -172,7 +172,14 @@ QString UsageText()
         QStringLiteral("  结束后以 %1 的退出码退出，适合放进计划任务。").arg(Collector),
         QStringLiteral(""),
         QStringLiteral("五、退出码（与命令行版一致）"),
-        QStringLiteral("  0 成功" "\u3000" "1 参数错误" "\u3000" "2 无记录" "\u3000" "3 数据源全部失败" "\u3000" "4 写报告失败" "\u3000" "5 内部错误")
+        QStringLiteral("  0 成功" "\u3000" "1 参数错误" "\u3000" "2 无记录" "\u3000" "3 数据源全部失败" "\u3000" "4 写报告失败" "\u3000" "5 内部错误"),
+        QStringLiteral(""),
+        QStringLiteral("六、打开保存过的报告"),
+        QStringLiteral("  · 文件菜单“打开报告…”（Ctrl+O）打开保存的 JSON 报告；"),
+        QStringLiteral("  · “最近打开”列出最近打开的报告，末项“清除列表”清空它；"),
+        QStringLiteral("  · 把 JSON 报告文件拖到主窗口上也能打开；"),
+        QStringLiteral("  · 报告窗口的“导出 CSV”（Ctrl+E）把访问明细当前显示的记录存为 CSV；"),
+        QStringLiteral("  · %1 <report.json> … 启动后直接打开这些报告。").arg(QString::fromLatin1(kGuiFile))
     };
     return Lines.join(QStringLiteral("\r\n"));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +42,9 @@ struct TUiHooks {
     std::function<bool()> ElevationAvailable;
     // A question box for Owner's window is to close as if answered No.
     std::function<void(QWidget* Owner)> DismissQuestions;
+    // The available area of the screen Window opens on, which no window
+    // outgrows.
+    std::function<QRect(const QWidget* Window)> ScreenArea;
 };
 
 TUiHooks& UiHooks();

@@ -11,6 +11,7 @@
 #include "start_signal.h"
 #include "text_util.h"
 #include "ui_hooks.h"
+#include "window_fit.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -39,6 +40,12 @@
 #endif
 
 namespace {
+
+// "工具" > "以管理员身份重启".
+QAction* ElevateItem(const TMainForm& F)
+{
+    return F.menuBar()->actions()[1]->menu()->actions().last();
+}
 
 struct TShownMsg {
     QString Text;
@@ -123,6 +130,9 @@ private slots:
     void cleanup();
 
     void FixedClientArea();
+    void TabStartsAtTheFirstCard();
+    void FitsTheScreen_data();
+    void FitsTheScreen();
     void DefaultStates();
     void PickModeKeepsTicks();
     void ScopeHints_data();
@@ -192,6 +202,9 @@ void TMainFormTest::initTestCase()
         Folder = GRec->PickedFolder;
         return true;
     };
+    // A desktop that holds the window at its fixed size (the offscreen screen
+    // is smaller).
+    H.ScreenArea = [](const QWidget*) { return QRect(0, 0, 1920, 1080); };
     H.RestartElevated = [](const QString&, const QStringList& Args, const QString&) {
         ++GRec->ElevateCalls;
         GRec->ElevatedArgs = Args;
@@ -234,6 +247,54 @@ void TMainFormTest::FixedClientArea()
     QCOMPARE(F.StatusText(1), CollectorFileName() + QStringLiteral(" 已就绪"));
     QCOMPARE(F.StatusText(2), QStringLiteral("用时 0.0 s"));
     QCOMPARE(F.windowTitle(), QStringLiteral("Marrowkin 浏览器访问记录报告工具"));
+}
+
+void TMainFormTest::TabStartsAtTheFirstCard()
+{
+    TMainForm F({}, FakeCollector());
+    F.show();
+    F.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&F));
+    // Once round the window with Tab: the cards one after the other, from the first.
+    QList<int> Cards;
+    QWidget* W = QApplication::focusWidget();
+    for (int I = 0; I < 30 && (Cards.isEmpty() || W != F.RbAuto()); ++I) {
+        int Card = 0;
+        while (Card < 5 && !F.Card(Card)->isAncestorOf(W))
+            ++Card;
+        if (Cards.isEmpty() || Cards.last() != Card)
+            Cards << Card;
+        QTest::keyClick(W, Qt::Key_Tab);
+        W = QApplication::focusWidget();
+    }
+    QCOMPARE(Cards, QList<int>({0, 1, 2, 3, 4}));
+}
+
+void TMainFormTest::FitsTheScreen_data()
+{
+    QTest::addColumn<QRect>("Area");
+    QTest::addColumn<bool>("Scrolls");
+    QTest::newRow("1600 x 1000 at scale 1.5") << QRect(0, 0, 1067, 667) << false;
+    QTest::newRow("1600 x 1000 at scale 2") << QRect(0, 0, 800, 500) << true;
+}
+
+void TMainFormTest::FitsTheScreen()
+{
+    QFETCH(QRect, Area);
+    QFETCH(bool, Scrolls);
+    const auto Desktop = UiHooks().ScreenArea;
+    UiHooks().ScreenArea = [Area](const QWidget*) { return Area; };
+    TMainForm F({}, FakeCollector());
+    UiHooks().ScreenArea = Desktop;
+    QVERIFY(Area.contains(F.geometry().marginsAdded(WindowFrame(&F))));
+    QCOMPARE(F.minimumSize(), F.maximumSize());
+    F.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&F));
+    // The cards keep their places and scroll; the status bar spans the window.
+    QCOMPARE(F.Card(4)->geometry(), QRect(506, 206, 482, 270));
+    const QSize Client = F.centralWidget()->size();
+    QCOMPARE(Client.width() < 1000 || Client.height() < 488, Scrolls);
+    QCOMPARE(F.StatusPanel(2)->geometry().right(), F.width() - 1);
 }
 
 void TMainFormTest::DefaultStates()
@@ -294,6 +355,7 @@ void TMainFormTest::ScopeHints()
     F.UpdateOptionStates();
     QCOMPARE(F.LblScope()->text(), Hint);
     QCOMPARE(F.BtnElevate()->isEnabled(), !Elevated);
+    QCOMPARE(ElevateItem(F)->isEnabled(), !Elevated);
     QVERIFY(FRec.Msgs.isEmpty()); // options from the command line never ask
 }
 
@@ -343,6 +405,7 @@ void TMainFormTest::ElevateFailureKeepsWindow()
 {
     TMainForm F({QStringLiteral("/limit:77")}, FakeCollector());
     F.SetElevatedCheck([] { return false; });
+    F.UpdateOptionStates();
     F.show();
     FRec.ElevateResult = false;
     // The wait for the authorisation runs events: the options take no input
@@ -353,13 +416,14 @@ void TMainFormTest::ElevateFailureKeepsWindow()
         F.StartClick();
         F.ElevateClick();
         Waiting = !F.EdTitle()->isEnabled() && F.menuBar()->isEnabled() && !F.Busy() &&
+                  !F.BtnElevate()->isEnabled() && !ElevateItem(F)->isEnabled() &&
                   F.StatusText(0) == QStringLiteral("正在等待管理员授权…");
     };
     F.ElevateClick();
     QCOMPARE(FRec.ElevateCalls, 1);
     QVERIFY(Waiting);
     QCOMPARE(F.StatusText(0), QStringLiteral("就绪"));
-    QVERIFY(F.EdTitle()->isEnabled());
+    QVERIFY(F.EdTitle()->isEnabled() && ElevateItem(F)->isEnabled());
     QCOMPARE(FRec.Msgs.size(), 1);
     QCOMPARE(FRec.Msgs[0].Kind, mkWarning);
     QCOMPARE(FRec.Msgs[0].Text, QStringLiteral("提权失败（可能取消了 UAC 提示）。\r\n可以右键程序选择“以管理员身份运行”。"));
@@ -501,23 +565,40 @@ void TMainFormTest::OpenReports()
     QCOMPARE(F.StatusText(0), QStringLiteral("打开报告失败"));
     QCOMPARE(LoadRecentReports(Recent).size(), 1);
 
-    // Dropped files: the reports among them open.
+    // Dropped files: the reports among them open; one open already comes to
+    // the front instead of a second copy.
     QMimeData Mime;
-    Mime.setUrls({QUrl::fromLocalFile(Good), QUrl::fromLocalFile(Tmp(QStringLiteral("notes.txt")))});
+    const QString Other = Write(QStringLiteral("other.json"), "{\"stats\":{\"total\":1},\"records\":[]}");
+    Mime.setUrls({QUrl::fromLocalFile(Good), QUrl::fromLocalFile(Tmp(QStringLiteral("notes.txt"))),
+                  QUrl::fromLocalFile(Other)});
     QDropEvent Drop(QPointF(10, 10), Qt::CopyAction, &Mime, Qt::LeftButton, Qt::NoModifier);
     // Straight to the window: the application only passes on drops of a drag
     // it is running itself.
     static_cast<QObject&>(F).event(&Drop);
     QVERIFY(Drop.isAccepted());
+    QCOMPARE(F.PendingReports(), 1);
     QTRY_COMPARE(F.PendingReports(), 0);
     QCOMPARE(F.findChildren<TReportForm*>().size(), 2);
+    QCOMPARE(LoadRecentReports(Recent),
+             QStringList({QDir::toNativeSeparators(Other), QDir::toNativeSeparators(Good)}));
+
+    // The list ends with an entry that clears it.
+    F.RefreshRecentMenu();
+    QAction* Clear = F.RecentMenu()->actions().last();
+    QCOMPARE(Clear->text(), QStringLiteral("清除列表"));
+    QVERIFY(Clear->isEnabled());
+    QCOMPARE(F.RecentMenu()->actions().size(), 4);
 
     // A file gone since it was opened leaves the list when the menu opens.
     QVERIFY(QFile::remove(Good));
     F.RefreshRecentMenu();
+    QCOMPARE(LoadRecentReports(Recent), QStringList{QDir::toNativeSeparators(Other)});
+    F.RecentMenu()->actions().last()->trigger();
     QCOMPARE(LoadRecentReports(Recent), QStringList());
-    QCOMPARE(F.RecentMenu()->actions().size(), 1);
+    F.RefreshRecentMenu();
+    QCOMPARE(F.RecentMenu()->actions().size(), 3);
     QVERIFY(!F.RecentMenu()->actions()[0]->isEnabled());
+    QVERIFY(!F.RecentMenu()->actions().last()->isEnabled());
 }
 
 void TMainFormTest::CollectorArguments_data()

@@ -1,6 +1,7 @@
 #include "chart_geometry.h"
 #include "palette.h"
 
+#include <QDate>
 #include <QLocale>
 #include <QtTest>
 
@@ -25,14 +26,14 @@ private slots:
 
     void BarLayout_data();
     void BarLayout();
-    void BarScale_data();
-    void BarScale();
+    void BarAxis_data();
+    void BarAxis();
     void BarHeights_data();
     void BarHeights();
-    void BarHit_data();
-    void BarHit();
-    void BarSpread_data();
-    void BarSpread();
+    void BarsSpanThePlot_data();
+    void BarsSpanThePlot();
+    void DateLabels_data();
+    void DateLabels();
     void BarTexts();
 
     void RankRows_data();
@@ -40,6 +41,8 @@ private slots:
     void RankRowHeightRule();
     void RankFill_data();
     void RankFill();
+    void RankKeys_data();
+    void RankKeys();
 
     void DonutGeometry_data();
     void DonutGeometry();
@@ -187,19 +190,21 @@ void TChartGeometryTest::BarLayout_data()
     QTest::addColumn<int>("W");
     QTest::addColumn<int>("H");
     QTest::addColumn<int>("N");
+    QTest::addColumn<qreal>("Dpr");
     QTest::addColumn<int>("BarW");
     QTest::addColumn<int>("Gap");
     QTest::addColumn<int>("Base");
     QTest::addColumn<bool>("Drawable");
-    QTest::addColumn<bool>("Spread");
-    QTest::newRow("one point is a bar, not a slab") << 1088 << 200 << 1 << 48 << 2 << 174 << true << false;
-    QTest::newRow("thirty days") << 1088 << 200 << 30 << 32 << 2 << 174 << true << false;
-    QTest::newRow("600 in 500 px: spread") << 566 << 200 << 600 << 1 << 0 << 174 << true << true;
-    QTest::newRow("2 px bars keep the rule") << 566 << 200 << 125 << 2 << 2 << 174 << true << false;
-    QTest::newRow("narrower than 2 px: spread") << 566 << 200 << 126 << 1 << 0 << 174 << true << true;
-    QTest::newRow("plot too low") << 1088 << 89 << 5 << 202 << 2 << 63 << false << false;
-    QTest::newRow("plot too narrow") << 105 << 200 << 5 << 6 << 2 << 174 << false << false;
-    QTest::newRow("smallest plot") << 106 << 90 << 1 << 40 << 2 << 64 << true << false;
+    QTest::newRow("one point is a bar, not a slab") << 1088 << 200 << 1 << 1.0 << 48 << 2 << 174 << true;
+    QTest::newRow("thirty days") << 1088 << 200 << 30 << 1.0 << 32 << 2 << 174 << true;
+    QTest::newRow("thirty days at 1.5") << 1088 << 200 << 30 << 1.5 << 48 << 3 << 174 << true;
+    QTest::newRow("thirty days at 2") << 1088 << 200 << 30 << 2.0 << 64 << 4 << 174 << true;
+    QTest::newRow("2 px bars keep their gaps") << 566 << 200 << 125 << 1.0 << 2 << 2 << 174 << true;
+    QTest::newRow("narrower: bars fill their slots") << 566 << 200 << 126 << 1.0 << 0 << 0 << 174 << true;
+    QTest::newRow("600 in 500 px") << 566 << 200 << 600 << 1.0 << 0 << 0 << 174 << true;
+    QTest::newRow("plot too low") << 1088 << 89 << 5 << 1.0 << 202 << 2 << 63 << false;
+    QTest::newRow("plot too narrow") << 105 << 200 << 5 << 1.0 << 5 << 2 << 174 << false;
+    QTest::newRow("smallest plot") << 106 << 90 << 1 << 1.0 << 40 << 2 << 64 << true;
 }
 
 void TChartGeometryTest::BarLayout()
@@ -207,46 +212,53 @@ void TChartGeometryTest::BarLayout()
     QFETCH(int, W);
     QFETCH(int, H);
     QFETCH(int, N);
-    const TBarLayout L = CalcBarLayout(W, H, N);
+    QFETCH(qreal, Dpr);
+    const TBarLayout L = CalcBarLayout(W, H, N, Dpr);
     QCOMPARE(L.BarLeft, 54);
     QTEST(L.BarW, "BarW");
     QTEST(L.Gap, "Gap");
     QTEST(L.Base, "Base");
     QTEST(BarPlotDrawable(L), "Drawable");
-    QTEST(L.Spread, "Spread");
 }
 
-void TChartGeometryTest::BarScale_data()
+void TChartGeometryTest::BarAxis_data()
 {
     QTest::addColumn<int>("M");
-    QTest::addColumn<int>("PH");
-    QTest::addColumn<QList<qint64>>("Labels");
-    QTest::addColumn<QList<int>>("Offsets");
-    QTest::newRow("M 1") << 1 << 150 << QList<qint64>{0, 1, 2, 3, 4} << QList<int>{0, 38, 75, 112, 150};
-    QTest::newRow("M 4 fits exactly") << 4 << 150 << QList<qint64>{0, 1, 2, 3, 4} << QList<int>{0, 38, 75, 112, 150};
-    QTest::newRow("M 10") << 10 << 150 << QList<qint64>{0, 5, 10, 15, 20} << QList<int>{0, 38, 75, 112, 150};
-    QTest::newRow("M 6, PH 42") << 6 << 42 << QList<qint64>{0, 2, 4, 6, 8} << QList<int>{0, 10, 21, 32, 42};
-    QTest::newRow("M 321") << 321 << 150 << QList<qint64>{0, 100, 200, 300, 400}
-                           << QList<int>{0, 38, 75, 112, 150};
-    QTest::newRow("largest count") << 2147483647 << 150
-                                   << QList<qint64>{0, 1000000000, 2000000000, 3000000000, 4000000000}
-                                   << QList<int>{0, 38, 75, 112, 150};
+    QTest::addColumn<qint64>("Step");
+    QTest::addColumn<int>("Steps");
+    QTest::newRow("1: whole steps only") << 1 << qint64(1) << 1;
+    QTest::newRow("2") << 2 << qint64(1) << 2;
+    QTest::newRow("3") << 3 << qint64(1) << 3;
+    QTest::newRow("7") << 7 << qint64(2) << 4;
+    QTest::newRow("11: no 2.5 steps") << 11 << qint64(5) << 3;
+    QTest::newRow("101") << 101 << qint64(25) << 5;
+    QTest::newRow("151") << 151 << qint64(50) << 4;
+    QTest::newRow("2,700") << 2700 << qint64(1000) << 3;
+    QTest::newRow("4,590") << 4590 << qint64(1000) << 5;
+    QTest::newRow("largest count") << 2147483647 << qint64(500000000) << 5;
 }
 
-void TChartGeometryTest::BarScale()
+void TChartGeometryTest::BarAxis()
 {
     QFETCH(int, M);
-    QFETCH(int, PH);
-    QFETCH(QList<qint64>, Labels);
-    QFETCH(QList<int>, Offsets);
-    TBarLayout L;
-    L.PH = PH;
-    L.Base = PH + 24;
-    for (int I = 0; I <= 4; ++I) {
-        QCOMPARE(BarScaleValue(M, I), Labels[I]);
-        QCOMPARE(L.Base - BarScaleY(L, I), Offsets[I]);
+    const TBarAxis A = ::BarAxis(M);
+    QTEST(A.Step, "Step");
+    QTEST(A.Steps, "Steps");
+    // Every largest count up to here meets the rules, not only the rows.
+    for (qint64 V = 3; V <= M; V += std::max<qint64>(1, V / 97)) {
+        const TBarAxis B = ::BarAxis(qint32(V));
+        qint64 Mantissa = B.Step;
+        while (Mantissa % 10 == 0)
+            Mantissa /= 10;
+        QVERIFY2(QList<qint64>({1, 2, 25, 5}).contains(Mantissa), qPrintable(QString::number(V)));
+        QVERIFY2(B.Steps >= 3 && B.Steps <= 5 && B.Top() >= V && V * 10 >= B.Top() * 7, qPrintable(QString::number(V)));
     }
-    QCOMPARE(BarScaleTop(M), Labels[4]);
+    // The grid runs from the baseline to the top of the plot; a low plot
+    // labels only lines far enough apart.
+    const TBarLayout L = CalcBarLayout(1088, 200, 30);
+    QCOMPARE(BarScaleY(L, A, 0), L.Base);
+    QCOMPARE(BarScaleY(L, A, A.Steps), L.Base - L.PH);
+    QCOMPARE(BarScaleLabelLines(CalcBarLayout(1088, 90, 30), ::BarAxis(4590), 13), QList<int>({0, 2, 4}));
 }
 
 void TChartGeometryTest::BarHeights_data()
@@ -272,77 +284,116 @@ void TChartGeometryTest::BarHeights()
     QTEST(BarHeight(Count, Top, PH), "Height");
 }
 
-void TChartGeometryTest::BarHit_data()
+namespace {
+
+TDayPoints Dates(const QDate& First, int N)
 {
-    QTest::addColumn<int>("X");
-    QTest::addColumn<int>("Index");
-    // Thirty days in 1088 px: 32 px bars, 2 px gaps.
-    QTest::newRow("left margin") << 53 << -1;
-    QTest::newRow("first") << 54 << 0;
-    QTest::newRow("gap belongs to the bar on its left") << 54 + 33 << 0;
-    QTest::newRow("next slot") << 54 + 34 << 1;
-    QTest::newRow("last") << 54 + 29 * 34 << 29;
-    QTest::newRow("past the last") << 54 + 30 * 34 << -1;
+    TDayPoints Points;
+    for (int I = 0; I < N; ++I)
+        Points.append({First.addDays(I).toString(Qt::ISODate), 1});
+    return Points;
 }
 
-void TChartGeometryTest::BarHit()
+int SixPerChar(const QString& Text)
 {
-    QFETCH(int, X);
-    const TDayPoints Points(30, TDayPoint{QStringLiteral("d"), 1});
-    QTEST(BarAt(CalcBarLayout(1088, 200, 30), X, Points), "Index");
-    QCOMPARE(BarAt(TBarLayout(), X, Points), -1); // nothing laid out
+    return int(6 * Text.size());
 }
 
-void TChartGeometryTest::BarSpread_data()
+}  // namespace
+
+void TChartGeometryTest::BarsSpanThePlot_data()
 {
+    QTest::addColumn<int>("W");
+    QTest::addColumn<qreal>("Dpr");
     QTest::addColumn<int>("N");
-    QTest::newRow("1") << 1;
-    QTest::newRow("30") << 30;
-    QTest::newRow("338") << 338;
-    QTest::newRow("339") << 339;
-    QTest::newRow("365") << 365;
-    QTest::newRow("3,650") << 3650;
-    QTest::newRow("36,500") << 36500;
+    // The trend chart's width in windows of 980, 1120, 1600 and 1920 px.
+    for (int W : {936, 1076, 1556, 1876})
+        for (qreal Dpr : {1.0, 1.25, 1.5, 2.0})
+            for (int N : {1, 2, 30, 90, 365, 3650})
+                QTest::addRow("%d px at %g, %d days", W, Dpr, N) << W << Dpr << N;
 }
 
-void TChartGeometryTest::BarSpread()
+void TChartGeometryTest::BarsSpanThePlot()
 {
-    // The report window's trend chart at its initial and its smallest width.
+    QFETCH(int, W);
+    QFETCH(qreal, Dpr);
     QFETCH(int, N);
-    for (int W : {1080, 940}) {
-        const TBarLayout L = CalcBarLayout(W, 200, N);
-        // Busiest at both ends, so the end columns show the end days.
-        TDayPoints Points(N);
-        for (int I = 0; I < N; ++I)
-            Points[I].Count = std::abs(2 * I - (N - 1)) + 1;
-        const TBarSlot First = BarSlotOf(L, 0);
-        const TBarSlot Last = BarSlotOf(L, N - 1);
-        QCOMPARE(First.X, 54);
-        QVERIFY(First.W >= 1);
-        // The last bar stands under the right-aligned last label box.
-        QVERIFY2(N == 1 || (Last.X + Last.W > W - 12 - 160 && Last.X + Last.W <= W - 12),
-                 qPrintable(QStringLiteral("W %1: last bar ends at %2").arg(W).arg(Last.X + Last.W)));
-        QCOMPARE(BarAt(L, 54, Points), 0);
-        QCOMPARE(BarAt(L, Last.X + Last.W - 1, Points), N - 1);
-        QCOMPARE(BarAt(L, Last.X + Last.W + L.Gap, Points), -1);
-        if (!L.Spread)
-            continue;
-        QCOMPARE(Last.X + Last.W, W - 12);
-        // Slots tile the plot without gaps or overlaps; hit tests agree with them.
-        int X = 54;
-        for (int I = 0; I < N;) {
-            const TBarSlot S = BarSlotOf(L, I);
-            QCOMPARE(S.First, I);
-            QCOMPARE(S.X, X);
-            QVERIFY(S.W >= 1);
-            const int Day = BarSlotDay(Points, S);
-            QCOMPARE(BarAt(L, S.X, Points), Day);
-            QCOMPARE(BarAt(L, S.X + S.W - 1, Points), Day);
-            X += S.W;
-            I = S.Last + 1;
-        }
-        QCOMPARE(X, W - 12);
+    const TBarLayout L = CalcBarLayout(W, 200, N, Dpr);
+    const TDayPoints Points = Dates(QDate(2023, 11, 20), N);
+    const qreal Pixel = 1 / Dpr;
+    const qreal Right = 54 + L.PW;
+
+    // Bars from the plot's left edge to its right edge (within a gap), on
+    // whole device pixels, apart by at least the gap.
+    QVERIFY(qAbs(BarRect(L, BarSlotOf(L, 0), 1).left() - 54) <= Pixel);
+    if (N > 1)
+        QVERIFY(Right - BarRect(L, BarSlotOf(L, N - 1), 1).right() <= (L.Gap + 1) * Pixel + 1e-9);
+    int End = -L.Gap;
+    for (int I = 0; I < N;) {
+        const TBarSlot S = BarSlotOf(L, I);
+        QVERIFY(S.First == I && S.W >= 1 && S.X >= End + L.Gap);
+        End = S.X + S.W;
+        // The pointer over any pixel of the bar finds the day the bar shows.
+        const QRectF Bar = BarRect(L, S, 1);
+        for (qreal X : {Bar.left() + Pixel / 2, Bar.right() - Pixel / 2})
+            QCOMPARE(BarAt(L, X, Points), BarSlotDay(Points, S));
+        I = S.Last + 1;
     }
+    // Every column of the plot belongs to a bar, save right of a lone one.
+    const qreal Lone = N == 1 ? BarRect(L, BarSlotOf(L, 0), 1).right() + L.Gap * Pixel : Right;
+    for (qreal X = 54 + Pixel / 2; X < Right; X += Pixel)
+        QVERIFY2((BarAt(L, X, Points) >= 0) == (X < Lone), qPrintable(QString::number(X)));
+    QCOMPARE(BarAt(L, Right + Pixel / 2, Points), -1);
+    QCOMPARE(BarAt(L, 54 - Pixel / 2, Points), -1);
+
+    // The first label begins under the first bar, the last ends under the last.
+    const QList<TDateLabel> Labels = BarDateLabels(L, Points, MonthStarts(Points), SixPerChar);
+    QCOMPARE(Labels.first().Index, 0);
+    QCOMPARE(Labels.first().Box.left(), 54);
+    if (N > 1) {
+        QCOMPARE(Labels.last().Index, N - 1);
+        QVERIFY(qAbs(Labels.last().Box.right() + 1 - BarRect(L, BarSlotOf(L, N - 1), 1).right()) < 1);
+    }
+    for (int I = 1; I < Labels.size(); ++I)
+        QVERIFY2(Labels[I].Box.left() >= Labels[I - 1].Box.right() + 12, qPrintable(Points[Labels[I].Index].Text));
+    QVERIFY(Labels.last().Box.right() < W);
+}
+
+void TChartGeometryTest::DateLabels_data()
+{
+    QTest::addColumn<int>("W");
+    QTest::addColumn<QDate>("First");
+    QTest::addColumn<int>("N");
+    QTest::addColumn<QStringList>("Texts");
+    const QDate Jan1(2024, 1, 1);
+    QTest::newRow("a year, wide: every month")
+        << 1876 << Jan1 << 366
+        << QStringList{"2024-01-01", "2024-02-01", "2024-03-01", "2024-04-01", "2024-05-01", "2024-06-01",
+                       "2024-07-01", "2024-08-01", "2024-09-01", "2024-10-01", "2024-11-01", "2024-12-01",
+                       "2024-12-31"};
+    QTest::newRow("a year, narrow: every quarter")
+        << 500 << Jan1 << 366 << QStringList{"2024-01-01", "2024-04-01", "2024-07-01", "2024-10-01", "2024-12-31"};
+    QTest::newRow("too near the ends: left out")
+        << 1076 << QDate(2024, 3, 30) << 90 << QStringList{"2024-03-30", "2024-05-01", "2024-06-01", "2024-06-27"};
+    QTest::newRow("one month start: the middle")
+        << 1076 << QDate(2024, 3, 20) << 30 << QStringList{"2024-03-20", "2024-04-04", "2024-04-18"};
+    QTest::newRow("ten years: every second year")
+        << 700 << Jan1 << 3653
+        << QStringList{"2024-01-01", "2026-01-01", "2028-01-01", "2030-01-01", "2032-01-01", "2033-12-31"};
+    QTest::newRow("two days") << 1076 << Jan1 << 2 << QStringList{"2024-01-01", "2024-01-02"};
+    QTest::newRow("ends too close for both") << 170 << Jan1 << 2 << QStringList{"2024-01-01"};
+}
+
+void TChartGeometryTest::DateLabels()
+{
+    QFETCH(int, W);
+    QFETCH(QDate, First);
+    QFETCH(int, N);
+    const TDayPoints Points = Dates(First, N);
+    QStringList Texts;
+    for (const TDateLabel& D : BarDateLabels(CalcBarLayout(W, 200, N), Points, MonthStarts(Points), SixPerChar))
+        Texts << Points[D.Index].Text;
+    QTEST(Texts, "Texts");
 }
 
 void TChartGeometryTest::BarTexts()
@@ -418,6 +469,38 @@ void TChartGeometryTest::RankFill()
     QFETCH(int, M);
     QFETCH(int, TW);
     QTEST(RankFillWidth(Value, M, TW), "FW");
+}
+
+void TChartGeometryTest::RankKeys_data()
+{
+    QTest::addColumn<int>("Current");
+    QTest::addColumn<int>("Key");
+    QTest::addColumn<int>("Row");
+    QTest::newRow("down starts at the first") << -1 << int(Qt::Key_Down) << 0;
+    QTest::newRow("up starts at the first") << -1 << int(Qt::Key_Up) << 0;
+    QTest::newRow("down") << 3 << int(Qt::Key_Down) << 4;
+    QTest::newRow("down stops at the last") << 14 << int(Qt::Key_Down) << 14;
+    QTest::newRow("up stops at the first") << 0 << int(Qt::Key_Up) << 0;
+    QTest::newRow("page down") << 3 << int(Qt::Key_PageDown) << 8;
+    QTest::newRow("page down stops at the last") << 12 << int(Qt::Key_PageDown) << 14;
+    QTest::newRow("page up stops at the first") << 3 << int(Qt::Key_PageUp) << 0;
+    QTest::newRow("home") << 9 << int(Qt::Key_Home) << 0;
+    QTest::newRow("end") << -1 << int(Qt::Key_End) << 14;
+    QTest::newRow("other keys leave it") << 5 << int(Qt::Key_A) << 5;
+}
+
+void TChartGeometryTest::RankKeys()
+{
+    QFETCH(int, Current);
+    QFETCH(int, Key);
+    QTEST(RankKeyRow(Current, Key, 15, 5), "Row");
+    QCOMPARE(RankKeyRow(Current, Key, 0, 5), -1);
+    // The row comes into view whole from above and from below.
+    const int Row = RankKeyRow(Current, Key, 15, 5);
+    for (int Scroll : {0, 300}) {
+        const int S = RankScrollToShow(Scroll, 30, Row, 100);
+        QVERIFY(S <= RankRowTop(30, Row) - 2 && RankRowTop(30, Row) + 30 <= S + 100);
+    }
 }
 
 void TChartGeometryTest::DonutGeometry_data()

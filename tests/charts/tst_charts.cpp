@@ -29,6 +29,12 @@ QImage Render(QWidget& W, int Width, int Height)
     return W.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+// Left edge of bar I, at a scale factor of 1.
+int BarX(const TBarLayout& L, int I)
+{
+    return int(BarRect(L, BarSlotOf(L, I), 0).left());
+}
+
 TColor PixelAt(const QImage& Img, int X, int Y)
 {
     return FromQColor(Img.pixelColor(X, Y));
@@ -383,7 +389,7 @@ void TChartsTest::BarHoverMapsPixelsToPoints()
     MoveTo(Chart, 100, 50);
     QCOMPARE(Chart.HoverIndex(), -1);
     Render(Chart, 566, 200);
-    // Spread over the plot: pixel C holds the days from C * 600 / 500 on.
+    // Several days to a pixel: pixel C holds the days from C * 600 / 500 on.
     const int Cases[][2] = {{53, -1}, {54, 0}, {55, 2}, {353, 359}, {553, 599}, {554, -1}};
     for (const auto& C : Cases) {
         MoveTo(Chart, C[0], 190); // below the bars: the column still counts

@@ -215,6 +215,23 @@ private slots:
         QCOMPARE(Index.Match({"chrome  "}), (std::vector<int>{}));
         QVERIFY(Index.MemoryBytes() > 0);
     }
+
+    void CopiedLine_data()
+    {
+        QTest::addColumn<QString>("Record");
+        QTest::addColumn<QString>("Line");
+        QTest::newRow("plain; the profile is not copied")
+            << J("{'time':'t','browser':'b','profile':'p','title':'T','url':'u'}") << "t\tb\tT\tu";
+        QTest::newRow("tab in a title") << J("{'title':'a\\tb'}") << "\t\ta b\t";
+        QTest::newRow("CR LF in a url") << J("{'url':'x\\r\\ny'}") << "\t\t\tx  y";
+        QTest::newRow("LF in time and browser") << J("{'time':'1\\n2','browser':'\\nB'}") << "1 2\t B\t\t";
+    }
+    void CopiedLine()
+    {
+        QFETCH(QString, Record);
+        const auto Doc = Parse(Record);
+        QTEST(CopiedRecordLine(ReadRecordText(Doc.get())), "Line");
+    }
 };
 
 QTEST_GUILESS_MAIN(TRecordFilterTest)

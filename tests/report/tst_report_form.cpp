@@ -7,6 +7,7 @@
 #include "report_file.h"
 #include "report_layout.h"
 #include "ui_hooks.h"
+#include "window_fit.h"
 #include "report_window.h"
 
 #include "bar_chart.h"
@@ -90,6 +91,16 @@ public:
         QCoreApplication::processEvents();
     }
 
+    // The save dialog picks File; Start gets where it began.
+    static void AnswerSaveDialog(const QString& File, QString& Start)
+    {
+        UiHooks().PickSaveFile = [File, &Start](const QString&, const QString& From, const QString&, QString& Picked) {
+            Start = From;
+            Picked = File;
+            return true;
+        };
+    }
+
     static void Select(TReportForm& F, const QList<int>& Rows)
     {
         QItemSelectionModel* Sel = F.FRecList->selectionModel();
@@ -108,6 +119,9 @@ private slots:
         };
         UiHooks().ShellOpen = [this](const QString& T) { FOpened << T; };
         UiHooks().Reveal = [this](const QString& P) { FRevealed << P; };
+        // A desktop that holds the windows at their built-for size (the
+        // offscreen screen is smaller).
+        UiHooks().ScreenArea = [](const QWidget*) { return QRect(0, 0, 1920, 1080); };
     }
     void init()
     {
@@ -342,32 +356,123 @@ private slots:
         QVERIFY(F->FSrcList->columnWidth(3) > F->FSrcList->fontMetrics().horizontalAdvance(Number));
     }
 
-    void EscapeCloses_data()
+    void EscapeKeepsTheWindow_data()
     {
         QTest::addColumn<QString>("Target");
-        QTest::newRow("window") << "window";
-        QTest::newRow("filter box") << "filter";
-        QTest::newRow("records list") << "list";
+        QTest::addColumn<QString>("Filter");
+        QTest::newRow("toolbar") << "toolbar" << "site1";
+        QTest::newRow("filter box: clears it") << "filter" << "site1";
+        QTest::newRow("empty filter box") << "filter" << "";
+        QTest::newRow("records list") << "list" << "site1";
     }
-    void EscapeCloses()
+    void EscapeKeepsTheWindow()
     {
         QFETCH(QString, Target);
+        QFETCH(QString, Filter);
         QWidget Owner;
-        auto* F = ShowReportWindow(&Owner, ParseJsonOrDie(RecordsDocument(2, 2)), QByteArray(), QString(), false);
-        QPointer<TReportForm> Guard(F);
+        auto* F = ShowReportWindow(&Owner, ParseJsonOrDie(RecordsDocument(3, 3)), QByteArray(), QString(), false);
         QVERIFY(QTest::qWaitForWindowExposed(F));
         F->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(F));
-        QWidget* W = F;
-        if (Target != u"window") {
+        F->FEdFilter->setText(Filter);
+        QWidget* W = F->focusWidget();
+        if (Target != u"toolbar") {
             ShowPage(*F, F->FPgRecords);
             W = Target == u"filter" ? static_cast<QWidget*>(F->FEdFilter) : F->FRecList;
             W->setFocus();
         }
+        QVERIFY(W);
         QTest::keyClick(W, Qt::Key_Escape);
-        // Closed for good: the window and its document are released.
-        QTRY_VERIFY(!Guard);
-        QVERIFY(Owner.isWindow());
+        QVERIFY(F->isVisible());
+        QCOMPARE(F->FEdFilter->text(), Target == u"filter" ? QString() : Filter);
+        QCOMPARE(F->Shown(), Target == u"filter" ? 3 : 1);
+        QTest::keyClick(W, Qt::Key_Escape);
+        QVERIFY(F->isVisible());
+    }
+
+    void WindowsFitTheScreen_data()
+    {
+        QTest::addColumn<QRect>("Area");
+        QTest::newRow("1600 x 1000 at scale 1.5") << QRect(0, 0, 1067, 667);
+        QTest::newRow("1600 x 1000 at scale 2") << QRect(0, 0, 800, 500);
+    }
+    void WindowsFitTheScreen()
+    {
+        QFETCH(QRect, Area);
+        const auto Desktop = UiHooks().ScreenArea;
+        UiHooks().ScreenArea = [Area](const QWidget*) { return Area; };
+        QWidget Owner;
+        Owner.setGeometry(Area.right() - 100, Area.bottom() - 100, 100, 100);
+        auto F = std::make_unique<TReportForm>(&Owner, ParseJsonOrDie(RecordsDocument(2, 2)), QByteArray(), QString(),
+                                               false);
+        TSourcesForm S(&Owner, ParseJsonOrDie("{}"));
+        UiHooks().ScreenArea = Desktop;
+        for (QWidget* W : {static_cast<QWidget*>(F.get()), static_cast<QWidget*>(&S)}) {
+            QVERIFY(Area.contains(W->geometry().marginsAdded(WindowFrame(W))));
+            QVERIFY(W->minimumWidth() <= W->width() && W->minimumHeight() <= W->height());
+        }
+        F->show();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
+        // Below the size the pages are laid out for at least, the content scrolls.
+        QVERIFY(F->FClient->width() >= 980 && F->FClient->height() >= 640);
+        QVERIFY(F->FClient->height() > F->height());
+    }
+
+    void PageKeysFromAnyFocus_data()
+    {
+        QTest::addColumn<QString>("Focus");
+        QTest::addColumn<int>("Start");
+        QTest::addColumn<int>("Key");
+        QTest::addColumn<int>("Modifiers");
+        QTest::addColumn<int>("Page");
+        const int Ctrl = Qt::ControlModifier;
+        QTest::newRow("as opened, Ctrl+Tab") << "opened" << 0 << int(Qt::Key_Tab) << Ctrl << 1;
+        QTest::newRow("as opened, Ctrl+PgDn") << "opened" << 0 << int(Qt::Key_PageDown) << Ctrl << 1;
+        QTest::newRow("as opened, Ctrl+Shift+Tab wraps")
+            << "opened" << 0 << int(Qt::Key_Backtab) << int(Ctrl | Qt::ShiftModifier) << 6;
+        QTest::newRow("filter box, Ctrl+Tab wraps") << "filter" << 6 << int(Qt::Key_Tab) << Ctrl << 0;
+        QTest::newRow("records list, Ctrl+PgUp") << "list" << 6 << int(Qt::Key_PageUp) << Ctrl << 5;
+        QTest::newRow("ranking, Ctrl+PgDn") << "ranking" << 2 << int(Qt::Key_PageDown) << Ctrl << 3;
+    }
+    void PageKeysFromAnyFocus()
+    {
+        QFETCH(QString, Focus);
+        QFETCH(int, Start);
+        QFETCH(int, Key);
+        QFETCH(int, Modifiers);
+        auto F = Open(RecordsDocument(3, 3, J("'domains':[['site0.example',2]],")));
+        F->show();
+        F->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(F.get()));
+        F->FTabs->setCurrentIndex(Start);
+        QWidget* W = Focus == u"filter" ? F->FEdFilter
+                     : Focus == u"list" ? F->FRecList
+                     : Focus == u"ranking" ? static_cast<QWidget*>(F->FDnsChart)
+                                           : F->focusWidget();
+        QVERIFY(W);
+        W->setFocus();
+        QTRY_VERIFY(W->hasFocus());
+        QTest::keyClick(W, Qt::Key(Key), Qt::KeyboardModifiers(Modifiers));
+        QTEST(F->FTabs->currentIndex(), "Page");
+    }
+
+    void RankingByKeyboard()
+    {
+        auto F = Open(RecordsDocument(5, 5, J("'domains':[['site0.example',2],['site1.example',2]],")));
+        F->show();
+        F->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(F.get()));
+        ShowPage(*F, F->FPgDomain);
+        // Tab from the page's tab reaches the ranking; Enter acts as a double click.
+        F->FTabs->tabBar()->setFocus();
+        for (int I = 0; I < 10 && !F->FDnsChart->hasFocus(); ++I)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(F->FDnsChart->hasFocus());
+        QCOMPARE(F->FDnsChart->CurrentRow(), 0);
+        QTest::keyClick(F->FDnsChart, Qt::Key_Down);
+        QTest::keyClick(F->FDnsChart, Qt::Key_Return);
+        QCOMPARE(F->FTabs->currentWidget(), F->FPgRecords);
+        QCOMPARE(F->FEdFilter->text(), QStringLiteral("site1.example"));
     }
 
     void DestroyedWithOwner()
@@ -591,6 +696,19 @@ private slots:
         QCOMPARE(G->windowTitle(), F->windowTitle() + QStringLiteral(" — ") + Name);
         QCOMPARE(G->FLblFile->toolTip(), FRevealed[0]);
         QCOMPARE(G->FOutDir, QDir::toNativeSeparators(Tmp.path()));
+
+        // Saving it again asks where, starting at the file itself.
+        const QString Copy = QDir::toNativeSeparators(Tmp.filePath(QStringLiteral("copies/copy.json")));
+        QString Start;
+        AnswerSaveDialog(Copy, Start);
+        G->SaveJson();
+        UiHooks().PickSaveFile = nullptr;
+        QCOMPARE(Start, FRevealed[0]);
+        QCOMPARE(FRevealed.last(), Copy);
+        QCOMPARE(QDir(Tmp.path()).entryList(QDir::Files).size(), 1);
+        QFile Saved(Copy);
+        QVERIFY(Saved.open(QIODevice::ReadOnly));
+        QCOMPARE(Saved.readAll(), G->FRawJson);
     }
 
     void ExportCsv_data()
@@ -617,11 +735,7 @@ private slots:
         const QString Target =
             QDir::toNativeSeparators(Tmp.filePath(Writable ? QStringLiteral("out.csv") : QStringLiteral("no/out.csv")));
         QString Proposed;
-        UiHooks().PickSaveFile = [&](const QString&, const QString& Start, const QString&, QString& File) {
-            Proposed = Start;
-            File = Target;
-            return true;
-        };
+        AnswerSaveDialog(Target, Proposed);
         F->show();
         F->activateWindow();
         QVERIFY(QTest::qWaitForWindowExposed(F.get()));

@@ -1,6 +1,7 @@
 #include "test_docs.h"
 #include "json.h"
 #include "sources_form.h"
+#include "ui_hooks.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -27,6 +28,9 @@ const QString kHeader = QStringLiteral("浏览器\t配置/用户\t状态\t条数
 class TSourcesFormTest : public QObject {
     Q_OBJECT
 private slots:
+    // A desktop that holds the window at its built-for size (the offscreen
+    // screen is smaller).
+    void initTestCase() { UiHooks().ScreenArea = [](const QWidget*) { return QRect(0, 0, 1920, 1080); }; }
     // The reading rules are the model's; here the window shows and copies its rows.
     void Fill()
     {
@@ -88,7 +92,7 @@ private slots:
         QVERIFY(!F.FList->horizontalScrollBar()->isVisible());
     }
 
-    void EscapeCloses()
+    void EscapeKeepsTheWindow()
     {
         TSourcesForm F(nullptr, Doc(QStringLiteral("{}")));
         F.show();
@@ -97,7 +101,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&F));
         F.FList->setFocus();
         QTest::keyClick(F.FList, Qt::Key_Escape);
-        QVERIFY(!F.isVisible());
+        QVERIFY(F.isVisible());
     }
 };
 

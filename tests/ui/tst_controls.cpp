@@ -6,6 +6,7 @@
 #include "palette.h"
 #include "panel.h"
 #include "ui_hooks.h"
+#include "window_fit.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -98,6 +99,8 @@ private slots:
     void RadiosAreExclusivePerParent();
     void Anchors_data();
     void Anchors();
+    void FitWindow_data();
+    void FitWindow();
 };
 
 void TControlsTest::ButtonLook_data()
@@ -537,6 +540,33 @@ void TControlsTest::Anchors()
     // Back to the first size restores the first place.
     Parent.resize(400, 300);
     QCOMPARE(Child->geometry(), QRect(10, 20, 100, 50));
+}
+
+void TControlsTest::FitWindow_data()
+{
+    QTest::addColumn<QSize>("Client");
+    QTest::addColumn<QPoint>("Centre");
+    QTest::addColumn<QRect>("Area");
+    QTest::addColumn<QRect>("Placed");
+    const QRect Wide(0, 0, 1920, 1040);
+    QTest::newRow("fits: centred") << QSize(1120, 760) << QPoint(960, 520) << Wide << QRect(401, 141, 1120, 760);
+    QTest::newRow("fits, centre near a corner: moved in")
+        << QSize(1120, 760) << QPoint(1800, 1000) << Wide << QRect(792, 272, 1120, 760);
+    QTest::newRow("1600 x 1000 at 1.5: shrunk") << QSize(1120, 760) << QPoint(533, 333) << QRect(0, 0, 1067, 667)
+                                                << QRect(8, 31, 1051, 628);
+    QTest::newRow("at 2, area not at the origin") << QSize(1000, 534) << QPoint(400, 250)
+                                                  << QRect(0, 24, 800, 476) << QRect(8, 55, 784, 437);
+}
+
+void TControlsTest::FitWindow()
+{
+    QFETCH(QSize, Client);
+    QFETCH(QPoint, Centre);
+    QFETCH(QRect, Area);
+    const QMargins Frame(8, 31, 8, 8);
+    const QRect R = FitWindowRect(Client, Centre, Area, Frame);
+    QTEST(R, "Placed");
+    QVERIFY(Area.contains(R.marginsAdded(Frame)));
 }
 
 QTEST_MAIN(TControlsTest)

@@ -7,6 +7,16 @@
 #endif
 #include <windows.h>
 
+namespace {
+
+// 100-nanosecond ticks since 1601 to nanoseconds since 1970.
+qint64 UnixNs(LARGE_INTEGER Ticks)
+{
+    return (Ticks.QuadPart - 116444736000000000LL) * 100;
+}
+
+} // namespace
+
 TRegularFile::~TRegularFile()
 {
     Close();
@@ -15,26 +25,33 @@ TRegularFile::~TRegularFile()
 bool TRegularFile::Open(const QString& Path, QString& ErrMsg)
 {
     Close();
+    FError = oeNone;
     const std::wstring W = QDir::toNativeSeparators(Path).toStdWString();
     // Sharing everything: the browser may hold its database open.
     HANDLE H = ::CreateFileW(W.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (H == INVALID_HANDLE_VALUE) {
         const DWORD Err = ::GetLastError();
-        ErrMsg = Err == ERROR_FILE_NOT_FOUND || Err == ERROR_PATH_NOT_FOUND
-                     ? QStringLiteral("找不到文件")
-                     : QStringLiteral("无法打开文件：%1").arg(qt_error_string(int(Err)));
+        FError = Err == ERROR_FILE_NOT_FOUND || Err == ERROR_PATH_NOT_FOUND ? oeMissing : oeOther;
+        ErrMsg = FError == oeMissing ? QStringLiteral("找不到文件")
+                                     : QStringLiteral("无法打开文件：%1").arg(qt_error_string(int(Err)));
         return false;
     }
     BY_HANDLE_FILE_INFORMATION Info{};
+    FILE_BASIC_INFO Basic{};
     if (::GetFileType(H) != FILE_TYPE_DISK || !::GetFileInformationByHandle(H, &Info)
-        || (Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        || (Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        || !::GetFileInformationByHandleEx(H, FileBasicInfo, &Basic, sizeof Basic)) {
         ::CloseHandle(H);
+        FError = oeNotRegular;
         ErrMsg = QStringLiteral("不是普通文件，已跳过");
         return false;
     }
     FHandle = reinterpret_cast<qintptr>(H);
-    FId = {quint64(Info.dwVolumeSerialNumber), (quint64(Info.nFileIndexHigh) << 32) | Info.nFileIndexLow};
+    FState.Id = {quint64(Info.dwVolumeSerialNumber), (quint64(Info.nFileIndexHigh) << 32) | Info.nFileIndexLow};
+    FState.Size = qint64((quint64(Info.nFileSizeHigh) << 32) | Info.nFileSizeLow);
+    FState.ChangeNs = UnixNs(Basic.ChangeTime);
+    FState.ModifyNs = UnixNs(Basic.LastWriteTime);
     return true;
 }
 

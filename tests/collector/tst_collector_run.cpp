@@ -100,6 +100,7 @@ private slots:
     void profileReachedTwice_data();
     void profileReachedTwice();
     void writeFailureReason();
+    void copyFailureReason();
     void stopRemovesCopies_data();
     void stopRemovesCopies();
     void staleCopiesRemoved();
@@ -640,6 +641,34 @@ void TCollectorRunTest::writeFailureReason()
     QVERIFY2(P.exitCode() == int(ceWriteFailed), qPrintable(Text));
     QVERIFY2(Text.contains(qt_error_string(EFBIG)), qPrintable(Text));
     QCOMPARE(QDir(FTmp.filePath("big-out")).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TCollectorRunTest::copyFailureReason()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the file size limit of a shell is a Linux fact");
+#endif
+    // The private copy of a busy database (its WAL not yet written back) hits
+    // a file size limit midway, as on a full disk: the source fails with the
+    // system's reason instead of being read from a cut copy.
+    const QString Home = FTmp.filePath("copy-big");
+    const TSampleHistory H = MakeSampleHistory(30000, LocalUs("2024-05-05 12:00:00"), 60, 9);
+    QString Err;
+    const QString Db = BrowserPath(Home, ".config/google-chrome/Default/History");
+    QVERIFY(WriteChromiumHistory(Db, H, sjWalLeft, Err));
+    QVERIFY(QFileInfo(Db).size() > 2048 * 1024);
+    QProcess P;
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert(kHomeOverrideVar, Home);
+    P.setProcessEnvironment(Env);
+    P.start("sh", {"-c", "trap '' XFSZ; ulimit -f 2000; exec \"$0\" \"$@\"", MK_COLLECTOR_EXE});
+    QVERIFY(P.waitForFinished(60000));
+    QCOMPARE(P.exitCode(), int(ceAllSourcesFailed));
+    QString ParseErr;
+    const auto Doc = ParseJson(QString::fromUtf8(P.readAllStandardOutput()), ParseErr);
+    QVERIFY2(Doc, qPrintable(ParseErr));
+    const QString Msg = Doc->Get("sources")->Items(0)->S("msg");
+    QVERIFY2(Msg.contains(qt_error_string(EFBIG)), qPrintable(Msg));
 }
 
 static QStringList PrivateCopies(const QString& Temp)

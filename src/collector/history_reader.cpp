@@ -1,16 +1,10 @@
 #include "history_reader.h"
 
-#include "private_dir.h"
-#include "regular_file.h"
+#include "db_snapshot.h"
 #include "text_out.h"
 #include "url_info.h"
 
-#include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QSet>
-#include <QThread>
-#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -28,9 +22,6 @@ namespace {
 // daily series without end.
 constexpr qint64 kEarliestUnixUs = 631152000LL * 1000000LL;
 constexpr qint64 kLatestUnixUs = 7258118400LL * 1000000LL;
-
-// Databases and side files larger than this are not copied.
-constexpr qint64 kMaxDatabaseBytes = qint64(16) << 30;
 
 // What one record may carry into a report; longer texts are cut and marked.
 constexpr int kMaxTitleBytes = 4 * 1024;
@@ -66,107 +57,6 @@ QString ColumnText(sqlite3_stmt* S, int Col, int MaxBytes)
     while (Size > 0 && (static_cast<unsigned char>(Text[Size]) & 0xC0) == 0x80)
         --Size;
     return QString::fromUtf8(Text, Size) + QChar(0x2026);
-}
-
-// A private copy of a database and its side files; removed with the object,
-// and on a stop signal too.
-class TDbCopy final
-{
-public:
-    bool Make(const QString& Source, QString& ErrMsg)
-    {
-        if (!QFileInfo::exists(Source)) {
-            ErrMsg = QStringLiteral("找不到历史数据库文件");
-            return false;
-        }
-        if (!FDir.IsValid()) {
-            ErrMsg = QStringLiteral("无法创建临时目录：%1").arg(FDir.ErrorString());
-            return false;
-        }
-        FPath = FDir.FilePath(QStringLiteral("history.db"));
-        if (!CopyOne(Source, FPath, ErrMsg))
-            return false;
-        // The WAL holds the newest visits of a running browser; the shared-memory
-        // index is left behind on purpose, SQLite rebuilds it from the WAL.
-        for (const char* Suffix : {"-wal", "-journal"}) {
-            const QString Side = Source + QLatin1String(Suffix);
-            if (QFileInfo::exists(Side) && !CopyOne(Side, FPath + QLatin1String(Suffix), ErrMsg))
-                return false;
-        }
-        HoldForTests();
-        return true;
-    }
-    const QString& Path() const { return FPath; }
-    // Reads the database where it lies instead; see ReadInPlaceOrCopy.
-    void UseInPlace(const QString& Source)
-    {
-        FInPlace = QUrl::fromLocalFile(Source).toEncoded() + "?immutable=1";
-    }
-    bool InPlace() const { return !FInPlace.isEmpty(); }
-    QByteArray OpenName() const { return InPlace() ? FInPlace : QFile::encodeName(FPath); }
-    int Flags = SQLITE_OPEN_READONLY; // what the database opened with, for further connections
-
-private:
-    static bool CopyOne(const QString& From, const QString& To, QString& ErrMsg)
-    {
-        QString Why;
-        if (CopyCapped(From, To, kMaxDatabaseBytes, Why))
-            return true;
-        ErrMsg = QStringLiteral("无法读取数据库文件 %1：%2").arg(QFileInfo(From).fileName(), Why);
-        return false;
-    }
-
-    // Lets the tests stop a run while its copies exist.
-    static void HoldForTests()
-    {
-        const int Ms = qEnvironmentVariableIntValue("MK_COLLECTOR_HOLD_MS");
-        if (Ms > 0)
-            QThread::msleep(ulong(Ms));
-    }
-
-    TPrivateDir FDir;
-    QString FPath;
-    QByteArray FInPlace;
-};
-
-// A database file nobody is writing to: no journal or WAL content beside it.
-// Its size and time show a writer that came while it was read.
-struct TFileStamp
-{
-    qint64 Size = -1;
-    QDateTime Modified;
-    bool operator==(const TFileStamp&) const = default;
-};
-
-bool QuietStamp(const QString& Path, TFileStamp& Stamp)
-{
-    const QFileInfo Info(Path);
-    if (!Info.isFile())
-        return false;
-    for (const char* Suffix : {"-wal", "-journal"}) {
-        const QFileInfo Side(Path + QLatin1String(Suffix));
-        if (Side.exists() && (!Side.isFile() || Side.size() > 0))
-            return false;
-    }
-    Stamp = {Info.size(), Info.lastModified()};
-    return true;
-}
-
-// Copying a large history costs more than reading it. A quiet database is
-// therefore read where it lies, opened immutable so SQLite neither locks nor
-// writes anything beside it; if a writer came in the meantime, or anything
-// failed, the read is repeated on a private copy, which is also what gives
-// the messages. Read(InPlace, ErrMsg) does one attempt.
-template <typename TFn>
-bool ReadInPlaceOrCopy(const QString& Path, TFn&& Read, QString& ErrMsg)
-{
-    TFileStamp Before, After;
-    if (QuietStamp(Path, Before)) {
-        QString Ignored;
-        if (Read(true, Ignored) && QuietStamp(Path, After) && After == Before)
-            return true;
-    }
-    return Read(false, ErrMsg);
 }
 
 struct TSchema
@@ -249,24 +139,20 @@ int CheckSchema(sqlite3* Db, const TSchema& Schema, QString& ErrMsg)
     return SQLITE_OK;
 }
 
-// Opens the database (in place or as a copy) and checks that it is the kind
-// of history database expected.
-bool OpenCopy(const TSourceInfo& Source, bool InPlace, TDbCopy& Copy, TDb& Db, const TSchema*& Schema,
-              QString& ErrMsg)
+// Opens the database and checks that it is the kind of history database
+// expected; Flags tells further connections how it was opened.
+bool OpenDb(const TSourceInfo& Source, const TDbSnapshot& Snap, TDb& Db, const TSchema*& Schema, int& Flags,
+            QString& ErrMsg)
 {
-    if (InPlace)
-        Copy.UseInPlace(Source.Path);
-    else if (!Copy.Make(Source.Path, ErrMsg))
-        return false;
     Schema = Source.Kind == skFirefox ? &kFirefoxSchema : &kChromiumSchema;
     // A copy is opened read-only, but not immutable: a WAL beside it must still
     // be applied. A journal left by a browser in mid-write has to be rolled back
     // first, which needs write access; the copy is ours, so that is harmless.
     static const int CopyModes[] = {SQLITE_OPEN_READONLY, SQLITE_OPEN_READWRITE};
     static const int InPlaceModes[] = {SQLITE_OPEN_READONLY | SQLITE_OPEN_URI};
-    for (const int Flags : InPlace ? std::span<const int>(InPlaceModes) : std::span<const int>(CopyModes)) {
+    for (const int Mode : Snap.InPlace ? std::span<const int>(InPlaceModes) : std::span<const int>(CopyModes)) {
         sqlite3* Raw = nullptr;
-        const int Rc = sqlite3_open_v2(Copy.OpenName().constData(), &Raw, Flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        const int Rc = sqlite3_open_v2(Snap.OpenName.constData(), &Raw, Mode | SQLITE_OPEN_NOMUTEX, nullptr);
         Db.reset(Raw);
         if (Rc != SQLITE_OK) {
             ErrMsg = QStringLiteral("无法打开数据库：%1").arg(SqliteText(Raw));
@@ -274,7 +160,7 @@ bool OpenCopy(const TSourceInfo& Source, bool InPlace, TDbCopy& Copy, TDb& Db, c
         }
         const int Check = CheckSchema(Db.get(), *Schema, ErrMsg);
         if (Check == SQLITE_OK) {
-            Copy.Flags = Flags;
+            Flags = Mode;
             return true;
         }
         const int Primary = Check & 0xFF;
@@ -320,10 +206,10 @@ bool ReadUrls(sqlite3* Db, const TSchema& Schema, const char* Sql, std::vector<T
 class TUrlReader final
 {
 public:
-    TUrlReader(const TDbCopy& Copy, const TSchema& Schema, const char* Sql, std::vector<TRawUrl>& Out)
+    TUrlReader(const QByteArray& OpenName, int Flags, const TSchema& Schema, const char* Sql, std::vector<TRawUrl>& Out)
     {
         sqlite3* Raw = nullptr;
-        const int Rc = sqlite3_open_v2(Copy.OpenName().constData(), &Raw, Copy.Flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        const int Rc = sqlite3_open_v2(OpenName.constData(), &Raw, Flags | SQLITE_OPEN_NOMUTEX, nullptr);
         FDb.reset(Raw);
         if (Rc != SQLITE_OK)
             return;
@@ -354,15 +240,16 @@ private:
     std::jthread FThread; // last: joined before the connection closes
 };
 
-bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, bool InPlace, TSourceData& Data, QString& ErrMsg)
+bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, const TDbSnapshot& Snap, TSourceData& Data,
+              QString& ErrMsg)
 {
     const TTimeWindow& Window = Rule.Window;
     const bool AllVisits = Rule.AllVisits;
     Data = TSourceData();
-    TDbCopy Copy;
     TDb Db;
     const TSchema* Schema = nullptr;
-    if (!OpenCopy(Source, InPlace, Copy, Db, Schema, ErrMsg))
+    int Flags = 0;
+    if (!OpenDb(Source, Snap, Db, Schema, Flags, ErrMsg))
         return false;
 
     bool Shown = !AllVisits;
@@ -377,7 +264,7 @@ bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, bool InPlace, TS
     const char* UrlSql = Shown ? Schema->ShownUrlSql : Schema->UrlSql;
     std::optional<TUrlReader> Helper;
     if (Rule.HelperThread)
-        Helper.emplace(Copy, *Schema, UrlSql, Data.Urls);
+        Helper.emplace(Snap.OpenName, Flags, *Schema, UrlSql, Data.Urls);
     if ((!Helper || !Helper->Started()) && !ReadUrls(Db.get(), *Schema, UrlSql, Data.Urls, ErrMsg))
         return false;
 
@@ -424,13 +311,13 @@ bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, bool InPlace, TS
     return !Helper || !Helper->Started() || Helper->Finish(ErrMsg);
 }
 
-bool CountOnce(const TSourceInfo& Source, bool InPlace, qint64& Count, QString& ErrMsg)
+bool CountOnce(const TSourceInfo& Source, const TDbSnapshot& Snap, qint64& Count, QString& ErrMsg)
 {
     Count = 0;
-    TDbCopy Copy;
     TDb Db;
     const TSchema* Schema = nullptr;
-    if (!OpenCopy(Source, InPlace, Copy, Db, Schema, ErrMsg))
+    int Flags = 0;
+    if (!OpenDb(Source, Snap, Db, Schema, Flags, ErrMsg))
         return false;
     TStmt Stmt;
     if (!Prepare(Db.get(), Schema->CountSql, Stmt, ErrMsg))
@@ -448,12 +335,13 @@ bool CountOnce(const TSourceInfo& Source, bool InPlace, qint64& Count, QString& 
 
 bool ReadHistory(const TSourceInfo& Source, const TReadRule& Rule, TSourceData& Data, QString& ErrMsg)
 {
-    return ReadInPlaceOrCopy(
-        Source.Path, [&](bool InPlace, QString& Msg) { return ReadOnce(Source, Rule, InPlace, Data, Msg); }, ErrMsg);
+    return ReadConsistent(
+        Source.Path, [&](const TDbSnapshot& Snap, QString& Msg) { return ReadOnce(Source, Rule, Snap, Data, Msg); },
+        ErrMsg);
 }
 
 bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg)
 {
-    return ReadInPlaceOrCopy(
-        Source.Path, [&](bool InPlace, QString& Msg) { return CountOnce(Source, InPlace, Count, Msg); }, ErrMsg);
+    return ReadConsistent(
+        Source.Path, [&](const TDbSnapshot& Snap, QString& Msg) { return CountOnce(Source, Snap, Count, Msg); }, ErrMsg);
 }

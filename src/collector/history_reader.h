@@ -39,10 +39,10 @@ struct TReadRule
     bool HelperThread = false; // a core is free: read the URL rows beside the visits
 };
 
-// Reads a private copy of the source's database (with its -wal and -journal
-// files), so the browser's own files are never opened for writing. False with
-// a Chinese message when the file is missing, unreadable, corrupt or not a
-// history database.
+// Reads one committed state of the source's database (with its -wal and
+// -journal files; see ReadConsistent), never opening the browser's own files
+// for writing. False with a Chinese message when the file is missing,
+// unreadable, corrupt, not a history database or kept busy by a writer.
 // Unless AllVisits is set, only the visits the browser's own history page
 // lists are read: no automatic sub-frames, redirect hops, embeds or downloads.
 // A schema too old to tell them apart gives every row, with a note saying so.

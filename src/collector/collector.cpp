@@ -158,7 +158,7 @@ int RunList(const TCollectorOptions& Options, TCollectorEnv& Env, const QDateTim
     for (const TSourceInfo& Info : FindSources(HomesFor(Options, Env), Options.FSources)) {
         TSourceResult R;
         R.Info = Info;
-        R.Ok = CountVisits(Info, R.Count, R.Msg);
+        R.Ok = CountVisits(Info, Options.FAllVisits, R.Count, R.Msg);
         Results << R;
     }
     const QString Generated = Now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));

@@ -48,5 +48,7 @@ struct TReadRule
 // A schema too old to tell them apart gives every row, with a note saying so.
 bool ReadHistory(const TSourceInfo& Source, const TReadRule& Rule, TSourceData& Data, QString& ErrMsg);
 
-// Number of stored visit rows in the database, for source detection.
-bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg);
+// For source detection: the number of visits a report over the whole history
+// would count, by the same rule as ReadHistory (every stored row with a page
+// and a sound time when AllVisits is set).
+bool CountVisits(const TSourceInfo& Source, bool AllVisits, qint64& Count, QString& ErrMsg);

@@ -27,9 +27,13 @@ bool TRegularFile::Open(const QString& Path, QString& ErrMsg)
     Close();
     FError = oeNone;
     const std::wstring W = QDir::toNativeSeparators(Path).toStdWString();
-    // Sharing everything: the browser may hold its database open.
-    HANDLE H = ::CreateFileW(W.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Reading and writing are shared: the browser may hold its database open.
+    // Deleting is not: a browser that deletes its journal while it is read
+    // here would leave it pending deletion, take it for a journal to roll
+    // back on its next transaction and fail with a disk I/O error; denied,
+    // SQLite retries the delete until this short-lived handle is gone.
+    HANDLE H = ::CreateFileW(W.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
     if (H == INVALID_HANDLE_VALUE) {
         const DWORD Err = ::GetLastError();
         FError = Err == ERROR_FILE_NOT_FOUND || Err == ERROR_PATH_NOT_FOUND ? oeMissing : oeOther;

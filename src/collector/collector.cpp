@@ -179,7 +179,7 @@ int RunList(const TCollectorOptions& Options, TCollectorEnv& Env, const QDateTim
     for (const TSourceInfo& Info : Sources) {
         TSourceResult R;
         R.Info = Info;
-        R.Ok = CountVisits(Info, R.Count, R.Msg);
+        R.Ok = CountVisits(Info, Options.FAllVisits, R.Count, R.Msg);
         Results << R;
     }
     for (const TAbsentSource& A : AbsentSources(Homes, Options.FSources, Sources))

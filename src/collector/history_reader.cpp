@@ -1,16 +1,10 @@
 #include "history_reader.h"
 
-#include "private_dir.h"
-#include "regular_file.h"
+#include "db_snapshot.h"
 #include "text_out.h"
 #include "url_info.h"
 
-#include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QSet>
-#include <QThread>
-#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -28,9 +22,6 @@ namespace {
 // daily series without end.
 constexpr qint64 kEarliestUnixUs = 631152000LL * 1000000LL;
 constexpr qint64 kLatestUnixUs = 7258118400LL * 1000000LL;
-
-// Databases and side files larger than this are not copied.
-constexpr qint64 kMaxDatabaseBytes = qint64(16) << 30;
 
 // What one record may carry into a report; longer texts are cut and marked.
 constexpr int kMaxTitleBytes = 4 * 1024;
@@ -68,143 +59,34 @@ QString ColumnText(sqlite3_stmt* S, int Col, int MaxBytes)
     return QString::fromUtf8(Text, Size) + QChar(0x2026);
 }
 
-// A private copy of a database and its side files; removed with the object,
-// and on a stop signal too.
-class TDbCopy final
-{
-public:
-    bool Make(const QString& Source, QString& ErrMsg)
-    {
-        if (!QFileInfo::exists(Source)) {
-            ErrMsg = QStringLiteral("找不到历史数据库文件");
-            return false;
-        }
-        if (!FDir.IsValid()) {
-            ErrMsg = QStringLiteral("无法创建临时目录：%1").arg(FDir.ErrorString());
-            return false;
-        }
-        FPath = FDir.FilePath(QStringLiteral("history.db"));
-        if (!CopyOne(Source, FPath, ErrMsg))
-            return false;
-        // The WAL holds the newest visits of a running browser; the shared-memory
-        // index is left behind on purpose, SQLite rebuilds it from the WAL.
-        for (const char* Suffix : {"-wal", "-journal"}) {
-            const QString Side = Source + QLatin1String(Suffix);
-            if (QFileInfo::exists(Side) && !CopyOne(Side, FPath + QLatin1String(Suffix), ErrMsg))
-                return false;
-        }
-        HoldForTests();
-        return true;
-    }
-    const QString& Path() const { return FPath; }
-    // Reads the database where it lies instead; see ReadInPlaceOrCopy.
-    void UseInPlace(const QString& Source)
-    {
-        FInPlace = QUrl::fromLocalFile(Source).toEncoded() + "?immutable=1";
-    }
-    bool InPlace() const { return !FInPlace.isEmpty(); }
-    QByteArray OpenName() const { return InPlace() ? FInPlace : QFile::encodeName(FPath); }
-    int Flags = SQLITE_OPEN_READONLY; // what the database opened with, for further connections
-
-private:
-    static bool CopyOne(const QString& From, const QString& To, QString& ErrMsg)
-    {
-        QString Why;
-        if (CopyCapped(From, To, kMaxDatabaseBytes, Why))
-            return true;
-        ErrMsg = QStringLiteral("无法读取数据库文件 %1：%2").arg(QFileInfo(From).fileName(), Why);
-        return false;
-    }
-
-    // Lets the tests stop a run while its copies exist.
-    static void HoldForTests()
-    {
-        const int Ms = qEnvironmentVariableIntValue("MK_COLLECTOR_HOLD_MS");
-        if (Ms > 0)
-            QThread::msleep(ulong(Ms));
-    }
-
-    TPrivateDir FDir;
-    QString FPath;
-    QByteArray FInPlace;
-};
-
-// A database file nobody is writing to: no journal or WAL content beside it.
-// Its size and time show a writer that came while it was read.
-struct TFileStamp
-{
-    qint64 Size = -1;
-    QDateTime Modified;
-    bool operator==(const TFileStamp&) const = default;
-};
-
-bool QuietStamp(const QString& Path, TFileStamp& Stamp)
-{
-    const QFileInfo Info(Path);
-    if (!Info.isFile())
-        return false;
-    for (const char* Suffix : {"-wal", "-journal"}) {
-        const QFileInfo Side(Path + QLatin1String(Suffix));
-        if (Side.exists() && (!Side.isFile() || Side.size() > 0))
-            return false;
-    }
-    Stamp = {Info.size(), Info.lastModified()};
-    return true;
-}
-
-// Copying a large history costs more than reading it. A quiet database is
-// therefore read where it lies, opened immutable so SQLite neither locks nor
-// writes anything beside it; if a writer came in the meantime, or anything
-// failed, the read is repeated on a private copy, which is also what gives
-// the messages. Read(InPlace, ErrMsg) does one attempt.
-template <typename TFn>
-bool ReadInPlaceOrCopy(const QString& Path, TFn&& Read, QString& ErrMsg)
-{
-    TFileStamp Before, After;
-    if (QuietStamp(Path, Before)) {
-        QString Ignored;
-        if (Read(true, Ignored) && QuietStamp(Path, After) && After == Before)
-            return true;
-    }
-    return Read(false, ErrMsg);
-}
-
+// Where a browser keeps its history, and which rows its own history page
+// lists. Queries name the URL table "u" and the visit table "v".
 struct TSchema
 {
-    const char* UrlSql;
-    const char* ShownUrlSql;
-    const char* VisitSql;      // ?1, ?2: the window; %1: "+" when it is open
-    const char* ShownVisitSql;
+    const char* UrlTable;
+    const char* VisitTable;
+    const char* VisitUrl;  // the visit's column naming its URL row
+    const char* VisitTime; // in the browser's own epoch
+    const char* ShownUrl;  // condition on u for a listed page, or nullptr
+    const char* ShownVisit;
     const char* RuleColumnsSql; // prepares only when the columns the shown-visit rule needs exist
     const char* RuleNote;
-    const char* CountSql;
-    const char* Tables[2];
 };
 
 // Chromium's history page lists a visit that ends a redirect chain (0x20000000)
 // and is not an automatic or manual sub-frame (3, 4) or keyword-generated (10).
 const TSchema kChromiumSchema = {
-    "SELECT id, url, title FROM urls",
-    "SELECT id, url, title FROM urls",
-    "SELECT url, visit_time FROM visits WHERE %1visit_time >= ?1 AND %1visit_time < ?2",
-    "SELECT url, visit_time FROM visits WHERE %1visit_time >= ?1 AND %1visit_time < ?2"
-    " AND (transition & 536870912) != 0 AND (transition & 255) NOT IN (3, 4, 10)",
+    "urls", "visits", "url", "visit_time", nullptr,
+    "(v.transition & 536870912) != 0 AND (v.transition & 255) NOT IN (3, 4, 10)",
     "SELECT transition FROM visits LIMIT 0",
-    "数据库缺少 transition 列（旧版或精简的数据库），已按全部访问记录计数",
-    "SELECT count(*) FROM visits",
-    {"urls", "visits"}};
+    "数据库缺少 transition 列（旧版或精简的数据库），已按全部访问记录计数"};
 
 // Firefox leaves out hidden places and embeds (4), downloads (7) and framed links (8).
 const TSchema kFirefoxSchema = {
-    "SELECT id, url, title FROM moz_places",
-    "SELECT id, url, title FROM moz_places WHERE ifnull(hidden, 0) = 0",
-    "SELECT place_id, visit_date FROM moz_historyvisits WHERE %1visit_date >= ?1 AND %1visit_date < ?2",
-    "SELECT place_id, visit_date FROM moz_historyvisits WHERE %1visit_date >= ?1 AND %1visit_date < ?2"
-    " AND (visit_type IS NULL OR visit_type NOT IN (4, 7, 8))",
+    "moz_places", "moz_historyvisits", "place_id", "visit_date", "ifnull(u.hidden, 0) = 0",
+    "(v.visit_type IS NULL OR v.visit_type NOT IN (4, 7, 8))",
     "SELECT p.hidden, v.visit_type FROM moz_places p, moz_historyvisits v LIMIT 0",
-    "数据库缺少 hidden 或 visit_type 列（旧版或精简的数据库），已按全部访问记录计数",
-    "SELECT count(*) FROM moz_historyvisits",
-    {"moz_places", "moz_historyvisits"}};
+    "数据库缺少 hidden 或 visit_type 列（旧版或精简的数据库），已按全部访问记录计数"};
 
 bool Prepare(sqlite3* Db, const char* Sql, TStmt& Stmt, QString& ErrMsg)
 {
@@ -234,8 +116,8 @@ int CheckSchema(sqlite3* Db, const TSchema& Schema, QString& ErrMsg)
     if (!Prepare(Db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN (?1, ?2)",
                  Check, ErrMsg))
         return sqlite3_errcode(Db);
-    sqlite3_bind_text(Check.get(), 1, Schema.Tables[0], -1, SQLITE_STATIC);
-    sqlite3_bind_text(Check.get(), 2, Schema.Tables[1], -1, SQLITE_STATIC);
+    sqlite3_bind_text(Check.get(), 1, Schema.UrlTable, -1, SQLITE_STATIC);
+    sqlite3_bind_text(Check.get(), 2, Schema.VisitTable, -1, SQLITE_STATIC);
     if (sqlite3_step(Check.get()) != SQLITE_ROW) {
         const int Rc = sqlite3_errcode(Db);
         ErrMsg = QStringLiteral("数据库已损坏或无法读取：%1").arg(SqliteText(Db));
@@ -243,30 +125,26 @@ int CheckSchema(sqlite3* Db, const TSchema& Schema, QString& ErrMsg)
     }
     if (sqlite3_column_int(Check.get(), 0) != 2) {
         ErrMsg = QStringLiteral("不是有效的历史数据库（缺少 %1 / %2 表）")
-                     .arg(QLatin1String(Schema.Tables[0]), QLatin1String(Schema.Tables[1]));
+                     .arg(QLatin1String(Schema.UrlTable), QLatin1String(Schema.VisitTable));
         return SQLITE_NOTFOUND;
     }
     return SQLITE_OK;
 }
 
-// Opens the database (in place or as a copy) and checks that it is the kind
-// of history database expected.
-bool OpenCopy(const TSourceInfo& Source, bool InPlace, TDbCopy& Copy, TDb& Db, const TSchema*& Schema,
-              QString& ErrMsg)
+// Opens the database and checks that it is the kind of history database
+// expected; Flags tells further connections how it was opened.
+bool OpenDb(const TSourceInfo& Source, const TDbSnapshot& Snap, TDb& Db, const TSchema*& Schema, int& Flags,
+            QString& ErrMsg)
 {
-    if (InPlace)
-        Copy.UseInPlace(Source.Path);
-    else if (!Copy.Make(Source.Path, ErrMsg))
-        return false;
     Schema = Source.Kind == skFirefox ? &kFirefoxSchema : &kChromiumSchema;
     // A copy is opened read-only, but not immutable: a WAL beside it must still
     // be applied. A journal left by a browser in mid-write has to be rolled back
     // first, which needs write access; the copy is ours, so that is harmless.
     static const int CopyModes[] = {SQLITE_OPEN_READONLY, SQLITE_OPEN_READWRITE};
     static const int InPlaceModes[] = {SQLITE_OPEN_READONLY | SQLITE_OPEN_URI};
-    for (const int Flags : InPlace ? std::span<const int>(InPlaceModes) : std::span<const int>(CopyModes)) {
+    for (const int Mode : Snap.InPlace ? std::span<const int>(InPlaceModes) : std::span<const int>(CopyModes)) {
         sqlite3* Raw = nullptr;
-        const int Rc = sqlite3_open_v2(Copy.OpenName().constData(), &Raw, Flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        const int Rc = sqlite3_open_v2(Snap.OpenName.constData(), &Raw, Mode | SQLITE_OPEN_NOMUTEX, nullptr);
         Db.reset(Raw);
         if (Rc != SQLITE_OK) {
             ErrMsg = QStringLiteral("无法打开数据库：%1").arg(SqliteText(Raw));
@@ -274,7 +152,7 @@ bool OpenCopy(const TSourceInfo& Source, bool InPlace, TDbCopy& Copy, TDb& Db, c
         }
         const int Check = CheckSchema(Db.get(), *Schema, ErrMsg);
         if (Check == SQLITE_OK) {
-            Copy.Flags = Flags;
+            Flags = Mode;
             return true;
         }
         const int Primary = Check & 0xFF;
@@ -284,15 +162,85 @@ bool OpenCopy(const TSourceInfo& Source, bool InPlace, TDbCopy& Copy, TDb& Db, c
     return false;
 }
 
-bool ReadUrls(sqlite3* Db, const TSchema& Schema, const char* Sql, std::vector<TRawUrl>& Out, QString& ErrMsg)
+// Whether the time column holds numbers that compare as numbers, as the
+// browsers declare it (INTEGER). Under a text declaration (VARCHAR) numbers
+// are stored as text, and text never equals or orders with a number. SQLite's
+// own rules for a declared type, in their order.
+bool NumericColumn(sqlite3* Db, const char* Table, const char* Column)
 {
-    // Sized once: a doubling vector of large rows would briefly hold both copies.
+    TStmt Info;
+    QString Ignored;
+    if (!Prepare(Db, "SELECT upper(type) FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE", Info, Ignored))
+        return false;
+    sqlite3_bind_text(Info.get(), 1, Table, -1, SQLITE_STATIC);
+    sqlite3_bind_text(Info.get(), 2, Column, -1, SQLITE_STATIC);
+    if (sqlite3_step(Info.get()) != SQLITE_ROW)
+        return false;
+    const QByteArray Type(reinterpret_cast<const char*>(sqlite3_column_text(Info.get(), 0)));
+    if (Type.contains("INT"))
+        return true;
+    if (Type.isEmpty() || Type.contains("CHAR") || Type.contains("CLOB") || Type.contains("TEXT") || Type.contains("BLOB"))
+        return false;
+    return true; // REAL or NUMERIC
+}
+
+// The SQL of one read of a database: its URL rows, and its visits with
+// ?1 <= time < ?2, in the browser's own epoch.
+struct TQueries
+{
+    QByteArray Urls;   // id, url, title
+    QByteArray Visits; // URL id, time
+    QByteArray Count;  // the visits a report would count
+    bool Shown = false; // only what the history page lists
+};
+
+// Scan is set when the range covers the whole history: a plain scan of the
+// table then beats looking up every row through the time index.
+TQueries MakeQueries(sqlite3* Db, const TSchema& Schema, bool AllVisits, bool Scan)
+{
+    TQueries Q;
+    if (!AllVisits) {
+        sqlite3_stmt* Probe = nullptr;
+        Q.Shown = sqlite3_prepare_v2(Db, Schema.RuleColumnsSql, -1, &Probe, nullptr) == SQLITE_OK;
+        sqlite3_finalize(Probe);
+    }
+    const QByteArray Time = QByteArray("v.") + Schema.VisitTime;
+    // Numbers are compared as numbers in any storage class; the unary "+"
+    // keeps SQLite off the index, CAST on a text column has none to use.
+    const QByteArray T = !NumericColumn(Db, Schema.VisitTable, Schema.VisitTime) ? "CAST(" + Time + " AS NUMERIC)"
+                         : Scan                                                  ? "+" + Time
+                                                                                 : Time;
+    const QByteArray InRange = T + " >= ?1 AND " + T + " < ?2";
+    const QByteArray VisitRule = Q.Shown ? QByteArray(" AND ") + Schema.ShownVisit : QByteArray();
+    const QByteArray UrlRule = Q.Shown && Schema.ShownUrl ? QByteArray(Schema.ShownUrl) : QByteArray();
+    Q.Urls = QByteArray("SELECT u.id, u.url, u.title FROM ") + Schema.UrlTable + " u"
+             + (UrlRule.isEmpty() ? QByteArray() : " WHERE " + UrlRule);
+    Q.Visits = QByteArray("SELECT v.") + Schema.VisitUrl + ", " + T + " FROM " + Schema.VisitTable + " v WHERE "
+               + InRange + VisitRule;
+    // A visit counts when its URL row is read too, as a report joins them.
+    // The ids of those rows are gathered once; the unary "+" keeps SQLite
+    // from looking up each visit's row instead, which costs twice the time.
+    Q.Count = QByteArray("SELECT count(*) FROM ") + Schema.VisitTable + " v WHERE " + InRange + VisitRule + " AND +v."
+              + Schema.VisitUrl + " IN (SELECT u.id FROM " + Schema.UrlTable + " u WHERE u.url IS NOT NULL"
+              + (UrlRule.isEmpty() ? QByteArray() : " AND " + UrlRule) + ")";
+    return Q;
+}
+
+// The rows stored in a table, for sizing what is read from it once: no
+// regrowth, no doubled peak while a vector of large rows is copied.
+size_t RowsToReserve(sqlite3* Db, const char* Table)
+{
     TStmt Count;
     QString Ignored;
-    const QByteArray CountSql = QByteArray("SELECT count(*) FROM ") + Schema.Tables[0];
-    if (Prepare(Db, CountSql.constData(), Count, Ignored) && sqlite3_step(Count.get()) == SQLITE_ROW)
-        Out.reserve(size_t(std::clamp<qint64>(sqlite3_column_int64(Count.get(), 0), 0, 1 << 26)));
-    Count.reset();
+    const QByteArray Sql = QByteArray("SELECT count(*) FROM ") + Table;
+    if (!Prepare(Db, Sql.constData(), Count, Ignored) || sqlite3_step(Count.get()) != SQLITE_ROW)
+        return 0;
+    return size_t(std::clamp<qint64>(sqlite3_column_int64(Count.get(), 0), 0, 1 << 26));
+}
+
+bool ReadUrls(sqlite3* Db, const TSchema& Schema, const char* Sql, std::vector<TRawUrl>& Out, QString& ErrMsg)
+{
+    Out.reserve(RowsToReserve(Db, Schema.UrlTable));
     TStmt Urls;
     if (!Prepare(Db, Sql, Urls, ErrMsg))
         return false;
@@ -320,10 +268,10 @@ bool ReadUrls(sqlite3* Db, const TSchema& Schema, const char* Sql, std::vector<T
 class TUrlReader final
 {
 public:
-    TUrlReader(const TDbCopy& Copy, const TSchema& Schema, const char* Sql, std::vector<TRawUrl>& Out)
+    TUrlReader(const QByteArray& OpenName, int Flags, const TSchema& Schema, const char* Sql, std::vector<TRawUrl>& Out)
     {
         sqlite3* Raw = nullptr;
-        const int Rc = sqlite3_open_v2(Copy.OpenName().constData(), &Raw, Copy.Flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        const int Rc = sqlite3_open_v2(OpenName.constData(), &Raw, Flags | SQLITE_OPEN_NOMUTEX, nullptr);
         FDb.reset(Raw);
         if (Rc != SQLITE_OK)
             return;
@@ -354,57 +302,48 @@ private:
     std::jthread FThread; // last: joined before the connection closes
 };
 
-bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, bool InPlace, TSourceData& Data, QString& ErrMsg)
+// The range of stamps a read keeps, in the database's own epoch.
+std::pair<qint64, qint64> DbRange(const TSourceInfo& Source, qint64 FromUs, qint64 ToUs)
+{
+    if (Source.Kind == skChromium)
+        return {UnixToChromeUs(FromUs), UnixToChromeUs(ToUs)};
+    return {FromUs, ToUs};
+}
+
+bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, const TDbSnapshot& Snap, TSourceData& Data,
+              QString& ErrMsg)
 {
     const TTimeWindow& Window = Rule.Window;
-    const bool AllVisits = Rule.AllVisits;
     Data = TSourceData();
-    TDbCopy Copy;
     TDb Db;
     const TSchema* Schema = nullptr;
-    if (!OpenCopy(Source, InPlace, Copy, Db, Schema, ErrMsg))
+    int Flags = 0;
+    if (!OpenDb(Source, Snap, Db, Schema, Flags, ErrMsg))
         return false;
 
-    bool Shown = !AllVisits;
-    if (Shown) {
-        sqlite3_stmt* Probe = nullptr;
-        Shown = sqlite3_prepare_v2(Db.get(), Schema->RuleColumnsSql, -1, &Probe, nullptr) == SQLITE_OK;
-        sqlite3_finalize(Probe);
-        if (!Shown)
-            Data.Msg = QString::fromUtf8(Schema->RuleNote);
-    }
+    const TTimeWindow Open;
+    const bool WholeHistory = Window.FromUs <= Open.FromUs && Window.ToUs >= Open.ToUs;
+    const TQueries Q = MakeQueries(Db.get(), *Schema, Rule.AllVisits, WholeHistory);
+    if (!Rule.AllVisits && !Q.Shown)
+        Data.Msg = QString::fromUtf8(Schema->RuleNote);
 
-    const char* UrlSql = Shown ? Schema->ShownUrlSql : Schema->UrlSql;
     std::optional<TUrlReader> Helper;
     if (Rule.HelperThread)
-        Helper.emplace(Copy, *Schema, UrlSql, Data.Urls);
-    if ((!Helper || !Helper->Started()) && !ReadUrls(Db.get(), *Schema, UrlSql, Data.Urls, ErrMsg))
+        Helper.emplace(Snap.OpenName, Flags, *Schema, Q.Urls.constData(), Data.Urls);
+    if ((!Helper || !Helper->Started()) && !ReadUrls(Db.get(), *Schema, Q.Urls.constData(), Data.Urls, ErrMsg))
         return false;
 
-    // Room for every stored row at once: no regrowth, no doubled peak while copying.
-    TStmt Count;
-    QString Ignored;
-    if (Prepare(Db.get(), Schema->CountSql, Count, Ignored) && sqlite3_step(Count.get()) == SQLITE_ROW)
-        Data.Visits.reserve(size_t(std::clamp<qint64>(sqlite3_column_int64(Count.get(), 0), 0, 1 << 26)));
-    Count.reset();
+    Data.Visits.reserve(RowsToReserve(Db.get(), Schema->VisitTable));
 
     int Rc;
     TStmt Visits;
-    // Over the whole history a plain scan of the table beats looking up every
-    // row through the time index; the unary "+" keeps SQLite off the index.
-    const TTimeWindow Open;
-    const bool WholeHistory = Window.FromUs <= Open.FromUs && Window.ToUs >= Open.ToUs;
-    const QByteArray VisitSql = QString::fromLatin1(Shown ? Schema->ShownVisitSql : Schema->VisitSql)
-                                    .arg(WholeHistory ? QLatin1String("+") : QLatin1String(""))
-                                    .toLatin1();
-    if (!Prepare(Db.get(), VisitSql.constData(), Visits, ErrMsg))
+    if (!Prepare(Db.get(), Q.Visits.constData(), Visits, ErrMsg))
         return false;
-    const bool Chromium = Source.Kind == skChromium;
     // Stored times are compared in the database's own epoch so its index can be used.
-    const qint64 From = Chromium ? UnixToChromeUs(Window.FromUs) : Window.FromUs;
-    const qint64 To = Chromium ? UnixToChromeUs(Window.ToUs) : Window.ToUs;
+    const auto [From, To] = DbRange(Source, Window.FromUs, Window.ToUs);
     sqlite3_bind_int64(Visits.get(), 1, From);
     sqlite3_bind_int64(Visits.get(), 2, To);
+    const bool Chromium = Source.Kind == skChromium;
     qint64 Damaged = 0;
     while ((Rc = sqlite3_step(Visits.get())) == SQLITE_ROW) {
         const qint64 T = sqlite3_column_int64(Visits.get(), 1);
@@ -424,17 +363,22 @@ bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, bool InPlace, TS
     return !Helper || !Helper->Started() || Helper->Finish(ErrMsg);
 }
 
-bool CountOnce(const TSourceInfo& Source, bool InPlace, qint64& Count, QString& ErrMsg)
+bool CountOnce(const TSourceInfo& Source, bool AllVisits, const TDbSnapshot& Snap, qint64& Count, QString& ErrMsg)
 {
     Count = 0;
-    TDbCopy Copy;
     TDb Db;
     const TSchema* Schema = nullptr;
-    if (!OpenCopy(Source, InPlace, Copy, Db, Schema, ErrMsg))
+    int Flags = 0;
+    if (!OpenDb(Source, Snap, Db, Schema, Flags, ErrMsg))
         return false;
+    const TQueries Q = MakeQueries(Db.get(), *Schema, AllVisits, true);
     TStmt Stmt;
-    if (!Prepare(Db.get(), Schema->CountSql, Stmt, ErrMsg))
+    if (!Prepare(Db.get(), Q.Count.constData(), Stmt, ErrMsg))
         return false;
+    // What a report over the whole history keeps: no damaged stamps.
+    const auto [From, To] = DbRange(Source, kEarliestUnixUs, kLatestUnixUs);
+    sqlite3_bind_int64(Stmt.get(), 1, From);
+    sqlite3_bind_int64(Stmt.get(), 2, To);
     const int Rc = sqlite3_step(Stmt.get());
     if (Rc != SQLITE_ROW) {
         StepFailed(Db.get(), Rc, ErrMsg);
@@ -448,12 +392,14 @@ bool CountOnce(const TSourceInfo& Source, bool InPlace, qint64& Count, QString& 
 
 bool ReadHistory(const TSourceInfo& Source, const TReadRule& Rule, TSourceData& Data, QString& ErrMsg)
 {
-    return ReadInPlaceOrCopy(
-        Source.Path, [&](bool InPlace, QString& Msg) { return ReadOnce(Source, Rule, InPlace, Data, Msg); }, ErrMsg);
+    return ReadConsistent(
+        Source.Path, [&](const TDbSnapshot& Snap, QString& Msg) { return ReadOnce(Source, Rule, Snap, Data, Msg); },
+        ErrMsg);
 }
 
-bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg)
+bool CountVisits(const TSourceInfo& Source, bool AllVisits, qint64& Count, QString& ErrMsg)
 {
-    return ReadInPlaceOrCopy(
-        Source.Path, [&](bool InPlace, QString& Msg) { return CountOnce(Source, InPlace, Count, Msg); }, ErrMsg);
+    return ReadConsistent(
+        Source.Path,
+        [&](const TDbSnapshot& Snap, QString& Msg) { return CountOnce(Source, AllVisits, Snap, Count, Msg); }, ErrMsg);
 }

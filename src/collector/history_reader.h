@@ -39,14 +39,16 @@ struct TReadRule
     bool HelperThread = false; // a core is free: read the URL rows beside the visits
 };
 
-// Reads a private copy of the source's database (with its -wal and -journal
-// files), so the browser's own files are never opened for writing. False with
-// a Chinese message when the file is missing, unreadable, corrupt or not a
-// history database.
+// Reads one committed state of the source's database (with its -wal and
+// -journal files; see ReadConsistent), never opening the browser's own files
+// for writing. False with a Chinese message when the file is missing,
+// unreadable, corrupt, not a history database or kept busy by a writer.
 // Unless AllVisits is set, only the visits the browser's own history page
 // lists are read: no automatic sub-frames, redirect hops, embeds or downloads.
 // A schema too old to tell them apart gives every row, with a note saying so.
 bool ReadHistory(const TSourceInfo& Source, const TReadRule& Rule, TSourceData& Data, QString& ErrMsg);
 
-// Number of stored visit rows in the database, for source detection.
-bool CountVisits(const TSourceInfo& Source, qint64& Count, QString& ErrMsg);
+// For source detection: the number of visits a report over the whole history
+// would count, by the same rule as ReadHistory (every stored row with a page
+// and a sound time when AllVisits is set).
+bool CountVisits(const TSourceInfo& Source, bool AllVisits, qint64& Count, QString& ErrMsg);

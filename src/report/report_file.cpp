@@ -1,10 +1,10 @@
 #include "report_file.h"
 
 #include "json.h"
+#include "regular_file.h"
 #include "text_util.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -49,27 +49,30 @@ TReportFile LoadReportFile(const QString& Path, qint64 MaxBytes)
         R.Error = QStringLiteral("这是一个文件夹，不是报告文件。");
         return R;
     }
-    if (Info.size() > MaxBytes) {
+    // Opened without blocking and checked on the handle: a FIFO or a device
+    // behind a ".json" name would otherwise hang the loader or fill memory.
+    TRegularFile File;
+    QString Why;
+    if (!File.Open(Path, Why)) {
+        R.Error = File.Error() == oeMissing      ? QStringLiteral("文件不存在。")
+                  : File.Error() == oeNotRegular ? QStringLiteral("这不是普通文件（可能是设备或管道），不能作为报告打开。")
+                                                 : QStringLiteral("无法读取：") + CleanSystemText(Why) + QStringLiteral("。");
+        return R;
+    }
+    if (File.State().Size > MaxBytes) {
         R.Error = QStringLiteral("文件太大（%1 字节），最多只能打开 %2 字节的报告。")
-                      .arg(FormatCount(Info.size()), FormatCount(MaxBytes));
+                      .arg(FormatCount(File.State().Size), FormatCount(MaxBytes));
         return R;
     }
-    QFile File(Path);
-    if (!File.open(QIODevice::ReadOnly)) {
-        R.Error = QStringLiteral("无法读取：") + CleanSystemText(File.errorString()) + QStringLiteral("。");
+    QByteArray Bytes;
+    bool TooLarge = false;
+    if (!ReadRest(File, MaxBytes, Bytes, TooLarge, Why)) {
+        // Grown after its size was looked at, or a read that failed.
+        R.Error = TooLarge ? QStringLiteral("文件太大，最多只能打开 %1 字节的报告。").arg(FormatCount(MaxBytes))
+                           : QStringLiteral("无法读取：") + CleanSystemText(Why) + QStringLiteral("。");
         return R;
     }
-    QByteArray Bytes = File.readAll();
-    if (File.error() != QFileDevice::NoError) {
-        R.Error = QStringLiteral("无法读取：") + CleanSystemText(File.errorString()) + QStringLiteral("。");
-        return R;
-    }
-    if (Bytes.size() > MaxBytes) {
-        // Grew after its size was looked at.
-        R.Error = QStringLiteral("文件太大，最多只能打开 %1 字节的报告。").arg(FormatCount(MaxBytes));
-        return R;
-    }
-    File.close();
+    File.Close();
     if (Bytes.startsWith("\xEF\xBB\xBF"))
         Bytes.remove(0, 3);
     if (IsBlank(Bytes)) {

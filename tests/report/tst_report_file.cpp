@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -42,6 +43,9 @@ private slots:
         QTest::newRow("array") << Write("array.json", "[1,2]") << "不是 Marrowkin 的采集报告" << Max;
         QTest::newRow("too large") << Write("big.json", "{\"stats\":{}}") << "文件太大（12 字节）" << qint64(11);
         QTest::newRow("unreadable") << Write("locked.json", "{\"stats\":{}}") << "无法读取" << Max;
+        // Neither may hang the loader nor fill its memory.
+        QTest::newRow("fifo") << FTmp.filePath("fifo.json") << "不是普通文件" << Max;
+        QTest::newRow("endless device") << FTmp.filePath("zero.json") << "不是普通文件" << Max;
     }
     void BadFiles()
     {
@@ -53,6 +57,16 @@ private slots:
             QFile Probe(Path);
             if (Probe.open(QIODevice::ReadOnly))
                 QSKIP("this account reads files whatever their permissions say");
+        } else if (QByteArray(QTest::currentDataTag()) == "fifo") {
+#ifdef Q_OS_WIN
+            QSKIP("FIFOs are a Linux fact");
+#endif
+            QCOMPARE(QProcess::execute("mkfifo", {Path}), 0);
+        } else if (QByteArray(QTest::currentDataTag()) == "endless device") {
+#ifdef Q_OS_WIN
+            QSKIP("links to endless devices are a Linux fact");
+#endif
+            QVERIFY(QFile::link("/dev/zero", Path));
         }
         const TReportFile R = LoadReportFile(Path, Limit);
         QVERIFY(!R.Ok());

@@ -15,6 +15,7 @@ TRegularFile::~TRegularFile()
 bool TRegularFile::Open(const QString& Path, QString& ErrMsg)
 {
     Close();
+    FError = oeNone;
     // Non-blocking, so a FIFO with no writer does not hold the open; the
     // type is then checked on the handle itself, not on the name.
     int Fd;
@@ -23,19 +24,24 @@ bool TRegularFile::Open(const QString& Path, QString& ErrMsg)
     while (Fd < 0 && errno == EINTR);
     if (Fd < 0) {
         const int Err = errno;
-        ErrMsg = Err == ENOENT ? QStringLiteral("找不到文件")
-                               : QStringLiteral("无法打开文件：%1").arg(qt_error_string(Err));
+        FError = Err == ENOENT || Err == ENOTDIR ? oeMissing : oeOther;
+        ErrMsg = FError == oeMissing ? QStringLiteral("找不到文件")
+                                     : QStringLiteral("无法打开文件：%1").arg(qt_error_string(Err));
         return false;
     }
     struct stat St;
     if (::fstat(Fd, &St) != 0 || !S_ISREG(St.st_mode)) {
         ::close(Fd);
+        FError = oeNotRegular;
         ErrMsg = QStringLiteral("不是普通文件，已跳过");
         return false;
     }
     ::fcntl(Fd, F_SETFL, ::fcntl(Fd, F_GETFL) & ~O_NONBLOCK);
     FHandle = Fd;
-    FId = {quint64(St.st_dev), quint64(St.st_ino)};
+    FState.Id = {quint64(St.st_dev), quint64(St.st_ino)};
+    FState.Size = qint64(St.st_size);
+    FState.ChangeNs = qint64(St.st_ctim.tv_sec) * 1000000000 + St.st_ctim.tv_nsec;
+    FState.ModifyNs = qint64(St.st_mtim.tv_sec) * 1000000000 + St.st_mtim.tv_nsec;
     return true;
 }
 

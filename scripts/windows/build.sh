@@ -207,7 +207,7 @@ make_package() {
     cp "$OUT/package/install/bin/MarrowkinWin.exe" "$OUT/package/install/bin/Marrowkin.exe" "$stage/"
     cp "$BUILD/bin/mk_make_profiles.exe" "$stage/"
     local qt=$DEPS/qt6-win
-    cp "$qt"/bin/Qt6Core.dll "$qt"/bin/Qt6Gui.dll "$qt"/bin/Qt6Widgets.dll "$qt"/bin/Qt6DBus.dll "$stage/"
+    cp "$qt"/bin/Qt6Core.dll "$qt"/bin/Qt6Gui.dll "$qt"/bin/Qt6Widgets.dll "$stage/"
     mkdir -p "$stage/platforms" "$stage/styles" "$stage/imageformats"
     cp "$qt"/plugins/platforms/qwindows.dll "$stage/platforms/"
     cp "$qt"/plugins/styles/*.dll "$stage/styles/" 2>/dev/null || true

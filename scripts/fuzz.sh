@@ -14,20 +14,7 @@ SECONDS_EACH=${1:-60}
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 
 # clang and its sanitizer runtimes, beside what the Linux build needs.
-"$ROOT/scripts/setup.sh"
-missing=""
-for p in clang-14 libclang-rt-14-dev; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "Missing packages; install them with: sudo apt-get install -y$missing" >&2
-        exit 1
-    fi
-    apt-get update -qq
-    # shellcheck disable=SC2086
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
-fi
+"$ROOT/scripts/setup.sh" --fuzz
 
 BUILD="$ROOT/build-fuzz"
 CC=${CC:-$(command -v clang-14 || command -v clang)}

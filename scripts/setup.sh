@@ -1,5 +1,10 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks for building, running and testing.
+# Installs what a fresh Debian 12 machine lacks for building, running and
+# testing, and with --windows what the Windows cross build and its tests under
+# Wine need, with --fuzz clang and its sanitizer runtimes; any other argument
+# names one more package. Everything missing goes in with one apt-get.
+#
+#   scripts/setup.sh [--windows] [--fuzz] [package...]
 set -euo pipefail
 
 PACKAGES=(
@@ -8,6 +13,16 @@ PACKAGES=(
     libsqlite3-dev sqlite3 libbenchmark-dev
     fonts-wqy-microhei
 )
+for a in "$@"; do
+    case "$a" in
+        --windows)
+            PACKAGES+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
+                       wine wine64 xvfb xauth x11-utils imagemagick unzip patch xz-utils) ;;
+        --fuzz) PACKAGES+=(clang-14 libclang-rt-14-dev) ;;
+        -*) echo "unknown option: $a" >&2; exit 2 ;;
+        *) PACKAGES+=("$a") ;;
+    esac
+done
 
 missing=()
 for p in "${PACKAGES[@]}"; do

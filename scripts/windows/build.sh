@@ -4,10 +4,13 @@
 #
 #   scripts/windows/build.sh [--no-tests] [--no-package]
 #
-# The cross-built Qt and SQLite come from ../shared/windows/ when those archives
-# are there and their checksums match; otherwise both are rebuilt from Debian's
-# own source packages (Qt takes about 40 minutes on two cores). Everything lands
-# under build-win/: deps/ (Qt, SQLite), the build itself, a Wine prefix, the zip.
+# The cross-built Qt and SQLite come from archives whose checksums are pinned
+# below, looked for in ../shared/windows/ (or $MK_WIN_CACHE). Where one cannot
+# be used it is rebuilt from the Debian source package pinned beside it, with
+# Debian's security fixes (Qt takes about 40 minutes on two cores), and packed
+# into build-win/cache/, where the next run picks it up. Everything lands
+# under build-win/: cache/, deps/ (Qt, SQLite), the build itself, a Wine
+# prefix, the zip.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 ROOT=$PWD
@@ -28,87 +31,82 @@ DEPS=$OUT/deps
 BUILD=$OUT/build
 CACHE=${MK_WIN_CACHE:-$ROOT/../shared/windows}
 QT_VERSION=6.4.2
-QT_ARCHIVE=qt6-win-$QT_VERSION-mingw.tar.gz
-QT_SHA256=4c842b8ba278ef747432a97716ad130f3fc5c5e5869a9c26e11624f868fe0f7f
-SQLITE_ARCHIVE=sqlite-3.40.1-mingw.tar.gz
-SQLITE_SHA256=0887c9cfffe5a6d3944dbc930758480a47e5c4f5e84a230a751ca8a4d145b7ba
+# Each dependency: the Debian source it is rebuilt from, the archive holding
+# the result and that archive's checksum.
+QT_SOURCE=qt6-base=6.4.2+dfsg-10
+QT_ARCHIVE=qt6-win-6.4.2-mingw-cve.tar.gz
+QT_SHA256=892494c1286a3a701d298ff09a6b5f1b93f5d10b5b11c9078a2024865cf767e1
+SQLITE_SOURCE=sqlite3=3.40.1-2+deb12u2
+SQLITE_ARCHIVE=sqlite-3.40.1-deb12u2-mingw.tar.gz
+SQLITE_SHA256=1923a09a8325a4d4a5f584d856b91d3f88e251edacb130549756addcb9cd4e58
 TOOLCHAIN=$ROOT/cmake/mingw-w64-x86_64.cmake
 MINGW_RUNTIME=/usr/lib/gcc/x86_64-w64-mingw32/12-posix
 MINGW_SYSROOT=/usr/x86_64-w64-mingw32
 
 step() { printf '\n== %s\n' "$*"; }
+fail() { echo "$*" >&2; exit 1; }
+sha256_of() { sha256sum "$1" | cut -d ' ' -f 1; }
 
 install_packages() {
     # The host tools and Qt (moc, rcc, uic) come from the Linux set-up.
-    "$ROOT/scripts/setup.sh"
-    local packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-                    wine wine64 xvfb xauth x11-utils imagemagick fonts-wqy-microhei unzip patch xz-utils qt6-translations-l10n)
-    local missing=()
-    for p in "${packages[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-    done
-    if [ ${#missing[@]} -gt 0 ]; then
-        if [ "$(id -u)" -ne 0 ]; then
-            echo "Missing packages; install them with: sudo apt-get install -y ${missing[*]}" >&2
-            exit 1
-        fi
-        step "Installing ${missing[*]}"
-        apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-    fi
+    "$ROOT/scripts/setup.sh" --windows
     local host_qt
     host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev)
     case "$host_qt" in
         "$QT_VERSION"*) ;;
-        *) echo "The host Qt must be $QT_VERSION to match the cross Qt (found $host_qt)." >&2; exit 1 ;;
+        *) fail "The host Qt must be $QT_VERSION to match the cross Qt (found $host_qt)." ;;
     esac
 }
 
-cache_ok() { # archive sha256
-    [ -f "$CACHE/$1" ] && echo "$2  $CACHE/$1" | sha256sum --quiet -c - 2>/dev/null
-}
-
-# Debian source packages need a deb-src line; add one beside the binary sources.
-source_package() { # name -> downloaded into $OUT/src
-    local name=$1
-    mkdir -p "$OUT/src"
-    if ! apt-get source --print-uris "$name" >/dev/null 2>&1; then
-        [ "$(id -u)" -eq 0 ] || { echo "Add a deb-src line for Debian bookworm and rerun." >&2; exit 1; }
-        cat > /etc/apt/sources.list.d/marrowkin-deb-src.sources <<'EOF'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-
-Types: deb-src
-URIs: http://deb.debian.org/debian-security
-Suites: bookworm-security
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-        apt-get update -qq
+# Debian's source package at the pinned version, fetched into a fresh folder
+# through an apt configuration of its own (deb-src lines for bookworm and its
+# security updates), so the system's sources stay as they are and no root is
+# needed. apt checks the .dsc against Debian's signed index (dpkg-source's
+# warning about the uploader's own signature only means debian-keyring is not
+# installed); dpkg-source unpacks exactly the files the .dsc names and applies
+# Debian's patches unless given --skip-patches.
+fetch_source() { # name=version target-folder [dpkg-source option...]
+    local package=${1%%=*} version=${1#*=} target=$2
+    shift 2
+    local apt=$OUT/apt download=$OUT/src/$package-download
+    mkdir -p "$apt/sources" "$apt/lists/partial" "$apt/cache/archives/partial"
+    : > "$apt/sources.list"
+    printf '%s\n' \
+        'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm bookworm-updates' \
+        'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' '' \
+        'Types: deb-src' 'URIs: http://deb.debian.org/debian-security' 'Suites: bookworm-security' \
+        'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' \
+        > "$apt/sources/debian-src.sources"
+    local options=(-o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts="$apt/sources"
+                   -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache")
+    apt-get "${options[@]}" update -qq
+    rm -rf "$download" "$target"
+    mkdir -p "$download"
+    if ! (cd "$download" && apt-get "${options[@]}" source -qq --download-only "$package=$version"); then
+        fail "Debian no longer offers $package $version; it offers" \
+             "$(apt-cache "${options[@]}" showsrc "$package" | sed -n 's/^Version: //p' | paste -sd ' ')." \
+             "Pin one of those in scripts/windows/build.sh and rebuild."
     fi
-    (cd "$OUT/src" && apt-get source --download-only "$name" >/dev/null)
+    dpkg-source -x "$@" "$download/${package}_${version#*:}.dsc" "$target"
+    rm -rf "$download"
 }
 
-build_qt() {
-    step "Rebuilding Qt $QT_VERSION for Windows from Debian's qt6-base source (long)"
-    source_package qt6-base
+build_qt() { # -> $DEPS/qt6-win
+    step "Rebuilding Qt $QT_VERSION for Windows from Debian's $QT_SOURCE (long)"
     local src=$OUT/src/qtbase
-    rm -rf "$src" "$OUT/src/qt-build"
-    mkdir -p "$src"
-    tar xJf "$OUT"/src/qt6-base_"$QT_VERSION"+dfsg.orig.tar.xz -C "$src" --strip-components=1
-    tar xJf "$OUT"/src/qt6-base_"$QT_VERSION"+dfsg-*.debian.tar.xz -C "$src"
-    # Debian's security fixes, not its packaging patches (those assume Debian's
-    # own build layout). Patches for modules we switch off apply harmlessly.
-    local p
-    for p in "$src"/debian/patches/cve-*; do
-        [ -e "$p" ] || continue
-        echo "applying $(basename "$p")"
-        patch -d "$src" -p1 -s < "$p"
+    fetch_source "$QT_SOURCE" "$src" --skip-patches
+    # Debian's security fixes in Debian's order, not its packaging patches
+    # (those assume Debian's own build layout). Patches for modules we switch
+    # off apply harmlessly.
+    local fixes p
+    mapfile -t fixes < <(grep '^cve-' "$src/debian/patches/series")
+    [ ${#fixes[@]} -gt 0 ] || fail "No security patches listed in $src/debian/patches/series."
+    for p in "${fixes[@]}"; do
+        echo "applying $p"
+        patch -d "$src" -p1 -s < "$src/debian/patches/$p"
     done
     patch -d "$src" -p1 -s < "$HERE/qt-6.4.2-noopengl-qwindows.patch"
+    rm -rf "$OUT/src/qt-build"
     cmake -S "$src" -B "$OUT/src/qt-build" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_INSTALL_PREFIX="$DEPS/qt6-win" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
@@ -123,40 +121,82 @@ build_qt() {
         -DFEATURE_icu=OFF
     cmake --build "$OUT/src/qt-build"
     cmake --install "$OUT/src/qt-build"
-    rm -rf "$OUT/src/qt-build"
+    rm -rf "$OUT/src/qt-build" "$src"
 }
 
-build_sqlite() {
-    step "Rebuilding SQLite for Windows from Debian's sqlite3 source"
-    source_package sqlite3
+build_sqlite() { # -> $DEPS/sqlite-win
+    step "Rebuilding SQLite for Windows from Debian's $SQLITE_SOURCE"
+    # tclsh writes the amalgamation.
+    "$ROOT/scripts/setup.sh" --windows tcl
     local src=$OUT/src/sqlite3
-    rm -rf "$src"
-    mkdir -p "$src"
-    tar xJf "$(ls "$OUT"/src/sqlite3_*.orig.tar.xz | head -n 1)" -C "$src" --strip-components=1
-    (cd "$src" && ./configure >/dev/null && make -s sqlite3.c sqlite3.h)
+    # Every Debian patch applied, its security fixes among them, as Debian builds it.
+    fetch_source "$SQLITE_SOURCE" "$src"
+    (cd "$src" && ./configure >/dev/null && make -s sqlite3.c sqlite3.h >/dev/null)
     mkdir -p "$DEPS/sqlite-win/lib" "$DEPS/sqlite-win/include"
     x86_64-w64-mingw32-gcc-posix -O2 -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION \
         -c "$src/sqlite3.c" -o "$src/sqlite3.o"
     x86_64-w64-mingw32-gcc-ar-posix rcs "$DEPS/sqlite-win/lib/libsqlite3.a" "$src/sqlite3.o"
     cp "$src/sqlite3.h" "$src/sqlite3ext.h" "$DEPS/sqlite-win/include/"
+    rm -rf "$src"
 }
 
-# One dependency: present already, unpacked from the cache when its checksum
-# matches, or rebuilt from Debian's sources.
-prepare_dep() { # installed-file archive sha256 name rebuild-function
-    [ -f "$DEPS/$1" ] && return
-    if cache_ok "$2" "$3"; then
-        step "Unpacking the cached cross $4"
-        tar xzf "$CACHE/$2" -C "$DEPS"
+# Sets ARCHIVE_PATH and ARCHIVE_SHA256 to an archive that may be used: one
+# whose checksum is the pinned one, or the one a rebuild here recorded beside it.
+find_archive() { # archive pinned-sha256
+    local dir sum
+    for dir in "$CACHE" "$OUT/cache"; do
+        [ -f "$dir/$1" ] || continue
+        sum=$(sha256_of "$dir/$1")
+        if [ "$sum" = "$2" ] || { [ -f "$dir/$1.sha256" ] && [ "$sum" = "$(cat "$dir/$1.sha256")" ]; }; then
+            ARCHIVE_PATH=$dir/$1
+            ARCHIVE_SHA256=$sum
+            return 0
+        fi
+        echo "Not using $dir/$1: its checksum $sum is neither the pinned one nor a rebuild's." >&2
+    done
+    return 1
+}
+
+# Packs a rebuilt dependency into build-win/cache/, where the next run looks,
+# with its checksum beside it. The same files always give the same archive, so
+# the printed checksum can be pinned once the archive is put in the cache.
+pack_dep() { # folder archive
+    local dir=$OUT/cache
+    mkdir -p "$dir"
+    tar -C "$DEPS" --sort=name --mtime=@0 --owner=0 --group=0 --numeric-owner -cf - "$1" |
+        gzip -n > "$dir/$2.part"
+    mv "$dir/$2.part" "$dir/$2"
+    ARCHIVE_PATH=$dir/$2
+    ARCHIVE_SHA256=$(sha256_of "$ARCHIVE_PATH")
+    echo "$ARCHIVE_SHA256" > "$dir/$2.sha256"
+    echo "Wrote $ARCHIVE_PATH"
+    echo "  sha256 $ARCHIVE_SHA256"
+    echo "  To share it, copy it to $CACHE and pin that checksum in scripts/windows/build.sh."
+}
+
+# One dependency: kept when unpacked from the archive in use, else unpacked
+# afresh, or rebuilt and packed when no archive may be used. deps/<folder>.sha256
+# names the archive it came from, so a newly pinned archive replaces an older
+# one, and the project is then built again from scratch against it.
+prepare_dep() { # folder archive pinned-sha256 rebuild-function
+    local stamp=$DEPS/$1.sha256
+    if find_archive "$2" "$3"; then
+        [ -d "$DEPS/$1" ] && [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$ARCHIVE_SHA256" ] && return 0
+        step "Unpacking $ARCHIVE_PATH"
+        rm -rf "${DEPS:?}/$1" "$stamp" "$BUILD"
+        tar xzf "$ARCHIVE_PATH" -C "$DEPS"
     else
-        "$5"
+        rm -rf "${DEPS:?}/$1" "$stamp" "$BUILD"
+        "$4"
+        pack_dep "$1" "$2"
     fi
+    echo "$ARCHIVE_SHA256" > "$stamp"
 }
 
 prepare_deps() {
     mkdir -p "$DEPS"
-    prepare_dep qt6-win/lib/cmake/Qt6/Qt6Config.cmake "$QT_ARCHIVE" "$QT_SHA256" Qt build_qt
-    prepare_dep sqlite-win/lib/libsqlite3.a "$SQLITE_ARCHIVE" "$SQLITE_SHA256" SQLite build_sqlite
+    prepare_dep qt6-win "$QT_ARCHIVE" "$QT_SHA256" build_qt
+    prepare_dep sqlite-win "$SQLITE_ARCHIVE" "$SQLITE_SHA256" build_sqlite
 }
 
 # Windows sees the Linux root as drive Z:.
@@ -177,7 +217,12 @@ EOF
     . "$OUT/wine-env.sh"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         step "Creating the Wine prefix"
-        wineboot -i >/dev/null 2>&1 || true
+        # A prefix left half made would be taken as ready next time.
+        if ! wineboot -i > "$OUT/wineboot.log" 2>&1; then
+            cat "$OUT/wineboot.log" >&2
+            rm -rf "$WINEPREFIX"
+            fail "wineboot could not create the Wine prefix."
+        fi
         wineserver -w
     fi
 }
@@ -207,11 +252,11 @@ make_package() {
     cp "$OUT/package/install/bin/MarrowkinWin.exe" "$OUT/package/install/bin/Marrowkin.exe" "$stage/"
     cp "$BUILD/bin/mk_make_profiles.exe" "$stage/"
     local qt=$DEPS/qt6-win
-    cp "$qt"/bin/Qt6Core.dll "$qt"/bin/Qt6Gui.dll "$qt"/bin/Qt6Widgets.dll "$qt"/bin/Qt6DBus.dll "$stage/"
+    cp "$qt"/bin/Qt6Core.dll "$qt"/bin/Qt6Gui.dll "$qt"/bin/Qt6Widgets.dll "$stage/"
     mkdir -p "$stage/platforms" "$stage/styles" "$stage/imageformats"
     cp "$qt"/plugins/platforms/qwindows.dll "$stage/platforms/"
-    cp "$qt"/plugins/styles/*.dll "$stage/styles/" 2>/dev/null || true
-    cp "$qt"/plugins/imageformats/*.dll "$stage/imageformats/" 2>/dev/null || true
+    cp "$qt"/plugins/styles/qwindowsvistastyle.dll "$stage/styles/"
+    cp "$qt"/plugins/imageformats/qgif.dll "$qt"/plugins/imageformats/qico.dll "$stage/imageformats/"
     # Qt's own dialogs in Chinese: translation files are the same on every
     # platform, so the host's (same Qt version) serve.
     mkdir -p "$stage/translations"

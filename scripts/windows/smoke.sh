@@ -13,6 +13,7 @@ TITLE="Marrowkin 浏览器访问记录报告工具"
 
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d)
+# wineserver -k fails when no server is left, the usual case by then.
 trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 # Nothing from the build may leak in: the package must carry its own DLLs.

@@ -92,6 +92,10 @@ public:
                 return crChanged;
         }
         HoldForTests();
+        if (PrivateDirsEnding()) {
+            ErrMsg = QStringLiteral("程序正在退出");
+            return crFailed;
+        }
         return crDone;
     }
     const QString& Path() const { return FPath; }
@@ -107,9 +111,10 @@ private:
     // Lets the tests stop a run while its copies exist.
     static void HoldForTests()
     {
+        // In slices, so a stop can still remove the copy in time.
         const int Ms = qEnvironmentVariableIntValue("MK_COLLECTOR_HOLD_MS");
-        if (Ms > 0)
-            QThread::msleep(ulong(Ms));
+        for (int Held = 0; Held < Ms && !PrivateDirsEnding(); Held += 50)
+            QThread::msleep(50);
     }
 
     TPrivateDir FDir;

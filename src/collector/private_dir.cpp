@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -27,7 +28,7 @@ struct TOwnDir
 // program's statics are destroyed; so these never are.
 std::mutex& GLock = *new std::mutex;
 std::vector<TOwnDir>& GDirs = *new std::vector<TOwnDir>;
-bool GEnding = false;
+std::atomic<bool> GEnding = false;
 // Folders a stop could not remove yet: on Windows a file that is open (a
 // copy being written or read) cannot be removed, and its owner removes the
 // folder as soon as it is done with it.
@@ -105,6 +106,11 @@ QString TPrivateDir::ErrorString() const
 QString TPrivateDir::FilePath(const QString& Name) const
 {
     return FDir ? FDir->filePath(Name) : QString();
+}
+
+bool PrivateDirsEnding()
+{
+    return GEnding;
 }
 
 void RemoveAllPrivateDirs()

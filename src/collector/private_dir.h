@@ -34,6 +34,9 @@ private:
 // A folder whose files are still open (Windows) is removed by its owner when
 // it is done; this waits a moment for that.
 void RemoveAllPrivateDirs();
+// Whether a stop is removing the folders: work that holds one open should
+// let go of it at once, so the stop can remove it within its grace time.
+bool PrivateDirsEnding();
 
 // Removes the private folders of earlier runs whose owner is gone: its lock
 // can be taken.

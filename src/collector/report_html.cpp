@@ -53,11 +53,11 @@ std::string Fixed(double V)
 }
 
 // Only web links become clickable; javascript:, data: and the like stay text.
+// The same rule as the window's opener: only web pages become links.
 bool IsWebLink(const QString& Url)
 {
     return Url.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)
-           || Url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)
-           || Url.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive);
+           || Url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
 }
 
 void UrlCell(TTextOut& Out, const QString& Url)

@@ -1,8 +1,10 @@
 #include "collector_options.h"
 #include "history_time.h"
+#include "sqlite_util.h"
 #include "json.h"
 #include "text_out.h"
 #include "url_info.h"
+#include "utf8.h"
 
 #include <QDateTime>
 #include <QTimeZone>
@@ -35,6 +37,8 @@ private slots:
     void categories();
     void jsonStrings_data();
     void jsonStrings();
+    void columnTexts_data();
+    void columnTexts();
     void htmlText();
 };
 
@@ -343,6 +347,38 @@ void TCollectorUnitsTest::jsonStrings()
         QVERIFY2(Root, qPrintable(Err));
         QCOMPARE(Root->S("k"), Expected);
     }
+}
+
+void TCollectorUnitsTest::columnTexts_data()
+{
+    QTest::addColumn<QByteArray>("Hex"); // the bytes a browser stored
+    QTest::addColumn<int>("MaxBytes");
+    QTest::addColumn<QString>("Expected");
+    QTest::newRow("as stored") << QByteArray("61e4b8ad62") << 8 << QString::fromUtf16(u"a中b");
+    QTest::newRow("malformed bytes") << QByteArray("61ff62c3") << 8 << QString::fromUtf16(u"a\uFFFDb\uFFFD");
+    QTest::newRow("cut inside a character") << QByteArray("61e4b8ad62") << 3 << QString::fromUtf16(u"a…");
+    QTest::newRow("cut after a character") << QByteArray("61e4b8ad62") << 4 << QString::fromUtf16(u"a中…");
+}
+
+// Titles are kept as UTF-8 and written out without another check: what a
+// column gives must be well-formed, and the same text as read for URLs.
+void TCollectorUnitsTest::columnTexts()
+{
+    QFETCH(QByteArray, Hex);
+    QFETCH(int, MaxBytes);
+    QFETCH(QString, Expected);
+    sqlite3* Raw = nullptr;
+    QCOMPARE(sqlite3_open(":memory:", &Raw), SQLITE_OK);
+    const TDb Db(Raw);
+    TStmt S;
+    QString Err;
+    const QByteArray Sql = "SELECT CAST(X'" + Hex + "' AS TEXT)";
+    QVERIFY2(Prepare(Db.get(), Sql.constData(), S, Err), qPrintable(Err));
+    QCOMPARE(sqlite3_step(S.get()), SQLITE_ROW);
+    const std::string Utf8 = ColumnUtf8(S.get(), 0, MaxBytes);
+    QVERIFY(IsValidUtf8(Utf8.data(), qsizetype(Utf8.size())));
+    QCOMPARE(QString::fromStdString(Utf8), Expected);
+    QCOMPARE(ColumnText(S.get(), 0, MaxBytes), Expected);
 }
 
 void TCollectorUnitsTest::htmlText()

@@ -445,27 +445,6 @@ bool WriteFirefoxPlaces(const QString& Path, const TSampleHistory& History, TSam
     });
 }
 
-QString BrowserPath(const QString& Home, const QString& LinuxRelative)
-{
-#ifdef Q_OS_WIN
-    static const std::pair<const char*, const char*> Places[] = {
-        {".config/google-chrome", "AppData/Local/Google/Chrome/User Data"},
-        {".config/chromium", "AppData/Local/Chromium/User Data"},
-        {".config/microsoft-edge", "AppData/Local/Microsoft/Edge/User Data"},
-        {".config/BraveSoftware/Brave-Browser", "AppData/Local/BraveSoftware/Brave-Browser/User Data"},
-        {".config/vivaldi", "AppData/Local/Vivaldi/User Data"},
-        {".config/opera", "AppData/Roaming/Opera Software/Opera Stable"},
-        {".mozilla/firefox", "AppData/Roaming/Mozilla/Firefox"},
-    };
-    for (const auto& [Linux, Windows] : Places) {
-        const QString Prefix = QString::fromLatin1(Linux);
-        if (LinuxRelative == Prefix || LinuxRelative.startsWith(Prefix + u'/'))
-            return Home + u'/' + QString::fromLatin1(Windows) + LinuxRelative.mid(Prefix.size());
-    }
-#endif
-    return Home + u'/' + LinuxRelative;
-}
-
 bool MakeSampleHome(const QString& Home, int Visits, QString& ErrMsg)
 {
     const qint64 Now = QDateTime::currentMSecsSinceEpoch() * 1000;

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "collector_contract.h"
 #include "text_util.h"
 
 #include <QDir>
@@ -292,25 +293,25 @@ QString BuildCollectorArgs(const TOptions& Opts)
     QStringList A;
     const QString Src = SourceSwitchValue(Opts);
     if (Src.compare(QLatin1String("auto"), Qt::CaseInsensitive) != 0)
-        A << QStringLiteral("/src:") + Src;
+        A << kSwSrc + Src;
     if (Opts.FRange == rgDays) {
-        A << QStringLiteral("/days:") + QString::number(Opts.FDays);
+        A << kSwDays + QString::number(Opts.FDays);
     } else if (Opts.FRange == rgCust) {
-        A << QStringLiteral("/from:") + CommandLineDate(Opts.FFrom);
-        A << QStringLiteral("/to:") + CommandLineDate(Opts.FTo);
+        A << kSwFrom + CommandLineDate(Opts.FFrom);
+        A << kSwTo + CommandLineDate(Opts.FTo);
     }
     if (Opts.FScope == scAll)
-        A << QStringLiteral("/user:all");
+        A << kSwUserAll;
     const QString Title = TrimBlanks(Opts.FTitle);
     if (!Title.isEmpty())
-        A << QStringLiteral("/title:") + QuoteArg(Title);
+        A << kSwTitle + QuoteArg(Title);
     for (const QString& V : SplitList(Opts.FInclude))
-        A << QStringLiteral("/include:") + QuoteArg(V);
+        A << kSwInclude + QuoteArg(V);
     for (const QString& V : SplitList(Opts.FExclude))
-        A << QStringLiteral("/exclude:") + QuoteArg(V);
+        A << kSwExclude + QuoteArg(V);
     if (Opts.FLimit > 0)
-        A << QStringLiteral("/limit:") + QString::number(Opts.FLimit);
+        A << kSwLimit + QString::number(Opts.FLimit);
     if (Opts.FPrivacy)
-        A << QStringLiteral("/privacy");
+        A << kSwPrivacy;
     return A.join(u' ');
 }

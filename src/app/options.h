@@ -1,6 +1,6 @@
 #pragma once
 
-#include "collector_contract.h" // the source table
+#include "source_table.h"
 
 #include <QDate>
 #include <QString>

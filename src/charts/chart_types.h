@@ -1,10 +1,10 @@
 #pragma once
 
 #include "text_util.h"
+#include "weekday_names.h" // WeekdayNames, indexed like THeatMatrix
 
 #include <QList>
 #include <QString>
-#include <QStringList>
 #include <QtGlobal>
 
 #include <array>
@@ -37,6 +37,3 @@ struct TSlice {
     TColor Color = kDefaultColor;
 };
 using TSlices = QList<TSlice>;
-
-// "周日" … "周六", indexed by day (0 = Sunday) like THeatMatrix.
-const QStringList& WeekdayNames();

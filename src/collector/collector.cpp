@@ -1,163 +1,31 @@
 #include "collector.h"
 
-#include "atomic_file.h"
 #include "collector_options.h"
 #include "history_reader.h"
 #include "history_source.h"
 #include "private_dir.h"
-#include "visit_report.h"
+#include "read_sources.h"
+#include "report_save.h"
 #include "report_writer.h"
 #include "text_out.h"
-#include "text_util.h"
+#include "visit_report.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
-#include <QThread>
-
-#include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <cstdio>
-#include <mutex>
-#include <system_error>
-#include <thread>
-#include <vector>
-
-#ifdef Q_OS_WIN
-#include <fcntl.h>
-#include <io.h>
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#include <shellapi.h>
-#endif
 
 namespace {
 
-// Names tried for reports made in one second before giving up.
-constexpr int kMaxReportsPerSecond = 999;
+// The newest records an HTML page lists: a browser slows to a crawl on a
+// table of millions of rows, and the JSON report has them all.
+constexpr size_t kHtmlRecordLimit = 5000;
 
 QList<THome> HomesFor(const TCollectorOptions& Options, const TCollectorEnv& Env)
 {
     if (!Options.FAllUsers)
         return {CurrentHome()};
     if (!Env.UsersRoot.isEmpty())
-        return AllHomes(Env.UsersRoot, Env.ExtraHomes);
-#ifdef Q_OS_WIN
-    QString Root = QDir::fromNativeSeparators(qEnvironmentVariable("SystemDrive", QStringLiteral("C:")));
-    return AllHomes(Root + QStringLiteral("/Users"), {});
-#else
-    return AllHomes(QStringLiteral("/home"), {QStringLiteral("/root")});
-#endif
-}
-
-// Lets the tests stop a run while its report file is being written.
-void HoldReportForTests()
-{
-    const int Ms = qEnvironmentVariableIntValue("MK_COLLECTOR_HOLD_REPORT_MS");
-    if (Ms > 0)
-        QThread::msleep(ulong(Ms));
-}
-
-// Writes the report into Dir, whole or not at all, under the first report
-// name of that second that is free: a report made in the same second as
-// another gets "_2", "_3", … rather than replacing it.
-bool SaveReport(const QString& Dir, const QDateTime& Now, const QString& Ext,
-                const std::function<void(TTextOut&)>& Produce, QString& Path, QString& ErrMsg)
-{
-    // Temporary files of runs that were killed while writing.
-    TAtomicFile::RemoveAbandoned(Dir, QStringLiteral("Marrowkin_Report_\\d{8}_\\d{6}(?:_\\d+)?\\.(?:json|html)"));
-    TAtomicFile File;
-    Path = QDir(Dir).filePath(ReportFileName(Now, Ext));
-    if (!File.Open(Path)) {
-        ErrMsg = File.ErrorString();
-        return false;
-    }
-    TTextOut Out([&File](const char* Data, size_t Size) { return File.Write(Data, qint64(Size)); });
-    Produce(Out);
-    if (!Out.Finish()) {
-        ErrMsg = File.ErrorString();
-        return false;
-    }
-    HoldReportForTests();
-    for (int Copy = 2; !File.Commit(Path, TAtomicFile::cmKeepExisting); ++Copy) {
-        if (!File.TargetExists() || Copy > kMaxReportsPerSecond) {
-            ErrMsg = File.ErrorString();
-            return false;
-        }
-        Path = QDir(Dir).filePath(ReportFileName(Now, Ext, Copy));
-    }
-    return true;
-}
-
-// Reads the sources on worker threads, one per source but no more than the
-// cores, and hands each result to Take in source order, so the report does not
-// depend on which database happened to be read first.
-void ReadSources(const QList<TSourceInfo>& Sources, TReadRule Rule,
-                 const std::function<void(const TSourceInfo&, bool, TSourceData&&, const QString&)>& Take)
-{
-    struct TSlot
-    {
-        bool Done = false;
-        bool Ok = false;
-        TSourceData Data;
-        QString Msg;
-    };
-    const size_t Count = size_t(Sources.size());
-    std::vector<TSlot> Slots(Count);
-    std::mutex Lock;
-    std::condition_variable Ready;
-    std::atomic<size_t> Next{0};
-    auto Work = [&] {
-        for (size_t I; (I = Next++) < Count;) {
-            TSlot Slot;
-            try {
-                Slot.Ok = ReadHistory(Sources[qsizetype(I)], Rule, Slot.Data, Slot.Msg);
-            } catch (...) {
-                // Out of memory on one huge database fails that source, not the run.
-                Slot.Data = TSourceData();
-                Slot.Ok = false;
-                Slot.Msg = QStringLiteral("读取时内存不足");
-            }
-            Slot.Done = true;
-            {
-                const std::lock_guard<std::mutex> Guard(Lock);
-                Slots[I] = std::move(Slot);
-            }
-            Ready.notify_all();
-        }
-    };
-    const size_t Cores = std::max(1u, std::thread::hardware_concurrency());
-    Rule.HelperThread = Cores > Count;
-    std::vector<std::jthread> Workers;
-    // Joined on the way out, also when Take throws; no source is started after that.
-    struct TStopper
-    {
-        std::atomic<size_t>& Next;
-        size_t Count;
-        ~TStopper() { Next = Count; }
-    };
-    for (size_t T = 0; T < std::min(Cores, Count); ++T) {
-        try {
-            Workers.emplace_back(Work);
-        } catch (const std::system_error&) {
-            break; // no more threads to be had: fewer workers do the job
-        }
-    }
-    if (Workers.empty())
-        Work();
-    const TStopper Stop{Next, Count};
-    for (size_t I = 0; I < Count; ++I) {
-        TSlot Slot;
-        {
-            std::unique_lock<std::mutex> Guard(Lock);
-            Ready.wait(Guard, [&] { return Slots[I].Done; });
-            Slot = std::move(Slots[I]);
-        }
-        Take(Sources[qsizetype(I)], Slot.Ok, std::move(Slot.Data), Slot.Msg);
-    }
+        return AllHomes(Env.UsersRoot, {});
+    return SystemHomes();
 }
 
 int ToStdout(TCollectorEnv& Env, const std::function<void(TTextOut&)>& Produce, int Code)
@@ -189,14 +57,6 @@ int RunList(const TCollectorOptions& Options, TCollectorEnv& Env, const QDateTim
 }
 
 } // namespace
-
-QString ReportFileName(const QDateTime& When, const QString& Ext, int Copy)
-{
-    const QString Stamp = When.toString(QStringLiteral("yyyyMMdd_hhmmss"));
-    if (Copy > 1)
-        return QStringLiteral("Marrowkin_Report_%1_%2.%3").arg(Stamp).arg(Copy).arg(Ext);
-    return QStringLiteral("Marrowkin_Report_%1.%2").arg(Stamp, Ext);
-}
 
 int RunCollector(const QStringList& Args, TCollectorEnv& Env)
 {
@@ -242,7 +102,7 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
     const bool Html = Options.FFormat == ofHtml;
     auto Produce = [&](TTextOut& Out) {
         if (Html)
-            WriteReportHtml(Report, Out, Env.HtmlRecordLimit);
+            WriteReportHtml(Report, Out, kHtmlRecordLimit);
         else
             WriteReportJson(Report, Out);
     };
@@ -275,39 +135,4 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
     if (Html && Options.FOpen && Env.OpenFile)
         Env.OpenFile(Path);
     return Code;
-}
-
-TCollectorEnv ProcessEnv()
-{
-#ifdef Q_OS_WIN
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
-    // Reports arrive in large chunks from their own buffer; a second one in stdio only copies.
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-    TCollectorEnv Env;
-    Env.WriteStdout = [](const char* Data, size_t Size) {
-        return std::fwrite(Data, 1, Size, stdout) == Size && std::fflush(stdout) == 0;
-    };
-    Env.WriteStderr = [](const QString& Text) {
-        const QByteArray Bytes = (Text + QChar('\n')).toUtf8();
-        std::fwrite(Bytes.constData(), 1, size_t(Bytes.size()), stderr);
-        std::fflush(stderr);
-    };
-    Env.OpenFile = [](const QString& Path) {
-#ifdef Q_OS_WIN
-        const std::wstring W = QDir::toNativeSeparators(Path).toStdWString();
-        return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", W.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
-#else
-        // The browser is the user's, not part of this run: without the run's
-        // tag the front end does not end it with the run.
-        QProcess Open;
-        Open.setProgram(QStringLiteral("xdg-open"));
-        Open.setArguments({Path});
-        QProcessEnvironment Vars = QProcessEnvironment::systemEnvironment();
-        Vars.remove(QStringLiteral("MK_RUN_TAG"));
-        Open.setProcessEnvironment(Vars);
-        return Open.startDetached();
-#endif
-    };
-    return Env;
 }

@@ -15,19 +15,10 @@ struct TCollectorEnv
     std::function<void(const QString& Text)> WriteStderr;
     std::function<bool(const QString& Path)> OpenFile; // the desktop's default program
     QDateTime Now;                                     // invalid = the current time
-    QString UsersRoot;                                 // empty = /home (C:\Users on Windows)
-    QStringList ExtraHomes;                            // with UsersRoot empty: /root
-    size_t HtmlRecordLimit = 5000;
+    QString UsersRoot;                                 // empty = the system's homes (SystemHomes)
     QString LastFile;                                  // set to the report file written
 };
 
 // Runs the collector with already split arguments and returns the exit code.
 // Exceptions are left to the caller (the program's entry turns them into 5).
 int RunCollector(const QStringList& Args, TCollectorEnv& Env);
-
-// Standard output and error of the process; opening through xdg-open or the shell.
-TCollectorEnv ProcessEnv();
-
-// "Marrowkin_Report_yyyyMMdd_hhmmss.<Ext>"; from the second Copy of one
-// second on "Marrowkin_Report_yyyyMMdd_hhmmss_<Copy>.<Ext>".
-QString ReportFileName(const QDateTime& When, const QString& Ext, int Copy = 1);

@@ -5,13 +5,17 @@
 
 namespace {
 
-bool StartsWithSwitch(const QString& Arg, const char* Prefix, QString& Value)
+bool StartsWithSwitch(const QString& Arg, QLatin1StringView Prefix, QString& Value)
 {
-    const QLatin1String P(Prefix);
-    if (!Arg.startsWith(P, Qt::CaseInsensitive))
+    if (!Arg.startsWith(Prefix, Qt::CaseInsensitive))
         return false;
-    Value = Arg.mid(P.size());
+    Value = Arg.mid(Prefix.size());
     return true;
+}
+
+bool IsSwitch(const QString& Arg, QLatin1StringView Name)
+{
+    return Arg.compare(Name, Qt::CaseInsensitive) == 0;
 }
 
 bool ReadCount(const QString& Text, qint64 Min, qint64 Max, qint64& Value)
@@ -20,17 +24,6 @@ bool ReadCount(const QString& Text, qint64 Min, qint64 Max, qint64& Value)
 }
 
 } // namespace
-
-const QStringList& KnownSourceIds()
-{
-    static const QStringList Ids = [] {
-        QStringList L;
-        for (const TSourceDef& D : SourceDefs())
-            L << D.Id;
-        return L;
-    }();
-    return Ids;
-}
 
 QString NormaliseDomainPattern(const QString& Text)
 {
@@ -64,7 +57,7 @@ bool ParseCollectorArgs(const QStringList& Args, TCollectorOptions& Options, QSt
     for (const QString& Arg : Args) {
         if (Arg.isEmpty())
             continue;
-        if (StartsWithSwitch(Arg, "/src:", V)) {
+        if (StartsWithSwitch(Arg, kSwSrc, V)) {
             Options.FSources.clear();
             for (const QString& Part : V.split(QChar(','), Qt::SkipEmptyParts)) {
                 const QString Id = Part.trimmed().toLower();
@@ -74,31 +67,31 @@ bool ParseCollectorArgs(const QStringList& Args, TCollectorOptions& Options, QSt
                     Options.FSources.clear();
                     break;
                 }
-                if (!KnownSourceIds().contains(Id)) {
+                if (!FindSourceDef(Id)) {
                     ErrMsg = QStringLiteral("未知的数据源：%1").arg(Part.trimmed());
                     return false;
                 }
                 if (!Options.FSources.contains(Id))
                     Options.FSources << Id;
             }
-        } else if (StartsWithSwitch(Arg, "/days:", V)) {
+        } else if (StartsWithSwitch(Arg, kSwDays, V)) {
             qint64 N = 0;
             if (!ReadCount(V, 1, 36500, N)) {
                 ErrMsg = QStringLiteral("天数无效：%1（应为 1 到 36500 的整数）").arg(V);
                 return false;
             }
             Options.FDays = int(N);
-        } else if (StartsWithSwitch(Arg, "/from:", V)) {
+        } else if (StartsWithSwitch(Arg, kSwFrom, V)) {
             if (!ParseDate(V, Options.FFrom)) {
                 ErrMsg = QStringLiteral("起始日期无效：%1（应为 yyyy-mm-dd）").arg(V);
                 return false;
             }
-        } else if (StartsWithSwitch(Arg, "/to:", V)) {
+        } else if (StartsWithSwitch(Arg, kSwTo, V)) {
             if (!ParseDate(V, Options.FTo)) {
                 ErrMsg = QStringLiteral("结束日期无效：%1（应为 yyyy-mm-dd）").arg(V);
                 return false;
             }
-        } else if (StartsWithSwitch(Arg, "/user:", V)) {
+        } else if (StartsWithSwitch(Arg, kSwUser, V)) {
             const QString U = V.trimmed().toLower();
             if (U == QLatin1String("all"))
                 Options.FAllUsers = true;
@@ -108,25 +101,25 @@ bool ParseCollectorArgs(const QStringList& Args, TCollectorOptions& Options, QSt
                 ErrMsg = QStringLiteral("用户范围无效：%1（应为 all）").arg(V);
                 return false;
             }
-        } else if (StartsWithSwitch(Arg, "/title:", V)) {
+        } else if (StartsWithSwitch(Arg, kSwTitle, V)) {
             const QString T = V.trimmed();
             Options.FTitle = T.isEmpty() ? QString::fromUtf8(kDefaultTitle) : T;
-        } else if (StartsWithSwitch(Arg, "/include:", V)) {
+        } else if (StartsWithSwitch(Arg, kSwInclude, V)) {
             const QString K = V.trimmed();
             if (!K.isEmpty() && !Options.FInclude.contains(K))
                 Options.FInclude << K;
-        } else if (StartsWithSwitch(Arg, "/exclude:", V)) {
+        } else if (StartsWithSwitch(Arg, kSwExclude, V)) {
             const QString D = NormaliseDomainPattern(V);
             if (!D.isEmpty() && !Options.FExclude.contains(D))
                 Options.FExclude << D;
-        } else if (StartsWithSwitch(Arg, "/limit:", V)) {
+        } else if (StartsWithSwitch(Arg, kSwLimit, V)) {
             if (!ReadCount(V, 0, 100000000, Options.FLimit)) {
                 ErrMsg = QStringLiteral("条数上限无效：%1（应为不小于 0 的整数）").arg(V);
                 return false;
             }
-        } else if (Arg.compare(QLatin1String("/privacy"), Qt::CaseInsensitive) == 0) {
+        } else if (IsSwitch(Arg, kSwPrivacy)) {
             Options.FPrivacy = true;
-        } else if (StartsWithSwitch(Arg, "/format:", V)) {
+        } else if (StartsWithSwitch(Arg, kSwFormat, V)) {
             const QString F = V.trimmed().toLower();
             if (F == QLatin1String("json"))
                 Options.FFormat = ofJson;
@@ -136,17 +129,17 @@ bool ParseCollectorArgs(const QStringList& Args, TCollectorOptions& Options, QSt
                 ErrMsg = QStringLiteral("输出格式无效：%1（应为 json 或 html）").arg(V);
                 return false;
             }
-        } else if (StartsWithSwitch(Arg, "/out:", V)) {
+        } else if (StartsWithSwitch(Arg, kSwOut, V)) {
             Options.FOutDir = V.trimmed();
             if (Options.FOutDir.isEmpty()) {
                 ErrMsg = QStringLiteral("输出目录为空");
                 return false;
             }
-        } else if (Arg.compare(QLatin1String("/open"), Qt::CaseInsensitive) == 0) {
+        } else if (IsSwitch(Arg, kSwOpen)) {
             Options.FOpen = true;
-        } else if (Arg.compare(QLatin1String("/list"), Qt::CaseInsensitive) == 0) {
+        } else if (IsSwitch(Arg, kSwList)) {
             Options.FList = true;
-        } else if (Arg.compare(QLatin1String("/allvisits"), Qt::CaseInsensitive) == 0) {
+        } else if (IsSwitch(Arg, kSwAllVisits)) {
             Options.FAllVisits = true;
         } else {
             ErrMsg = QStringLiteral("无法识别的参数：%1").arg(Arg);
@@ -154,7 +147,7 @@ bool ParseCollectorArgs(const QStringList& Args, TCollectorOptions& Options, QSt
         }
     }
     if (Options.FDays > 0 && (Options.FFrom.isValid() || Options.FTo.isValid())) {
-        ErrMsg = QStringLiteral("/days: 不能与 /from:、/to: 同时使用");
+        ErrMsg = QStringLiteral("%1 不能与 %2、%3 同时使用").arg(kSwDays, kSwFrom, kSwTo);
         return false;
     }
     if (Options.FFrom.isValid() && Options.FTo.isValid() && Options.FFrom > Options.FTo) {

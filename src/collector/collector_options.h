@@ -29,9 +29,6 @@ struct TCollectorOptions
 
 inline constexpr const char* kDefaultTitle = "浏览器访问记录报告";
 
-// The ids a source filter may name, in the order the front end lists them.
-const QStringList& KnownSourceIds();
-
 // Reads the already split arguments. False with a message for people on any
 // unknown switch or bad value.
 bool ParseCollectorArgs(const QStringList& Args, TCollectorOptions& Options, QString& ErrMsg);

@@ -2,21 +2,11 @@
 
 #include "history_source.h"
 #include "history_time.h"
+#include "url_reader.h"
 
 #include <QString>
-#include <string>
-#include <vector>
 
-struct TRawUrl
-{
-    qint64 Id = 0;
-    QString Url;
-    // Worked out beside the reading, on its thread: HostOf, SearchKeyword and
-    // the title as a JSON string literal.
-    QString Host;
-    QString Keyword;
-    std::string TitleJson;
-};
+#include <vector>
 
 struct TRawVisit
 {

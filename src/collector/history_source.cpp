@@ -1,7 +1,8 @@
 #include "history_source.h"
 
-#include "collector_contract.h"
+#include "home_layout.h"
 #include "regular_file.h"
+#include "source_table.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,46 +11,8 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <array>
 
 namespace {
-
-struct TChromiumDef
-{
-    const char* Id;
-    const char* Name;
-    const char* Folder;  // under the config folder (Windows: under Local or Roaming AppData)
-    bool Roaming;        // Windows only: lives under Roaming AppData
-    bool SingleProfile;  // History sits in the folder itself (Opera)
-};
-
-#ifdef Q_OS_WIN
-const TChromiumDef kChromium[] = {
-    {"chrome", "Chrome", "Google/Chrome/User Data", false, false},
-    {"chrome", "Chromium", "Chromium/User Data", false, false},
-    {"edge", "Edge", "Microsoft/Edge/User Data", false, false},
-    {"qq", "QQ 浏览器", "Tencent/QQBrowser/User Data", false, false},
-    {"360se", "360 安全", "360se6/User Data", true, false},
-    {"360chrome", "360 极速", "360Chrome/Chrome/User Data", false, false},
-    {"liebao", "猎豹", "liebao/User Data", false, false},
-    {"2345", "2345", "2345Explorer/User Data", false, false},
-    {"theworld", "世界之窗", "theworld6/User Data", false, false},
-    {"opera", "Opera", "Opera Software/Opera Stable", true, true},
-    {"brave", "Brave", "BraveSoftware/Brave-Browser/User Data", false, false},
-    {"vivaldi", "Vivaldi", "Vivaldi/User Data", false, false},
-    {"maxthon", "傲游", "Maxthon/Application/User Data", false, false},
-    {"115", "115", "115Chrome/User Data", false, false},
-};
-#else
-const TChromiumDef kChromium[] = {
-    {"chrome", "Chrome", "google-chrome", false, false},
-    {"chrome", "Chromium", "chromium", false, false},
-    {"edge", "Edge", "microsoft-edge", false, false},
-    {"opera", "Opera", "opera", false, true},
-    {"brave", "Brave", "BraveSoftware/Brave-Browser", false, false},
-    {"vivaldi", "Vivaldi", "vivaldi", false, false},
-};
-#endif
 
 QString ProfileLabel(const THome& Home, const QString& Profile)
 {
@@ -69,25 +32,26 @@ QJsonObject ReadProfileNames(const QString& UserDataDir)
         .value(QStringLiteral("info_cache")).toObject();
 }
 
-QString ChromiumDir(const THome& Home, const TChromiumDef& Def)
+// The browser's name in reports: its caption, unless the place names another
+// browser kept under the same id (Chromium under "chrome").
+QString BrowserName(const TPlace& Place)
 {
-#ifdef Q_OS_WIN
-    const QString Base = Def.Roaming ? Home.ConfigDir : Home.LocalDir;
-#else
-    const QString Base = Home.ConfigDir;
-#endif
-    return Base + QChar('/') + QString::fromUtf8(Def.Folder);
+    if (Place.Name)
+        return QString::fromUtf8(Place.Name);
+    const TSourceDef* Def = FindSourceDef(QLatin1StringView(Place.Id));
+    return Def ? Def->Cap : QString::fromLatin1(Place.Id);
 }
 
-void AddChromium(const THome& Home, const QString& Dir, const TChromiumDef& Def, QList<TSourceInfo>& Out)
+void AddChromium(const THome& Home, const TPlace& Place, QList<TSourceInfo>& Out)
 {
+    const QString& Dir = Place.Path;
     if (!QFileInfo(Dir).isDir())
         return;
     TSourceInfo S;
-    S.Id = QString::fromLatin1(Def.Id);
-    S.Name = QString::fromUtf8(Def.Name);
+    S.Id = QString::fromLatin1(Place.Id);
+    S.Name = BrowserName(Place);
     S.Kind = skChromium;
-    if (Def.SingleProfile) {
+    if (Place.SingleProfile) {
         S.Path = Dir + QStringLiteral("/History");
         if (QFileInfo::exists(S.Path)) {
             S.Profile = ProfileLabel(Home, QStringLiteral("Default"));
@@ -120,8 +84,9 @@ void AddChromium(const THome& Home, const QString& Dir, const TChromiumDef& Def,
 }
 
 // profiles.ini: [ProfileN] sections with Name, IsRelative and Path.
-void AddFirefoxIni(const THome& Home, const QString& Dir, QList<TSourceInfo>& Out)
+void AddFirefoxIni(const THome& Home, const TPlace& Place, QList<TSourceInfo>& Out)
 {
+    const QString& Dir = Place.Path;
     QByteArray Ini;
     QString Ignored;
     if (!ReadCapped(Dir + QStringLiteral("/profiles.ini"), qint64(1) << 20, Ini, Ignored))
@@ -156,8 +121,8 @@ void AddFirefoxIni(const THome& Home, const QString& Dir, QList<TSourceInfo>& Ou
             continue;
         const QString ProfileDir = P.Relative ? Dir + QChar('/') + P.Path : P.Path;
         TSourceInfo S;
-        S.Id = QStringLiteral("firefox");
-        S.Name = QStringLiteral("Firefox");
+        S.Id = QString::fromLatin1(Place.Id);
+        S.Name = BrowserName(Place);
         S.Kind = skFirefox;
         S.Path = QDir::cleanPath(ProfileDir + QStringLiteral("/places.sqlite"));
         if (!QFileInfo::exists(S.Path))
@@ -171,66 +136,7 @@ void AddFirefoxIni(const THome& Home, const QString& Dir, QList<TSourceInfo>& Ou
     }
 }
 
-QStringList FirefoxDirs(const THome& Home)
-{
-#ifdef Q_OS_WIN
-    return {Home.ConfigDir + QStringLiteral("/Mozilla/Firefox")};
-#else
-    return {Home.Path + QStringLiteral("/.mozilla/firefox"),
-            Home.Path + QStringLiteral("/snap/firefox/common/.mozilla/firefox"),
-            Home.Path + QStringLiteral("/.var/app/org.mozilla.firefox/.mozilla/firefox")};
-#endif
-}
-
-// Browsers whose history is kept in a form this program does not read, and
-// where that history lies: a file or folder under local or roaming AppData.
-struct TUnreadDef
-{
-    const char* Id;
-    const char* Path;
-    bool Roaming;
-};
-
-#ifdef Q_OS_WIN
-const TUnreadDef kUnread[] = {
-    {"ie", "Microsoft/Windows/WebCache/WebCacheV01.dat", false},
-    {"sogou", "SogouExplorer", true},
-};
-#else
-const std::array<TUnreadDef, 0> kUnread{};
-#endif
-
-enum TPlaceKind { pkChromium, pkFirefox, pkUnread };
-
-// Where a browser keeps its history in one home.
-struct TPlace
-{
-    const char* Id;
-    TPlaceKind Kind;
-    QString Path;
-    const TChromiumDef* Chromium = nullptr;
-};
-
-// Chromium's snap keeps the profile in the snap's own folder.
-const TChromiumDef kSnapChromium = {"chrome", "Chromium", "chromium", false, false};
-
-// Every place of one home, in the order they are read.
-QList<TPlace> PlacesIn(const THome& Home)
-{
-    QList<TPlace> Places;
-    for (const TChromiumDef& Def : kChromium)
-        Places.append({Def.Id, pkChromium, ChromiumDir(Home, Def), &Def});
-#ifndef Q_OS_WIN
-    THome Snap = Home;
-    Snap.ConfigDir = Home.Path + QStringLiteral("/snap/chromium/common");
-    Places.append({kSnapChromium.Id, pkChromium, ChromiumDir(Snap, kSnapChromium), &kSnapChromium});
-#endif
-    for (const QString& Dir : FirefoxDirs(Home))
-        Places.append({"firefox", pkFirefox, Dir});
-    for (const TUnreadDef& Def : kUnread)
-        Places.append({Def.Id, pkUnread, (Def.Roaming ? Home.ConfigDir : Home.LocalDir) + QChar('/') + QString::fromUtf8(Def.Path)});
-    return Places;
-}
+} // namespace
 
 QString EnvPath(const char* Name)
 {
@@ -242,16 +148,11 @@ THome HomeAt(const QString& Path, const QString& User)
     THome H;
     H.User = User;
     H.Path = Path;
-#ifdef Q_OS_WIN
-    H.ConfigDir = Path + QStringLiteral("/AppData/Roaming");
-    H.LocalDir = Path + QStringLiteral("/AppData/Local");
-#else
-    H.ConfigDir = Path + QStringLiteral("/.config");
-#endif
+    H.ConfigDir = Path + u'/' + QLatin1StringView(kConfigBelowHome);
+    if (kLocalBelowHome[0])
+        H.LocalDir = Path + u'/' + QLatin1StringView(kLocalBelowHome);
     return H;
 }
-
-} // namespace
 
 THome CurrentHome()
 {
@@ -261,23 +162,12 @@ THome CurrentHome()
     const QString Override = EnvPath(kHomeOverrideVar);
     if (!Override.isEmpty())
         return HomeAt(Override, QString());
-#ifdef Q_OS_WIN
-    THome H = HomeAt(EnvPath("USERPROFILE"), QString());
-    if (!EnvPath("APPDATA").isEmpty())
-        H.ConfigDir = EnvPath("APPDATA");
-    if (!EnvPath("LOCALAPPDATA").isEmpty())
-        H.LocalDir = EnvPath("LOCALAPPDATA");
-#else
-    QString Home = EnvPath("HOME");
-    if (Home.isEmpty())
-        Home = QDir::homePath();
-    THome H = HomeAt(Home, QString());
-    const QString Xdg = EnvPath("XDG_CONFIG_HOME");
-    // Relative values are invalid by the XDG rules and are ignored.
-    if (!Xdg.isEmpty() && QDir::isAbsolutePath(Xdg))
-        H.ConfigDir = Xdg;
-#endif
-    return H;
+    return SystemCurrentHome();
+}
+
+QList<THome> SystemHomes()
+{
+    return AllHomes(SystemUsersRoot(), SystemExtraHomes());
 }
 
 QList<THome> AllHomes(const QString& Root, const QStringList& Extra)
@@ -298,16 +188,9 @@ QList<THome> AllHomes(const QString& Root, const QStringList& Extra)
         Homes << H;
     };
     const QDir RootDir(Root);
-    for (const QString& Name : RootDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-#ifdef Q_OS_WIN
-        if (Name.compare(QLatin1String("Public"), Qt::CaseInsensitive) == 0
-            || Name.compare(QLatin1String("Default"), Qt::CaseInsensitive) == 0
-            || Name.compare(QLatin1String("Default User"), Qt::CaseInsensitive) == 0
-            || Name.compare(QLatin1String("All Users"), Qt::CaseInsensitive) == 0)
-            continue;
-#endif
-        Add(RootDir.filePath(Name), Name);
-    }
+    for (const QString& Name : RootDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+        if (!IsSharedProfileDir(Name))
+            Add(RootDir.filePath(Name), Name);
     for (const QString& E : Extra)
         Add(E, QFileInfo(E).fileName());
     return Homes;
@@ -348,9 +231,9 @@ QList<TSourceInfo> FindSources(const QList<THome>& Homes, const QStringList& Ids
             if (!Ids.isEmpty() && !Ids.contains(QLatin1String(P.Id)))
                 continue;
             if (P.Kind == pkChromium)
-                AddChromium(Home, P.Path, *P.Chromium, Out);
+                AddChromium(Home, P, Out);
             else if (P.Kind == pkFirefox)
-                AddFirefoxIni(Home, P.Path, Out);
+                AddFirefoxIni(Home, P, Out);
         }
     }
     return WithoutDuplicates(Out);

@@ -33,9 +33,12 @@ inline constexpr char kHomeOverrideVar[] = "MARROWKIN_HOME";
 // XDG_CONFIG_HOME (Windows: USERPROFILE, APPDATA, LOCALAPPDATA).
 THome CurrentHome();
 
-// Every readable home under Root (Linux /home, Windows C:\Users), plus the
-// extra folders given (Linux: /root), each only once.
+// Every readable home under Root, plus the extra folders given, each only once.
 QList<THome> AllHomes(const QString& Root, const QStringList& Extra);
+
+// Every user's home on this system: under /home and /root (Linux), under
+// C:\Users (Windows).
+QList<THome> SystemHomes();
 
 // Databases of the browsers installed in the given homes, limited to Ids when
 // that list is not empty. Browsers that are not there are simply absent.

@@ -2,6 +2,7 @@
 #include "report_writer.h"
 #include "text_out.h"
 #include "text_util.h"
+#include "weekday_names.h"
 
 #include <cmath>
 #include <cstdio>
@@ -89,13 +90,13 @@ void Heat(TTextOut& Out, const TReport& R)
     for (int H = 0; H < 24; H += 3)
         Out.Raw("<text x=\"").Int(Left + H * Cell + 2).Raw("\" y=\"12\">").Int(H).Raw(":00</text>");
     for (int D = 0; D < 7; ++D) {
-        Out.Raw("<text x=\"0\" y=\"").Int(Top + D * Cell + 21).Raw("\">").Html(WeekdayTexts()[D]).Raw("</text>");
+        Out.Raw("<text x=\"0\" y=\"").Int(Top + D * Cell + 21).Raw("\">").Html(WeekdayNames()[D]).Raw("</text>");
         for (int H = 0; H < 24; ++H) {
             const qint64 V = R.Heat[size_t(D)][size_t(H)];
             Out.Raw("<rect x=\"").Int(Left + H * Cell).Raw("\" y=\"").Int(Top + D * Cell)
                 .Raw("\" width=\"").Int(Cell - 3).Raw("\" height=\"").Int(Cell - 3)
                 .Raw("\" rx=\"3\" fill=\"").Raw(HeatColor(V, Max)).Raw("\"><title>")
-                .Html(WeekdayTexts()[D]).Raw(" ").Int(H).Raw(":00 — ").Raw(Num(V)).Raw(" 次</title></rect>");
+                .Html(WeekdayNames()[D]).Raw(" ").Int(H).Raw(":00 — ").Raw(Num(V)).Raw(" 次</title></rect>");
         }
     }
     Out.Raw("</svg>");
@@ -262,8 +263,8 @@ void WriteReportHtml(const TReport& R, TTextOut& Out, size_t MaxRecords)
         const TSourceResult& S = R.Sources[V.Source];
         TLocalClock::Format(Clock.Convert(V.UnixUs), Time);
         Out.Raw("<tr><td class=\"t\">").Raw(Time, sizeof Time).Raw("</td><td>").Html(S.Info.Name)
-            .Raw("</td><td>").Html(S.Info.Profile).Raw("</td><td>").Html(R.TitleOf(V)).Raw("</td><td class=\"u\">");
-        UrlCell(Out, R.RecordUrl(E));
+            .Raw("</td><td>").Html(S.Info.Profile).Raw("</td><td>").Html(QString::fromStdString(R.TitleOf(V))).Raw("</td><td class=\"u\">");
+        UrlCell(Out, E.Url);
         Out.Raw("</td></tr>\n");
     }
     Out.Raw("</table></section></main><footer>Marrowkin 浏览器访问记录报告</footer></body></html>\n");

@@ -22,15 +22,14 @@ void NameCounts(TTextOut& Out, const char* Key, const QList<TNameCount>& List)
     Out.Raw("]");
 }
 
-void SourceObject(TTextOut& Out, const TSourceResult& S, bool WithMsg)
+void SourceObject(TTextOut& Out, const TSourceResult& S)
 {
     Out.Raw("{\"name\":").Json(S.Info.Name)
         .Raw(",\"profile\":").Json(S.Info.Profile)
         .Raw(",\"status\":").Json(S.Status())
-        .Raw(",\"path\":").Json(S.Info.Path);
-    if (WithMsg)
-        Out.Raw(",\"msg\":").Json(S.Msg);
-    Out.Raw(",\"count\":").Int(S.Count)
+        .Raw(",\"path\":").Json(S.Info.Path)
+        .Raw(",\"msg\":").Json(S.Msg)
+        .Raw(",\"count\":").Int(S.Count)
         .Raw(",\"ok\":").Raw(S.Ok ? "true" : "false").Raw("}");
 }
 
@@ -44,9 +43,9 @@ void FormatRecords(const TReport& R, const std::vector<std::string>& SourcePart,
         Out.append(I ? ",\n{\"time\":\"" : "\n{\"time\":\"");
         Out.append(Time, sizeof Time);
         Out.append(SourcePart[size_t(V.Source)]);
-        Out.append(R.TitleJsonOf(V));
+        AppendJsonUtf8(Out, R.TitleOf(V));
         Out.append(",\"url\":");
-        AppendJsonString(Out, R.RecordUrl(R.EntryOf(V)));
+        AppendJsonString(Out, R.EntryOf(V).Url);
         Out.push_back('}');
     }
 }
@@ -171,13 +170,13 @@ void WriteReportJson(const TReport& R, TTextOut& Out)
     Out.Raw(",\n\"sources\":[");
     for (qsizetype I = 0; I < R.Sources.size(); ++I) {
         Out.Raw(I ? ",\n" : "\n");
-        SourceObject(Out, R.Sources[I], true);
+        SourceObject(Out, R.Sources[I]);
     }
     Out.Raw("]");
 
     // Millions of records share a few sources: their escaped part is built once.
-    // Titles come escaped; URLs are escaped straight into reused buffers, so a
-    // record costs no allocation.
+    // Titles and URLs are escaped straight into reused buffers, so a record
+    // costs no allocation.
     std::vector<std::string> SourcePart(size_t(R.Sources.size()));
     for (qsizetype I = 0; I < R.Sources.size(); ++I) {
         std::string& P = SourcePart[size_t(I)];
@@ -197,7 +196,7 @@ void WriteListJson(const QString& Generated, const QList<TSourceResult>& Sources
     Out.Raw("{\"generated\":").Json(Generated).Raw(",\n\"sources\":[");
     for (qsizetype I = 0; I < Sources.size(); ++I) {
         Out.Raw(I ? ",\n" : "\n");
-        SourceObject(Out, Sources[I], true);
+        SourceObject(Out, Sources[I]);
     }
     Out.Raw("]}\n");
 }

@@ -1,10 +1,8 @@
 #include "text_out.h"
 
-#include <cstring>
+#include "simd.h"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include <bit>
 
 namespace {
 
@@ -54,6 +52,37 @@ void ForEachCodePoint(const QString& Text, TFn&& Fn)
 
 const char kHex[] = "0123456789abcdef";
 
+// The first byte from P on that a JSON string cannot hold as it is: '"',
+// '\\', a control character or DEL; or 0xE2, which begins U+2028 and U+2029.
+const char* SkipPlainUtf8(const char* P, const char* End)
+{
+#if MK_HAVE_SSE2
+    const __m128i Below = _mm_set1_epi8(0x1F);
+    while (End - P >= 16) {
+        const __m128i V = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
+        const __m128i Control = _mm_cmpeq_epi8(_mm_max_epu8(V, Below), Below);
+        const __m128i Marks = _mm_or_si128(_mm_cmpeq_epi8(V, _mm_set1_epi8('"')), _mm_cmpeq_epi8(V, _mm_set1_epi8('\\')));
+        const __m128i Other = _mm_or_si128(_mm_cmpeq_epi8(V, _mm_set1_epi8(0x7F)), _mm_cmpeq_epi8(V, _mm_set1_epi8(char(0xE2))));
+        const int Mask = _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(Control, Marks), Other));
+        if (Mask != 0)
+            return P + std::countr_zero(unsigned(Mask));
+        P += 16;
+    }
+#endif
+    for (; P < End; ++P) {
+        const auto B = static_cast<unsigned char>(*P);
+        if (B < 0x20 || B == '"' || B == '\\' || B == 0x7F || B == 0xE2)
+            return P;
+    }
+    return End;
+}
+
+void AppendUnicodeEscape(std::string& Out, char32_t C)
+{
+    const char Escape[] = {'\\', 'u', kHex[(C >> 12) & 0xF], kHex[(C >> 8) & 0xF], kHex[(C >> 4) & 0xF], kHex[C & 0xF]};
+    Out.append(Escape, sizeof Escape);
+}
+
 } // namespace
 
 void AppendJsonString(std::string& Out, const QString& Text)
@@ -68,7 +97,7 @@ void AppendJsonString(std::string& Out, const QString& Text)
     const char16_t* P = reinterpret_cast<const char16_t*>(Text.constData());
     const char16_t* End = P + Text.size();
     while (P < End) {
-#ifdef __SSE2__
+#if MK_HAVE_SSE2
         // Eight plain ASCII characters at a time, the common case for URLs.
         if (End - P >= 8) {
             const __m128i V = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
@@ -121,23 +150,37 @@ void AppendJsonString(std::string& Out, const QString& Text)
     Out.resize(size_t(D - Out.data()));
 }
 
-QString JsonStringText(const std::string& Json)
+void AppendJsonUtf8(std::string& Out, std::string_view Text)
 {
-    std::string Bytes;
-    Bytes.reserve(Json.size());
-    const size_t End = Json.size() >= 2 ? Json.size() - 1 : 0;
-    for (size_t I = 1; I < End; ++I) {
-        if (Json[I] != '\\' || I + 1 >= End) {
-            Bytes.push_back(Json[I]);
-        } else if (Json[++I] == 'u' && I + 4 < End) {
-            const char32_t C = char32_t(std::stoul(Json.substr(I + 1, 4), nullptr, 16));
-            AppendUtf8(Bytes, C);
-            I += 4;
+    // Titles are mostly runs that need no escape, CJK text included: each run
+    // is copied whole.
+    Out.push_back('"');
+    const char* P = Text.data();
+    const char* const End = P + Text.size();
+    while (P < End) {
+        const char* Run = P;
+        P = SkipPlainUtf8(P, End);
+        Out.append(Run, size_t(P - Run));
+        if (P == End)
+            break;
+        const auto B = static_cast<unsigned char>(*P);
+        if (B == '"' || B == '\\') {
+            Out.push_back('\\');
+            Out.push_back(char(B));
+            ++P;
+        } else if (B == 0xE2 && End - P >= 3 && static_cast<unsigned char>(P[1]) == 0x80
+                   && (static_cast<unsigned char>(P[2]) & 0xFE) == 0xA8) {
+            AppendUnicodeEscape(Out, static_cast<unsigned char>(P[2]) == 0xA8 ? 0x2028 : 0x2029);
+            P += 3;
+        } else if (B == 0xE2) {
+            Out.push_back(char(B));
+            ++P;
         } else {
-            Bytes.push_back(Json[I]);
+            AppendUnicodeEscape(Out, B);
+            ++P;
         }
     }
-    return QString::fromUtf8(Bytes.data(), qsizetype(Bytes.size()));
+    Out.push_back('"');
 }
 
 void AppendHtmlText(std::string& Out, const QString& Text)

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 // Buffered UTF-8 output to whatever sink the caller provides (standard output,
 // a file being saved). Reports the first sink failure and ignores later writes.
@@ -36,9 +37,10 @@ private:
     bool FFailed = false;
 };
 
-// JSON string literal of Text, quotes included: quotes, backslashes and control
-// characters escaped, broken UTF-16 replaced by U+FFFD, always valid UTF-8.
+// JSON string literal of Text, quotes included: quotes, backslashes, control
+// characters and the line and paragraph separators escaped, broken UTF-16
+// replaced by U+FFFD, always valid UTF-8.
 void AppendJsonString(std::string& Out, const QString& Text);
+// The same for text that is well-formed UTF-8 already.
+void AppendJsonUtf8(std::string& Out, std::string_view Text);
 void AppendHtmlText(std::string& Out, const QString& Text);
-// The text of a string literal written by AppendJsonString.
-QString JsonStringText(const std::string& Json);

@@ -1,7 +1,7 @@
 #include "visit_report.h"
 
-#include "text_out.h"
 #include "url_info.h"
+#include "weekday_names.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -33,14 +33,6 @@ void SortNamesAndCut(QList<TNameCount>& List, qsizetype Max)
 
 } // namespace
 
-const QStringList& WeekdayTexts()
-{
-    static const QStringList Names = {
-        QStringLiteral("周日"), QStringLiteral("周一"), QStringLiteral("周二"), QStringLiteral("周三"),
-        QStringLiteral("周四"), QStringLiteral("周五"), QStringLiteral("周六")};
-    return Names;
-}
-
 QString TSourceResult::Status() const
 {
     if (Absence == abNotFound)
@@ -61,16 +53,6 @@ TSourceResult AbsentResult(const TAbsentSource& Absent)
     return R;
 }
 
-QString TReport::TitleOf(const TVisit& V) const
-{
-    return JsonStringText(TitleJsonOf(V));
-}
-
-const QString& TReport::RecordUrl(const TUrlEntry& E) const
-{
-    return E.Url;
-}
-
 TReportBuilder::TReportBuilder(const TCollectorOptions& Options, const QDateTime& Now)
     : FOptions(Options)
 {
@@ -84,7 +66,7 @@ TReportBuilder::TReportBuilder(const TCollectorOptions& Options, const QDateTime
 bool TReportBuilder::Passes(const TRawUrl& Raw) const
 {
     if (!FOptions.FInclude.isEmpty()) {
-        const QString Title = JsonStringText(Raw.TitleJson);
+        const QString Title = QString::fromStdString(Raw.Title);
         const bool Hit = std::any_of(FOptions.FInclude.cbegin(), FOptions.FInclude.cend(),
                                      [&](const QString& K) {
                                          return Raw.Url.contains(K, Qt::CaseInsensitive)
@@ -175,7 +157,7 @@ void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
         int Index = -1;
         if (Passes(U)) {
             Index = int(FReport.Rows.size());
-            FReport.Rows.push_back({UrlIndex(U), std::move(U.TitleJson)});
+            FReport.Rows.push_back({UrlIndex(U), std::move(U.Title)});
         }
         if (Dense && U.Id >= 0)
             Table[size_t(U.Id)] = Index;
@@ -269,7 +251,7 @@ TReport TReportBuilder::Finish()
         for (int H = 0; H < 24; ++H)
             if (Rep.Heat[size_t(D)][size_t(H)] > Rep.Heat[size_t(PeakDay)][size_t(PeakHour)])
                 PeakDay = D, PeakHour = H;
-    Rep.Peak = QStringLiteral("%1 %2:00").arg(WeekdayTexts()[PeakDay]).arg(PeakHour, 2, 10, QChar('0'));
+    Rep.Peak = QStringLiteral("%1 %2:00").arg(WeekdayNames()[PeakDay]).arg(PeakHour, 2, 10, QChar('0'));
 
     for (qsizetype I = 0; I < FDomains.size(); ++I) {
         if (DomainCounts[size_t(I)] > 0) {
@@ -292,7 +274,7 @@ TReport TReportBuilder::Finish()
         ++Rep.UniqueUrl;
         TPageRank& P = Pages[size_t(E.Page)];
         if (P.Url.isEmpty())
-            P.Url = Rep.RecordUrl(E);
+            P.Url = E.Url;
         P.Count += E.Count;
     }
     // A page seen in several browsers shows the most recent title one of them stored.
@@ -300,7 +282,7 @@ TReport TReportBuilder::Finish()
     std::vector<size_t> TitleRow(Pages.size(), SIZE_MAX);
     for (size_t I = 0; I < Rep.Rows.size(); ++I) {
         const TUrlRow& Row = Rep.Rows[I];
-        if (Row.TitleJson.size() <= 2 || RowLast[I] == std::numeric_limits<qint64>::min())
+        if (Row.Title.empty() || RowLast[I] == std::numeric_limits<qint64>::min())
             continue;
         const size_t Page = size_t(Rep.Urls[size_t(Row.Entry)].Page);
         if (RowLast[I] > TitleAt[Page]) {
@@ -322,7 +304,7 @@ TReport TReportBuilder::Finish()
         if (P.Count == 0)
             continue;
         if (TitleRow[Order[I]] != SIZE_MAX)
-            P.Title = JsonStringText(Rep.Rows[TitleRow[Order[I]]].TitleJson);
+            P.Title = QString::fromStdString(Rep.Rows[TitleRow[Order[I]]].Title);
         Rep.Pages << P;
     }
 

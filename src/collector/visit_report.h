@@ -46,7 +46,7 @@ struct TUrlEntry
 struct TUrlRow
 {
     qint32 Entry = 0;      // index into TReport::Urls
-    std::string TitleJson; // as a JSON string literal, escaped once for all its records
+    std::string Title;     // well-formed UTF-8, escaped where it is written out
 };
 
 struct TVisit
@@ -101,11 +101,8 @@ struct TReport
     size_t RecordCount = 0;
     bool Truncated = false;
 
-    // The URL a record shows: without its query under the privacy switch.
-    const QString& RecordUrl(const TUrlEntry& E) const;
     const TUrlEntry& EntryOf(const TVisit& V) const { return Urls[size_t(Rows[size_t(V.Row)].Entry)]; }
-    const std::string& TitleJsonOf(const TVisit& V) const { return Rows[size_t(V.Row)].TitleJson; }
-    QString TitleOf(const TVisit& V) const;
+    const std::string& TitleOf(const TVisit& V) const { return Rows[size_t(V.Row)].Title; }
 };
 
 // Collects the sources one by one, applying the filters as visits come in, and
@@ -136,6 +133,3 @@ private:
     QStringList FKeywords;             // first spelling seen
     QHash<QString, int> FPageIndex;
 };
-
-// The week-day names of the heat rows, Sunday first.
-const QStringList& WeekdayTexts();

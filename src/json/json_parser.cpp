@@ -1,5 +1,6 @@
 #include "json_parser.h"
 
+#include "simd.h"
 #include "text_util.h"
 #include "utf8.h"
 
@@ -16,9 +17,6 @@
 #include <unordered_map>
 #if __has_include(<cxxabi.h>)
 #include <cxxabi.h>
-#endif
-#if defined(__SSE2__)
-#include <emmintrin.h>
 #endif
 
 EJsonError::EJsonError(const QString& Message)
@@ -69,7 +67,7 @@ constexpr qsizetype kMaxTextLength = 0x7FFFFFFE;
 // report, so this loop is where parsing spends its time.
 const char16_t* FindQuoteOrBackslash(const char16_t* P, const char16_t* End)
 {
-#if defined(__SSE2__)
+#if MK_HAVE_SSE2
     const __m128i Quote = _mm_set1_epi16(u'"');
     const __m128i Backslash = _mm_set1_epi16(u'\\');
     while (End - P >= 8) {
@@ -88,7 +86,7 @@ const char16_t* FindQuoteOrBackslash(const char16_t* P, const char16_t* End)
 
 const char* FindQuoteOrBackslash(const char* P, const char* End)
 {
-#if defined(__SSE2__)
+#if MK_HAVE_SSE2
     const __m128i Quote = _mm_set1_epi8('"');
     const __m128i Backslash = _mm_set1_epi8('\\');
     while (End - P >= 16) {

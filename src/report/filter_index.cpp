@@ -2,6 +2,7 @@
 
 #include "json.h"
 #include "record_filter.h"
+#include "simd.h"
 #include "utf8.h"
 
 #include <algorithm>
@@ -10,11 +11,6 @@
 #include <numeric>
 #include <optional>
 #include <string_view>
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define MK_FILTER_SSE2 1
-#endif
 
 namespace {
 
@@ -251,7 +247,7 @@ const char* FindFolded(const char* From, const char* End, const TPiecePlan& P)
     const size_t N = P.Piece.size();
     if (size_t(End - From) < N)
         return End;
-#ifdef MK_FILTER_SSE2
+#if MK_HAVE_SSE2
     // A lower-case letter matches either case once bit 0x20 is set; any
     // other byte is compared as it is (the full compare sorts out the rest).
     auto Mask = [](char C) { return _mm_set1_epi8(C >= 'a' && C <= 'z' ? 0x20 : 0); };
@@ -288,7 +284,7 @@ char* FoldCopy(char* Out, std::string_view S)
 {
     const char* P = S.data();
     const char* const End = P + S.size();
-#ifdef MK_FILTER_SSE2
+#if MK_HAVE_SSE2
     const __m128i A = _mm_set1_epi8('A');
     const __m128i Span = _mm_set1_epi8(25);
     const __m128i Bit = _mm_set1_epi8(0x20);

@@ -15,6 +15,7 @@
 #include "records_csv.h"
 #include "records_model.h"
 #include "report_file.h"
+#include "report_file_name.h"
 #include "shell_util.h"
 #include "text_util.h"
 #include "ui_font.h"
@@ -335,9 +336,7 @@ void TReportForm::SaveJson()
             WarnBox(this, QStringLiteral("请先在主界面设置保存位置。"));
             return;
         }
-        Path = JoinPath(FOutDir, QStringLiteral("Marrowkin_Report_")
-                                     + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"))
-                                     + QStringLiteral(".json"));
+        Path = JoinPath(FOutDir, ReportFileName(QDateTime::currentDateTime(), u"json"));
     }
 
     // Created here rather than through EnsureDir so that a failure can name

@@ -12,17 +12,7 @@ qint64 FloorDiv(qint64 A, qint64 B)
 
 } // namespace
 
-// Howard Hinnant's days_from_civil / civil_from_days.
-qint64 DaysFromCivil(int Year, int Month, int Day)
-{
-    const qint64 Y = qint64(Year) - (Month <= 2 ? 1 : 0);
-    const qint64 Era = FloorDiv(Y, 400);
-    const qint64 Yoe = Y - Era * 400;
-    const qint64 Doy = (153 * (Month + (Month > 2 ? -3 : 9)) + 2) / 5 + Day - 1;
-    const qint64 Doe = Yoe * 365 + Yoe / 4 - Yoe / 100 + Doy;
-    return Era * 146097 + Doe - 719468;
-}
-
+// Howard Hinnant's civil_from_days.
 void CivilFromDays(qint64 Days, int& Year, int& Month, int& Day)
 {
     const qint64 Z = Days + 719468;

@@ -6,4 +6,3 @@
 // negative counts are days before 1970. Plain arithmetic, valid far beyond the
 // years any report shows, and cheap enough for every visit of a large history.
 void CivilFromDays(qint64 Days, int& Year, int& Month, int& Day);
-qint64 DaysFromCivil(int Year, int Month, int Day);

@@ -1,11 +1,8 @@
 #include "utf8.h"
 
-#include <cstring>
+#include "simd.h"
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define MK_UTF8_SSE2 1
-#endif
+#include <cstring>
 
 namespace {
 
@@ -46,7 +43,7 @@ bool IsValidUtf8(const char* Data, qsizetype Size)
     const uchar* P = reinterpret_cast<const uchar*>(Data);
     const uchar* const End = P + Size;
     while (P < End) {
-#ifdef MK_UTF8_SSE2
+#if MK_HAVE_SSE2
         // Reports are mostly ASCII: skip it sixteen bytes at a time.
         while (End - P >= 16
                && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(P))) == 0)

@@ -1,8 +1,10 @@
 #include "collector_options.h"
 #include "history_time.h"
+#include "sqlite_util.h"
 #include "json.h"
 #include "text_out.h"
 #include "url_info.h"
+#include "utf8.h"
 
 #include <QDateTime>
 #include <QTimeZone>
@@ -35,6 +37,8 @@ private slots:
     void categories();
     void jsonStrings_data();
     void jsonStrings();
+    void columnTexts_data();
+    void columnTexts();
     void htmlText();
 };
 
@@ -314,29 +318,67 @@ void TCollectorUnitsTest::jsonStrings_data()
                                 << QString("https://a.example/path?q=1\"&r=\\2\x01tail");
     QTest::newRow("high units in a block") << QString::fromUtf16(u"abcdefg！hijklmn耀opqrstuvwxyz")
                                            << QString::fromUtf16(u"abcdefg！hijklmn耀opqrstuvwxyz");
+    // 0xE2 begins the separators and also common punctuation, which stays as it is.
+    QTest::newRow("punctuation beside separators") << QString::fromUtf16(u"前言——见“附录”…\u2028第二行\u2029")
+                                                   << QString::fromUtf16(u"前言——见“附录”…\u2028第二行\u2029");
 }
 
 void TCollectorUnitsTest::jsonStrings()
 {
     QFETCH(QString, Text);
     QFETCH(QString, Expected);
-    std::string Doc = "{\"k\":";
-    AppendJsonString(Doc, Text);
-    Doc += "}";
-    const QByteArray Bytes(Doc.data(), qsizetype(Doc.size()));
-    QStringDecoder Dec(QStringDecoder::Utf8);
-    const QString Decoded = Dec(Bytes);
-    QVERIFY2(!Dec.hasError(), "not valid UTF-8");
-    for (char C : Doc)
-        QVERIFY2(static_cast<unsigned char>(C) >= 0x20, "raw control byte in JSON");
+    // Titles come as UTF-8, URLs as UTF-16: both writers give the same string;
+    // the UTF-8 one only ever sees well-formed text.
+    std::vector<std::string> Literals(1);
+    AppendJsonString(Literals[0], Text);
+    if (Text == Expected) {
+        AppendJsonUtf8(Literals.emplace_back(), Text.toStdString());
+        QCOMPARE(Literals[1], Literals[0]);
+    }
+    for (const std::string& Literal : Literals) {
+        const std::string Doc = "{\"k\":" + Literal + "}";
+        QStringDecoder Dec(QStringDecoder::Utf8);
+        const QString Decoded = Dec(QByteArray(Doc.data(), qsizetype(Doc.size())));
+        QVERIFY2(!Dec.hasError(), "not valid UTF-8");
+        for (char C : Doc)
+            QVERIFY2(static_cast<unsigned char>(C) >= 0x20, "raw control byte in JSON");
+        QString Err;
+        const auto Root = ParseJson(Decoded, Err);
+        QVERIFY2(Root, qPrintable(Err));
+        QCOMPARE(Root->S("k"), Expected);
+    }
+}
+
+void TCollectorUnitsTest::columnTexts_data()
+{
+    QTest::addColumn<QByteArray>("Hex"); // the bytes a browser stored
+    QTest::addColumn<int>("MaxBytes");
+    QTest::addColumn<QString>("Expected");
+    QTest::newRow("as stored") << QByteArray("61e4b8ad62") << 8 << QString::fromUtf16(u"a中b");
+    QTest::newRow("malformed bytes") << QByteArray("61ff62c3") << 8 << QString::fromUtf16(u"a\uFFFDb\uFFFD");
+    QTest::newRow("cut inside a character") << QByteArray("61e4b8ad62") << 3 << QString::fromUtf16(u"a…");
+    QTest::newRow("cut after a character") << QByteArray("61e4b8ad62") << 4 << QString::fromUtf16(u"a中…");
+}
+
+// Titles are kept as UTF-8 and written out without another check: what a
+// column gives must be well-formed, and the same text as read for URLs.
+void TCollectorUnitsTest::columnTexts()
+{
+    QFETCH(QByteArray, Hex);
+    QFETCH(int, MaxBytes);
+    QFETCH(QString, Expected);
+    sqlite3* Raw = nullptr;
+    QCOMPARE(sqlite3_open(":memory:", &Raw), SQLITE_OK);
+    const TDb Db(Raw);
+    TStmt S;
     QString Err;
-    const auto Root = ParseJson(Decoded, Err);
-    QVERIFY2(Root, qPrintable(Err));
-    QCOMPARE(Root->S("k"), Expected);
-    // Titles are kept escaped and read back for the page ranking.
-    std::string Literal;
-    AppendJsonString(Literal, Text);
-    QCOMPARE(JsonStringText(Literal), Expected);
+    const QByteArray Sql = "SELECT CAST(X'" + Hex + "' AS TEXT)";
+    QVERIFY2(Prepare(Db.get(), Sql.constData(), S, Err), qPrintable(Err));
+    QCOMPARE(sqlite3_step(S.get()), SQLITE_ROW);
+    const std::string Utf8 = ColumnUtf8(S.get(), 0, MaxBytes);
+    QVERIFY(IsValidUtf8(Utf8.data(), qsizetype(Utf8.size())));
+    QCOMPARE(QString::fromStdString(Utf8), Expected);
+    QCOMPARE(ColumnText(S.get(), 0, MaxBytes), Expected);
 }
 
 void TCollectorUnitsTest::htmlText()

@@ -1,48 +1,38 @@
 #pragma once
 
+#include "source_table.h" // the ids "/src:" takes
+
 #include <QLatin1StringView>
 #include <QString>
 
-#include <array>
-
-// What the front end relies on about the collector: its file name, the words
-// for its exit codes and the switches it understands.
-
-// One selectable browser source: the id used on command lines and the caption
-// of its check box, which is also the browser's name in a report.
-struct TSourceDef {
-    QString Id;
-    QString Cap;
-};
-
-inline constexpr int kSourceCount = 16;
-using TSourceDefs = std::array<TSourceDef, kSourceCount>;
-
-// The fixed source table; its order is the order of the boxes on screen and of
-// the ids in "/src:" and "/srcids:". The collector accepts exactly these ids.
-const TSourceDefs& SourceDefs();
+// How the collector is called and what it answers: its file name, the
+// switches it understands, its exit codes and how it is asked to stop.
 
 // "Marrowkin.exe" on Windows, "Marrowkin" elsewhere; it stands next to the GUI.
 QString CollectorFileName();
 
-// 0 "成功" … 5 "内部错误"; any other code "退出码 N".
-QString ExitCodeText(int Code);
-
+// The switches. Those ending in ':' carry a value right after the colon; the
+// collector reads the names in any letter case.
 inline constexpr QLatin1StringView kSwSrc("/src:");
 inline constexpr QLatin1StringView kSwDays("/days:");
 inline constexpr QLatin1StringView kSwFrom("/from:");
 inline constexpr QLatin1StringView kSwTo("/to:");
+inline constexpr QLatin1StringView kSwUser("/user:"); // "all" or "current"
 inline constexpr QLatin1StringView kSwUserAll("/user:all");
 inline constexpr QLatin1StringView kSwTitle("/title:");
 inline constexpr QLatin1StringView kSwInclude("/include:");
 inline constexpr QLatin1StringView kSwExclude("/exclude:");
 inline constexpr QLatin1StringView kSwLimit("/limit:");
 inline constexpr QLatin1StringView kSwPrivacy("/privacy");
+inline constexpr QLatin1StringView kSwFormat("/format:"); // "json" or "html"
 inline constexpr QLatin1StringView kSwFormatJson("/format:json");
 inline constexpr QLatin1StringView kSwFormatHtml("/format:html");
 inline constexpr QLatin1StringView kSwOut("/out:");
 inline constexpr QLatin1StringView kSwOpen("/open");
 inline constexpr QLatin1StringView kSwList("/list");
+// Every stored visit row, not only what the browser's history page lists; for
+// people checking a report by hand, the front end never sends it.
+inline constexpr QLatin1StringView kSwAllVisits("/allvisits");
 
 // Exit codes with a meaning of their own.
 enum TCollectorExit : int {
@@ -53,6 +43,9 @@ enum TCollectorExit : int {
     ceWriteFailed = 4,
     ceInternal = 5,
 };
+
+// 0 "成功" … 5 "内部错误"; any other code "退出码 N".
+QString ExitCodeText(int Code);
 
 // A collector asked to stop ends with 128 + the signal, as a shell reports
 // it: 143 for SIGTERM. Windows has no signals; there a stop ends it with

@@ -1,4 +1,4 @@
-#include "chart_types.h"
+#include "weekday_names.h"
 
 const QStringList& WeekdayNames()
 {

@@ -149,7 +149,7 @@ void TReportForm::BuildToolbar()
 
 void TReportForm::LoadReport()
 {
-    const TReportModel& M = FModel = BuildReportModel(FData.get(), FNoData);
+    const TReportContent& M = FModel = ReadReportContent(FData.get(), FNoData);
     setWindowTitle(M.Caption);
     FLblTitle->setText(M.Title);
     FLblDetail->setText(M.Detail);

@@ -42,7 +42,7 @@ public:
                 bool NoData);
     ~TReportForm() override;
 
-    const TReportContent& Model() const { return FModel; }
+    const TReportContent& Content() const { return FContent; }
     qint64 Total() const { return FTotal; }
     int Shown() const { return FShown; }
     int BrCount() const { return FBrCount; }
@@ -115,7 +115,7 @@ private:
     QString FOutDir;
     QString FSourceFile;
     bool FNoData = false;
-    TReportContent FModel;
+    TReportContent FContent;
     qint64 FTotal = 0;
     int FShown = 0;
     int FBrCount = 0;

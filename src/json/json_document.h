@@ -20,6 +20,10 @@ struct TBlockFree
 };
 using TBlock = std::unique_ptr<std::byte[], TBlockFree>;
 TBlock AllocBlock(size_t Bytes);
+// The system's half (json_pages_posix.cpp, json_pages_win.cpp): a block of
+// at least Bytes in huge pages, released with std::free; nullptr when the
+// block is too small for them or the system does not offer them.
+void* AllocHugePages(size_t Bytes);
 
 // A bump allocator of T in chunks that are freed together. A request of at
 // least 1/OwnDivisor of a chunk gets a block of its own, so a long records

@@ -60,9 +60,6 @@ private:
 
 constexpr size_t kMaxKeyLists = 4096;
 
-// Positions are reported with %d, and counts are kept in 32 bits.
-constexpr qsizetype kMaxTextLength = 0x7FFFFFFE;
-
 // First quote or backslash at or after P, or End. Strings are most of a
 // report, so this loop is where parsing spends its time.
 const char16_t* FindQuoteOrBackslash(const char16_t* P, const char16_t* End)
@@ -146,8 +143,8 @@ public:
 
     std::unique_ptr<TJsonValue> Run()
     {
-        if (FLen > kMaxTextLength)
-            throw EJsonError(QStringLiteral("JSON 文本过长，超过 %1 个字符").arg(kMaxTextLength));
+        if (FLen > kJsonMaxTextLength)
+            throw EJsonError(QStringLiteral("JSON 文本过长，超过 %1 个字符").arg(kJsonMaxTextLength));
         auto* Doc = ::new TJsonDocument();
         std::unique_ptr<TJsonValue> Root(Doc);
         FDoc = Doc;
@@ -580,7 +577,7 @@ std::unique_ptr<TJsonValue> ParseJsonBytes(const QByteArray& Bytes, QString& Err
     // Anything the byte parser could not count the way the text parser
     // does (malformed UTF-8, lengths past the text limit) takes the text
     // path, which decodes exactly as before.
-    if (Bytes.size() > kMaxTextLength || !IsValidUtf8(Bytes.constData(), Bytes.size()))
+    if (Bytes.size() > kJsonMaxTextLength || !IsValidUtf8(Bytes.constData(), Bytes.size()))
         return ParseJson(DecodeOutput(Bytes), ErrMsg);
     return RunParser<char>(Bytes, ErrMsg);
 }

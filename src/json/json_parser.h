@@ -35,6 +35,11 @@ std::unique_ptr<TJsonValue> ParseJson(const QString& Text, QString& ErrMsg);
 // DecodeOutput(Bytes); bytes that are not valid UTF-8 go that way.
 std::unique_ptr<TJsonValue> ParseJsonBytes(const QByteArray& Bytes, QString& ErrMsg);
 
+// The longest text the parser takes, in code units (bytes, for ParseJsonBytes):
+// positions are reported with %d, and counts are kept in 32 bits. Every text
+// of a tree therefore lies within this many bytes of its source's start.
+inline constexpr qsizetype kJsonMaxTextLength = 0x7FFFFFFE;
+
 // Containers nested deeper than this are refused instead of overflowing the
 // stack of the recursive parser.
 inline constexpr int kJsonMaxDepth = 512;

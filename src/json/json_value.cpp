@@ -10,9 +10,6 @@
 #include <cstring>
 #include <limits>
 #include <new>
-#if defined(Q_OS_LINUX)
-#include <sys/mman.h>
-#endif
 
 namespace {
 
@@ -22,7 +19,6 @@ namespace {
 constexpr size_t kFirstNodeChunk = 4096;
 constexpr size_t kMaxNodeChunk = (size_t(4) << 20) / sizeof(TJsonValue);
 constexpr size_t kTextChunk = 65536;
-constexpr size_t kHugePage = size_t(2) << 20;
 
 bool IsAscii(QLatin1StringView S)
 {
@@ -77,18 +73,9 @@ void TBlockFree::operator()(std::byte* P) const
 
 TBlock AllocBlock(size_t Bytes)
 {
-    void* P = nullptr;
-#if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
-    if (Bytes >= kHugePage) {
-        const size_t Rounded = (Bytes + kHugePage - 1) / kHugePage * kHugePage;
-        if (posix_memalign(&P, kHugePage, Rounded) == 0) {
-            ::madvise(P, Rounded, MADV_HUGEPAGE);
-            return TBlock(static_cast<std::byte*>(P));
-        }
-        P = nullptr;
-    }
-#endif
-    P = std::malloc(Bytes ? Bytes : 1);
+    void* P = AllocHugePages(Bytes);
+    if (!P)
+        P = std::malloc(Bytes ? Bytes : 1);
     if (!P)
         throw std::bad_alloc();
     return TBlock(static_cast<std::byte*>(P));

@@ -2,44 +2,21 @@
 
 // The filter of a report window's records: what a keystroke searches.
 
-#include <QAnyStringView>
+#include "folded_search.h"
+#include "folded_texts.h"
+
 #include <QStringList>
 #include <QtGlobal>
 
-#include <array>
-#include <string>
 #include <vector>
 
 class TJsonValue;
-
-// Folded "title url browser profile" texts of records, one after another in
-// one buffer, for the records whose fields the tree holds as UTF-16 (they
-// had escapes, so the document's bytes are not their text). Each UTF-16 code
-// unit is stored as 1 to 3 bytes; a zero byte ends each record's text.
-class TFoldedTexts final {
-public:
-    void Reserve(qsizetype Records, qsizetype Bytes);
-    void Add(QAnyStringView Title, QAnyStringView Url, QAnyStringView Browser, QAnyStringView Profile);
-    qsizetype Count() const { return qsizetype(FOffsets.size()) - 1; }
-    // Positions (in the order added) of the texts holding every term, the
-    // terms folded and coded as the texts are.
-    std::vector<int> Match(const std::vector<std::string>& Terms) const;
-    // Whether text K holds every term.
-    bool Holds(qsizetype K, const std::vector<std::string>& Terms) const { return SliceHasAll(K, Terms, -1); }
-    qsizetype MemoryBytes() const;
-
-private:
-    bool SliceHasAll(qsizetype Record, const std::vector<std::string>& Terms, qsizetype Skip) const;
-
-    std::string FText;
-    std::vector<qsizetype> FOffsets{0};  // start of text i; one past the last at the end
-    std::array<quint32, 256> FFreq{};    // sampled byte counts: which bytes of a term are rare
-};
+struct TByteSpan;
 
 // What a keystroke needs to filter a records array quickly, without a copy
 // of its text: the records' fields are views into the document's UTF-8
 // bytes, so the bytes themselves are searched (sixteen at a time, ASCII
-// letters in either case) for the longest blank-free piece of the terms, and
+// letters in either case) for the rarest blank-free piece of the terms, and
 // only the records hit there are checked against the whole rule. Between
 // records (keys, times) a hit counts for nothing. Records with an escaped
 // field are searched in a folded copy of their texts. The index points into
@@ -60,6 +37,8 @@ public:
     qsizetype MemoryBytes() const;
 
 private:
+    TByteSpan Span(size_t Plain) const;
+
     const TJsonValue* FRecords = nullptr;
     qsizetype FCount = 0;
     // Records with UTF-8 fields, in document order: their index, and the
@@ -68,7 +47,7 @@ private:
     std::vector<quint32> FBegin;
     std::vector<quint32> FEnd;
     const char* FBase = nullptr;
-    std::array<quint32, 256> FFreq{};  // sampled byte counts: which bytes of a piece are rare
-    std::vector<int> FOther;           // records with an escaped field, in order
-    TFoldedTexts FOtherTexts;          // and their texts
+    TByteCounts FCounts{};      // sampled, for planning the search for a piece
+    std::vector<int> FOther;    // records with an escaped field, in order
+    TFoldedTexts FOtherTexts;   // and their texts
 };

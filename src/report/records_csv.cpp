@@ -1,10 +1,10 @@
 #include "records_csv.h"
 
+#include "atomic_file.h"
 #include "json.h"
 #include "utf8.h"
 
 #include <QDateTime>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <string_view>
@@ -165,10 +165,10 @@ QString RecordsCsvName(const QDateTime& Now)
 
 bool WriteWholeFile(const QString& Path, const QByteArray& Bytes, QString& Error)
 {
-    QSaveFile File(Path);
-    if (!File.open(QIODevice::WriteOnly) || File.write(Bytes) != Bytes.size() || !File.commit()) {
-        Error = File.errorString();
-        File.cancelWriting();
+    TAtomicFile File;
+    if (!File.Open(Path) || !File.Write(Bytes.constData(), Bytes.size())
+        || !File.Commit(Path, TAtomicFile::cmReplace)) {
+        Error = File.ErrorString();
         return false;
     }
     return true;

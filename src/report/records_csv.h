@@ -28,6 +28,6 @@ QByteArray RecordsCsv(const TJsonValue* Records, const std::vector<int>& Rows);
 QString RecordsCsvName(const QDateTime& Now);
 
 // Writes Bytes as the whole file Path or leaves what was there: the data goes
-// to a temporary file beside it that replaces Path only once complete. False
-// with the system's reason in Error.
+// to a temporary file beside it that replaces Path only once complete and on
+// disk. False with the system's reason in Error.
 bool WriteWholeFile(const QString& Path, const QByteArray& Bytes, QString& Error);

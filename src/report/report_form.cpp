@@ -150,7 +150,7 @@ void TReportForm::BuildToolbar()
 
 void TReportForm::LoadReport()
 {
-    const TReportModel& M = FModel = BuildReportModel(FData.get(), FNoData);
+    const TReportContent& M = FContent = ReadReportContent(FData.get(), FNoData);
     setWindowTitle(M.Caption);
     FLblTitle->setText(M.Title);
     FLblDetail->setText(M.Detail);
@@ -400,7 +400,7 @@ void TReportForm::SetSourceFile(const QString& Path)
 {
     FSourceFile = QDir::toNativeSeparators(Path);
     const QString Name = QFileInfo(Path).fileName();
-    setWindowTitle(FModel.Caption + QStringLiteral(" — ") + Name);
+    setWindowTitle(FContent.Caption + QStringLiteral(" — ") + Name);
     FLblFile->setText(QFontMetrics(FLblFile->font()).elidedText(QStringLiteral("文件：") + Name, Qt::ElideMiddle,
                                                                  FLblFile->width()));
     FLblFile->setToolTip(FSourceFile);
@@ -408,14 +408,14 @@ void TReportForm::SetSourceFile(const QString& Path)
 
 void TReportForm::DomainDblClick(int Index)
 {
-    if (Index >= 0 && Index < FModel.Doms.size())
-        FilterBy(FModel.Doms[Index].Name);
+    if (Index >= 0 && Index < FContent.Doms.size())
+        FilterBy(FContent.Doms[Index].Name);
 }
 
 void TReportForm::PageDblClick(int Index)
 {
-    if (Index >= 0 && Index < FModel.PageUrls.size())
-        FilterBy(FModel.PageUrls[Index]);
+    if (Index >= 0 && Index < FContent.PageUrls.size())
+        FilterBy(FContent.PageUrls[Index]);
 }
 
 void TReportForm::SetHoverTab(int Index)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "filter_index.h"
-#include "report_model.h"
+#include "report_content.h"
 
 #include <QString>
 #include <QWidget>
@@ -42,7 +42,7 @@ public:
                 bool NoData);
     ~TReportForm() override;
 
-    const TReportModel& Model() const { return FModel; }
+    const TReportContent& Content() const { return FContent; }
     qint64 Total() const { return FTotal; }
     int Shown() const { return FShown; }
     int BrCount() const { return FBrCount; }
@@ -115,7 +115,7 @@ private:
     QString FOutDir;
     QString FSourceFile;
     bool FNoData = false;
-    TReportModel FModel;
+    TReportContent FContent;
     qint64 FTotal = 0;
     int FShown = 0;
     int FBrCount = 0;

@@ -389,7 +389,7 @@ void TReportForm::FitKpiFonts()
     for (int I = 0; I < 5; ++I) {
         if (!FKpiCard[I] || !FKpiVal[I])
             continue;
-        const QString& Full = FModel.KpiVal[I];
+        const QString& Full = FContent.KpiVal[I];
         const int Avail = FKpiCard[I]->width() - 32;
         // Measured as the elision measures, which allows for the last glyph's
         // overhang that a plain advance leaves out.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report_model.h"
+#include "source_list.h"
 
 #include <QString>
 #include <QWidget>

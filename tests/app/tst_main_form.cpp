@@ -685,7 +685,7 @@ void TMainFormTest::FinishedRuns()
         } else {
             auto* Report = qobject_cast<TReportForm*>(Shown[0]);
             QVERIFY(Report);
-            QCOMPARE(Report->Model().NoData, Exit == 2);
+            QCOMPARE(Report->Content().NoData, Exit == 2);
         }
     }
     // Whatever happened, the window is usable again.

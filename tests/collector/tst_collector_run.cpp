@@ -4,7 +4,7 @@
 #include "history_time.h"
 #include "json.h"
 #include "private_dir.h"
-#include "report_model.h"
+#include "report_content.h"
 #include "sample_profiles.h"
 #include "text_util.h"
 
@@ -329,7 +329,7 @@ void TCollectorRunTest::fullDocument()
     QCOMPARE(D.Get("truncated")->Kind(), jkFalse);
 
     // The report window's own loader reads it the same way.
-    const TReportModel M = BuildReportModel(R.Doc.get(), false);
+    const TReportContent M = ReadReportContent(R.Doc.get(), false);
     QCOMPARE(M.Total, 8);
     QCOMPARE(M.Sources.size(), 4);
     QCOMPARE(M.Days.size(), 16);
@@ -896,7 +896,7 @@ void TCollectorRunTest::chosenBrowsers()
     QCOMPARE(Got, Rows);
     // The report window shows them as any other row.
     if (!Args.contains("/list"))
-        QCOMPARE(BuildReportModel(R.Doc.get(), Code == ceNoRecords).Sources.size(), Rows.size());
+        QCOMPARE(ReadReportContent(R.Doc.get(), Code == ceNoRecords).Sources.size(), Rows.size());
 }
 
 void TCollectorRunTest::visitRules_data()

@@ -1,12 +1,12 @@
-// Collector output as the window reads it: parsed from its bytes, loaded into
-// the report model and filtered. The first line of the input is the filter
+// Collector output as the window reads it: parsed from its bytes, read into
+// the report's content and filtered. The first line of the input is the filter
 // text, the rest the output. The byte parser must agree with the text parser
 // on the decoded output, and the indexed filter with the plain scan.
 
 #include "json.h"
 #include "filter_index.h"
 #include "record_filter.h"
-#include "report_model.h"
+#include "report_content.h"
 #include "text_util.h"
 
 #include <QByteArray>
@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
         std::abort();
     if (!Doc)
         return 0;
-    const TReportModel Model = BuildReportModel(Doc.get(), false);
-    (void)ReportStatusText(Model, 0);
+    const TReportContent Content = ReadReportContent(Doc.get(), false);
+    (void)ReportStatusText(Content, 0);
 
     const TJsonValue* Records = Doc->Get(QLatin1StringView("records"));
     const QStringList Terms = ParseFilterTerms(Filter);

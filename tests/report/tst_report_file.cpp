@@ -114,6 +114,43 @@ private slots:
         AppendCsvField(Out, Field);
         QCOMPARE(Out, "x," + Bytes);
     }
+
+    // An export lands whole or not at all, and nothing else stays behind.
+    void CsvWrite_data()
+    {
+        QTest::addColumn<QString>("Name");
+        QTest::addColumn<bool>("Written");
+        QTest::newRow("new file") << "new.csv" << true;
+        QTest::newRow("replaces an older export") << "old.csv" << true;
+        QTest::newRow("folder missing") << "gone/new.csv" << false;
+        QTest::newRow("a folder by that name") << "dir.csv" << false;
+    }
+    void CsvWrite()
+    {
+        QFETCH(QString, Name);
+        QFETCH(bool, Written);
+        QTemporaryDir Dir;
+        QFile Old(Dir.filePath("old.csv"));
+        QVERIFY(Old.open(QIODevice::WriteOnly) && Old.write("older, longer text") > 0);
+        Old.close();
+        QVERIFY(QDir(Dir.path()).mkdir("dir.csv"));
+        const auto Entries = [&] { return QDir(Dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries); };
+        QStringList Expected = Entries();
+        QString Error;
+        QCOMPARE(WriteWholeFile(Dir.filePath(Name), "a,b\r\n", Error), Written);
+        if (!Written) {
+            QVERIFY(!Error.isEmpty());
+            QCOMPARE(Entries(), Expected);
+            return;
+        }
+        QFile File(Dir.filePath(Name));
+        QVERIFY(File.open(QIODevice::ReadOnly));
+        QCOMPARE(File.readAll(), QByteArray("a,b\r\n"));
+        Expected.append(Name);
+        Expected.removeDuplicates();
+        Expected.sort();
+        QCOMPARE(Entries(), Expected);
+    }
 };
 
 QTEST_GUILESS_MAIN(TReportFileTest)

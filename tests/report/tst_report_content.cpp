@@ -1,6 +1,6 @@
 #include "test_docs.h"
 #include "json.h"
-#include "report_model.h"
+#include "report_content.h"
 #include "text_util.h"
 
 #include <QLocale>
@@ -9,10 +9,10 @@
 
 namespace {
 
-TReportModel Load(const QString& Text, bool NoData = false)
+TReportContent Load(const QString& Text, bool NoData = false)
 {
     const auto Doc = Parse(Text);
-    return BuildReportModel(Doc.get(), NoData);
+    return ReadReportContent(Doc.get(), NoData);
 }
 
 const QString kSep = QStringLiteral("\u3000\u00B7\u3000");
@@ -20,7 +20,7 @@ const QString kDash = QStringLiteral("\u2014");
 
 }  // namespace
 
-class TReportModelTest : public QObject {
+class TReportContentTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China)); }
@@ -37,7 +37,7 @@ private slots:
     {
         QFETCH(QString, Text);
         const auto Doc = Text.isEmpty() ? nullptr : Parse(Text);
-        const TReportModel M = BuildReportModel(Doc.get(), false);
+        const TReportContent M = ReadReportContent(Doc.get(), false);
         QCOMPARE(M.Caption, QStringLiteral("采集报告 \u00B7 浏览器访问记录报告"));
         QCOMPARE(M.Title, QStringLiteral("浏览器访问记录报告"));
         QCOMPARE(M.CountText, QStringLiteral("0 次访问"));
@@ -92,7 +92,7 @@ private slots:
         QFETCH(QString, Kpi4);
         QFETCH(QString, Average);
         QFETCH(qint64, Total);
-        const TReportModel M = Load(J("{'stats':%1}").arg(Stats));
+        const TReportContent M = Load(J("{'stats':%1}").arg(Stats));
         QCOMPARE(M.KpiVal[0], Kpi0);
         QCOMPARE(M.KpiVal[4], Kpi4);
         QCOMPARE(M.InfoVal[3], Average);
@@ -141,7 +141,7 @@ private slots:
         QFETCH(int, Shown);
         QFETCH(QString, Status);
         QFETCH(QString, Detail);
-        const TReportModel M = Load(Text, NoData);
+        const TReportContent M = Load(Text, NoData);
         QCOMPARE(ReportStatusText(M, Shown), Status);
         QCOMPARE(M.Detail, Detail);
     }
@@ -159,7 +159,7 @@ private slots:
     {
         QFETCH(QString, Stats);
         QFETCH(QString, Span);
-        const TReportModel M = Load(J("{'stats':%1}").arg(Stats));
+        const TReportContent M = Load(J("{'stats':%1}").arg(Stats));
         QCOMPARE(M.InfoVal[4], Span);
         QCOMPARE(M.BrsInfoVal[4], Span);
     }
@@ -210,7 +210,7 @@ private slots:
 
     void Rankings()
     {
-        const TReportModel M = Load(J("{'domains':[['alpha',5],['beta'],['gamma','7'],'odd',['delta',12.5]],")
+        const TReportContent M = Load(J("{'domains':[['alpha',5],['beta'],['gamma','7'],'odd',['delta',12.5]],")
                                     + J("'keywords':[[1,2]], 'browsers':[['Chrome',3],['Edge',1]],")
                                     + J("'pages':[['https://h.example/p?q=1','',4],['https://x.example/','标题',2],['u',null]]}"));
         QCOMPARE(M.Doms.size(), 3);
@@ -242,7 +242,7 @@ private slots:
         // Row 2 is short, row 3 is not an array, the eighth row is ignored.
         Rows.replace(QRegularExpression(QStringLiteral("\\[3(,3)*\\]")), QStringLiteral("[3,3,3,3,3,3,3,3,3,3]"));
         Rows.replace(QRegularExpression(QStringLiteral("\\[4(,4)*\\]")), QStringLiteral("\"x\""));
-        const TReportModel M = Load(
+        const TReportContent M = Load(
             J("{'heat':[%1], 'days':[['2024-05-01',1],['2024-05-02'],7,['2024-05-04','3']],").arg(Rows)
             + J("'cats':[['新闻',3,'#ff0000'],['视频',2,'#FF0000'],['a',1,'red'],['b',1,'#12345'],")
             + J("['c',1,'#12345G'],['d',1]]}"));
@@ -272,13 +272,13 @@ private slots:
     void TrendTextIsNotReexpanded()
     {
         // Day texts are shown as delivered, even when they look like placeholders.
-        const TReportModel M = Load(J("{'days':[['%3',1],['%1',2]]}"));
+        const TReportContent M = Load(J("{'days':[['%3',1],['%1',2]]}"));
         QCOMPARE(M.TrendSpan, QStringLiteral("从 %3 到 %1，共 2 个时间点"));
     }
 
     void Sources()
     {
-        const TReportModel M = Load(
+        const TReportContent M = Load(
             J("{'sources':[{'name':'Chrome','profile':'Default','status':'已采集','path':'C:\\\\h',")
             + J("'msg':'','count':12345,'ok':true}, {'name':'Edge','ok':false,'count':4294967297},")
             + J("{'name':'Firefox','ok':'true','count':'9'}, 5]}"));
@@ -297,41 +297,6 @@ private slots:
                  QStringList({"Chrome", "Default", "已采集", "12345", "", "C:\\h"}));
     }
 
-    // The list document of a detection run, as the sources window shows and copies it.
-    void SourceList_data()
-    {
-        const QString Header = QStringLiteral("浏览器\t配置/用户\t状态\t条数\t库文件\r\n");
-        QTest::addColumn<QString>("Text");
-        QTest::addColumn<QString>("Summary");
-        QTest::addColumn<QString>("Copied");
-        QTest::newRow("no document") << QString() << QString() << Header;
-        QTest::newRow("no sources") << J("{'generated':'2024-06-01 10:00'}")
-                                    << "共 0 个数据源，其中 0 个可用（已采集或无记录）　·　生成于 2024-06-01 10:00"
-                                    << Header;
-        QTest::newRow("sources not an array") << J("{'sources':{'name':'x'}}")
-                                              << "共 0 个数据源，其中 0 个可用（已采集或无记录）　·　生成于 "
-                                              << Header;
-        // Counts are read whole (64-bit), not cut to 32 bits as in the report.
-        QTest::newRow("mixed rows")
-            << J("{'generated':'g','sources':[{'name':'Chrome','profile':'Default','status':'可读取','count':12345,"
-                 "'path':'/h/History','ok':true},{'name':'Edge','ok':'true','count':'9'},{'name':'Firefox',"
-                 "'count':3.5,'ok':false},{'name':'Opera','count':1e3},7,{'count':4294967297}]}")
-            << "共 6 个数据源，其中 1 个可用（已采集或无记录）　·　生成于 g"
-            << Header + QStringLiteral("Chrome\tDefault\t可读取\t12345\t/h/History\r\n"
-                                       "Edge\t\t\t0\t\r\nFirefox\t\t\t0\t\r\nOpera\t\t\t0\t\r\n\t\t\t0\t\r\n"
-                                       "\t\t\t4294967297\t\r\n");
-    }
-    void SourceList()
-    {
-        QFETCH(QString, Text);
-        QFETCH(QString, Summary);
-        QFETCH(QString, Copied);
-        const auto Doc = Text.isEmpty() ? nullptr : Parse(Text);
-        const TSourceList L = ReadSourceList(Doc.get());
-        QCOMPARE(L.Summary, Summary);
-        QCOMPARE(SourceListText(L.Rows), Copied);
-    }
-
     void Trimming()
     {
         QCOMPARE(TrimBlanks(QStringLiteral("\t\n \u0001a b\u3000 \r")), QStringLiteral("a b\u3000"));
@@ -340,5 +305,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TReportModelTest)
-#include "tst_report_model.moc"
+QTEST_GUILESS_MAIN(TReportContentTest)
+#include "tst_report_content.moc"

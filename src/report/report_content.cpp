@@ -1,12 +1,10 @@
-#include "report_model.h"
+#include "report_content.h"
 
 #include "colors.h"
 #include "json.h"
 #include "text_util.h"
 
 namespace {
-
-const QString kSep = QStringLiteral("\u3000\u00B7\u3000");
 
 QString MemberText(const TJsonValue* Obj, const QString& Key, const QString& Default = QString())
 {
@@ -134,14 +132,14 @@ QString JoinPresent(const QStringList& Parts)
     for (const QString& Part : Parts)
         if (!TrimBlanks(Part).isEmpty())
             Present << TrimBlanks(Part);
-    return Present.join(kSep);
+    return Present.join(PartSeparator());
 }
 
 }  // namespace
 
-TReportModel BuildReportModel(const TJsonValue* Data, bool NoData)
+TReportContent ReadReportContent(const TJsonValue* Data, bool NoData)
 {
-    TReportModel M;
+    TReportContent M;
     M.NoData = NoData;
     M.KpiVal.fill(EmDash());
     M.InfoVal.fill(EmDash());
@@ -224,13 +222,10 @@ TReportModel BuildReportModel(const TJsonValue* Data, bool NoData)
     // Sources.
     int Ok = 0;
     int Failed = 0;
-    if (const TJsonValue* Sources = ArrayMember(Data, QStringLiteral("sources"))) {
-        for (int I = 0, N = Sources->Count(); I < N; ++I) {
-            TSourceRow R = ReadSourceRow(Sources->Items(I));
-            R.Count = qint32(quint32(quint64(R.Count)));
-            (R.Ok ? Ok : Failed)++;
-            M.Sources.append(R);
-        }
+    M.Sources = ReadSourceRows(Data);
+    for (TSourceRow& R : M.Sources) {
+        R.Count = qint32(quint32(quint64(R.Count)));
+        (R.Ok ? Ok : Failed)++;
     }
 
     // Overview info card.
@@ -260,72 +255,19 @@ TReportModel BuildReportModel(const TJsonValue* Data, bool NoData)
     return M;
 }
 
-QString ReportStatusText(const TReportModel& Model, qint64 Shown)
+QString ReportStatusText(const TReportContent& Content, qint64 Shown)
 {
-    if (Model.NoData || Model.Total == 0)
+    if (Content.NoData || Content.Total == 0)
         return QStringLiteral("时间范围内没有可用记录");
-    QString S = Model.Truncated
-                    ? QStringLiteral("明细按上限抽样：显示 %1 条 / 共 %2 条").arg(FormatCount(Shown), FormatCount(Model.Total))
+    QString S = Content.Truncated
+                    ? QStringLiteral("明细按上限抽样：显示 %1 条 / 共 %2 条").arg(FormatCount(Shown), FormatCount(Content.Total))
                     : QStringLiteral("明细 %1 条").arg(FormatCount(Shown));
-    if (!Model.First.isEmpty() || !Model.Last.isEmpty())
-        S += kSep + QStringLiteral("记录跨度 ") + Model.First.left(10) + QStringLiteral(" ~ ") + Model.Last.left(10);
+    if (!Content.First.isEmpty() || !Content.Last.isEmpty())
+        S += PartSeparator() + QStringLiteral("记录跨度 ") + Content.First.left(10) + QStringLiteral(" ~ ") + Content.Last.left(10);
     return S;
-}
-
-TSourceRow ReadSourceRow(const TJsonValue* Element)
-{
-    TSourceRow R;
-    if (!Element)
-        return R;
-    R.Name = Element->S(QStringLiteral("name"), QString());
-    R.Profile = Element->S(QStringLiteral("profile"), QString());
-    R.Status = Element->S(QStringLiteral("status"), QString());
-    R.Path = Element->S(QStringLiteral("path"), QString());
-    R.Msg = Element->S(QStringLiteral("msg"), QString());
-    R.Count = Element->I(QStringLiteral("count"), 0);
-    R.Ok = Element->B(QStringLiteral("ok"), false);
-    return R;
 }
 
 QStringList ReportSourceCells(const TSourceRow& Row)
 {
     return {Row.Name, Row.Profile, Row.Status, QString::number(Row.Count), Row.Msg, Row.Path};
-}
-
-TSourceList ReadSourceList(const TJsonValue* Data)
-{
-    TSourceList L;
-    int Usable = 0;
-    if (const TJsonValue* Sources = ArrayMember(Data, QStringLiteral("sources"))) {
-        for (int I = 0, N = Sources->Count(); I < N; ++I) {
-            L.Rows.append(ReadSourceRow(Sources->Items(I)));
-            if (L.Rows.last().Ok)
-                ++Usable;
-        }
-    }
-    if (Data)
-        L.Summary = (QStringLiteral("共 %1 个数据源，其中 %2 个可用（已采集或无记录）") + kSep + QStringLiteral("生成于 %3"))
-                        .arg(QString::number(L.Rows.size()), QString::number(Usable),
-                             MemberText(Data, QStringLiteral("generated")));
-    return L;
-}
-
-QStringList SourceListTitles()
-{
-    return {QStringLiteral("浏览器"), QStringLiteral("配置/用户"), QStringLiteral("状态"), QStringLiteral("条数"),
-            QStringLiteral("库文件")};
-}
-
-QStringList SourceListCells(const TSourceRow& Row)
-{
-    return {Row.Name, Row.Profile, Row.Status, QString::number(Row.Count), Row.Path};
-}
-
-QString SourceListText(const TSourceRows& Rows)
-{
-    const QString Eol = QStringLiteral("\r\n");
-    QString Text = SourceListTitles().join(u'\t') + Eol;
-    for (const TSourceRow& Row : Rows)
-        Text += SourceListCells(Row).join(u'\t') + Eol;
-    return Text;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chart_types.h"
+#include "source_list.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,44 +11,15 @@
 
 class TJsonValue;
 
-// One data source of a report document or of a detection run's list document.
-struct TSourceRow {
-    QString Name;
-    QString Profile;
-    QString Status;
-    QString Path;
-    QString Msg;
-    qint64 Count = 0;  // the report keeps only the low 32 bits, signed
-    bool Ok = false;
-};
-using TSourceRows = QList<TSourceRow>;
-
-// Reads one element of a sources array: string members, the integer count,
-// the literal true of ok; anything but an object gives an empty, failed row.
-TSourceRow ReadSourceRow(const TJsonValue* Element);
-
 // The cells of the report window's source list: browser, profile/user,
 // status, count (plain decimal), message, database file.
 QStringList ReportSourceCells(const TSourceRow& Row);
-
-// What the sources window shows of a detection run's list document.
-struct TSourceList {
-    TSourceRows Rows;
-    QString Summary;  // empty without a document
-};
-TSourceList ReadSourceList(const TJsonValue* Data);
-// Column titles and cells of the sources window (the report's without the message).
-QStringList SourceListTitles();
-QStringList SourceListCells(const TSourceRow& Row);
-// The sources window's clipboard text: the titles, then one line per row,
-// tab-separated, each line ending in CR LF.
-QString SourceListText(const TSourceRows& Rows);
 
 // Everything the report window shows that follows from the document alone:
 // the texts of the header, cards and status bar, and every chart input. The
 // window only copies these into its controls, so the reading rules can be
 // tested without a widget.
-struct TReportModel {
+struct TReportContent {
     QString Caption;
     QString Title;
     QString Detail;  // already without the generated part when there is no data
@@ -82,10 +54,10 @@ QString DefaultReportTitle();
 
 // Reads the document leniently: a null or non-object root, missing members and
 // members of another kind all fall back to defaults; nothing is ever reported.
-TReportModel BuildReportModel(const TJsonValue* Data, bool NoData);
+TReportContent ReadReportContent(const TJsonValue* Data, bool NoData);
 
 // Status bar text once the records page shows Shown records with an empty filter.
-QString ReportStatusText(const TReportModel& Model, qint64 Shown);
+QString ReportStatusText(const TReportContent& Content, qint64 Shown);
 
 // The element text of a positional item: a string's characters or a number's
 // literal as written; empty for anything else or a missing item.

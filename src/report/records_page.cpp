@@ -35,46 +35,50 @@
 
 namespace {
 
-// Ctrl with any other modifiers and C copies whole records; the view's own
-// copy would take only the current cell.
-bool IsCopyKey(const QKeyEvent* Key)
-{
-    return Key->key() == Qt::Key_C && (Key->modifiers() & Qt::ControlModifier);
-}
+// A control that handles some keys itself, ahead of the window's shortcuts
+// and of its own key bindings: those Takes says yes to go to OnKey.
+template <class TBase>
+class TKeyTaker : public TBase {
+public:
+    using TBase::TBase;
+    std::function<bool(const QKeyEvent*)> Takes;
+    std::function<void(const QKeyEvent*)> OnKey;
+
+protected:
+    bool event(QEvent* Event) override
+    {
+        if (Event->type() == QEvent::ShortcutOverride && Taken(static_cast<QKeyEvent*>(Event))) {
+            Event->accept();
+            return true;
+        }
+        return TBase::event(Event);
+    }
+
+    void keyPressEvent(QKeyEvent* Event) override
+    {
+        if (!Taken(Event)) {
+            TBase::keyPressEvent(Event);
+            return;
+        }
+        Event->accept();
+        OnKey(Event);
+    }
+
+private:
+    bool Taken(const QKeyEvent* Key) const { return Takes && OnKey && Takes(Key); }
+};
 
 // The records list. A letter typed there does nothing special (the view's
 // type-ahead search would jump to a matching row and replace the selection);
 // the focus frame goes round the whole current row, as rows are what the list
 // selects; the last column takes the width the others leave.
-class TRecordsView final : public QTableView {
+class TRecordsView final : public TKeyTaker<QTableView> {
 public:
-    using QTableView::QTableView;
-    std::function<void()> OnCopy;
+    using TKeyTaker::TKeyTaker;
 
     void keyboardSearch(const QString&) override {}
 
 protected:
-    bool event(QEvent* Event) override
-    {
-        // Taken before any shortcut of the window can claim it.
-        if (Event->type() == QEvent::ShortcutOverride && IsCopyKey(static_cast<QKeyEvent*>(Event))) {
-            Event->accept();
-            return true;
-        }
-        return QTableView::event(Event);
-    }
-
-    void keyPressEvent(QKeyEvent* Event) override
-    {
-        if (!IsCopyKey(Event)) {
-            QTableView::keyPressEvent(Event);
-            return;
-        }
-        Event->accept();
-        if (OnCopy)
-            OnCopy();
-    }
-
     void resizeEvent(QResizeEvent* Event) override
     {
         QTableView::resizeEvent(Event);
@@ -100,47 +104,6 @@ protected:
     }
 };
 
-// The filter box. Escape clears the filter (with none it does nothing), and
-// Ctrl+E exports even where it means "end of line" (X11 key bindings): the
-// export is what the window promises.
-class TFilterEdit final : public QLineEdit {
-public:
-    using QLineEdit::QLineEdit;
-    std::function<void()> OnExport;
-
-protected:
-    bool event(QEvent* Event) override
-    {
-        if (Event->type() == QEvent::ShortcutOverride && Taken(static_cast<QKeyEvent*>(Event))) {
-            Event->accept();
-            return true;
-        }
-        return QLineEdit::event(Event);
-    }
-
-    void keyPressEvent(QKeyEvent* Event) override
-    {
-        if (!Taken(Event)) {
-            QLineEdit::keyPressEvent(Event);
-            return;
-        }
-        Event->accept();
-        if (Event->key() == Qt::Key_Escape) {
-            if (!text().isEmpty())
-                clear();
-        } else if (OnExport) {
-            OnExport();
-        }
-    }
-
-private:
-    static bool Taken(const QKeyEvent* Key)
-    {
-        return (Key->key() == Qt::Key_Escape && Key->modifiers() == Qt::NoModifier) ||
-               (Key->key() == Qt::Key_E && Key->modifiers() == Qt::ControlModifier);
-    }
-};
-
 } // namespace
 
 TRecordsPage::TRecordsPage(QWidget* Parent) : QWidget(Parent)
@@ -149,13 +112,25 @@ TRecordsPage::TRecordsPage(QWidget* Parent) : QWidget(Parent)
     // the anchored controls keep their distances from there.
     resize(kBuiltPage);
 
-    auto* Filter = new TFilterEdit(this);
+    auto* Filter = new TKeyTaker<QLineEdit>(this);
     Filter->setObjectName(QStringLiteral("EdFilter"));
     Filter->setGeometry(16, 12, 340, 24);
     ApplyUiFont(Filter, 9, fsRegular, clText);
     Filter->setPlaceholderText(QStringLiteral("搜索标题、网址或域名，空格分词"));
     Filter->setClearButtonEnabled(false);
-    Filter->OnExport = [this] { ExportCsv(); };
+    // Escape clears the filter (with none it does nothing), and Ctrl+E exports
+    // even where it means "end of line" (X11 key bindings): the export is what
+    // the window promises.
+    Filter->Takes = [](const QKeyEvent* Key) {
+        return (Key->key() == Qt::Key_Escape && Key->modifiers() == Qt::NoModifier) ||
+               (Key->key() == Qt::Key_E && Key->modifiers() == Qt::ControlModifier);
+    };
+    Filter->OnKey = [this, Filter](const QKeyEvent* Key) {
+        if (Key->key() == Qt::Key_E)
+            ExportCsv();
+        else if (!Filter->text().isEmpty())
+            Filter->clear();
+    };
     connect(Filter, &QLineEdit::textChanged, this, &TRecordsPage::ApplyFilter);
     FEdFilter = Filter;
 
@@ -167,7 +142,12 @@ TRecordsPage::TRecordsPage(QWidget* Parent) : QWidget(Parent)
     List->setObjectName(QStringLiteral("RecList"));
     List->setGeometry(16, 48, 1080, 470);
     SetAnchors(List, akFill);
-    List->OnCopy = [this] { CopySelected(); };
+    // Ctrl with any other modifiers and C copies whole records; the view's own
+    // copy would take only the current cell.
+    List->Takes = [](const QKeyEvent* Key) {
+        return Key->key() == Qt::Key_C && (Key->modifiers() & Qt::ControlModifier);
+    };
+    List->OnKey = [this](const QKeyEvent*) { CopySelected(); };
     FRecList = List;
     FRecModel = new TRecordsModel(FRecList);
     FRecList->setModel(FRecModel);

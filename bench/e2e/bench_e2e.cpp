@@ -251,21 +251,29 @@ struct TStall {
     double Stall = 0; // longest stall of the event loop meanwhile
 };
 
-// The start button of the main window, and what follows until the report
-// window has painted.
-bool ClickToReport(TStall& S)
+// From Begin() until a report window has painted: the time taken, and the
+// longest stall of the event loop meanwhile.
+template <class TBegin>
+bool TimeToReport(TStall& S, TBegin Begin)
 {
-    TMainForm Main({}, kCollector);
     TStallProbe Probe;
     TPaintWait Painted;
     QElapsedTimer T;
     T.start();
     Probe.Start();
-    Main.StartClick();
+    Begin();
     const bool Ok = Painted.Wait(600000);
     S.Stall = Probe.Stop();
     S.Ms = Ms(T);
     return Ok;
+}
+
+// The start button of the main window, and what follows until the report
+// window has painted.
+bool ClickToReport(TStall& S)
+{
+    TMainForm Main({}, kCollector);
+    return TimeToReport(S, [&Main] { Main.StartClick(); });
 }
 
 // A report file named on the main window's command line, from the moment it
@@ -275,16 +283,7 @@ bool OpenToReport(const QString& File, TStall& S)
     TMainForm Main({File}, kCollector);
     // Kept away from the user's own list of recent reports.
     Main.SetRecentStore(QDir::temp().filePath(QStringLiteral("mk_bench_e2e_recent.ini")));
-    TStallProbe Probe;
-    TPaintWait Painted;
-    QElapsedTimer T;
-    T.start();
-    Probe.Start();
-    Main.OpenStartupReports();
-    const bool Ok = Painted.Wait(600000);
-    S.Stall = Probe.Stop();
-    S.Ms = Ms(T);
-    return Ok;
+    return TimeToReport(S, [&Main] { Main.OpenStartupReports(); });
 }
 
 double Median(std::vector<double> V)

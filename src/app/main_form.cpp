@@ -14,7 +14,7 @@
 #include "palette.h"
 #include "panel.h"
 #include "recent_reports.h"
-#include "report_file.h"
+#include "report_load.h"
 #include "report_window.h"
 #include "run_controller.h"
 #include "shell_util.h"
@@ -91,7 +91,8 @@ TMainForm::TMainForm(const QStringList& Args, const QString& ConsoleExe, QWidget
 TMainForm::~TMainForm()
 {
     // The run goes first: it ends a collector that still runs.
-    FRun.reset();
+    delete FRun;
+    FRun = nullptr;
     // A report still loading is waited for: its thread must not outlive us.
     for (QThread* Worker : std::as_const(FLoaders)) {
         disconnect(Worker, nullptr, this, nullptr);
@@ -114,11 +115,12 @@ void TMainForm::Init(const QStringList& Args)
     setPalette(Pal);
     setAutoFillBackground(true);
 
-    FRun = std::make_unique<TRunController>();
-    connect(FRun.get(), &TRunController::Progress, this, &TMainForm::RunProgress);
-    connect(FRun.get(), &TRunController::Finished, this, &TMainForm::RunFinished);
-    connect(FRun.get(), &TRunController::StartFailed, this, &TMainForm::RunNotStarted);
-    connect(FRun.get(), &TRunController::Aborted, this, &TMainForm::RunAborted);
+    FRun = new TRunController(this);
+    FRun->setObjectName(QStringLiteral("Run"));
+    connect(FRun, &TRunController::Progress, this, &TMainForm::RunProgress);
+    connect(FRun, &TRunController::Finished, this, &TMainForm::RunFinished);
+    connect(FRun, &TRunController::StartFailed, this, &TMainForm::RunNotStarted);
+    connect(FRun, &TRunController::Aborted, this, &TMainForm::RunAborted);
 
     FInit = ParseCommandLine(Args);
     FReportArgs = ReportFileArgs(Args);
@@ -146,8 +148,13 @@ void TMainForm::Init(const QStringList& Args)
     SetStatus(2, QStringLiteral("用时 0.0 s"));
     UpdateExeStatus();
 
-    if (FAutoMode)
-        QTimer::singleShot(kAutoDelayMs, this, [this] { StartRun(false); });
+    if (FAutoMode) {
+        auto* AutoStart = new QTimer(this);
+        AutoStart->setObjectName(QStringLiteral("AutoStart"));
+        AutoStart->setSingleShot(true);
+        connect(AutoStart, &QTimer::timeout, this, [this] { StartRun(false); });
+        AutoStart->start(kAutoDelayMs);
+    }
 
     setFixedSize(PlaceOnScreen(this, QSize(kClientW, kClientH + menuBar()->sizeHint().height()),
                                ScreenArea(this).center()));
@@ -394,6 +401,23 @@ void TMainForm::NoteReportOpened(const QString& Path)
     SetStatus(0, QStringLiteral("已打开报告：") + QFileInfo(Path).fileName());
 }
 
+void TMainForm::LoadInBackground(std::function<TLoadedReport()> Job, std::function<void(TLoadedReport&&)> Done)
+{
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    auto Result = std::make_shared<TLoadedReport>();
+    QThread* Worker = QThread::create([Result, Job = std::move(Job)] { *Result = Job(); });
+    FLoaders.append(Worker);
+    // Queued to this thread: windows are built where widgets live.
+    connect(Worker, &QThread::finished, this, [this, Worker, Result, Done = std::move(Done)] {
+        FLoaders.removeOne(Worker);
+        Worker->wait();
+        delete Worker;
+        QGuiApplication::restoreOverrideCursor();
+        Done(std::move(*Result));
+    });
+    Worker->start();
+}
+
 void TMainForm::OpenReport(const QString& Path)
 {
     // Relative paths are the command line's: pinned to the folder we started in.
@@ -402,35 +426,22 @@ void TMainForm::OpenReport(const QString& Path)
     if (RaiseReportWindow(Full))
         return;
     SetStatus(0, QStringLiteral("正在打开报告：") + QFileInfo(Full).fileName() + QStringLiteral("…"));
-    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    auto Result = std::make_shared<TReportFile>();
-    QThread* Worker = QThread::create([Result, Full] { *Result = LoadReportFile(Full); });
-    FLoaders.append(Worker);
-    // Queued to this thread: the window is built where widgets live.
-    connect(Worker, &QThread::finished, this, [this, Worker, Result] {
-        FLoaders.removeOne(Worker);
-        Worker->wait();
-        delete Worker;
-        ReportLoaded(std::move(*Result));
-    });
-    Worker->start();
+    LoadInBackground([Full] { return LoadReportFromFile(Full); },
+                     [this](TLoadedReport&& Report) { ReportLoaded(std::move(Report)); });
 }
 
-void TMainForm::ReportLoaded(TReportFile&& File)
+void TMainForm::ReportLoaded(TLoadedReport&& Report)
 {
-    // The busy cursor stays while a large window is built, not over the box.
-    if (!File.Ok()) {
-        QGuiApplication::restoreOverrideCursor();
+    if (!Report.Ok()) {
         SetStatus(0, QStringLiteral("打开报告失败"));
-        ErrorBox(this, File.ErrorText());
+        ErrorBox(this, Report.Error);
         return;
     }
     // The same file may have been asked for twice while it loaded.
-    if (!RaiseReportWindow(File.Path)) {
-        NoteReportOpened(File.Path);
-        ShowReportFile(this, std::move(File));
-    }
-    QGuiApplication::restoreOverrideCursor();
+    if (RaiseReportWindow(Report.Path))
+        return;
+    NoteReportOpened(Report.Path);
+    ShowReportWindow(this, std::move(Report), QString());
 }
 
 void TMainForm::RefreshRecentMenu()
@@ -611,15 +622,23 @@ void TMainForm::ShowResult(TRunKind Kind, quint32 Code, const TRunOutput& Output
         ErrorBox(this, ParseFailedText(Output.Error));
         return;
     }
-    // The tree and the report window share the output's bytes.
-    QString ErrMsg;
-    std::unique_ptr<TJsonValue> Root = ParseJsonBytes(Output.Bytes, ErrMsg);
-    if (!Root) {
-        ErrorBox(this, ParseFailedText(ErrMsg));
-        return;
-    }
-    if (Kind == rnList)
-        ShowSourcesWindow(this, std::move(Root));
-    else
-        ShowReportWindow(this, std::move(Root), Output.Bytes, ResolveOutDir(), Code == ceNoRecords);
+    const bool List = Kind == rnList;
+    const bool NoData = Code == ceNoRecords;
+    // The run's outcome comes back once its window is up.
+    const QString Outcome = StatusText(0);
+    const QString Loading = List ? QStringLiteral("正在载入检测结果…") : QStringLiteral("正在载入报告…");
+    SetStatus(0, Loading);
+    LoadInBackground(
+        [Bytes = Output.Bytes, List, NoData] { return List ? LoadSourceList(Bytes) : LoadRunReport(Bytes, NoData); },
+        [this, List, Outcome, Loading, OutDir = ResolveOutDir()](TLoadedReport&& Result) {
+            // Unless a later run or file has taken the status since.
+            if (StatusText(0) == Loading)
+                SetStatus(0, Outcome);
+            if (!Result.Ok())
+                ErrorBox(this, ParseFailedText(Result.Error));
+            else if (List)
+                ShowSourcesWindow(this, std::move(Result.Data));
+            else
+                ShowReportWindow(this, std::move(Result), OutDir);
+        });
 }

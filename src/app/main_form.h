@@ -9,7 +9,6 @@
 
 #include <array>
 #include <functional>
-#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -31,13 +30,20 @@ class TFlatButton;
 class TLinkLabel;
 class TReportForm;
 class TRunController;
-struct TReportFile;
+struct TLoadedReport;
 struct TRunOutput;
 
 // The program's one main window: option cards, the two run commands, the
 // status bar and the menus. The controls are the store of the options; every
 // command line is computed from ReadOptions() by the option model, and the
 // run controller carries the run out while the window shows how it goes.
+// Results and report files are loaded off the GUI thread, so the window
+// keeps answering while a large report is read.
+//
+// The controls have object names after their roles (the field names without
+// the F: "RbAuto", "SrcCheck3", "Card4", "StatusPanel0", "RecentMenu"), as
+// have the run controller ("Run") and an unattended run's start ("AutoStart");
+// tests find them by these names.
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -63,6 +69,8 @@ public:
     void UpdateOptionStates();
 
     bool Busy() const;
+    // How many run results and report files are being loaded for their windows.
+    int PendingLoads() const { return int(FLoaders.size()); }
     bool AutoMode() const { return FAutoMode; }
     QString StatusText(int Panel) const;
 
@@ -79,35 +87,10 @@ public:
     void RefreshRecentMenu();
 
     // For the tests: the elevation check, replaceable so that the scope rules
-    // can be checked whatever account runs them; where the "最近打开" list is
-    // kept (empty: the user's settings); the run, the controls by role.
+    // can be checked whatever account runs them, and where the "最近打开" list
+    // is kept (empty: the user's settings).
     void SetElevatedCheck(std::function<bool()> Check) { FIsElevated = std::move(Check); }
     void SetRecentStore(const QString& IniFile) { FRecentStore = IniFile; }
-    int PendingReports() const { return int(FLoaders.size()); }
-    QMenu* RecentMenu() const { return FRecentMenu; }
-    TRunController* Run() const { return FRun.get(); }
-    TCard* Card(int Index) const { return FCards[Index]; }
-    QLabel* StatusPanel(int Panel) const { return FPanels[Panel]; }
-    QRadioButton* RbAuto() const { return FRbAuto; }
-    QRadioButton* RbPick() const { return FRbPick; }
-    QCheckBox* SourceBox(int Index) const { return FSrcChecks[Index]; }
-    QRadioButton* RbDays() const { return FRbDays; }
-    QRadioButton* RbCust() const { return FRbCust; }
-    QSpinBox* SpinDays() const { return FSpinDays; }
-    QDateEdit* DtFrom() const { return FDtFrom; }
-    QDateEdit* DtTo() const { return FDtTo; }
-    QRadioButton* RbAllUsers() const { return FRbAllUsers; }
-    QLabel* LblScope() const { return FLblScope; }
-    TFlatButton* BtnElevate() const { return FBtnElevate; }
-    QLineEdit* EdOut() const { return FEdOut; }
-    TFlatButton* BtnBrowse() const { return FBtnBrowse; }
-    QRadioButton* RbHtml() const { return FRbHtml; }
-    QLineEdit* EdTitle() const { return FEdTitle; }
-    QLineEdit* EdInclude() const { return FEdInclude; }
-    QSpinBox* SpinLimit() const { return FSpinLimit; }
-    QCheckBox* CkPrivacy() const { return FCkPrivacy; }
-    TFlatButton* BtnStart() const { return FBtnStart; }
-    TFlatButton* BtnList() const { return FBtnList; }
 
 signals:
     // Unattended mode is over: the process should end with Code once the
@@ -139,7 +122,10 @@ private:
     // Loads a report file off the GUI thread and shows it in a report window,
     // or says why it cannot. The window stays usable meanwhile.
     void OpenReport(const QString& Path);
-    void ReportLoaded(TReportFile&& File);
+    void ReportLoaded(TLoadedReport&& Report);
+    // Runs Job on a thread of its own and hands its result to Done on this
+    // one, with a busy pointer meanwhile; the window stays usable.
+    void LoadInBackground(std::function<TLoadedReport()> Job, std::function<void(TLoadedReport&&)> Done);
     // The open report window showing the file Path, if any.
     TReportForm* ReportWindowOf(const QString& Path) const;
     // Brings the window showing Path to the front; false when there is none.
@@ -197,7 +183,7 @@ private:
     QStatusBar* FStatus = nullptr;
     std::array<QLabel*, 3> FPanels{};
     std::array<QWidget*, 3> FStatusLines{};
-    std::unique_ptr<TRunController> FRun;
+    TRunController* FRun = nullptr; // a child of the window
     std::function<bool()> FIsElevated;
 
     QString FConsoleExe;

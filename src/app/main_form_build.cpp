@@ -167,6 +167,21 @@ void TMainForm::BuildCards()
     FBtnList = MakeButton(C, QStringLiteral("检测数据源"), 226, 210, 140, 38, bkSecondary);
     FBtnList->setToolTip(QStringLiteral("只探测本机有哪些浏览器数据（相当于 /list），结果在独立窗口展示"));
 
+    // Named after their fields, the names tests find them by.
+    const std::pair<QWidget*, const char*> Named[] = {
+        {FRbAuto, "RbAuto"},       {FRbPick, "RbPick"},         {FRbAll, "RbAll"},       {FRbDays, "RbDays"},
+        {FRbCust, "RbCust"},       {FSpinDays, "SpinDays"},     {FDtFrom, "DtFrom"},     {FDtTo, "DtTo"},
+        {FRbCur, "RbCur"},         {FRbAllUsers, "RbAllUsers"}, {FLblScope, "LblScope"}, {FBtnElevate, "BtnElevate"},
+        {FEdOut, "EdOut"},         {FBtnBrowse, "BtnBrowse"},   {FRbEmbed, "RbEmbed"},   {FRbHtml, "RbHtml"},
+        {FEdTitle, "EdTitle"},     {FEdInclude, "EdInclude"},   {FEdExclude, "EdExclude"},
+        {FSpinLimit, "SpinLimit"}, {FCkPrivacy, "CkPrivacy"},   {FBtnStart, "BtnStart"}, {FBtnList, "BtnList"}};
+    for (const auto& [W, Name] : Named)
+        W->setObjectName(QString::fromLatin1(Name));
+    for (int I = 0; I < kSourceCount; ++I)
+        FSrcChecks[I]->setObjectName(QStringLiteral("SrcCheck%1").arg(I));
+    for (int I = 0; I < 5; ++I)
+        FCards[I]->setObjectName(QStringLiteral("Card%1").arg(I));
+
     connect(FBtnStart, &TFlatButton::clicked, this, &TMainForm::StartClick);
     connect(FBtnList, &TFlatButton::clicked, this, &TMainForm::ListClick);
     connect(FBtnBrowse, &TFlatButton::clicked, this, &TMainForm::BrowseClick);
@@ -253,6 +268,7 @@ void TMainForm::BuildReportMenu(QMenu* File)
     QAction* Open = AddMenuItem(File, QStringLiteral("打开报告(&O)…"), &TMainForm::OpenReportClick,
                                 QStringLiteral("Ctrl+O"));
     FRecentMenu = new QMenu(QStringLiteral("最近打开(&R)"), File);
+    FRecentMenu->setObjectName(QStringLiteral("RecentMenu"));
     File->insertAction(First, Open);
     File->insertMenu(First, FRecentMenu);
     File->insertSeparator(First);

@@ -1,5 +1,7 @@
 #include "recent_reports.h"
 
+#include "file_name_case.h"
+
 #include <QDir>
 #include <QSettings>
 #include <QUrl>
@@ -7,13 +9,6 @@
 #include <memory>
 
 namespace {
-
-constexpr Qt::CaseSensitivity kFileCase =
-#ifdef Q_OS_WIN
-    Qt::CaseInsensitive;
-#else
-    Qt::CaseSensitive;
-#endif
 
 std::unique_ptr<QSettings> OpenStore(const QString& Store)
 {
@@ -33,7 +28,7 @@ QString CleanPath(const QString& Path)
 
 bool SameReportFile(const QString& A, const QString& B)
 {
-    return CleanPath(A).compare(CleanPath(B), kFileCase) == 0;
+    return CleanPath(A).compare(CleanPath(B), FileNameCase()) == 0;
 }
 
 QStringList AddRecentReport(QStringList List, const QString& Path, int Max)

@@ -4,6 +4,7 @@
 #include "options.h"
 #include "text_util.h"
 
+#include <QDeadlineTimer>
 #include <QFileInfo>
 
 #include <exception>
@@ -13,9 +14,15 @@ namespace {
 
 constexpr int kPollMs = 120;
 
+qint64 SteadyMs()
+{
+    return QDeadlineTimer::current().deadline();
+}
+
 } // namespace
 
-TRunController::TRunController(QObject* Parent) : QObject(Parent), FRunner(std::make_unique<TConsoleRunner>())
+TRunController::TRunController(QObject* Parent)
+    : QObject(Parent), FRunner(std::make_unique<TConsoleRunner>()), FClock(SteadyMs)
 {
     FTimer.setInterval(kPollMs);
     connect(&FTimer, &QTimer::timeout, this, &TRunController::Tick);
@@ -47,6 +54,7 @@ bool TRunController::Start(const QString& Exe, TRunKind Kind, const TOptions& Op
     }
     FKind = Kind;
     FBusy = true;
+    FStartMs = FClock();
     FTimer.start();
     return true;
 }
@@ -61,7 +69,7 @@ void TRunController::Stop()
 
 int TRunController::ElapsedSec() const
 {
-    return FRunner->ElapsedSec();
+    return FStartMs < 0 ? 0 : int((FClock() - FStartMs) / 1000);
 }
 
 void TRunController::Tick()
@@ -93,7 +101,7 @@ void TRunController::Poll()
     if (Hold && (FRunner->Held() > FOutputLimit || FOutput.size() > FOutputLimit))
         FOutputTooLarge = true;
     if (FRunner->Running())
-        emit Progress(FRunner->ElapsedSec());
+        emit Progress(ElapsedSec());
     if (!Exited)
         return;
     FTimer.stop();

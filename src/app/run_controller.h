@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 class TConsoleRunner;
@@ -43,6 +44,11 @@ public:
 
     void SetOutputLimit(qint64 Bytes) { FOutputLimit = Bytes; }
 
+    // Milliseconds of a clock that never goes back; the elapsed time is read
+    // from it. The system's steady clock unless set (tests step one by hand).
+    using TClock = std::function<qint64()>;
+    void SetClock(TClock Clock) { FClock = std::move(Clock); }
+
     // Runs Exe in its own folder with the command line of Kind for Opts; a run
     // that writes files gets OutDir created first. False when a run is going
     // on already (ignored) or, after StartFailed, when Exe cannot be started.
@@ -78,5 +84,7 @@ private:
     bool FBusy = false;
     QByteArray FOutput;
     qint64 FOutputLimit = kDefaultOutputLimit;
+    TClock FClock;
+    qint64 FStartMs = -1; // no run started yet
     bool FOutputTooLarge = false;
 };

@@ -3,6 +3,7 @@
 #include "window_setup.h"
 
 #include "anchors.h"
+#include "atomic_file.h"
 #include "bar_chart.h"
 #include "control_factory.h"
 #include "donut_chart.h"
@@ -11,65 +12,136 @@
 #include "msg_box.h"
 #include "palette.h"
 #include "rank_chart.h"
-#include "record_filter.h"
-#include "records_csv.h"
-#include "records_model.h"
-#include "report_file.h"
+#include "records_page.h"
 #include "report_file_name.h"
+#include "report_load.h"
 #include "shell_util.h"
 #include "text_util.h"
 #include "ui_font.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QEvent>
 #include <QFontMetrics>
-#include <QItemSelectionModel>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QSaveFile>
 #include <QKeySequence>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTableView>
 #include <QTableWidget>
 
-#include <algorithm>
 #include <filesystem>
 #include <system_error>
-#include <vector>
+#include <utility>
+
+namespace {
+
+// The tab bar of the report window: the tab under the pointer shows its
+// caption in the accent colour.
+class THoverTabBar final : public QTabBar {
+public:
+    explicit THoverTabBar(QWidget* Parent) : QTabBar(Parent)
+    {
+        setAttribute(Qt::WA_Hover, true);
+        setMouseTracking(true);
+    }
+
+protected:
+    void mouseMoveEvent(QMouseEvent* Event) override
+    {
+        SetHover(tabAt(Event->position().toPoint()));
+        QTabBar::mouseMoveEvent(Event);
+    }
+    void leaveEvent(QEvent* Event) override
+    {
+        SetHover(-1);
+        QTabBar::leaveEvent(Event);
+    }
+    void hideEvent(QHideEvent* Event) override
+    {
+        SetHover(-1);
+        QTabBar::hideEvent(Event);
+    }
+
+private:
+    // Repaints only when the tab under the pointer changes.
+    void SetHover(int Index)
+    {
+        if (Index == FHover)
+            return;
+        if (FHover >= 0 && FHover < count())
+            setTabTextColor(FHover, QColor());
+        FHover = Index;
+        if (Index >= 0)
+            setTabTextColor(Index, ToQColor(clAccent));
+    }
+
+    int FHover = -1;
+};
+
+class TReportTabs final : public QTabWidget {
+public:
+    explicit TReportTabs(QWidget* Parent) : QTabWidget(Parent) { setTabBar(new THoverTabBar(this)); }
+};
+
+// Writes Bytes as the whole file Path in Folder, made with its parents first;
+// a file of that name is replaced only once every byte is on disk. False
+// with the system's reason in Error.
+bool WriteReportFile(const QString& Folder, const QString& Path, const QByteArray& Bytes, QString& Error)
+{
+    // Made here rather than through EnsureDir so that a failure can name its reason.
+    std::error_code Ec;
+    std::filesystem::create_directories(std::filesystem::path(Folder.toStdU16String()), Ec);
+    if (Ec && !DirExists(Folder)) {
+        Error = CleanSystemText(QString::fromLocal8Bit(Ec.message()));
+        return false;
+    }
+    TAtomicFile File;
+    if (!File.Open(Path) || !File.Write(Bytes.constData(), Bytes.size()) ||
+        !File.Commit(Path, TAtomicFile::cmReplace)) {
+        Error = File.ErrorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TReportForm::TReportForm(QWidget* Owner, TLoadedReport&& Report, const QString& OutDir)
+    : QWidget(Owner, Qt::Window)
+    , FData(std::move(Report.Data))
+    , FRawJson(std::move(Report.Bytes))
+    , FOutDir(Report.Path.isEmpty() ? OutDir : QDir::toNativeSeparators(QFileInfo(Report.Path).absolutePath()))
+    , FSourceFile(Report.Path)
+    , FContent(std::move(Report.Content))
+{
+    FClient = SetupResultWindow(this, Owner, QStringLiteral("采集报告"), QSize(kClientW, kClientH),
+                                QSize(kMinW, kMinH));
+    FClient->setObjectName(QStringLiteral("Client"));
+
+    BuildUi();
+    FPgRecords->SetExportFolder(FOutDir);
+    FPgRecords->SetRecords(FData ? FData->Get(QLatin1StringView("records")) : nullptr, std::move(Report.Filter),
+                           FContent.Total);
+    LoadReport();
+    if (!FSourceFile.isEmpty())
+        ShowSourceFile();
+    LayoutAll();
+}
 
 TReportForm::TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QByteArray& RawJson,
                          const QString& OutDir, bool NoData)
-    : QWidget(Owner, Qt::Window)
-    , FData(std::move(Data))
-    , FRawJson(RawJson)
-    , FOutDir(OutDir)
-    , FNoData(NoData)
+    : TReportForm(Owner, PrepareReport(std::move(Data), RawJson, NoData), OutDir)
 {
-    FRecords = FData ? FData->Get(QLatin1StringView("records")) : nullptr;
-
-    FClient = SetupResultWindow(this, Owner, QStringLiteral("采集报告"), QSize(kClientW, kClientH),
-                                QSize(kMinW, kMinH));
-
-    BuildUi();
-    LoadReport();
-    LayoutAll();
 }
 
 TReportForm::~TReportForm()
 {
-    // The document goes before the child widgets; the list must not be left
-    // pointing into it meanwhile.
-    if (FRecModel)
-        FRecModel->SetSource(nullptr);
+    // The document goes before the child widgets; the records page must not
+    // be left pointing into it meanwhile.
+    FPgRecords->SetRecords(nullptr, TFilterIndex(), 0);
 }
 
 void TReportForm::BuildUi()
@@ -78,9 +150,11 @@ void TReportForm::BuildUi()
     SetAnchors(MakePanel(FClient, 0, 0, W, 4, clAccent), akStretch);
 
     FStatus = new QStatusBar(FClient);
+    FStatus->setObjectName(QStringLiteral("Status"));
     FStatus->setSizeGripEnabled(true);
     FStatus->setGeometry(0, kClientH - 24, W, 24);
     FStatusText = new QLabel(FStatus);
+    FStatusText->setObjectName(QStringLiteral("StatusText"));
     ApplyUiFont(FStatusText, 9, fsRegular, clText);
     FStatus->addWidget(FStatusText, 1);
     SetAnchors(FStatus, akLeft | akRight | akBottom);
@@ -88,13 +162,10 @@ void TReportForm::BuildUi()
     BuildHeader();
     BuildToolbar();
 
-    FTabs = new QTabWidget(FClient);
+    FTabs = new TReportTabs(FClient);
+    FTabs->setObjectName(QStringLiteral("Tabs"));
     FTabs->setGeometry(0, 126, W, kClientH - 126 - 24 - 6);
     FTabs->setDocumentMode(false);
-    FTabs->tabBar()->setAttribute(Qt::WA_Hover, true);
-    // The tab under the pointer shows its caption in the accent colour.
-    FTabs->tabBar()->setMouseTracking(true);
-    FTabs->tabBar()->installEventFilter(this);
     ApplyUiFont(FTabs, 9, fsRegular, clText);
     SetAnchors(FTabs, akFill);
     // The pages switch from wherever the focus is, not only inside the page
@@ -107,11 +178,7 @@ void TReportForm::BuildUi()
         connect(new QShortcut(Keys, this), &QShortcut::activated, this, [this, Step = Step] { StepPage(Step); });
 
     BuildPages();
-    FRecModel = new TRecordsModel(FRecList);
-    FRecModel->SetSource(FRecords);
-    FRecList->setModel(FRecModel);
-    SetUpRecordsPage();
-    FFilterIndex.Build(FRecords);
+    connect(FPgRecords, &TRecordsPage::StatusMessage, this, &TReportForm::SetStatus);
 }
 
 void TReportForm::BuildHeader()
@@ -120,12 +187,16 @@ void TReportForm::BuildHeader()
     QWidget* Header = MakePanel(FClient, 0, 4, W, 74, clWhite);
     SetAnchors(Header, akStretch);
     FLblTitle = MakeLabel(Header, QStringLiteral("采集报告"), 20, 10, 700, 30, 17, fsBold, clText);
+    FLblTitle->setObjectName(QStringLiteral("LblTitle"));
     FLblDetail = MakeLabel(Header, QString(), 22, 46, W - 320, 18, 9, fsRegular, clSecondary);
+    FLblDetail->setObjectName(QStringLiteral("LblDetail"));
     SetAnchors(FLblDetail, akStretch);
     FLblCount = MakeLabel(Header, QString(), W - 264, 18, 240, 28, 12, fsBold, clAccent);
+    FLblCount->setObjectName(QStringLiteral("LblCount"));
     FLblCount->setAlignment(Qt::AlignRight | Qt::AlignTop);
     SetAnchors(FLblCount, akTop | akRight);
     FLblFile = MakeLabel(Header, QString(), W - 264, 48, 240, 18, 9, fsRegular, clSecondary);
+    FLblFile->setObjectName(QStringLiteral("LblFile"));
     FLblFile->setAlignment(Qt::AlignRight | Qt::AlignTop);
     SetAnchors(FLblFile, akTop | akRight);
     SetAnchors(MakePanel(FClient, 0, 78, W, 1, clBorder), akStretch);
@@ -138,26 +209,23 @@ void TReportForm::BuildToolbar()
     connect(MakeButton(Bar, QStringLiteral("保存 JSON"), 12, 8, 108, 28, bkPrimary), &TFlatButton::clicked, this,
             &TReportForm::SaveJson);
     connect(MakeButton(Bar, QStringLiteral("复制选中"), 128, 8, 100, 28, bkSecondary), &TFlatButton::clicked, this,
-            &TReportForm::CopySelected);
+            [this] { FPgRecords->CopySelected(); });
     connect(MakeButton(Bar, QStringLiteral("打开保存目录"), 236, 8, 116, 28, bkSecondary), &TFlatButton::clicked,
             this, &TReportForm::OpenSaveFolder);
     auto* Export = MakeButton(Bar, QStringLiteral("导出 CSV"), 360, 8, 100, 28, bkSecondary);
     Export->setToolTip(QStringLiteral("把“访问明细”当前显示的记录导出为 CSV 文件（Ctrl+E）"));
-    connect(Export, &TFlatButton::clicked, this, &TReportForm::ExportCsv);
+    connect(Export, &TFlatButton::clicked, this, [this] { FPgRecords->ExportCsv(); });
     connect(new QShortcut(QKeySequence(QStringLiteral("Ctrl+E")), this), &QShortcut::activated, this,
-            &TReportForm::ExportCsv);
+            [this] { FPgRecords->ExportCsv(); });
 }
 
 void TReportForm::LoadReport()
 {
-    const TReportContent& M = FContent = ReadReportContent(FData.get(), FNoData);
+    const TReportContent& M = FContent;
     setWindowTitle(M.Caption);
     FLblTitle->setText(M.Title);
     FLblDetail->setText(M.Detail);
-    for (int I = 0; I < 5; ++I)
-        FKpiVal[I]->setText(M.KpiVal[I]);
     FitKpiFonts();
-    FTotal = M.Total;
     FLblCount->setText(M.CountText);
     FitCountLabel();
     FLblTrendSpan->setText(M.TrendSpan);
@@ -173,7 +241,6 @@ void TReportForm::LoadReport()
     FPgsChart->SetEntries(M.Pgs);
     FKwsChart->SetEntries(M.Kws);
     FBrsChart->SetEntries(M.Brs);
-    FBrCount = M.BrCount;
     BrowserPageResize();
     FDonut->SetSlices(M.Cats);
 
@@ -190,11 +257,10 @@ void TReportForm::LoadReport()
         }
     }
     FitNumberColumn(FSrcList, 3, 70);
-    SrcPageResize();
+    FitLastColumn(FSrcList);
     FSrcList->setUpdatesEnabled(true);
 
-    ApplyFilter();
-    SetStatus(ReportStatusText(M, FShown));
+    SetStatus(ReportStatusText(M, Shown()));
 }
 
 void TReportForm::FitCountLabel()
@@ -225,95 +291,21 @@ QString TReportForm::StatusText() const
     return FStatusText->text();
 }
 
-void TReportForm::ApplyFilter()
+int TReportForm::Shown() const
 {
-    const QStringList Terms = ParseFilterTerms(FEdFilter->text());
-    // Typing on narrows the filter: then only the rows shown can match, and
-    // while they are few, checking them beats searching every record.
-    const std::vector<int>& Shown = FRecModel->Rows();
-    std::vector<int> Rows = TermsNarrow(FShownTerms, Terms) && qsizetype(Shown.size()) <= FFilterIndex.Count() / 8
-                                ? FFilterIndex.MatchWithin(Terms, Shown)
-                                : FFilterIndex.Match(Terms);
-    FShownTerms = Terms;
-    FShown = int(Rows.size());
-    FRecModel->SetRows(std::move(Rows));
-    RecPageResize();
-    FLblRecInfo->setText(Terms.isEmpty()
-                             ? QStringLiteral("共 %1 条，双击一行用默认浏览器打开；Ctrl+C 复制选中").arg(FormatCount(FTotal))
-                             : QStringLiteral("共 %1 条，当前筛选 %2 条").arg(FormatCount(FTotal), FormatCount(FShown)));
+    return FPgRecords->Shown();
 }
 
-void TReportForm::FilterChange()
+qsizetype TReportForm::FilterBytes() const
 {
-    ApplyFilter();
+    return FPgRecords->FilterBytes();
 }
 
 void TReportForm::FilterBy(const QString& Text)
 {
-    // Setting the same text again emits no change, yet the rows must be fresh.
-    const bool Same = FEdFilter->text() == Text;
-    FEdFilter->setText(Text);
-    if (Same)
-        ApplyFilter();
+    FPgRecords->SetFilter(Text);
     FTabs->setCurrentWidget(FPgRecords);
-    FEdFilter->setFocus(Qt::OtherFocusReason);
-}
-
-const TJsonValue* TReportForm::RecordAt(int Index) const
-{
-    return FRecModel->RecordAt(Index);
-}
-
-void TReportForm::RecListDblClick()
-{
-    const QModelIndexList Rows = FRecList->selectionModel()->selectedRows();
-    if (Rows.isEmpty())
-        return;
-    int First = Rows.first().row();
-    for (const QModelIndex& I : Rows)
-        First = std::min(First, I.row());
-    const TJsonValue* Record = RecordAt(First);
-    const QString Url = Record ? Record->S(QLatin1StringView("url")) : QString();
-    QString Why;
-    if (Url.isEmpty())
-        InfoBox(this, QStringLiteral("这条记录没有网址。"));
-    else if (!OpenWebAddress(Url, Why))
-        SetStatus(Why);
-}
-
-QString TReportForm::SelectedText(int* Lines) const
-{
-    // Ranges rather than one index per row, so selecting everything in a
-    // large list stays cheap; rows outside the viewport count as well.
-    std::vector<int> Rows;
-    for (const QItemSelectionRange& R : FRecList->selectionModel()->selection())
-        for (int Row = R.top(); Row <= R.bottom(); ++Row)
-            Rows.push_back(Row);
-    std::sort(Rows.begin(), Rows.end());
-    Rows.erase(std::unique(Rows.begin(), Rows.end()), Rows.end());
-    QString Text;
-    int Count = 0;
-    for (int Row : Rows) {
-        if (const TJsonValue* Record = RecordAt(Row)) {
-            Text += CopiedRecordLine(ReadRecordText(Record)) + QStringLiteral("\r\n");
-            ++Count;
-        }
-    }
-    if (Lines)
-        *Lines = Count;
-    return Text;
-}
-
-void TReportForm::CopySelected()
-{
-    int Lines = 0;
-    const QString Text = SelectedText(&Lines);
-    if (Lines == 0) {
-        InfoBox(this, QStringLiteral("请先在“访问明细”页选择要复制的行（可按住 Ctrl / Shift 多选）。"));
-        return;
-    }
-    QGuiApplication::clipboard()->setText(Text);
-    SetStatus(QStringLiteral("已复制 %1 行到剪贴板").arg(Lines));
+    FPgRecords->FocusFilter();
 }
 
 void TReportForm::SaveJson()
@@ -338,24 +330,9 @@ void TReportForm::SaveJson()
         }
         Path = JoinPath(FOutDir, ReportFileName(QDateTime::currentDateTime(), u"json"));
     }
-
-    // Created here rather than through EnsureDir so that a failure can name
-    // its reason.
-    std::error_code Ec;
-    std::filesystem::create_directories(std::filesystem::path(Folder.toStdU16String()), Ec);
-    if (Ec && !DirExists(Folder)) {
-        ErrorBox(this, QStringLiteral("保存失败：") + CleanSystemText(QString::fromLocal8Bit(Ec.message())));
-        return;
-    }
-
-    // Written beside the target and renamed over it when complete, so a full
-    // disk or an error midway never leaves a cut-off report behind.
-    QSaveFile File(Path);
-    if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !WriteWhole(File, FRawJson.constData(), FRawJson.size())
-        || !File.commit()) {
-        const QString Reason = CleanSystemText(File.errorString());
-        File.cancelWriting();
-        ErrorBox(this, QStringLiteral("保存失败：") + Reason);
+    QString Error;
+    if (!WriteReportFile(Folder, Path, FRawJson, Error)) {
+        ErrorBox(this, QStringLiteral("保存失败：") + Error);
         return;
     }
     SetStatus(QStringLiteral("已保存：") + Path);
@@ -372,34 +349,9 @@ void TReportForm::OpenSaveFolder()
                       + QStringLiteral("可以先点“保存 JSON”自动创建。"));
 }
 
-void TReportForm::ExportCsv()
+void TReportForm::ShowSourceFile()
 {
-    if (FShown == 0) {
-        InfoBox(this, QStringLiteral("没有可导出的记录。"));
-        return;
-    }
-    const QString Name = RecordsCsvName(QDateTime::currentDateTime());
-    QString Path;
-    if (!PickSaveFile(QStringLiteral("导出 CSV"), FOutDir.isEmpty() ? Name : JoinPath(FOutDir, Name),
-                      QStringLiteral("CSV 文件 (*.csv)"), Path))
-        return;
-    Path = QDir::toNativeSeparators(Path);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::vector<int>& Rows = FRecModel->Rows();
-    QString Error;
-    const bool Ok = WriteWholeFile(Path, RecordsCsv(FRecords, Rows), Error);
-    QApplication::restoreOverrideCursor();
-    if (!Ok) {
-        ErrorBox(this, QStringLiteral("导出失败：") + CleanSystemText(Error));
-        return;
-    }
-    SetStatus(QStringLiteral("已导出 %1 条记录：%2").arg(FormatCount(qint64(Rows.size())), Path));
-}
-
-void TReportForm::SetSourceFile(const QString& Path)
-{
-    FSourceFile = QDir::toNativeSeparators(Path);
-    const QString Name = QFileInfo(Path).fileName();
+    const QString Name = QFileInfo(FSourceFile).fileName();
     setWindowTitle(FContent.Caption + QStringLiteral(" — ") + Name);
     FLblFile->setText(QFontMetrics(FLblFile->font()).elidedText(QStringLiteral("文件：") + Name, Qt::ElideMiddle,
                                                                  FLblFile->width()));
@@ -418,68 +370,9 @@ void TReportForm::PageDblClick(int Index)
         FilterBy(FContent.PageUrls[Index]);
 }
 
-void TReportForm::SetHoverTab(int Index)
+TReportForm* ShowReportWindow(QWidget* Owner, TLoadedReport&& Report, const QString& OutDir)
 {
-    if (Index == FHoverTab)
-        return;
-    QTabBar* Bar = FTabs->tabBar();
-    if (FHoverTab >= 0 && FHoverTab < Bar->count())
-        Bar->setTabTextColor(FHoverTab, QColor());
-    FHoverTab = Index;
-    if (Index >= 0)
-        Bar->setTabTextColor(Index, ToQColor(clAccent));
-}
-
-bool TReportForm::eventFilter(QObject* Watched, QEvent* Event)
-{
-    const QEvent::Type Type = Event->type();
-    if (FTabs && Watched == FTabs->tabBar()) {
-        if (Type == QEvent::MouseMove)
-            SetHoverTab(FTabs->tabBar()->tabAt(static_cast<QMouseEvent*>(Event)->position().toPoint()));
-        else if (Type == QEvent::Leave || Type == QEvent::Hide)
-            SetHoverTab(-1);
-        return false;
-    }
-    if (Watched == FRecList && (Type == QEvent::KeyPress || Type == QEvent::ShortcutOverride)) {
-        // Ctrl with any other modifiers and C copies whole records; the view's
-        // own copy would take only the current cell.
-        const auto* Key = static_cast<QKeyEvent*>(Event);
-        if (Key->key() == Qt::Key_C && (Key->modifiers() & Qt::ControlModifier)) {
-            Event->accept();
-            if (Type == QEvent::KeyPress)
-                CopySelected();
-            return true;
-        }
-        return false;
-    }
-    if (Watched == FEdFilter && (Type == QEvent::KeyPress || Type == QEvent::ShortcutOverride)) {
-        const auto* Key = static_cast<QKeyEvent*>(Event);
-        // Escape clears the filter; with none it does nothing.
-        if (Key->key() == Qt::Key_Escape && Key->modifiers() == Qt::NoModifier) {
-            Event->accept();
-            if (Type == QEvent::KeyPress && !FEdFilter->text().isEmpty())
-                FEdFilter->clear();
-            return true;
-        }
-        // Where Ctrl+E means "end of line" (X11 key bindings) the filter box
-        // would take it; the export is what the window promises.
-        if (Key->key() == Qt::Key_E && Key->modifiers() == Qt::ControlModifier) {
-            Event->accept();
-            if (Type == QEvent::KeyPress)
-                ExportCsv();
-            return true;
-        }
-        return false;
-    }
-    if (Type == QEvent::Resize)
-        PageResized(Watched);
-    return false;
-}
-
-TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QByteArray& RawJson,
-                              const QString& OutDir, bool NoData)
-{
-    auto* Form = new TReportForm(Owner, std::move(Data), RawJson, OutDir, NoData);
+    auto* Form = new TReportForm(Owner, std::move(Report), OutDir);
     // A closed window cannot be shown again, so it gives back its document
     // (hundreds of megabytes for a large report) instead of waiting for the
     // owner to end.
@@ -488,13 +381,8 @@ TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, 
     return Form;
 }
 
-TReportForm* ShowReportFile(QWidget* Owner, TReportFile&& File)
+TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QByteArray& RawJson,
+                              const QString& OutDir, bool NoData)
 {
-    const QString Folder = File.Folder();
-    // Built hidden: the caption names the file before the window appears.
-    auto* Form = new TReportForm(Owner, std::move(File.Data), File.Bytes, Folder, false);
-    Form->SetSourceFile(File.Path);
-    Form->setAttribute(Qt::WA_DeleteOnClose);
-    Form->show();
-    return Form;
+    return ShowReportWindow(Owner, PrepareReport(std::move(Data), RawJson, NoData), OutDir);
 }

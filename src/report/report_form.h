@@ -1,19 +1,16 @@
 #pragma once
 
-#include "filter_index.h"
 #include "report_content.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QWidget>
 
 #include <array>
 #include <memory>
 
-class QEvent;
 class QLabel;
-class QLineEdit;
 class QStatusBar;
-class QTableView;
 class QTableWidget;
 class QTabWidget;
 class TBarChart;
@@ -22,12 +19,16 @@ class TDonutChart;
 class THeatChart;
 class TJsonValue;
 class TRankChart;
-class TRecordsModel;
+class TRecordsPage;
+struct TLoadedReport;
 
 // One finished report run: header, toolbar, seven pages and a status bar.
 // A modeless child window of its owner, destroyed with it at the latest. It
-// owns the parsed document it was given. The pages are built and laid out in
-// report_form_pages.cpp.
+// owns the document it was given. The pages are built and laid out in
+// report_form_pages.cpp; the records page is a class of its own.
+//
+// The controls have object names after their roles (the field names without
+// the F: "LblTitle", "KpiVal0", "Tabs", "PgRecords", …), by which tests find them.
 class TReportForm final : public QWidget {
     Q_OBJECT
 public:
@@ -36,35 +37,29 @@ public:
     static constexpr int kMinW = 980;
     static constexpr int kMinH = 640;
 
-    // RawJson: the document as the collector printed it (or the file held
-    // it); "保存 JSON" writes these bytes unchanged.
+    // A report made ready off the GUI thread (report_load.h); the window
+    // only shows it. OutDir: where "保存 JSON" saves a run's report; one
+    // from a file saves beside the file.
+    TReportForm(QWidget* Owner, TLoadedReport&& Report, const QString& OutDir);
+    // The same for a parsed document, made ready here. RawJson: the document
+    // as the collector printed it; "保存 JSON" writes these bytes unchanged.
     TReportForm(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QByteArray& RawJson, const QString& OutDir,
                 bool NoData);
     ~TReportForm() override;
 
     const TReportContent& Content() const { return FContent; }
-    qint64 Total() const { return FTotal; }
-    int Shown() const { return FShown; }
-    int BrCount() const { return FBrCount; }
-    qsizetype FilterBytes() const { return FFilterIndex.MemoryBytes(); }
+    qint64 Total() const { return FContent.Total; }
+    int Shown() const;
+    int BrCount() const { return FContent.BrCount; }
+    qsizetype FilterBytes() const;
 
-    // Records page.
-    void ApplyFilter();
+    // Shows the records page filtered by Text, with the focus in its filter box.
     void FilterBy(const QString& Text);
-    const TJsonValue* RecordAt(int Index) const;
-    void RecListDblClick();
-    void CopySelected();
-    // The copied text of the selected rows, or empty when none is selected.
-    QString SelectedText(int* Lines = nullptr) const;
     // A run's report is saved under a timestamped name in the output folder;
     // one opened from a file, wherever the user picks.
     void SaveJson();
     void OpenSaveFolder();
-    // Writes the rows now shown, in their order, to a CSV file the user picks.
-    void ExportCsv();
-    // The window shows a report file opened from disk: its caption and header
-    // name the file.
-    void SetSourceFile(const QString& Path);
+    // The file the report was opened from; empty for a run's report.
     QString SourceFile() const { return FSourceFile; }
     void DomainDblClick(int Index);
     void PageDblClick(int Index);
@@ -72,56 +67,35 @@ public:
     void LayoutAll();
     QString StatusText() const;
 
-protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override;
-
 private:
-    friend class TReportFormTest;
-
     void BuildUi();
     void BuildHeader();
     void BuildToolbar();
-    QWidget* AddPage(const QString& Caption);
+    QWidget* AddPage(const QString& Caption, QWidget* Page);
     // Every page from its table, then what the tables leave: signals, lists.
     void BuildPages();
     void SetUpSourceList();
-    // The filter box and the records list, once the list has its model.
-    void SetUpRecordsPage();
     void LoadReport();
-    // Every change of the filter text, typed or set, filters again.
-    void FilterChange();
+    // The caption and header name the file the report came from.
+    void ShowSourceFile();
     void SetStatus(const QString& Text);
     // The page Step pages on from the current one, round from the last to the first.
     void StepPage(int Step);
-    // Highlights the caption of the tab under the pointer (-1 = none).
-    void SetHoverTab(int Index);
     void FitKpiFonts();
     void FitCountLabel();
 
-    // Lays out the page (or list) whose resize the event filter saw.
-    void PageResized(QObject* Watched);
     void OverviewPageResize();
     void TimePageResize();
     void DomainPageResize();
     void PagesPageResize();
     void BrowserPageResize();
-    void SrcPageResize();
-    void RecPageResize();
 
-    // Document and what was read from it.
+    // The document and what was read from it.
     std::unique_ptr<TJsonValue> FData;
-    const TJsonValue* FRecords = nullptr;
     QByteArray FRawJson;
     QString FOutDir;
     QString FSourceFile;
-    bool FNoData = false;
     TReportContent FContent;
-    qint64 FTotal = 0;
-    int FShown = 0;
-    int FBrCount = 0;
-    TFilterIndex FFilterIndex;
-    QStringList FShownTerms;  // the filter the records page shows
-    int FHoverTab = -1;
 
     // Controls; all owned by the window through the parent tree.
     QWidget* FClient = nullptr;  // what the window scrolls when it is small
@@ -145,7 +119,7 @@ private:
     QWidget* FPgPage = nullptr;
     QWidget* FPgBrowser = nullptr;
     QWidget* FPgSource = nullptr;
-    QWidget* FPgRecords = nullptr;
+    TRecordsPage* FPgRecords = nullptr;
     THeatChart* FHeatChart = nullptr;
     TBarChart* FBarChart = nullptr;
     TRankChart* FDnsChart = nullptr;
@@ -158,21 +132,15 @@ private:
     QLabel* FKwsTitle = nullptr;
     QLabel* FKwsNote = nullptr;
     QTableWidget* FSrcList = nullptr;
-    QTableView* FRecList = nullptr;
-    TRecordsModel* FRecModel = nullptr;
-    QLineEdit* FEdFilter = nullptr;
-    QLabel* FLblRecInfo = nullptr;
     QLabel* FLblTrendSpan = nullptr;
     QLabel* FLblBrsInfo = nullptr;
     TCard* FBrsInfoCard = nullptr;
     std::array<QLabel*, 5> FBrsInfoVal{};
 };
 
-// Opens a report window for a finished run and returns at once; every call
-// opens a further window. The window is deleted when it is closed.
+// Opens a report window and returns at once; every call opens a further
+// window. The window is deleted when it is closed.
+TReportForm* ShowReportWindow(QWidget* Owner, TLoadedReport&& Report, const QString& OutDir);
+// The same for a finished run whose output parsed into Data.
 TReportForm* ShowReportWindow(QWidget* Owner, std::unique_ptr<TJsonValue> Data, const QByteArray& RawJson,
                               const QString& OutDir, bool NoData);
-
-struct TReportFile;
-// The same for a report file that loaded; it saves into the file's folder.
-TReportForm* ShowReportFile(QWidget* Owner, TReportFile&& File);

@@ -39,6 +39,7 @@ void TSourcesForm::BuildUi()
     SetAnchors(Header, akStretch);
     MakeLabel(Header, QStringLiteral("数据源检测结果"), 20, 10, 420, 28, 15, fsBold, clText);
     FLblMeta = MakeLabel(Header, QString(), 22, 40, W - 44, 18, 9, fsRegular, clSecondary);
+    FLblMeta->setObjectName(QStringLiteral("LblMeta"));
     SetAnchors(FLblMeta, akStretch);
 
     QWidget* Bar = MakePanel(FClient, 0, 70, W, 44, clWindowBg);
@@ -50,9 +51,11 @@ void TSourcesForm::BuildUi()
     // Stretches rather than follows the right edge, so a narrowed window never
     // pushes it over the buttons.
     FNote = MakeNote(Bar, QStringLiteral("只探测，不采集记录；路径为实际读取的库文件"), 224, 14, W - 240, 18);
+    FNote->setObjectName(QStringLiteral("Note"));
     SetAnchors(FNote, akStretch);
 
     FList = new QTableWidget(0, int(SourceListTitles().size()), FClient);
+    FList->setObjectName(QStringLiteral("List"));
     FList->setHorizontalHeaderLabels(SourceListTitles());
     FList->setSelectionBehavior(QAbstractItemView::SelectRows);
     FList->setSelectionMode(QAbstractItemView::SingleSelection);

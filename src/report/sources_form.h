@@ -14,7 +14,8 @@ class TJsonValue;
 
 // The data sources a detection run found: a summary line, copy and close
 // buttons and a table. A modeless child window of its owner, destroyed with
-// it; closing only hides it. It owns the parsed list document.
+// it; closing only hides it. It owns the parsed list document. The summary,
+// the note and the table are named "LblMeta", "Note" and "List".
 class TSourcesForm final : public QWidget {
     Q_OBJECT
 public:
@@ -34,8 +35,6 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
-    friend class TSourcesFormTest;
-
     void BuildUi();
 
     std::unique_ptr<TJsonValue> FData;

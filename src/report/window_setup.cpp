@@ -5,6 +5,7 @@
 #include "window_fit.h"
 
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QPalette>
 #include <QScrollArea>
 #include <QStyle>
@@ -76,4 +77,44 @@ void FitNumberColumn(QTableWidget* List, int Column, int MinWidth)
         if (const QTableWidgetItem* Item = List->item(R, Column))
             Width = std::max(Width, Metrics.horizontalAdvance(Item->text()) + Margins);
     List->setColumnWidth(Column, Width);
+}
+
+void SetUpResultList(QTableView* List)
+{
+    List->setSelectionBehavior(QAbstractItemView::SelectRows);
+    List->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    List->setShowGrid(false);
+    List->setSortingEnabled(false);
+    List->setWordWrap(false);
+    List->setTextElideMode(Qt::ElideRight);
+    List->setFrameShape(QFrame::StyledPanel);
+    List->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    List->verticalHeader()->hide();
+    List->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    List->verticalHeader()->setDefaultSectionSize(22);
+    List->horizontalHeader()->setSectionsClickable(false);
+    List->horizontalHeader()->setHighlightSections(false);
+    List->horizontalHeader()->setStretchLastSection(false);
+    List->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    List->setAutoFillBackground(true);
+    QPalette P = List->palette();
+    P.setColor(QPalette::Base, ToQColor(clWhite));
+    List->setPalette(P);
+    ApplyUiFont(List, 9, fsRegular, clText);
+}
+
+void FitLastColumn(QTableView* List)
+{
+    if (!List || !List->model())
+        return;
+    const int Columns = List->model()->columnCount();
+    if (Columns <= 0)
+        return;
+    int Others = 0;
+    for (int C = 0; C < Columns - 1; ++C)
+        Others += List->columnWidth(C);
+    const int ScrollBar = List->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, List);
+    const int Avail = List->contentsRect().width() - Others - ScrollBar - 4;
+    if (Avail > 80)
+        List->setColumnWidth(Columns - 1, Avail);
 }

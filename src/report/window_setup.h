@@ -15,7 +15,18 @@ QWidget* SetupResultWindow(QWidget* Window, QWidget* Owner, const QString& Capti
                            QSize Minimum);
 
 class QObject;
+class QTableView;
 class QTableWidget;
+
+// A column-view list as the report window's lists are: whole rows, no
+// editing, no grid, no sorting, headers that do nothing when clicked, a
+// white background.
+void SetUpResultList(QTableView* List);
+
+// Lets the last column of a list take the remaining width, always leaving room
+// for a vertical scroll bar so no horizontal one appears. Nothing happens when
+// the rest would be 80 px or less, or the list has no model.
+void FitLastColumn(QTableView* List);
 
 // Item delegate for the result lists: no focus frame on single cells, prose
 // elided at the end, the column MiddleColumn (paths, which differ at both

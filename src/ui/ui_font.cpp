@@ -1,6 +1,7 @@
 #include "ui_font.h"
 
 #include "palette.h"
+#include "ui_font_platform.h"
 
 #include <QFontDatabase>
 #include <QPainter>
@@ -9,15 +10,7 @@
 
 QString UiFontNameFrom(const QStringList& Families)
 {
-    // The Windows faces first; Linux desktops rarely have them, so the common
-    // CJK faces follow before the last resort, which fontconfig substitutes.
-    static const char* const Preferred[] = {
-        "Microsoft YaHei UI", "Microsoft YaHei", "Segoe UI",
-#ifndef Q_OS_WIN
-        "Noto Sans CJK SC", "Source Han Sans SC", "WenQuanYi Micro Hei",
-#endif
-    };
-    for (const char* Face : Preferred) {
+    for (const char* Face : PreferredUiFaces()) {
         const QString Name = QString::fromLatin1(Face);
         for (const QString& F : Families)
             if (F.compare(Name, Qt::CaseInsensitive) == 0)

@@ -107,10 +107,7 @@ bool TRunControllerTest::RunOnce(TRunController& Run, TReports& Seen, TRunKind K
     const TOptions Opts = DefaultOptions(Tmp(QStringLiteral("default out")));
     if (!Run.Start(FakeCollector(), Kind, Opts, OutDir.isEmpty() ? Tmp(QStringLiteral("out")) : OutDir))
         return false;
-    QDeadlineTimer Deadline(30000);
-    while (Seen.Ends == Before && !Deadline.hasExpired())
-        QTest::qWait(20);
-    return Seen.Ends == Before + 1;
+    return QTest::qWaitFor([&] { return Seen.Ends != Before; }, 30000) && Seen.Ends == Before + 1;
 }
 
 void TRunControllerTest::RunEnds_data()
@@ -137,12 +134,14 @@ void TRunControllerTest::RunEnds()
     QFETCH(bool, MakesOutDir);
     const QString Args = Tmp(QStringLiteral("args.txt"));
     qputenv("MK_CHILD_ARGS_FILE", QFile::encodeName(Args));
-    qputenv("MK_CHILD_SCRIPT", Script);
+    // The collector ends once the run has been polled while it ran.
+    const QString Go = Tmp(QStringLiteral("%1.go").arg(QTest::currentDataTag()));
+    qputenv("MK_CHILD_SCRIPT", WaitStep(Go) + Script);
     qputenv("MK_CHILD_EXIT", QByteArray::number(Exit));
-    qputenv("MK_CHILD_SLEEP_MS", "300");
     const QString Out = Tmp(QStringLiteral("%1/deeper").arg(QTest::currentDataTag()));
     TRunController Run;
     TReports Seen(Run);
+    connect(&Run, &TRunController::Progress, this, [&Go] { LetChildGoOn(Go); });
     QVERIFY(RunOnce(Run, Seen, Kind, Out));
     QCOMPARE(Seen.Kind, Kind);
     QCOMPARE(Seen.Code, quint32(Exit));
@@ -226,7 +225,9 @@ void TRunControllerTest::StartFailures()
 void TRunControllerTest::StopEndsEverything()
 {
     const QString PidFile = Tmp(QStringLiteral("stop-grandchild.pid"));
+    const QString ChildPidFile = Tmp(QStringLiteral("stop-child.pid"));
     qputenv("MK_CHILD_GRANDCHILD", QFile::encodeName(PidFile));
+    qputenv("MK_CHILD_PID_FILE", QFile::encodeName(ChildPidFile));
     qputenv("MK_CHILD_SLEEP_MS", "30000");
     TRunController Run;
     TReports Seen(Run);
@@ -241,12 +242,16 @@ void TRunControllerTest::StopEndsEverything()
     Run.Stop();
     QVERIFY(!Run.Busy());
     QTRY_VERIFY_WITH_TIMEOUT(ProcessGone(FakeCollector(), ReadPid(PidFile)), 5000);
-    QTest::qWait(300);
+    // The child's end is in the event queue once it is gone; a report of it would follow.
+    QTRY_VERIFY_WITH_TIMEOUT(ProcessGone(FakeCollector(), ReadPid(ChildPidFile)), 5000);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
     QCOMPARE(Seen.Ends, 0);
     QVERIFY(Seen.Failures.isEmpty());
 
     // And the next run starts afresh.
     qunsetenv("MK_CHILD_GRANDCHILD");
+    qunsetenv("MK_CHILD_PID_FILE");
     qunsetenv("MK_CHILD_SLEEP_MS");
     qputenv("MK_CHILD_SCRIPT", "out:{}");
     QVERIFY(RunOnce(Run, Seen, rnEmbed));

@@ -2,7 +2,10 @@
 #include "json.h"
 #include "msg_box.h"
 #include "palette.h"
+#include "find_control.h"
 #include "records_model.h"
+#include "records_page.h"
+#include "report_load.h"
 #include "text_util.h"
 #include "report_file.h"
 #include "report_layout.h"
@@ -63,6 +66,23 @@ QString RecordsDocument(int N, qint64 Total, const QString& Extra = QString())
         .arg(QString::number(Total), Extra, Records);
 }
 
+TRecordsPage* Records(const TReportForm& F)
+{
+    return Ctl<TRecordsPage>(F, "PgRecords");
+}
+
+TRecordsModel* RecModel(const TReportForm& F)
+{
+    return qobject_cast<TRecordsModel*>(Ctl<QTableView>(F, "RecList")->model());
+}
+
+// The records shown, by their index in the document.
+QList<int> RowsShown(const TReportForm& F)
+{
+    const std::vector<int>& Rows = RecModel(F)->Rows();
+    return QList<int>(Rows.begin(), Rows.end());
+}
+
 }  // namespace
 
 class TReportFormTest : public QObject {
@@ -87,7 +107,7 @@ public:
 
     static void ShowPage(TReportForm& F, QWidget* Page)
     {
-        F.FTabs->setCurrentWidget(Page);
+        Ctl<QTabWidget>(F, "Tabs")->setCurrentWidget(Page);
         QCoreApplication::processEvents();
     }
 
@@ -103,10 +123,11 @@ public:
 
     static void Select(TReportForm& F, const QList<int>& Rows)
     {
-        QItemSelectionModel* Sel = F.FRecList->selectionModel();
+        QTableView* List = Ctl<QTableView>(F, "RecList");
+        QItemSelectionModel* Sel = List->selectionModel();
         Sel->clearSelection();
         for (int R : Rows)
-            Sel->select(F.FRecModel->index(R, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            Sel->select(List->model()->index(R, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 
 private slots:
@@ -135,33 +156,34 @@ private slots:
     {
         auto F = Open(RecordsDocument(3, 1234, J("'truncated':true,'browsers':[['Chrome',3],['Edge',1]],")));
         QCOMPARE(F->windowTitle(), QStringLiteral("采集报告 · 测试报告"));
-        QCOMPARE(F->FLblTitle->text(), QStringLiteral("测试报告"));
-        QCOMPARE(F->FLblCount->text(), QStringLiteral("1,234 次访问"));
-        QCOMPARE(F->FKpiVal[0]->text(), QStringLiteral("1,234"));
-        QCOMPARE(F->FInfoVal[3]->text(), QStringLiteral("617 次"));
-        QCOMPARE(F->FBrsInfoVal[3]->text(), QStringLiteral("617 次"));
-        QCOMPARE(F->FLblTrendSpan->text(), QStringLiteral("暂无按日统计数据"));
-        QCOMPARE(F->FBrCount, 2);
-        QCOMPARE(F->FBrsChart->Entries().size(), 2);
+        QCOMPARE(Ctl<QLabel>(*F, "LblTitle")->text(), QStringLiteral("测试报告"));
+        QCOMPARE(Ctl<QLabel>(*F, "LblCount")->text(), QStringLiteral("1,234 次访问"));
+        QCOMPARE(Ctl<QLabel>(*F, "KpiVal", 0)->text(), QStringLiteral("1,234"));
+        QCOMPARE(Ctl<QLabel>(*F, "InfoVal", 3)->text(), QStringLiteral("617 次"));
+        QCOMPARE(Ctl<QLabel>(*F, "BrsInfoVal", 3)->text(), QStringLiteral("617 次"));
+        QCOMPARE(Ctl<QLabel>(*F, "LblTrendSpan")->text(), QStringLiteral("暂无按日统计数据"));
+        QCOMPARE(F->BrCount(), 2);
+        QCOMPARE(Ctl<TRankChart>(*F, "BrsChart")->Entries().size(), 2);
         QCOMPARE(F->Shown(), 3);
         QCOMPARE(F->StatusText(), QStringLiteral("明细按上限抽样：显示 3 条 / 共 1,234 条"));
-        QCOMPARE(F->FLblRecInfo->text(), QStringLiteral("共 1,234 条，双击一行用默认浏览器打开；Ctrl+C 复制选中"));
-        QCOMPARE(F->FTabs->count(), 7);
-        QCOMPARE(F->FTabs->currentWidget(), F->FPgOverview);
-        QCOMPARE(F->FTabs->tabText(6), QStringLiteral("访问明细"));
+        QCOMPARE(Ctl<QLabel>(*F, "LblRecInfo")->text(), QStringLiteral("共 1,234 条，双击一行用默认浏览器打开；Ctrl+C 复制选中"));
+        QCOMPARE(Ctl<QTabWidget>(*F, "Tabs")->count(), 7);
+        QCOMPARE(Ctl<QTabWidget>(*F, "Tabs")->currentWidget(), Ctl<QWidget>(*F, "PgOverview"));
+        QCOMPARE(Ctl<QTabWidget>(*F, "Tabs")->tabText(6), QStringLiteral("访问明细"));
     }
 
     void SourceRows()
     {
         auto F = Open(J("{'sources':[{'name':'Chrome','profile':'Default','status':'已采集','count':12345,"
                         "'msg':'m','path':'/p','ok':true},{'name':'Edge'},7]}"));
-        QCOMPARE(F->FSrcList->rowCount(), 3);
-        QCOMPARE(F->FSrcList->item(0, 3)->text(), QStringLiteral("12345"));
-        QCOMPARE(F->FSrcList->item(0, 4)->text(), QStringLiteral("m"));
-        QCOMPARE(F->FSrcList->item(0, 5)->text(), QStringLiteral("/p"));
-        QCOMPARE(F->FSrcList->item(2, 0)->text(), QString());
-        QCOMPARE(F->FInfoVal[0]->text(), QStringLiteral("3 个（有效 1）"));
-        QCOMPARE(F->FInfoVal[1]->text(), QStringLiteral("2 个"));
+        const QTableWidget* Src = Ctl<QTableWidget>(*F, "SrcList");
+        QCOMPARE(Src->rowCount(), 3);
+        QCOMPARE(Src->item(0, 3)->text(), QStringLiteral("12345"));
+        QCOMPARE(Src->item(0, 4)->text(), QStringLiteral("m"));
+        QCOMPARE(Src->item(0, 5)->text(), QStringLiteral("/p"));
+        QCOMPARE(Src->item(2, 0)->text(), QString());
+        QCOMPARE(Ctl<QLabel>(*F, "InfoVal", 0)->text(), QStringLiteral("3 个（有效 1）"));
+        QCOMPARE(Ctl<QLabel>(*F, "InfoVal", 1)->text(), QStringLiteral("2 个"));
     }
 
     void PlacesAtInitialSize()
@@ -170,45 +192,46 @@ private slots:
         F->show();
         QVERIFY(QTest::qWaitForWindowExposed(F.get()));
         QCOMPARE(F->size(), QSize(1120, 760));
-        QCOMPARE(F->FTabs->geometry(), QRect(0, 126, 1120, 604));
-        QCOMPARE(F->FStatus->geometry(), QRect(0, 736, 1120, 24));
-        QCOMPARE(F->FLblTitle->geometry(), QRect(20, 10, 700, 30));
-        QCOMPARE(F->FLblCount->geometry(), QRect(856, 18, 240, 28));
-        QCOMPARE(F->FLblDetail->geometry(), QRect(22, 46, 800, 18));
-        QCOMPARE(F->FLblTitle->font().pointSize(), 17);
-        QVERIFY(F->FLblTitle->font().bold());
+        QCOMPARE(Ctl<QTabWidget>(*F, "Tabs")->geometry(), QRect(0, 126, 1120, 604));
+        QCOMPARE(Ctl<QStatusBar>(*F, "Status")->geometry(), QRect(0, 736, 1120, 24));
+        QCOMPARE(Ctl<QLabel>(*F, "LblTitle")->geometry(), QRect(20, 10, 700, 30));
+        QCOMPARE(Ctl<QLabel>(*F, "LblCount")->geometry(), QRect(856, 18, 240, 28));
+        QCOMPARE(Ctl<QLabel>(*F, "LblDetail")->geometry(), QRect(22, 46, 800, 18));
+        QCOMPARE(Ctl<QLabel>(*F, "LblTitle")->font().pointSize(), 17);
+        QVERIFY(Ctl<QLabel>(*F, "LblTitle")->font().bold());
 
-        const TOverviewLayout O = OverviewLayout(F->FPgOverview->size());
+        const TOverviewLayout O = OverviewLayout(Ctl<QWidget>(*F, "PgOverview")->size());
         for (int I = 0; I < 5; ++I)
-            QCOMPARE(F->FKpiCard[I]->geometry(), O.Kpi[I]);
-        QCOMPARE(F->FInfoCard->geometry(), O.Info);
-        QCOMPARE(F->FIndexCard->geometry(), O.Index);
-        QCOMPARE(F->FIdxName[5]->geometry(), O.IdxName[5]);
-        QCOMPARE(F->FIdxDesc[5]->geometry(), O.IdxDesc[5]);
-        QCOMPARE(F->FInfoVal[0]->geometry(), QRect(20, 40, 240, 26));
-        QCOMPARE(F->FInfoVal[3]->geometry(), QRect(812, 40, 240, 26));
+            QCOMPARE(Ctl<TCard>(*F, "KpiCard", I)->geometry(), O.Kpi[I]);
+        QCOMPARE(Ctl<TCard>(*F, "InfoCard")->geometry(), O.Info);
+        QCOMPARE(Ctl<TCard>(*F, "IndexCard")->geometry(), O.Index);
+        QCOMPARE(Ctl<QLabel>(*F, "IdxName", 5)->geometry(), O.IdxName[5]);
+        QCOMPARE(Ctl<QLabel>(*F, "IdxDesc", 5)->geometry(), O.IdxDesc[5]);
+        QCOMPARE(Ctl<QLabel>(*F, "InfoVal", 0)->geometry(), QRect(20, 40, 240, 26));
+        QCOMPARE(Ctl<QLabel>(*F, "InfoVal", 3)->geometry(), QRect(812, 40, 240, 26));
 
-        ShowPage(*F, F->FPgRecords);
-        const QSize Page = F->FPgRecords->size();
-        QCOMPARE(F->FEdFilter->geometry(), QRect(16, 12, 340, 24));
-        QCOMPARE(F->FEdFilter->placeholderText(), QStringLiteral("搜索标题、网址或域名，空格分词"));
-        QCOMPARE(F->FLblRecInfo->geometry().topLeft(), QPoint(368, 15));
-        const QRect List = F->FRecList->geometry();
+        ShowPage(*F, Records(*F));
+        const QSize Page = Records(*F)->size();
+        QCOMPARE(Ctl<QLineEdit>(*F, "EdFilter")->geometry(), QRect(16, 12, 340, 24));
+        QCOMPARE(Ctl<QLineEdit>(*F, "EdFilter")->placeholderText(), QStringLiteral("搜索标题、网址或域名，空格分词"));
+        QCOMPARE(Ctl<QLabel>(*F, "LblRecInfo")->geometry().topLeft(), QPoint(368, 15));
+        QTableView* RecList = Ctl<QTableView>(*F, "RecList");
+        const QRect List = RecList->geometry();
         QCOMPARE(List.topLeft(), QPoint(16, 48));
         // Built for a 1112 x 572 page: 16 px to the right, 54 px to the bottom.
         QCOMPARE(Page.width() - List.right() - 1, 16);
         QCOMPARE(Page.height() - List.bottom() - 1, 54);
-        QCOMPARE(F->FRecList->columnWidth(0), 140);
-        QCOMPARE(F->FRecList->columnWidth(3), 360);
-        QCOMPARE(F->FRecModel->headerData(4, Qt::Horizontal).toString(), QStringLiteral("网址"));
-        const int Sb = F->FRecList->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, F->FRecList);
-        QCOMPARE(F->FRecList->columnWidth(4), F->FRecList->contentsRect().width() - 750 - Sb - 4);
-        QVERIFY(!F->FRecList->horizontalScrollBar()->isVisible());
+        QCOMPARE(RecList->columnWidth(0), 140);
+        QCOMPARE(RecList->columnWidth(3), 360);
+        QCOMPARE(RecModel(*F)->headerData(4, Qt::Horizontal).toString(), QStringLiteral("网址"));
+        const int Sb = RecList->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, RecList);
+        QCOMPARE(RecList->columnWidth(4), RecList->contentsRect().width() - 750 - Sb - 4);
+        QVERIFY(!RecList->horizontalScrollBar()->isVisible());
 
-        ShowPage(*F, F->FPgTime);
-        const TTimeLayout T = TimeLayout(F->FPgTime->size());
-        QCOMPARE(F->FHeatChart->geometry(), T.Heat);
-        QCOMPARE(F->FBarChart->geometry(), T.Bars);
+        ShowPage(*F, Ctl<QWidget>(*F, "PgTime"));
+        const TTimeLayout T = TimeLayout(Ctl<QWidget>(*F, "PgTime")->size());
+        QCOMPARE(Ctl<THeatChart>(*F, "HeatChart")->geometry(), T.Heat);
+        QCOMPARE(Ctl<TBarChart>(*F, "BarChart")->geometry(), T.Bars);
     }
 
     void ResizeRules_data()
@@ -235,42 +258,42 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(F->size(), Size);
         // The header count label keeps its distance from the right edge.
-        QCOMPARE(F->FLblCount->geometry().right(), Size.width() - 24 - 1);
-        QCOMPARE(F->FLblDetail->width(), Size.width() - 320);
-        QCOMPARE(F->FStatus->geometry(), QRect(0, Size.height() - 24, Size.width(), 24));
+        QCOMPARE(Ctl<QLabel>(*F, "LblCount")->geometry().right(), Size.width() - 24 - 1);
+        QCOMPARE(Ctl<QLabel>(*F, "LblDetail")->width(), Size.width() - 320);
+        QCOMPARE(Ctl<QStatusBar>(*F, "Status")->geometry(), QRect(0, Size.height() - 24, Size.width(), 24));
 
         // The pages follow their geometry; the labels anchored in the cards follow the cards.
-        const TOverviewLayout O = OverviewLayout(F->FPgOverview->size());
-        QCOMPARE(F->FKpiCard[4]->geometry(), O.Kpi[4]);
-        QCOMPARE(F->FKpiVal[4]->width(), O.Kpi[4].width() - 32);
-        QCOMPARE(F->FInfoCard->geometry(), O.Info);
-        QCOMPARE(F->FInfoVal[4]->width(), O.Info.width() - 196);
+        const TOverviewLayout O = OverviewLayout(Ctl<QWidget>(*F, "PgOverview")->size());
+        QCOMPARE(Ctl<TCard>(*F, "KpiCard", 4)->geometry(), O.Kpi[4]);
+        QCOMPARE(Ctl<QLabel>(*F, "KpiVal", 4)->width(), O.Kpi[4].width() - 32);
+        QCOMPARE(Ctl<TCard>(*F, "InfoCard")->geometry(), O.Info);
+        QCOMPARE(Ctl<QLabel>(*F, "InfoVal", 4)->width(), O.Info.width() - 196);
 
-        ShowPage(*F, F->FPgBrowser);
-        const TBrowserLayout B = BrowserLayout(F->FPgBrowser->size(), Browsers);
-        QCOMPARE(F->FBrsChart->geometry(), B.Chart);
-        QCOMPARE(F->FBrsInfoCard->geometry(), B.Info);
-        QCOMPARE(F->FLblBrsInfo->geometry(), B.Note);
-        QVERIFY(F->FBrsChart->height() > 0);
+        ShowPage(*F, Ctl<QWidget>(*F, "PgBrowser"));
+        const TBrowserLayout B = BrowserLayout(Ctl<QWidget>(*F, "PgBrowser")->size(), Browsers);
+        QCOMPARE(Ctl<TRankChart>(*F, "BrsChart")->geometry(), B.Chart);
+        QCOMPARE(Ctl<TCard>(*F, "BrsInfoCard")->geometry(), B.Info);
+        QCOMPARE(Ctl<QLabel>(*F, "LblBrsInfo")->geometry(), B.Note);
+        QVERIFY(Ctl<TRankChart>(*F, "BrsChart")->height() > 0);
 
-        ShowPage(*F, F->FPgDomain);
-        const TSplitLayout D = DomainLayout(F->FPgDomain->size());
-        QCOMPARE(F->FDnsChart->geometry(), D.Left);
-        QCOMPARE(F->FDonut->geometry(), D.Right);
-        QVERIFY(F->FDonut->width() > 0);
+        ShowPage(*F, Ctl<QWidget>(*F, "PgDomain"));
+        const TSplitLayout D = DomainLayout(Ctl<QWidget>(*F, "PgDomain")->size());
+        QCOMPARE(Ctl<TRankChart>(*F, "DnsChart")->geometry(), D.Left);
+        QCOMPARE(Ctl<TDonutChart>(*F, "Donut")->geometry(), D.Right);
+        QVERIFY(Ctl<TDonutChart>(*F, "Donut")->width() > 0);
 
-        ShowPage(*F, F->FPgPage);
-        QCOMPARE(F->FKwsChart->geometry(), PagesLayout(F->FPgPage->size()).Right);
+        ShowPage(*F, Ctl<QWidget>(*F, "PgPage"));
+        QCOMPARE(Ctl<TRankChart>(*F, "KwsChart")->geometry(), PagesLayout(Ctl<QWidget>(*F, "PgPage")->size()).Right);
 
-        ShowPage(*F, F->FPgTime);
-        const TTimeLayout T = TimeLayout(F->FPgTime->size());
-        QCOMPARE(F->FBarChart->geometry(), T.Bars);
-        QVERIFY(F->FBarChart->height() > 0);
-        QCOMPARE(F->FLblTrendSpan->geometry(), T.Span);
+        ShowPage(*F, Ctl<QWidget>(*F, "PgTime"));
+        const TTimeLayout T = TimeLayout(Ctl<QWidget>(*F, "PgTime")->size());
+        QCOMPARE(Ctl<TBarChart>(*F, "BarChart")->geometry(), T.Bars);
+        QVERIFY(Ctl<TBarChart>(*F, "BarChart")->height() > 0);
+        QCOMPARE(Ctl<QLabel>(*F, "LblTrendSpan")->geometry(), T.Span);
 
-        ShowPage(*F, F->FPgRecords);
-        QVERIFY(F->FRecList->width() > 0 && F->FRecList->height() > 0);
-        QCOMPARE(F->FLblRecInfo->geometry().right(), F->FPgRecords->width() - (1112 - 1068) - 1);
+        ShowPage(*F, Records(*F));
+        QVERIFY(!Ctl<QTableView>(*F, "RecList")->size().isEmpty());
+        QCOMPARE(Ctl<QLabel>(*F, "LblRecInfo")->geometry().right(), Records(*F)->width() - (1112 - 1068) - 1);
     }
 
     void EveryPartReachable_data()
@@ -294,28 +317,30 @@ private slots:
         QCoreApplication::processEvents();
 
         // Every row of the table of contents lies inside its card, the card inside the page.
-        const QRect Card = F->FIndexCard->geometry();
-        QVERIFY(Card.bottom() < F->FPgOverview->height());
-        for (int I = 0; I < 7; ++I)
-            QVERIFY2(F->FIdxName[I]->geometry().bottom() < Card.height(), qPrintable(F->FIdxName[I]->text()));
+        const QRect Card = Ctl<TCard>(*F, "IndexCard")->geometry();
+        QVERIFY(Card.bottom() < Ctl<QWidget>(*F, "PgOverview")->height());
+        for (int I = 0; I < 7; ++I) {
+            const QLabel* Name = Ctl<QLabel>(*F, "IdxName", I);
+            QVERIFY2(Name->geometry().bottom() < Card.height(), qPrintable(Name->text()));
+        }
 
         // Titles stand over what they title; the donut keeps room for legend names.
-        ShowPage(*F, F->FPgDomain);
-        QCOMPARE(F->FCatTitle->x(), F->FDonut->x());
-        QCOMPARE(F->FCatNote->x(), F->FDonut->x());
-        QVERIFY(F->FDonut->width() >= 420);
-        ShowPage(*F, F->FPgPage);
-        QCOMPARE(F->FKwsTitle->x(), F->FKwsChart->x());
-        QCOMPARE(F->FKwsNote->x(), F->FKwsChart->x());
+        ShowPage(*F, Ctl<QWidget>(*F, "PgDomain"));
+        QCOMPARE(Ctl<QLabel>(*F, "CatTitle")->x(), Ctl<TDonutChart>(*F, "Donut")->x());
+        QCOMPARE(Ctl<QLabel>(*F, "CatNote")->x(), Ctl<TDonutChart>(*F, "Donut")->x());
+        QVERIFY(Ctl<TDonutChart>(*F, "Donut")->width() >= 420);
+        ShowPage(*F, Ctl<QWidget>(*F, "PgPage"));
+        QCOMPARE(Ctl<QLabel>(*F, "KwsTitle")->x(), Ctl<TRankChart>(*F, "KwsChart")->x());
+        QCOMPARE(Ctl<QLabel>(*F, "KwsNote")->x(), Ctl<TRankChart>(*F, "KwsChart")->x());
 
         // The rankings scroll where their rows do not fit.
-        QCOMPARE(!F->FDnsChart->ScrollBar()->isHidden(), Size.height() < 700);
+        QCOMPARE(!Ctl<TRankChart>(*F, "DnsChart")->ScrollBar()->isHidden(), Size.height() < 700);
     }
 
     void TabsHighlightUnderPointer()
     {
         auto F = Open(QStringLiteral("{}"));
-        QTabBar* Bar = F->FTabs->tabBar();
+        QTabBar* Bar = Ctl<QTabWidget>(*F, "Tabs")->tabBar();
         const auto Move = [Bar](int Tab) {
             const QPointF Pos = Bar->tabRect(Tab).center();
             QMouseEvent E(QEvent::MouseMove, Pos, Bar->mapToGlobal(Pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
@@ -340,20 +365,22 @@ private slots:
         F->resize(980, 640);
         QCoreApplication::processEvents();
         // The header count grows leftwards rather than losing leading digits.
-        const QLabel* Count = F->FLblCount;
+        const QLabel* Count = Ctl<QLabel>(*F, "LblCount");
         QVERIFY(Count->text().startsWith(QStringLiteral("9,223,372")));
         QVERIFY(Count->width() >= Count->fontMetrics().horizontalAdvance(Count->text()));
         QCOMPARE(Count->geometry().right(), 980 - 24 - 1);
         // A key figure too wide even at 11 pt ends in an ellipsis, whole in the tooltip.
         const QString Peak = QStringLiteral("周三 21:00-22:00 以及一段很长很长的说明文字");
-        QVERIFY(F->FKpiVal[4]->text().endsWith(u'…'));
-        QVERIFY(Peak.startsWith(F->FKpiVal[4]->text().chopped(1)));
-        QCOMPARE(F->FKpiVal[4]->toolTip(), Peak);
-        QVERIFY(F->FKpiVal[4]->fontMetrics().horizontalAdvance(F->FKpiVal[4]->text()) <= F->FKpiVal[4]->width());
+        const QLabel* Figure = Ctl<QLabel>(*F, "KpiVal", 4);
+        QVERIFY(Figure->text().endsWith(u'…'));
+        QVERIFY(Peak.startsWith(Figure->text().chopped(1)));
+        QCOMPARE(Figure->toolTip(), Peak);
+        QVERIFY(Figure->fontMetrics().horizontalAdvance(Figure->text()) <= Figure->width());
         // Numbers in the source list are never elided.
-        const QString Number = F->FSrcList->item(0, 3)->text();
+        const QTableWidget* Src = Ctl<QTableWidget>(*F, "SrcList");
+        const QString Number = Src->item(0, 3)->text();
         QCOMPARE(Number, QStringLiteral("-2147483648"));
-        QVERIFY(F->FSrcList->columnWidth(3) > F->FSrcList->fontMetrics().horizontalAdvance(Number));
+        QVERIFY(Src->columnWidth(3) > Src->fontMetrics().horizontalAdvance(Number));
     }
 
     void EscapeKeepsTheWindow_data()
@@ -374,17 +401,18 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(F));
         F->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(F));
-        F->FEdFilter->setText(Filter);
+        Ctl<QLineEdit>(*F, "EdFilter")->setText(Filter);
         QWidget* W = F->focusWidget();
         if (Target != u"toolbar") {
-            ShowPage(*F, F->FPgRecords);
-            W = Target == u"filter" ? static_cast<QWidget*>(F->FEdFilter) : F->FRecList;
+            ShowPage(*F, Records(*F));
+            W = Target == u"filter" ? static_cast<QWidget*>(Ctl<QLineEdit>(*F, "EdFilter"))
+                                    : Ctl<QTableView>(*F, "RecList");
             W->setFocus();
         }
         QVERIFY(W);
         QTest::keyClick(W, Qt::Key_Escape);
         QVERIFY(F->isVisible());
-        QCOMPARE(F->FEdFilter->text(), Target == u"filter" ? QString() : Filter);
+        QCOMPARE(Ctl<QLineEdit>(*F, "EdFilter")->text(), Target == u"filter" ? QString() : Filter);
         QCOMPARE(F->Shown(), Target == u"filter" ? 3 : 1);
         QTest::keyClick(W, Qt::Key_Escape);
         QVERIFY(F->isVisible());
@@ -414,8 +442,8 @@ private slots:
         F->show();
         QVERIFY(QTest::qWaitForWindowExposed(F.get()));
         // Below the size the pages are laid out for at least, the content scrolls.
-        QVERIFY(F->FClient->width() >= 980 && F->FClient->height() >= 640);
-        QVERIFY(F->FClient->height() > F->height());
+        QVERIFY(Ctl<QWidget>(*F, "Client")->width() >= 980 && Ctl<QWidget>(*F, "Client")->height() >= 640);
+        QVERIFY(Ctl<QWidget>(*F, "Client")->height() > F->height());
     }
 
     void PageKeysFromAnyFocus_data()
@@ -444,16 +472,16 @@ private slots:
         F->show();
         F->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(F.get()));
-        F->FTabs->setCurrentIndex(Start);
-        QWidget* W = Focus == u"filter" ? F->FEdFilter
-                     : Focus == u"list" ? F->FRecList
-                     : Focus == u"ranking" ? static_cast<QWidget*>(F->FDnsChart)
+        Ctl<QTabWidget>(*F, "Tabs")->setCurrentIndex(Start);
+        QWidget* W = Focus == u"filter" ? Ctl<QLineEdit>(*F, "EdFilter")
+                     : Focus == u"list" ? Ctl<QTableView>(*F, "RecList")
+                     : Focus == u"ranking" ? static_cast<QWidget*>(Ctl<TRankChart>(*F, "DnsChart"))
                                            : F->focusWidget();
         QVERIFY(W);
         W->setFocus();
         QTRY_VERIFY(W->hasFocus());
         QTest::keyClick(W, Qt::Key(Key), Qt::KeyboardModifiers(Modifiers));
-        QTEST(F->FTabs->currentIndex(), "Page");
+        QTEST(Ctl<QTabWidget>(*F, "Tabs")->currentIndex(), "Page");
     }
 
     void RankingByKeyboard()
@@ -462,17 +490,17 @@ private slots:
         F->show();
         F->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(F.get()));
-        ShowPage(*F, F->FPgDomain);
+        ShowPage(*F, Ctl<QWidget>(*F, "PgDomain"));
         // Tab from the page's tab reaches the ranking; Enter acts as a double click.
-        F->FTabs->tabBar()->setFocus();
-        for (int I = 0; I < 10 && !F->FDnsChart->hasFocus(); ++I)
+        Ctl<QTabWidget>(*F, "Tabs")->tabBar()->setFocus();
+        for (int I = 0; I < 10 && !Ctl<TRankChart>(*F, "DnsChart")->hasFocus(); ++I)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QVERIFY(F->FDnsChart->hasFocus());
-        QCOMPARE(F->FDnsChart->CurrentRow(), 0);
-        QTest::keyClick(F->FDnsChart, Qt::Key_Down);
-        QTest::keyClick(F->FDnsChart, Qt::Key_Return);
-        QCOMPARE(F->FTabs->currentWidget(), F->FPgRecords);
-        QCOMPARE(F->FEdFilter->text(), QStringLiteral("site1.example"));
+        QVERIFY(Ctl<TRankChart>(*F, "DnsChart")->hasFocus());
+        QCOMPARE(Ctl<TRankChart>(*F, "DnsChart")->CurrentRow(), 0);
+        QTest::keyClick(Ctl<TRankChart>(*F, "DnsChart"), Qt::Key_Down);
+        QTest::keyClick(Ctl<TRankChart>(*F, "DnsChart"), Qt::Key_Return);
+        QCOMPARE(Ctl<QTabWidget>(*F, "Tabs")->currentWidget(), Records(*F));
+        QCOMPARE(Ctl<QLineEdit>(*F, "EdFilter")->text(), QStringLiteral("site1.example"));
     }
 
     void DestroyedWithOwner()
@@ -508,13 +536,13 @@ private slots:
         QFETCH(QString, Info);
         auto F = Open(RecordsDocument(6, 10000));
         Select(*F, {0});
-        F->FEdFilter->setText(Filter);
+        Ctl<QLineEdit>(*F, "EdFilter")->setText(Filter);
         QCOMPARE(F->Shown(), Rows.size());
-        QCOMPARE(QList<int>(F->FRecModel->Rows().begin(), F->FRecModel->Rows().end()), Rows);
-        QCOMPARE(F->FRecModel->rowCount(), Rows.size());
-        QCOMPARE(F->FLblRecInfo->text(), Info);
-        QVERIFY(!F->FRecList->selectionModel()->hasSelection());
-        QCOMPARE(F->FRecList->columnWidth(3), 360);  // a new row set keeps the columns
+        QCOMPARE(RowsShown(*F), Rows);
+        QCOMPARE(RecModel(*F)->rowCount(), Rows.size());
+        QCOMPARE(Ctl<QLabel>(*F, "LblRecInfo")->text(), Info);
+        QVERIFY(!Ctl<QTableView>(*F, "RecList")->selectionModel()->hasSelection());
+        QCOMPARE(Ctl<QTableView>(*F, "RecList")->columnWidth(3), 360);  // a new row set keeps the columns
         // The filter never touches the status bar.
         QCOMPARE(F->StatusText(), QStringLiteral("明细 6 条"));
     }
@@ -523,9 +551,9 @@ private slots:
     {
         auto F = Open(J("{'stats':{'total':3},'records':{'a':{'url':'x'}}}"));
         QCOMPARE(F->Shown(), 0);
-        F->FEdFilter->setText(QStringLiteral("x"));
+        Ctl<QLineEdit>(*F, "EdFilter")->setText(QStringLiteral("x"));
         QCOMPARE(F->Shown(), 0);
-        QVERIFY(!F->RecordAt(0));
+        QVERIFY(!Records(*F)->RecordAt(0));
     }
 
     void CopyText()
@@ -533,10 +561,10 @@ private slots:
         auto F = Open(RecordsDocument(300, 300));
         F->show();
         QVERIFY(QTest::qWaitForWindowExposed(F.get()));
-        ShowPage(*F, F->FPgRecords);
-        F->FEdFilter->setText(QStringLiteral("site2"));  // rows 2, 5, 8, ...
+        ShowPage(*F, Records(*F));
+        Ctl<QLineEdit>(*F, "EdFilter")->setText(QStringLiteral("site2"));  // rows 2, 5, 8, ...
         Select(*F, {3, 0, 99});                          // the last is far out of view
-        F->CopySelected();
+        Records(*F)->CopySelected();
         const QString Expected = QStringLiteral(
             "2024-05-03 10:00\tChrome\tTitle 2\thttps://site2.example/page/2\r\n"
             "2024-05-12 10:00\tChrome\tTitle 11\thttps://site2.example/page/11\r\n"
@@ -567,15 +595,15 @@ private slots:
         auto F = Open(RecordsDocument(3, 3));
         F->show();
         QVERIFY(QTest::qWaitForWindowExposed(F.get()));
-        ShowPage(*F, F->FPgRecords);
+        ShowPage(*F, Records(*F));
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
         Select(*F, {1});
-        F->FRecList->setFocus();
-        QTest::keyClick(F->FRecList, Qt::Key(Key), Qt::KeyboardModifiers(Modifiers));
+        Ctl<QTableView>(*F, "RecList")->setFocus();
+        QTest::keyClick(Ctl<QTableView>(*F, "RecList"), Qt::Key(Key), Qt::KeyboardModifiers(Modifiers));
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  Copies ? QStringLiteral("2024-05-02 10:00\tChrome\tTitle 1\thttps://site1.example/page/1\r\n")
                         : QStringLiteral("before"));
-        const QModelIndexList Rows = F->FRecList->selectionModel()->selectedRows();
+        const QModelIndexList Rows = Ctl<QTableView>(*F, "RecList")->selectionModel()->selectedRows();
         QCOMPARE(Rows.size(), 1);
         QCOMPARE(Rows.first().row(), 1);
     }
@@ -583,7 +611,7 @@ private slots:
     void CopyNothing()
     {
         auto F = Open(RecordsDocument(3, 3));
-        F->CopySelected();
+        Records(*F)->CopySelected();
         QCOMPARE(FMsgs.size(), size_t(1));
         QCOMPARE(FMsgs[0].Text, QStringLiteral("请先在“访问明细”页选择要复制的行（可按住 Ctrl / Shift 多选）。"));
         QCOMPARE(FMsgs[0].Kind, mkInfo);
@@ -594,18 +622,18 @@ private slots:
     {
         auto F = Open(J("{'stats':{'total':3},'records':[{'url':'https://a.example/?q=a b'},{'title':'no url'},"
                         "{'url':'file:///etc/passwd'}]}"));
-        F->RecListDblClick();  // nothing selected: nothing happens
+        Records(*F)->RecListDblClick();  // nothing selected: nothing happens
         QVERIFY(FOpened.isEmpty() && FMsgs.empty());
         Select(*F, {1, 0});
-        F->RecListDblClick();
+        Records(*F)->RecListDblClick();
         QCOMPARE(FOpened, QStringList{"https://a.example/?q=a%20b"});
         Select(*F, {1});
-        F->RecListDblClick();
+        Records(*F)->RecListDblClick();
         QCOMPARE(FMsgs.size(), size_t(1));
         QCOMPARE(FMsgs[0].Text, QStringLiteral("这条记录没有网址。"));
         // An address that is not on the web is not opened; the status says why.
         Select(*F, {2});
-        F->RecListDblClick();
+        Records(*F)->RecListDblClick();
         QCOMPARE(FOpened.size(), 1);
         QCOMPARE(FMsgs.size(), size_t(1));
         QCOMPARE(F->StatusText(), QStringLiteral("出于安全考虑，只打开 http/https 网址"));
@@ -681,21 +709,22 @@ private slots:
         const QString Status = F->StatusText();
         F->SaveJson();
         QCOMPARE(FRevealed.size(), 1);
-        TReportFile File = LoadReportFile(FRevealed[0]);
+        TLoadedReport File = LoadReportFromFile(FRevealed[0]);
         QVERIFY2(File.Ok(), qPrintable(File.Error));
-        std::unique_ptr<TReportForm> G(ShowReportFile(nullptr, std::move(File)));
+        std::unique_ptr<TReportForm> G(ShowReportWindow(nullptr, std::move(File), QString()));
         for (int I = 0; I < 5; ++I)
-            QCOMPARE(G->FKpiVal[I]->text(), F->FKpiVal[I]->text());
+            QCOMPARE(Ctl<QLabel>(*G, "KpiVal", I)->text(), Ctl<QLabel>(*F, "KpiVal", I)->text());
         for (int I = 0; I < 6; ++I)
-            QCOMPARE(G->FInfoVal[I]->text(), F->FInfoVal[I]->text());
+            QCOMPARE(Ctl<QLabel>(*G, "InfoVal", I)->text(), Ctl<QLabel>(*F, "InfoVal", I)->text());
         QCOMPARE(G->StatusText(), Status);
-        QCOMPARE(G->FLblTrendSpan->text(), F->FLblTrendSpan->text());
+        QCOMPARE(Ctl<QLabel>(*G, "LblTrendSpan")->text(), Ctl<QLabel>(*F, "LblTrendSpan")->text());
         QCOMPARE(G->Shown(), 4);
         // It names its file and saves beside it.
         const QString Name = QFileInfo(FRevealed[0]).fileName();
         QCOMPARE(G->windowTitle(), F->windowTitle() + QStringLiteral(" — ") + Name);
-        QCOMPARE(G->FLblFile->toolTip(), FRevealed[0]);
-        QCOMPARE(G->FOutDir, QDir::toNativeSeparators(Tmp.path()));
+        QCOMPARE(Ctl<QLabel>(*G, "LblFile")->toolTip(), FRevealed[0]);
+        G->OpenSaveFolder();
+        QCOMPARE(FRevealed.last(), QDir::toNativeSeparators(Tmp.path()));
 
         // Saving it again asks where, starting at the file itself.
         const QString Copy = QDir::toNativeSeparators(Tmp.filePath(QStringLiteral("copies/copy.json")));
@@ -706,9 +735,10 @@ private slots:
         QCOMPARE(Start, FRevealed[0]);
         QCOMPARE(FRevealed.last(), Copy);
         QCOMPARE(QDir(Tmp.path()).entryList(QDir::Files).size(), 1);
+        QFile First(FRevealed[0]);
         QFile Saved(Copy);
-        QVERIFY(Saved.open(QIODevice::ReadOnly));
-        QCOMPARE(Saved.readAll(), G->FRawJson);
+        QVERIFY(First.open(QIODevice::ReadOnly) && Saved.open(QIODevice::ReadOnly));
+        QCOMPARE(Saved.readAll(), First.readAll());
     }
 
     void ExportCsv_data()
@@ -727,7 +757,7 @@ private slots:
                               "{'time':'t3','browser':'B','profile':'P','title':'line\\nbreak','url':'u3'}]}");
         auto F = Open(Doc, Tmp.path());
         F->FilterBy(QStringLiteral("nothing"));
-        F->ExportCsv();
+        Records(*F)->ExportCsv();
         QCOMPARE(FMsgs.size(), size_t(1));
         FMsgs.clear();
 
@@ -739,8 +769,8 @@ private slots:
         F->show();
         F->activateWindow();
         QVERIFY(QTest::qWaitForWindowExposed(F.get()));
-        F->FEdFilter->setFocus();
-        QTest::keyClick(F->FEdFilter, Qt::Key_E, Qt::ControlModifier);
+        Ctl<QLineEdit>(*F, "EdFilter")->setFocus();
+        QTest::keyClick(Ctl<QLineEdit>(*F, "EdFilter"), Qt::Key_E, Qt::ControlModifier);
         UiHooks().PickSaveFile = nullptr;
         QVERIFY(QRegularExpression(QStringLiteral("Marrowkin_Records_\\d{8}_\\d{6}\\.csv$")).match(Proposed).hasMatch());
         QVERIFY(Proposed.startsWith(QDir::toNativeSeparators(Tmp.path())));
@@ -823,15 +853,15 @@ private slots:
         F->activateWindow();
         F->activateWindow();
         QVERIFY(QTest::qWaitForWindowExposed(F.get()));
-        TRankChart* Chart = Pages ? F->FPgsChart : F->FDnsChart;
+        TRankChart* Chart = Pages ? Ctl<TRankChart>(*F, "PgsChart") : Ctl<TRankChart>(*F, "DnsChart");
         emit Chart->ItemDblClicked(Index);
-        QCOMPARE(F->FEdFilter->text(), Filter);
-        QCOMPARE(QList<int>(F->FRecModel->Rows().begin(), F->FRecModel->Rows().end()), Rows);
+        QCOMPARE(Ctl<QLineEdit>(*F, "EdFilter")->text(), Filter);
+        QCOMPARE(RowsShown(*F), Rows);
         if (Filter.isEmpty()) {
-            QCOMPARE(F->FTabs->currentWidget(), F->FPgOverview);
+            QCOMPARE(Ctl<QTabWidget>(*F, "Tabs")->currentWidget(), Ctl<QWidget>(*F, "PgOverview"));
         } else {
-            QCOMPARE(F->FTabs->currentWidget(), F->FPgRecords);
-            QTRY_VERIFY(F->FEdFilter->hasFocus());
+            QCOMPARE(Ctl<QTabWidget>(*F, "Tabs")->currentWidget(), Records(*F));
+            QTRY_VERIFY(Ctl<QLineEdit>(*F, "EdFilter")->hasFocus());
         }
     }
 
@@ -852,10 +882,10 @@ private slots:
                           .arg(Key, Huge));
         const QString Bounded = Huge.left(int(kShownTextMax)) + QChar(0x2026);
         for (const int Role : {int(Qt::DisplayRole), int(Qt::ToolTipRole)})
-            QCOMPARE(F->FRecModel->index(0, Column).data(Role).toString(), Bounded);
+            QCOMPARE(RecModel(*F)->index(0, Column).data(Role).toString(), Bounded);
         Select(*F, {0});
-        QVERIFY(F->SelectedText().contains(Bounded + (Key == u"title" ? u'\t' : u'\r')));
-        QVERIFY(F->SelectedText().size() < 3 * int(kShownTextMax));
+        QVERIFY(Records(*F)->SelectedText().contains(Bounded + (Key == u"title" ? u'\t' : u'\r')));
+        QVERIFY(Records(*F)->SelectedText().size() < 3 * int(kShownTextMax));
     }
 
     void RecordsModelIsConsistent()

@@ -1,3 +1,4 @@
+#include "find_control.h"
 #include "test_docs.h"
 #include "json.h"
 #include "sources_form.h"
@@ -36,10 +37,11 @@ private slots:
     {
         TSourcesForm F(nullptr, Doc(J("{'generated':'g','sources':[{'name':'Chrome','profile':'Default',"
                                       "'status':'可读取','count':12345,'path':'/h/History','ok':true},7]}")));
-        QCOMPARE(F.FLblMeta->text(), QStringLiteral("共 2 个数据源，其中 1 个可用（已采集或无记录）　·　生成于 g"));
-        QCOMPARE(F.FList->rowCount(), 2);
-        QCOMPARE(F.FList->item(0, 3)->text(), QStringLiteral("12345"));
-        QCOMPARE(F.FList->item(0, 4)->toolTip(), QStringLiteral("/h/History"));
+        QCOMPARE(Ctl<QLabel>(F, "LblMeta")->text(), QStringLiteral("共 2 个数据源，其中 1 个可用（已采集或无记录）　·　生成于 g"));
+        const QTableWidget* List = Ctl<QTableWidget>(F, "List");
+        QCOMPARE(List->rowCount(), 2);
+        QCOMPARE(List->item(0, 3)->text(), QStringLiteral("12345"));
+        QCOMPARE(List->item(0, 4)->toolTip(), QStringLiteral("/h/History"));
         const QString Copied = kHeader + QStringLiteral("Chrome\tDefault\t可读取\t12345\t/h/History\r\n\t\t\t0\t\r\n");
         QCOMPARE(F.ListText(), Copied);
         QGuiApplication::clipboard()->setText(QStringLiteral("x"));
@@ -50,8 +52,8 @@ private slots:
     void NoDocumentLeavesSummaryEmpty()
     {
         TSourcesForm F(nullptr, nullptr);
-        QCOMPARE(F.FLblMeta->text(), QString());
-        QCOMPARE(F.FList->rowCount(), 0);
+        QCOMPARE(Ctl<QLabel>(F, "LblMeta")->text(), QString());
+        QCOMPARE(Ctl<QTableWidget>(F, "List")->rowCount(), 0);
     }
 
     void ColumnsFollowTheWidth()
@@ -61,16 +63,17 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&F));
         QCOMPARE(F.windowTitle(), QStringLiteral("数据源检测结果"));
         QCOMPARE(F.size(), QSize(820, 540));
-        QCOMPARE(F.FList->geometry(), QRect(12, 116, 796, 416));
-        const int First = F.FList->columnWidth(4);
-        QCOMPARE(First, F.FList->contentsRect().width() - 550 - 4);
+        const QTableWidget* List = Ctl<QTableWidget>(F, "List");
+        QCOMPARE(List->geometry(), QRect(12, 116, 796, 416));
+        const int First = List->columnWidth(4);
+        QCOMPARE(First, List->contentsRect().width() - 550 - 4);
         QVERIFY(First > 200 && First < 260);
         F.resize(1020, 600);
         QCoreApplication::processEvents();
-        QCOMPARE(F.FList->geometry(), QRect(12, 116, 996, 476));
-        QCOMPARE(F.FList->columnWidth(0), 150);
-        QCOMPARE(F.FList->columnWidth(3), 70);
-        QCOMPARE(F.FList->columnWidth(4), First + 200);
+        QCOMPARE(List->geometry(), QRect(12, 116, 996, 476));
+        QCOMPARE(List->columnWidth(0), 150);
+        QCOMPARE(List->columnWidth(3), 70);
+        QCOMPARE(List->columnWidth(4), First + 200);
     }
 
     void MinimumSizeKeepsEverythingReadable()
@@ -86,10 +89,12 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(F.size(), QSize(640, 380));
         // The note stays right of the buttons and inside the window.
-        QCOMPARE(F.FNote->x(), 224);
-        QVERIFY(F.FNote->geometry().right() < F.width());
-        QVERIFY(F.FList->columnWidth(3) > F.FList->fontMetrics().horizontalAdvance(QStringLiteral("-2147483648")));
-        QVERIFY(!F.FList->horizontalScrollBar()->isVisible());
+        const QLabel* Note = Ctl<QLabel>(F, "Note");
+        QCOMPARE(Note->x(), 224);
+        QVERIFY(Note->geometry().right() < F.width());
+        const QTableWidget* List = Ctl<QTableWidget>(F, "List");
+        QVERIFY(List->columnWidth(3) > List->fontMetrics().horizontalAdvance(QStringLiteral("-2147483648")));
+        QVERIFY(!List->horizontalScrollBar()->isVisible());
     }
 
     void EscapeKeepsTheWindow()
@@ -99,8 +104,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&F));
         F.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&F));
-        F.FList->setFocus();
-        QTest::keyClick(F.FList, Qt::Key_Escape);
+        QTableWidget* List = Ctl<QTableWidget>(F, "List");
+        List->setFocus();
+        QTest::keyClick(List, Qt::Key_Escape);
         QVERIFY(F.isVisible());
     }
 };

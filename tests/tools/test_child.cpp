@@ -29,6 +29,8 @@
 //                               pipe:N    make the standard-output pipe N bytes
 //                                         big (exit code 94 when refused)
 //                               exit:N    exit at once with code N
+//                               wait:PATH wait until the file PATH exists
+//                                         (60 s at most)
 //                             TEXT escapes: \n \r \t \\ \; and \xHH for any byte
 //   MK_CHILD_FLOOD_MIB=N      write N MiB to standard output as fast as it can;
 //                             byte k of the flood is k % 251
@@ -75,6 +77,21 @@ bool WriteFileWhole(const char* Path, const std::string& Data)
         return false;
     const bool Written = std::fwrite(Data.data(), 1, Data.size(), F) == Data.size();
     return std::fclose(F) == 0 && Written && ChildReplaceFile(Tmp.c_str(), Path);
+}
+
+bool FileExists(const std::string& Path)
+{
+    std::FILE* F = std::fopen(Path.c_str(), "rb");
+    if (F)
+        std::fclose(F);
+    return F != nullptr;
+}
+
+// Lets a test say when the child is to go on, instead of guessing a sleep.
+void WaitForFile(const std::string& Path)
+{
+    for (int I = 0; I < 6000 && !FileExists(Path); ++I)
+        ChildSleepMs(10);
 }
 
 bool CopyFileToStdout(const char* Path)
@@ -143,8 +160,11 @@ void RunScript(const char* Script)
         else if (Verb == "pipe") {
             if (!ChildWidenPipe(std::atoi(Arg.c_str())))
                 std::_Exit(94);
-        } else if (Verb == "exit")
+        } else if (Verb == "exit") {
             std::_Exit(std::atoi(Arg.c_str()));
+        } else if (Verb == "wait") {
+            WaitForFile(Arg);
+        }
     }
 }
 

@@ -1,0 +1,6 @@
+#include "file_name_case.h"
+
+Qt::CaseSensitivity FileNameCase()
+{
+    return Qt::CaseInsensitive;
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "filter_index.h"
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QTableView;
+class TJsonValue;
+class TRecordsModel;
+
+// The report window's "访问明细" page: a filter box, the count line and the
+// virtual list of the records that pass the filter. Records are opened,
+// copied and exported from here; what the window's status bar is to say
+// comes out as StatusMessage.
+class TRecordsPage final : public QWidget {
+    Q_OBJECT
+public:
+    explicit TRecordsPage(QWidget* Parent = nullptr);
+
+    // The document's records member (of any kind: only an array has records),
+    // Filter built on it, and the document's visit total for the count line.
+    // The tree must outlive the page or be replaced first.
+    void SetRecords(const TJsonValue* Records, TFilterIndex&& Filter, qint64 Total);
+    // Where the CSV export proposes to save; empty for the user's choice.
+    void SetExportFolder(const QString& Folder) { FExportFolder = Folder; }
+
+    // Filters with the box's text; every change of the text does so.
+    void ApplyFilter();
+    // Puts Text into the box and filters with it, also when it is there already.
+    void SetFilter(const QString& Text);
+    void FocusFilter();
+
+    int Shown() const;
+    // The record shown in Row, or nullptr outside the rows shown.
+    const TJsonValue* RecordAt(int Row) const;
+    qsizetype FilterBytes() const { return FFilter.MemoryBytes(); }
+
+    // Opens the address of the first selected record.
+    void RecListDblClick();
+    // Copies the selected records; Ctrl+C in the list does the same.
+    void CopySelected();
+    // The copied text of the selected rows, or empty when none is selected.
+    QString SelectedText(int* Lines = nullptr) const;
+    // Writes the rows now shown, in their order, to a CSV file the user picks.
+    void ExportCsv();
+
+signals:
+    void StatusMessage(const QString& Text);
+
+private:
+    const TJsonValue* FRecords = nullptr;
+    TFilterIndex FFilter;
+    QStringList FShownTerms; // the filter the rows shown were matched with
+    qint64 FTotal = 0;
+    QString FExportFolder;
+
+    QLineEdit* FEdFilter = nullptr;
+    QLabel* FLblRecInfo = nullptr;
+    QTableView* FRecList = nullptr;
+    TRecordsModel* FRecModel = nullptr;
+};

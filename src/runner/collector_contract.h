@@ -43,6 +43,10 @@ inline constexpr QLatin1StringView kSwFormatHtml("/format:html");
 inline constexpr QLatin1StringView kSwOut("/out:");
 inline constexpr QLatin1StringView kSwOpen("/open");
 inline constexpr QLatin1StringView kSwList("/list");
+// Keep every visit read in the collector's own archive, and report over it.
+inline constexpr QLatin1StringView kSwArchive("/archive");
+// Empty the archive; nothing else is done.
+inline constexpr QLatin1StringView kSwArchiveClear("/archive:clear");
 
 // Exit codes with a meaning of their own.
 enum TCollectorExit : int {

@@ -153,25 +153,24 @@ void TScheduleDialog::Refresh()
 
 void TScheduleDialog::CreateClick()
 {
-    QString Error;
-    bool Ok = false;
-    {
-        TBusyCursor Busy;
-        Ok = RegisterSchedule(Run(), Error);
-    }
-    Refresh();
-    if (!Ok)
-        ErrorBox(this, Error);
+    const TScheduledRun R = Run();
+    Change([&R](QString& Error) { return RegisterSchedule(R, Error); });
 }
 
 void TScheduleDialog::RemoveClick()
+{
+    Change(RemoveSchedule);
+}
+
+void TScheduleDialog::Change(const std::function<bool(QString&)>& Step)
 {
     QString Error;
     bool Ok = false;
     {
         TBusyCursor Busy;
-        Ok = RemoveSchedule(Error);
+        Ok = Step(Error);
     }
+    // Shown as the scheduler has it now, whether the step worked or not.
     Refresh();
     if (!Ok)
         ErrorBox(this, Error);

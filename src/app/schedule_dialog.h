@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -49,6 +51,8 @@ private:
     // The window's options with the folder and the archive chosen here.
     TOptions RunOptions() const;
     void UpdatePreview();
+    // Runs Step, which changes the schedule, then shows the outcome.
+    void Change(const std::function<bool(QString&)>& Step);
 
     TOptions FOpts;
     QString FDefaultOut;

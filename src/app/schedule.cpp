@@ -1,6 +1,9 @@
 #include "schedule.h"
 
 #include "options.h"
+#include "schedule_cron.h"
+#include "schedule_systemd.h"
+#include "schedule_task.h"
 #include "text_util.h"
 
 QString WeekdayName(int Weekday)
@@ -17,10 +20,22 @@ QString ScheduleText(const TScheduleSpec& Spec)
     return QStringLiteral("每天 ") + Time;
 }
 
-QString CommandLineText(const QString& Program, const QStringList& Args)
+QString ScheduledCommandText(TSchedulerKind Kind, const TScheduledRun& Run)
 {
-    QStringList Parts{QuoteArg(Program)};
-    for (const QString& A : Args)
+    QString Text, Timer, Error;
+    QStringList Ignored;
+    switch (Kind) {
+    case skTaskScheduler:
+        return TaskCreateArgs(Run, Ignored, Error) ? TaskRunText(Run) : Error;
+    case skSystemd:
+        return SystemdUnits(Run, Text, Timer, Error) ? ExecStartOf(Text) : Error;
+    case skCron:
+        return CronLine(Run, Text, Error) ? Text : Error;
+    case skNone:
+        break;
+    }
+    QStringList Parts{QuoteArg(Run.FProgram)};
+    for (const QString& A : Run.FArgs)
         Parts << QuoteArg(A);
     return Parts.join(u' ');
 }

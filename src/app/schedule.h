@@ -45,8 +45,9 @@ struct TScheduleState {
 QString WeekdayName(int Weekday);
 // "每天 08:30", "每周三 21:05".
 QString ScheduleText(const TScheduleSpec& Spec);
-// Program and arguments as one command line, each quoted where needed.
-QString CommandLineText(const QString& Program, const QStringList& Args);
+// The command of Run as the scheduler Kind will hold it (skNone: program and
+// arguments quoted where needed), or why it cannot hold it.
+QString ScheduledCommandText(TSchedulerKind Kind, const TScheduledRun& Run);
 // What the scheduler is to start for Opts: Program unattended, its report
 // going to OutDir.
 TScheduledRun MakeScheduledRun(const TScheduleSpec& Spec, const QString& Program, const TOptions& Opts,

@@ -127,7 +127,7 @@ void TScheduleDialog::UpdatePreview()
 {
     FCbWeekday->setEnabled(FRbWeekly->isChecked());
     const TScheduledRun R = Run();
-    FPreview->setPlainText(ScheduleText(R.FSpec) + QStringLiteral("：") + CommandLineText(R.FProgram, R.FArgs));
+    FPreview->setPlainText(ScheduleText(R.FSpec) + QStringLiteral("：") + ScheduledCommandText(FState.FUse, R));
 }
 
 void TScheduleDialog::Refresh()
@@ -143,6 +143,7 @@ void TScheduleDialog::Refresh()
     FBtnCreate->SetCaption(V.CreateCaption);
     FBtnCreate->setEnabled(V.CanCreate);
     FBtnRemove->setEnabled(V.CanRemove);
+    UpdatePreview();
     // The schedule there now is where changing it starts from.
     if (FState.FSpecKnown) {
         (FState.FSpec.FFreq == sfWeekly ? FRbWeekly : FRbDaily)->setChecked(true);

@@ -44,6 +44,7 @@ public:
     QCheckBox* CkArchive() const { return FCkArchive; }
     QString Preview() const;
     QString Existing() const;
+    QString ExistingCommand() const { return FState.FCommand; }
     TFlatButton* BtnCreate() const { return FBtnCreate; }
     TFlatButton* BtnRemove() const { return FBtnRemove; }
 

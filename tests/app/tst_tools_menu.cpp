@@ -222,7 +222,7 @@ void TToolsMenuTest::Schedule()
     QVERIFY(D.CkArchive()->isChecked());
     Opts.FArchive = true;
     QCOMPARE(D.Run().FArgs, UnattendedArgs(Opts, Out));
-    QCOMPARE(D.Preview(), QStringLiteral("每周三 21:05：") + CommandLineText(Program, D.Run().FArgs));
+    QCOMPARE(D.Preview(), QStringLiteral("每周三 21:05：") + ScheduledCommandText(skNone, D.Run()));
 
     D.Refresh();
     QCOMPARE(D.Existing(), QStringLiteral("当前没有定时任务"));
@@ -249,6 +249,8 @@ void TToolsMenuTest::Schedule()
         QVERIFY2(GShown.isEmpty(), qPrintable(GShown.value(0).Text));
         QCOMPARE(D.Existing(), QStringLiteral("当前计划：每周三 21:05（") + Where + QStringLiteral("）"));
         QCOMPARE(D.BtnCreate()->Caption(), QStringLiteral("替换计划"));
+        // The command shown is the one the scheduler now holds.
+        QCOMPARE(D.Preview(), QStringLiteral("每周三 21:05：") + D.ExistingCommand());
         QVERIFY(ReadAll(Tmp(QStringLiteral("state/crontab"))).startsWith(OtherCron));
         D.BtnRemove()->Click();
         QVERIFY2(GShown.isEmpty(), qPrintable(GShown.value(0).Text));

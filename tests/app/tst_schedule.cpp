@@ -20,6 +20,8 @@ const TScheduleSpec kSunday{sfWeekly, Qt::Sunday, QTime(21, 5)};
 // Arguments that need every kind of care somewhere.
 const QStringList kTricky{"/auto", "/title:周报 \"草稿\" 100%", "/out:/srv/a'b\\c $HOME;", "/include:%PATH%x\\%", ";"};
 
+#ifndef Q_OS_WIN
+// Only the checks that run systemd-analyze and sh use these.
 bool WriteFile(const QString& Path, const QString& Text)
 {
     QFile F(Path);
@@ -43,6 +45,7 @@ QString CronCommand(const QString& Line)
     }
     return Cmd;
 }
+#endif
 
 } // namespace
 

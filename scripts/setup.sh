@@ -12,6 +12,8 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev qt6-translations-l10n
     libsqlite3-dev sqlite3 libbenchmark-dev
     fonts-wqy-microhei
+    # systemd-analyze checks the timer units of the scheduled report
+    systemd
 )
 for a in "$@"; do
     case "$a" in

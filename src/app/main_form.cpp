@@ -17,6 +17,7 @@
 #include "report_load.h"
 #include "report_window.h"
 #include "run_controller.h"
+#include "schedule_dialog.h"
 #include "shell_util.h"
 #include "text_util.h"
 #include "ui_font.h"
@@ -183,6 +184,7 @@ TOptions TMainForm::ReadOptions() const
     O.FExclude = FEdExclude->text();
     O.FLimit = FSpinLimit->value();
     O.FPrivacy = FCkPrivacy->isChecked();
+    O.FArchive = FActArchive->isChecked();
     return O;
 }
 
@@ -204,6 +206,7 @@ void TMainForm::WriteOptions(const TOptions& Opts)
     FEdExclude->setText(Opts.FExclude);
     FSpinLimit->setValue(Opts.FLimit);
     FCkPrivacy->setChecked(Opts.FPrivacy);
+    FActArchive->setChecked(Opts.FArchive);
 }
 
 void TMainForm::ApplyInitialOptions()
@@ -355,6 +358,22 @@ void TMainForm::OpenOutDirClick()
         InfoBox(this, QStringLiteral("保存目录还不存在：") + Dir +
                           QStringLiteral("\r\n报告窗口点“保存 JSON”时会自动创建。"));
     }
+}
+
+void TMainForm::ScheduleClick()
+{
+    TScheduleDialog Dialog(this, ReadOptions(), FDefaultOut,
+                           QDir::toNativeSeparators(QCoreApplication::applicationFilePath()));
+    Dialog.Refresh();
+    Dialog.exec();
+}
+
+void TMainForm::ClearArchiveClick()
+{
+    if (FRun->Busy() || FAutoMode)
+        return;
+    if (AskYesNo(this, QStringLiteral("清除历史存档后，浏览器已删除的旧记录不会再出现在报告中，且无法恢复。\r\n\r\n确定清除吗？")))
+        StartKind(rnClearArchive);
 }
 
 // ---- report files ----------------------------------------------------------
@@ -531,10 +550,15 @@ void TMainForm::Finish(int Code)
 
 void TMainForm::StartRun(bool ListMode)
 {
+    StartKind(RunKindOf(ListMode, FAutoMode, ReadOptions()));
+}
+
+void TMainForm::StartKind(TRunKind Kind)
+{
     if (FRun->Busy() || FEnded || FElevating)
         return;
     const TOptions Opts = ReadOptions();
-    if (!FRun->Start(FConsoleExe, RunKindOf(ListMode, FAutoMode, Opts), Opts, ::ResolveOutDir(Opts, FDefaultOut)))
+    if (!FRun->Start(FConsoleExe, Kind, Opts, ::ResolveOutDir(Opts, FDefaultOut)))
         return;
     SetBusy(true);
     SetStatus(0, BusyTextOf(FRun->Kind()) + QStringLiteral("…"));

@@ -81,6 +81,9 @@ public:
     void ElevateClick();
     // "打开报告…": picks report files starting in the output folder.
     void OpenReportClick();
+    // "定时生成报告…" and "清除历史存档…".
+    void ScheduleClick();
+    void ClearArchiveClick();
     // The report files named on the command line; called once the window shows.
     void OpenStartupReports();
     // Rebuilds the "最近打开" submenu, dropping files that no longer exist.
@@ -111,6 +114,7 @@ private:
     void BuildStatusBar();
     void BuildMenu();
     void BuildReportMenu(QMenu* File);
+    void BuildArchiveMenu(QMenu* Tools);
     QAction* AddMenuItem(QMenu* Menu, const QString& Caption, void (TMainForm::*Handler)(),
                          const QString& Shortcut = QString());
     void ApplyInitialOptions();
@@ -132,6 +136,8 @@ private:
     bool RaiseReportWindow(const QString& Path);
     // Path goes to the front of "最近打开" and the status bar names it.
     void NoteReportOpened(const QString& Path);
+    // Starts a run of Kind for the options, unless one is going on.
+    void StartKind(TRunKind Kind);
     void SetBusy(bool Value);
     void SetInputsEnabled(QWidget* Container, bool Value);
     void SetStatus(int Panel, const QString& Text);
@@ -199,5 +205,6 @@ private:
     QString FRecentStore;
     QMenu* FRecentMenu = nullptr;
     QAction* FActElevate = nullptr;  // enabled exactly when FBtnElevate is
+    QAction* FActArchive = nullptr;  // the archive option; checkable
     QList<QThread*> FLoaders;
 };

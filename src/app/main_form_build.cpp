@@ -235,6 +235,7 @@ void TMainForm::BuildMenu()
     QMenu* Tools = Bar->addMenu(QStringLiteral("工具(&T)"));
     AddMenuItem(Tools, QStringLiteral("检测数据源(&L)"), &TMainForm::ListClick, QStringLiteral("F5"));
     Tools->addSeparator();
+    BuildArchiveMenu(Tools);
     FActElevate = AddMenuItem(Tools, QStringLiteral("以管理员身份重启(&A)"), &TMainForm::ElevateClick);
     FActElevate->setEnabled(FBtnElevate->isEnabled());
     FBtnElevate->installEventFilter(this);
@@ -259,6 +260,17 @@ QAction* TMainForm::AddMenuItem(QMenu* Menu, const QString& Caption, void (TMain
     if (Handler)
         connect(Item, &QAction::triggered, this, Handler);
     return Item;
+}
+
+void TMainForm::BuildArchiveMenu(QMenu* Tools)
+{
+    AddMenuItem(Tools, QStringLiteral("定时生成报告…"), &TMainForm::ScheduleClick);
+    // An option like those on the cards: read with them, carried with them.
+    FActArchive = AddMenuItem(Tools, QStringLiteral("保留长期历史（存档）"), nullptr);
+    FActArchive->setCheckable(true);
+    FActArchive->setObjectName(QStringLiteral("ActArchive"));
+    AddMenuItem(Tools, QStringLiteral("清除历史存档…"), &TMainForm::ClearArchiveClick);
+    Tools->addSeparator();
 }
 
 void TMainForm::BuildReportMenu(QMenu* File)

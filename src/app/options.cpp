@@ -81,7 +81,14 @@ const TSwitch kSwitches[] = {
     {"/exclude:", &TInitOptions::FInitExclude, ttAsIs},
     {"/limit:", &TInitOptions::FInitLimit, ttAsIs},
     {"/privacy:", nullptr, ttInt},
+    {"/archive:", &TInitOptions::FInitArchive, ttLower},
 };
+
+QLatin1String RangeName(TRangeKind Range)
+{
+    static const char* const Names[] = {"all", "days", "cust"};
+    return QLatin1String(Names[Range]);
+}
 
 const TSwitch* FindSwitch(const QString& Arg)
 {
@@ -190,6 +197,11 @@ void ApplyInitialOptions(const TInitOptions& Init, TOptions& Opts)
 
     if (Init.FInitPrivacy >= 0)
         Opts.FPrivacy = Init.FInitPrivacy == 1;
+
+    if (Init.FInitArchive == QLatin1String("on"))
+        Opts.FArchive = true;
+    else if (Init.FInitArchive == QLatin1String("off"))
+        Opts.FArchive = false;
 }
 
 QStringList SplitList(const QString& Text)
@@ -266,8 +278,7 @@ QString BuildRestartArgs(const TOptions& Opts, const QString& DefaultOut)
     } else {
         A << QStringLiteral("/srcmode:auto");
     }
-    static const char* const RangeNames[] = {"all", "days", "cust"};
-    A << QStringLiteral("/range:") + QLatin1String(RangeNames[Opts.FRange]);
+    A << QStringLiteral("/range:") + RangeName(Opts.FRange);
     A << QStringLiteral("/days:") + QString::number(Opts.FDays);
     A << QStringLiteral("/from:") + CommandLineDate(Opts.FFrom);
     A << QStringLiteral("/to:") + CommandLineDate(Opts.FTo);
@@ -285,6 +296,9 @@ QString BuildRestartArgs(const TOptions& Opts, const QString& DefaultOut)
         A << QStringLiteral("/exclude:") + QuoteArg(Exclude);
     A << QStringLiteral("/limit:") + QString::number(Opts.FLimit);
     A << (Opts.FPrivacy ? QStringLiteral("/privacy:1") : QStringLiteral("/privacy:0"));
+    // Off is the start-up value, so only on travels.
+    if (Opts.FArchive)
+        A << QStringLiteral("/archive:on");
     return A.join(u' ');
 }
 
@@ -313,5 +327,39 @@ QString BuildCollectorArgs(const TOptions& Opts)
         A << kSwLimit + QString::number(Opts.FLimit);
     if (Opts.FPrivacy)
         A << kSwPrivacy;
+    if (Opts.FArchive)
+        A << kSwArchive;
     return A.join(u' ');
+}
+
+QStringList UnattendedArgs(const TOptions& Opts, const QString& OutDir)
+{
+    QStringList A{QStringLiteral("/auto")};
+    if (SourceSwitchValue(Opts) != QLatin1String("auto"))
+        A << QStringLiteral("/srcmode:pick") << QStringLiteral("/srcids:") + CheckedSourceIds(Opts);
+    // The range always travels: "/days:" alone would choose the last N days.
+    A << QStringLiteral("/range:") + RangeName(Opts.FRange);
+    if (Opts.FRange == rgDays)
+        A << QStringLiteral("/days:") + QString::number(Opts.FDays);
+    if (Opts.FRange == rgCust)
+        A << QStringLiteral("/from:") + CommandLineDate(Opts.FFrom) << QStringLiteral("/to:") + CommandLineDate(Opts.FTo);
+    if (Opts.FScope == scAll)
+        A << QStringLiteral("/scope:all");
+    A << QStringLiteral("/out:") + OutDir;
+    const QString Title = TrimBlanks(Opts.FTitle);
+    if (!Title.isEmpty() && Title != DefaultTitle())
+        A << QStringLiteral("/title:") + Title;
+    const QString Include = TrimBlanks(Opts.FInclude);
+    if (!Include.isEmpty())
+        A << QStringLiteral("/include:") + Include;
+    const QString Exclude = TrimBlanks(Opts.FExclude);
+    if (!Exclude.isEmpty())
+        A << QStringLiteral("/exclude:") + Exclude;
+    if (Opts.FLimit > 0)
+        A << QStringLiteral("/limit:") + QString::number(Opts.FLimit);
+    if (Opts.FPrivacy)
+        A << QStringLiteral("/privacy:1");
+    if (Opts.FArchive)
+        A << QStringLiteral("/archive:on");
+    return A;
 }

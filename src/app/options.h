@@ -35,6 +35,8 @@ struct TOptions {
     QString FExclude;
     int FLimit = 0;
     bool FPrivacy = false;
+    // Report runs also keep every visit they read in the collector's archive.
+    bool FArchive = false;
 
     bool operator==(const TOptions&) const = default;
 };
@@ -64,6 +66,7 @@ struct TInitOptions {
     QString FInitExclude;
     QString FInitLimit;
     int FInitPrivacy = -1;
+    QString FInitArchive;
 };
 
 // True when the argument is "/auto" in any letter case, as a whole.
@@ -106,3 +109,9 @@ QString BuildRestartArgs(const TOptions& Opts, const QString& DefaultOut);
 // The collector switches for the options, without the output switches of the
 // run kind; empty when none applies.
 QString BuildCollectorArgs(const TOptions& Opts);
+
+// The arguments, unquoted, that make an unattended start run the collector as
+// Opts would, writing into OutDir: "/auto" and the switches of the option
+// line whose values a start would not have anyway, leaving out what an
+// unattended run ignores. Short, because a scheduler may limit its length.
+QStringList UnattendedArgs(const TOptions& Opts, const QString& OutDir);

@@ -34,6 +34,8 @@ QString RunArgs(TRunKind Kind, const TOptions& Opts, const QString& OutDir)
     case rnHtml:
         return BuildCollectorArgs(Opts) + u' ' + kSwFormatHtml + u' ' + kSwOut + QuoteArg(OutDir) +
                u' ' + kSwOpen;
+    case rnClearArchive:
+        return kSwArchiveClear;
     case rnEmbed:
         break;
     }
@@ -47,6 +49,8 @@ QString BusyTextOf(TRunKind Kind)
         return QStringLiteral("正在检测数据源");
     case rnHtml:
         return QStringLiteral("正在生成 HTML 报告");
+    case rnClearArchive:
+        return QStringLiteral("正在清除历史存档");
     case rnAuto:
     case rnEmbed:
         break;
@@ -71,6 +75,9 @@ QString FinishedStatusText(TRunKind Kind, quint32 Code)
         return QStringLiteral("检测完成 · ") + ExitCodeText(int(Code));
     if (Kind == rnHtml && Code == ceOk)
         return QStringLiteral("HTML 报告已生成，已在浏览器打开");
+    if (Kind == rnClearArchive)
+        return Code == ceOk ? QStringLiteral("历史存档已清除")
+                            : QStringLiteral("清除历史存档失败 · ") + ExitCodeText(int(Code));
     return QStringLiteral("完成 · ") + ExitCodeText(int(Code));
 }
 
@@ -83,6 +90,15 @@ TFinishStep FinishStep(TRunKind Kind, quint32 Code)
 {
     if (Kind == rnAuto)
         return {};
+    if (Kind == rnClearArchive) {
+        if (Code == ceOk)
+            return {};
+        QString Text = QStringLiteral("清除历史存档失败：") + ExitCodeText(int(Code));
+        // A collector from before the archive does not know the switch.
+        if (Code == ceBadArgs)
+            Text += QStringLiteral("\r\n\r\n请确认 ") + CollectorFileName() + QStringLiteral(" 是支持历史存档的版本。");
+        return {faWarn, Text};
+    }
     if (Kind == rnHtml) {
         if (Code == ceNoRecords)
             return {faWarn, QStringLiteral("时间范围内没有可用记录，未生成报告。")};

@@ -7,7 +7,8 @@ struct TOptions;
 
 // What one execution of the collector is for; decides its output switches,
 // its progress text and what happens with its result.
-enum TRunKind { rnList, rnAuto, rnHtml, rnEmbed };
+// rnClearArchive empties the collector's archive and only reports how it went.
+enum TRunKind { rnList, rnAuto, rnHtml, rnEmbed, rnClearArchive };
 
 // A detection wins over everything; an unattended run ignores the report form.
 TRunKind RunKindOf(bool ListMode, bool AutoMode, const TOptions& Opts);

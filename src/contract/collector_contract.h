@@ -33,6 +33,10 @@ inline constexpr QLatin1StringView kSwList("/list");
 // Every stored visit row, not only what the browser's history page lists; for
 // people checking a report by hand, the front end never sends it.
 inline constexpr QLatin1StringView kSwAllVisits("/allvisits");
+// Keep every visit read in the collector's own archive, and report over it.
+inline constexpr QLatin1StringView kSwArchive("/archive");
+// Empty the archive; nothing else is done.
+inline constexpr QLatin1StringView kSwArchiveClear("/archive:clear");
 
 // Exit codes with a meaning of their own.
 enum TCollectorExit : int {

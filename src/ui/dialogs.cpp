@@ -21,10 +21,15 @@ QDialog* NewDialogForm(QWidget* Owner, int ClientW, int ClientH, const QString& 
 {
     // Parented to the owner's window: Qt then centres the dialog over it and
     // keeps it above it.
-    QWidget* Parent = Owner ? Owner->window() : nullptr;
-    auto* Dialog = new QDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                                           | Qt::WindowCloseButtonHint
-                                           | Qt::MSWindowsFixedSizeDialogHint);
+    auto* Dialog = new QDialog(Owner ? Owner->window() : nullptr);
+    SetUpDialogForm(Dialog, ClientW, ClientH, Caption);
+    return Dialog;
+}
+
+void SetUpDialogForm(QDialog* Dialog, int ClientW, int ClientH, const QString& Caption)
+{
+    Dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                           | Qt::MSWindowsFixedSizeDialogHint);
     Dialog->setWindowTitle(Caption);
     Dialog->setFixedSize(ClientW, ClientH);
     Dialog->setSizeGripEnabled(false);
@@ -34,7 +39,6 @@ QDialog* NewDialogForm(QWidget* Owner, int ClientW, int ClientH, const QString& 
     Dialog->setPalette(P);
     Dialog->setFont(UiFont(9));
     Dialog->setWindowIcon(AppIcon());
-    return Dialog;
 }
 
 namespace {

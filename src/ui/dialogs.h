@@ -9,6 +9,9 @@ class QWidget;
 // Owner's window, font 9 pt. The caller owns it (Owner, when given, is its Qt
 // parent as well, so it is gone at the latest with Owner).
 QDialog* NewDialogForm(QWidget* Owner, int ClientW, int ClientH, const QString& Caption);
+// The same look for a dialog class of its own, made with Owner's window as
+// its parent.
+void SetUpDialogForm(QDialog* Dialog, int ClientW, int ClientH, const QString& Caption);
 
 // Both show modally and are destroyed when closed (button, close box, Escape).
 void ShowAboutDialog(QWidget* Owner);

@@ -58,6 +58,8 @@ private slots:
     void RestartLineText();
     void CollectorArgs_data();
     void CollectorArgs();
+    void UnattendedArgsRoundTrip_data();
+    void UnattendedArgsRoundTrip();
     void SplitListCases_data();
     void SplitListCases();
     void ResolveOutDirCases_data();
@@ -177,6 +179,9 @@ void TOptionsTest::SwitchesApplied_data()
     QTest::newRow("limit clamped") << QStringList{"/limit:5000000"} << With([](TOptions& O) { O.FLimit = 1000000; });
     QTest::newRow("privacy on") << QStringList{"/privacy:1"} << With([](TOptions& O) { O.FPrivacy = true; });
     QTest::newRow("privacy 2 is off") << QStringList{"/privacy:1", "/privacy:2"} << D;
+    QTest::newRow("archive on") << QStringList{"/ARCHIVE:On"} << With([](TOptions& O) { O.FArchive = true; });
+    QTest::newRow("archive off again") << QStringList{"/archive:on", "/archive:off"} << D;
+    QTest::newRow("archive unknown value") << QStringList{"/archive:1", "/archive"} << D;
 }
 
 void TOptionsTest::SwitchesApplied()
@@ -208,6 +213,7 @@ void TOptionsTest::RestartLineRoundTrip_data()
         O.FExclude = "*.example.com;ads.example";
         O.FLimit = 1000000;
         O.FPrivacy = true;
+        O.FArchive = true;
     });
     QTest::newRow("pick without boxes") << With([](TOptions& O) { O.FSrcMode = smPick; O.FRange = rgDays; O.FDays = 1; });
 }
@@ -291,8 +297,9 @@ void TOptionsTest::CollectorArgs_data()
         O.FExclude = "*.ads.com；tracker.net\r\n";
         O.FLimit = 500;
         O.FPrivacy = true;
+        O.FArchive = true;
     }) << "/src:edge,115 /days:90 /user:all /title:\"Q1 报告\" /include:github /include:\"新闻 中心\" "
-          "/exclude:*.ads.com /exclude:tracker.net /limit:500 /privacy";
+          "/exclude:*.ads.com /exclude:tracker.net /limit:500 /privacy /archive";
     QTest::newRow("limit zero") << With([](TOptions& O) { O.FLimit = 0; O.FPrivacy = false; })
                                 << "/title:浏览器访问记录报告";
     QTest::newRow("special characters quoted") << With([](TOptions& O) { O.FTitle = "a=b"; O.FInclude = "x&y"; })
@@ -304,6 +311,45 @@ void TOptionsTest::CollectorArgs()
     QFETCH(TOptions, Opts);
     QFETCH(QString, Args);
     QCOMPARE(BuildCollectorArgs(Opts), Args);
+}
+
+void TOptionsTest::UnattendedArgsRoundTrip_data()
+{
+    QTest::addColumn<TOptions>("Opts");
+    QTest::addColumn<int>("Count"); // arguments, "/auto" and "/out:" included
+    QTest::newRow("defaults") << Defaults() << 3;
+    QTest::newRow("days, html form") << With([](TOptions& O) { O.FRange = rgDays; O.FDays = 45; O.FOutMode = omHtml; })
+                                     << 4;
+    QTest::newRow("everything changed") << With([](TOptions& O) {
+        O.FSrcMode = smPick;
+        O.FChecked[1] = O.FChecked[14] = true;
+        O.FRange = rgCust;
+        O.FFrom = QDate(2024, 3, 31); // today's default, still to travel
+        O.FTo = QDate(2024, 4, 2);
+        O.FScope = scAll;
+        O.FTitle = " 周报 \"草稿\" ";
+        O.FInclude = "github; 新闻";
+        O.FExclude = "*.ads.example";
+        O.FLimit = 12;
+        O.FPrivacy = true;
+        O.FArchive = true;
+    }) << 14;
+}
+
+void TOptionsTest::UnattendedArgsRoundTrip()
+{
+    QFETCH(TOptions, Opts);
+    QFETCH(int, Count);
+    const QString Out = Native("/srv/报告 \"周\"");
+    const QStringList Args = UnattendedArgs(Opts, Out);
+    QCOMPARE(Args.size(), Count);
+    // A scheduled start, on another day: the same collector run into Out.
+    const TInitOptions Init = ParseCommandLine(Args);
+    QVERIFY(Init.FAutoMode);
+    TOptions Back = DefaultOptions(kOut, QDate(2031, 1, 15));
+    ApplyInitialOptions(Init, Back);
+    QCOMPARE(BuildCollectorArgs(Back), BuildCollectorArgs(Opts));
+    QCOMPARE(ResolveOutDir(Back, kOut), Out);
 }
 
 void TOptionsTest::SplitListCases_data()

@@ -1,3 +1,4 @@
+#include "collector_contract.h"
 #include "options.h"
 #include "run_texts.h"
 #include "text_util.h"
@@ -51,6 +52,10 @@ void TRunTextsTest::ArgsByKind_data()
                                           << QStringList{"/days:14", "/user:all", T, J} << Collect;
     QTest::newRow("custom range") << QStringList{"/range:cust", "/from:2024/1/2", "/to:2024-03-04"} << false << false
                                   << QStringList{"/from:2024-01-02", "/to:2024-03-04", T, J} << Collect;
+    QTest::newRow("archive kept by a report run") << QStringList{"/archive:on", "/outmode:html"} << false << true
+                                                  << QStringList{T, "/archive", J, O} << Collect;
+    QTest::newRow("archive not read by a detection") << QStringList{"/archive:on"} << true << false
+                                                     << QStringList{"/list", J} << "正在检测数据源";
 }
 
 void TRunTextsTest::ArgsByKind()
@@ -99,6 +104,12 @@ void TRunTextsTest::FinishedTexts_data()
     QTest::newRow("html all failed is quiet") << int(rnHtml) << 3u << "完成 · 数据源全部读取失败" << int(faNone) << "";
     QTest::newRow("list ok") << int(rnList) << 0u << "检测完成 · 成功" << int(faShowResult) << "";
     QTest::newRow("list all failed") << int(rnList) << 3u << "检测完成 · 数据源全部读取失败" << int(faWarn) << AllFailed;
+    QTest::newRow("archive cleared") << int(rnClearArchive) << 0u << "历史存档已清除" << int(faNone) << "";
+    QTest::newRow("archive not cleared") << int(rnClearArchive) << 4u << "清除历史存档失败 · 写报告失败" << int(faWarn)
+                                         << "清除历史存档失败：写报告失败";
+    QTest::newRow("archive unknown to the collector")
+        << int(rnClearArchive) << 1u << "清除历史存档失败 · 参数错误" << int(faWarn)
+        << "清除历史存档失败：参数错误\r\n\r\n请确认 " + CollectorFileName() + " 是支持历史存档的版本。";
     QTest::newRow("unattended never asks") << int(rnAuto) << 3u << "完成 · 数据源全部读取失败" << int(faNone) << "";
 }
 

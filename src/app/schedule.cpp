@@ -1,0 +1,95 @@
+#include "schedule.h"
+
+#include "options.h"
+#include "schedule_cron.h"
+#include "schedule_systemd.h"
+#include "schedule_task.h"
+#include "text_util.h"
+
+QString WeekdayName(int Weekday)
+{
+    static const char16_t* const Names[] = {u"周一", u"周二", u"周三", u"周四", u"周五", u"周六", u"周日"};
+    return Weekday >= 1 && Weekday <= 7 ? QString::fromUtf16(Names[Weekday - 1]) : QString();
+}
+
+QString ScheduleText(const TScheduleSpec& Spec)
+{
+    const QString Time = Spec.FTime.toString(QStringLiteral("HH:mm"));
+    if (Spec.FFreq == sfWeekly)
+        return QStringLiteral("每") + WeekdayName(Spec.FWeekday) + u' ' + Time;
+    return QStringLiteral("每天 ") + Time;
+}
+
+QString ScheduledCommandText(TSchedulerKind Kind, const TScheduledRun& Run)
+{
+    QString Text, Timer, Error;
+    QStringList Ignored;
+    switch (Kind) {
+    case skTaskScheduler:
+        return TaskCreateArgs(Run, Ignored, Error) ? TaskRunText(Run) : Error;
+    case skSystemd:
+        return SystemdUnits(Run, Text, Timer, Error) ? ExecStartOf(Text) : Error;
+    case skCron:
+        return CronLine(Run, Text, Error) ? Text : Error;
+    case skNone:
+        break;
+    }
+    QStringList Parts{QuoteArg(Run.FProgram)};
+    for (const QString& A : Run.FArgs)
+        Parts << QuoteArg(A);
+    return Parts.join(u' ');
+}
+
+TScheduledRun MakeScheduledRun(const TScheduleSpec& Spec, const QString& Program, const TOptions& Opts,
+                               const QString& OutDir)
+{
+    return TScheduledRun{Spec, Program, UnattendedArgs(Opts, OutDir)};
+}
+
+namespace {
+
+QString SchedulerName(TSchedulerKind Kind)
+{
+    switch (Kind) {
+    case skTaskScheduler: return QStringLiteral("Windows 任务计划程序");
+    case skSystemd: return QStringLiteral("systemd 用户定时器");
+    case skCron: return QStringLiteral("crontab");
+    case skNone: break;
+    }
+    return QString();
+}
+
+} // namespace
+
+TScheduleView ScheduleView(const TScheduleState& State)
+{
+    TScheduleView V;
+    if (State.FFound == skNone) {
+        V.Existing = QStringLiteral("当前没有定时任务");
+    } else {
+        V.Existing = QStringLiteral("当前计划：") +
+                     (State.FSpecKnown ? ScheduleText(State.FSpec) : QStringLiteral("时间无法识别")) +
+                     QStringLiteral("（") + SchedulerName(State.FFound) + QStringLiteral("）");
+    }
+    V.CanCreate = State.FUse != skNone;
+    V.Target = V.CanCreate ? QStringLiteral("将注册到：") + SchedulerName(State.FUse)
+                           : QStringLiteral("无法注册：") + State.FProblem;
+    V.CreateCaption = State.FFound == skNone ? QStringLiteral("创建计划") : QStringLiteral("替换计划");
+    V.CanRemove = State.FFound != skNone;
+    return V;
+}
+
+QString CannotRegisterText(const QString& Why)
+{
+    return QStringLiteral("无法注册定时任务：") + Why +
+           QStringLiteral("\r\n\r\n请修改保存位置、报告标题或关键词后重试。");
+}
+
+QString FirstControlChar(const QStringList& Args)
+{
+    for (const QString& A : Args)
+        for (const QChar C : A)
+            if (C.unicode() < 0x20 || C.unicode() == 0x7F)
+                return QStringLiteral("U+%1").arg(C.unicode(), 4, 16, QLatin1Char('0')).toUpper();
+    return QString();
+}

@@ -12,11 +12,11 @@ QString WeekdayName(int Weekday)
     return Weekday >= 1 && Weekday <= 7 ? QString::fromUtf16(Names[Weekday - 1]) : QString();
 }
 
-QString ScheduleText(const TScheduleSpec& Spec)
+QString ScheduleText(const TRepeat& Repeat)
 {
-    const QString Time = Spec.FTime.toString(QStringLiteral("HH:mm"));
-    if (Spec.FFreq == sfWeekly)
-        return QStringLiteral("每") + WeekdayName(Spec.FWeekday) + u' ' + Time;
+    const QString Time = Repeat.FTime.toString(QStringLiteral("HH:mm"));
+    if (Repeat.FFreq == sfWeekly)
+        return QStringLiteral("每") + WeekdayName(Repeat.FWeekday) + u' ' + Time;
     return QStringLiteral("每天 ") + Time;
 }
 
@@ -40,10 +40,10 @@ QString ScheduledCommandText(TSchedulerKind Kind, const TScheduledRun& Run)
     return Parts.join(u' ');
 }
 
-TScheduledRun MakeScheduledRun(const TScheduleSpec& Spec, const QString& Program, const TOptions& Opts,
+TScheduledRun MakeScheduledRun(const TRepeat& Repeat, const QString& Program, const TOptions& Opts,
                                const QString& OutDir)
 {
-    return TScheduledRun{Spec, Program, UnattendedArgs(Opts, OutDir)};
+    return TScheduledRun{Repeat, Program, UnattendedArgs(Opts, OutDir)};
 }
 
 namespace {
@@ -68,7 +68,7 @@ TScheduleView ScheduleView(const TScheduleState& State)
         V.Existing = QStringLiteral("当前没有定时任务");
     } else {
         V.Existing = QStringLiteral("当前计划：") +
-                     (State.FSpecKnown ? ScheduleText(State.FSpec) : QStringLiteral("时间无法识别")) +
+                     (State.FRepeatKnown ? ScheduleText(State.FRepeat) : QStringLiteral("时间无法识别")) +
                      QStringLiteral("（") + SchedulerName(State.FFound) + QStringLiteral("）");
     }
     V.CanCreate = State.FUse != skNone;

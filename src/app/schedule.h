@@ -13,17 +13,18 @@ struct TOptions;
 
 enum TScheduleFreq { sfDaily, sfWeekly };
 
-struct TScheduleSpec {
+// When the scheduled report runs.
+struct TRepeat {
     TScheduleFreq FFreq = sfDaily;
     int FWeekday = Qt::Monday; // 1 = Monday … 7 = Sunday; only for weekly
     QTime FTime = QTime(8, 0);
 
-    bool operator==(const TScheduleSpec&) const = default;
+    bool operator==(const TRepeat&) const = default;
 };
 
 // What the scheduler starts: the program and its arguments, unquoted.
 struct TScheduledRun {
-    TScheduleSpec FSpec;
+    TRepeat FRepeat;
     QString FProgram;
     QStringList FArgs;
 };
@@ -36,21 +37,21 @@ struct TScheduleState {
     QString FProblem;
     // The schedule registered now, if any, and where.
     TSchedulerKind FFound = skNone;
-    bool FSpecKnown = false;
-    TScheduleSpec FSpec;
+    bool FRepeatKnown = false;
+    TRepeat FRepeat;
     QString FCommand; // as the scheduler holds it
 };
 
 // "周一" … "周日" for 1 … 7.
 QString WeekdayName(int Weekday);
 // "每天 08:30", "每周三 21:05".
-QString ScheduleText(const TScheduleSpec& Spec);
+QString ScheduleText(const TRepeat& Repeat);
 // The command of Run as the scheduler Kind will hold it (skNone: program and
 // arguments quoted where needed), or why it cannot hold it.
 QString ScheduledCommandText(TSchedulerKind Kind, const TScheduledRun& Run);
 // What the scheduler is to start for Opts: Program unattended, its report
 // going to OutDir.
-TScheduledRun MakeScheduledRun(const TScheduleSpec& Spec, const QString& Program, const TOptions& Opts,
+TScheduledRun MakeScheduledRun(const TRepeat& Repeat, const QString& Program, const TOptions& Opts,
                                const QString& OutDir);
 
 // What the dialog shows for a state.

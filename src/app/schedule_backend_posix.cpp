@@ -203,7 +203,7 @@ TScheduleState QuerySchedule()
     QString Timer;
     if (ReadText(UnitPath(QStringLiteral(".timer")), Timer)) {
         S.FFound = skSystemd;
-        S.FSpecKnown = ParseTimerUnit(Timer, S.FSpec);
+        S.FRepeatKnown = ParseTimerUnit(Timer, S.FRepeat);
         QString Service;
         if (ReadText(UnitPath(QStringLiteral(".service")), Service))
             S.FCommand = ExecStartOf(Service);
@@ -216,7 +216,7 @@ TScheduleState QuerySchedule()
         if (!Line.isEmpty()) {
             S.FFound = skCron;
             S.FCommand = ToolText(Line);
-            S.FSpecKnown = ParseCronLine(S.FCommand, S.FSpec);
+            S.FRepeatKnown = ParseCronLine(S.FCommand, S.FRepeat);
         }
     }
     return S;

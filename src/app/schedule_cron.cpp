@@ -41,7 +41,7 @@ bool CronLine(const TScheduledRun& Run, QString& Line, QString& Error)
         Error = CannotRegisterText(QStringLiteral("命令含有控制字符 ") + Control);
         return false;
     }
-    const TScheduleSpec& S = Run.FSpec;
+    const TRepeat& S = Run.FRepeat;
     Line = QStringLiteral("%1 %2 * * %3 ")
                .arg(S.FTime.minute())
                .arg(S.FTime.hour())
@@ -74,19 +74,19 @@ QByteArray WithCronLine(const QByteArray& Crontab, const QString& Line)
     return Lines.isEmpty() ? QByteArray() : Lines.join('\n') + '\n';
 }
 
-bool ParseCronLine(const QString& Line, TScheduleSpec& Spec)
+bool ParseCronLine(const QString& Line, TRepeat& Repeat)
 {
     static const QRegularExpression When(QStringLiteral("^\\s*(\\d{1,2}) (\\d{1,2}) \\* \\* ([0-6*]) "));
     const QRegularExpressionMatch M = When.match(Line);
     const QTime Time(M.captured(2).toInt(), M.captured(1).toInt());
     if (!M.hasMatch() || !Time.isValid())
         return false;
-    Spec = TScheduleSpec();
-    Spec.FTime = Time;
+    Repeat = TRepeat();
+    Repeat.FTime = Time;
     if (M.captured(3) != QLatin1String("*")) {
-        Spec.FFreq = sfWeekly;
+        Repeat.FFreq = sfWeekly;
         const int Dow = M.captured(3).toInt();
-        Spec.FWeekday = Dow == 0 ? 7 : Dow;
+        Repeat.FWeekday = Dow == 0 ? 7 : Dow;
     }
     return true;
 }

@@ -19,4 +19,4 @@ QByteArray FindCronLine(const QByteArray& Crontab);
 // empty.
 QByteArray WithCronLine(const QByteArray& Crontab, const QString& Line);
 // The schedule of a line that CronLine wrote.
-bool ParseCronLine(const QString& Line, TScheduleSpec& Spec);
+bool ParseCronLine(const QString& Line, TRepeat& Repeat);

@@ -105,12 +105,12 @@ TOptions TScheduleDialog::RunOptions() const
 
 TScheduledRun TScheduleDialog::Run() const
 {
-    TScheduleSpec Spec;
-    Spec.FFreq = FRbWeekly->isChecked() ? sfWeekly : sfDaily;
-    Spec.FWeekday = FCbWeekday->currentIndex() + 1;
-    Spec.FTime = FTime->time();
+    TRepeat Repeat;
+    Repeat.FFreq = FRbWeekly->isChecked() ? sfWeekly : sfDaily;
+    Repeat.FWeekday = FCbWeekday->currentIndex() + 1;
+    Repeat.FTime = FTime->time();
     const TOptions O = RunOptions();
-    return MakeScheduledRun(Spec, FProgram, O, ResolveOutDir(O, FDefaultOut));
+    return MakeScheduledRun(Repeat, FProgram, O, ResolveOutDir(O, FDefaultOut));
 }
 
 QString TScheduleDialog::Preview() const
@@ -127,7 +127,7 @@ void TScheduleDialog::UpdatePreview()
 {
     FCbWeekday->setEnabled(FRbWeekly->isChecked());
     const TScheduledRun R = Run();
-    FPreview->setPlainText(ScheduleText(R.FSpec) + QStringLiteral("：") + ScheduledCommandText(FState.FUse, R));
+    FPreview->setPlainText(ScheduleText(R.FRepeat) + QStringLiteral("：") + ScheduledCommandText(FState.FUse, R));
 }
 
 void TScheduleDialog::Refresh()
@@ -145,10 +145,10 @@ void TScheduleDialog::Refresh()
     FBtnRemove->setEnabled(V.CanRemove);
     UpdatePreview();
     // The schedule there now is where changing it starts from.
-    if (FState.FSpecKnown) {
-        (FState.FSpec.FFreq == sfWeekly ? FRbWeekly : FRbDaily)->setChecked(true);
-        FCbWeekday->setCurrentIndex(FState.FSpec.FWeekday - 1);
-        FTime->setTime(FState.FSpec.FTime);
+    if (FState.FRepeatKnown) {
+        (FState.FRepeat.FFreq == sfWeekly ? FRbWeekly : FRbDaily)->setChecked(true);
+        FCbWeekday->setCurrentIndex(FState.FRepeat.FWeekday - 1);
+        FTime->setTime(FState.FRepeat.FTime);
     }
 }
 

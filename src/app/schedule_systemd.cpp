@@ -58,16 +58,16 @@ bool SystemdUnits(const TScheduledRun& Run, QString& Service, QString& Timer, QS
         Exec += u' ' + ExecWord(A, false);
     Service = Header() + QStringLiteral("[Service]\nType=oneshot\nExecStart=") + Exec + u'\n';
 
-    QString When = Run.FSpec.FTime.toString(QStringLiteral("'*-*-*' HH:mm:'00'"));
-    if (Run.FSpec.FFreq == sfWeekly)
-        When = QLatin1String(kDayNames[qBound(1, Run.FSpec.FWeekday, 7) - 1]) + u' ' + When;
+    QString When = Run.FRepeat.FTime.toString(QStringLiteral("'*-*-*' HH:mm:'00'"));
+    if (Run.FRepeat.FFreq == sfWeekly)
+        When = QLatin1String(kDayNames[qBound(1, Run.FRepeat.FWeekday, 7) - 1]) + u' ' + When;
     // Persistent: a run missed while the computer was off comes when it is on.
     Timer = Header() + QStringLiteral("[Timer]\nOnCalendar=") + When +
             QStringLiteral("\nPersistent=true\n\n[Install]\nWantedBy=timers.target\n");
     return true;
 }
 
-bool ParseTimerUnit(const QString& Timer, TScheduleSpec& Spec)
+bool ParseTimerUnit(const QString& Timer, TRepeat& Repeat)
 {
     static const QRegularExpression When(
         QStringLiteral("^OnCalendar=(?:(Mon|Tue|Wed|Thu|Fri|Sat|Sun) )?\\*-\\*-\\* (\\d\\d):(\\d\\d):00$"),
@@ -76,12 +76,12 @@ bool ParseTimerUnit(const QString& Timer, TScheduleSpec& Spec)
     const QTime Time(M.captured(2).toInt(), M.captured(3).toInt());
     if (!M.hasMatch() || !Time.isValid())
         return false;
-    Spec = TScheduleSpec();
-    Spec.FTime = Time;
+    Repeat = TRepeat();
+    Repeat.FTime = Time;
     for (int D = 0; D < 7; ++D)
         if (M.captured(1) == QLatin1String(kDayNames[D])) {
-            Spec.FFreq = sfWeekly;
-            Spec.FWeekday = D + 1;
+            Repeat.FFreq = sfWeekly;
+            Repeat.FWeekday = D + 1;
         }
     return true;
 }

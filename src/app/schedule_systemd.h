@@ -14,6 +14,6 @@ QString SystemdUnitName();
 bool SystemdUnits(const TScheduledRun& Run, QString& Service, QString& Timer, QString& Error);
 
 // The schedule of a timer file that SystemdUnits wrote.
-bool ParseTimerUnit(const QString& Timer, TScheduleSpec& Spec);
+bool ParseTimerUnit(const QString& Timer, TRepeat& Repeat);
 // The command of a service file, as written there.
 QString ExecStartOf(const QString& Service);

@@ -58,12 +58,12 @@ bool TaskCreateArgs(const TScheduledRun& Run, QStringList& Args, QString& Error)
     }
     Args = QStringList{QStringLiteral("/Create"), QStringLiteral("/F"), QStringLiteral("/TN"), TaskName(),
                        QStringLiteral("/TR"), Text, QStringLiteral("/SC")};
-    if (Run.FSpec.FFreq == sfWeekly)
+    if (Run.FRepeat.FFreq == sfWeekly)
         Args << QStringLiteral("WEEKLY") << QStringLiteral("/D")
-             << QLatin1String(kDayCodes[qBound(1, Run.FSpec.FWeekday, 7) - 1]);
+             << QLatin1String(kDayCodes[qBound(1, Run.FRepeat.FWeekday, 7) - 1]);
     else
         Args << QStringLiteral("DAILY");
-    Args << QStringLiteral("/ST") << Run.FSpec.FTime.toString(QStringLiteral("HH:mm"));
+    Args << QStringLiteral("/ST") << Run.FRepeat.FTime.toString(QStringLiteral("HH:mm"));
     return true;
 }
 
@@ -108,8 +108,8 @@ bool ParseTaskXml(const QString& Xml, TScheduleState& State)
     State.FCommand = Arguments.isEmpty() ? Command : Command + u' ' + Arguments;
     // "2026-11-19T08:30:00", perhaps with a zone after the seconds.
     const QTime Time = QTime::fromString(Start.mid(11, 5), QStringLiteral("HH:mm"));
-    State.FSpecKnown = Triggers == 1 && Time.isValid() && (Daily != (Weekday != 0)) && Weekday >= 0;
-    if (State.FSpecKnown)
-        State.FSpec = TScheduleSpec{Daily ? sfDaily : sfWeekly, Daily ? int(Qt::Monday) : Weekday, Time};
+    State.FRepeatKnown = Triggers == 1 && Time.isValid() && (Daily != (Weekday != 0)) && Weekday >= 0;
+    if (State.FRepeatKnown)
+        State.FRepeat = TRepeat{Daily ? sfDaily : sfWeekly, Daily ? int(Qt::Monday) : Weekday, Time};
     return true;
 }

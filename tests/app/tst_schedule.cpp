@@ -10,12 +10,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-Q_DECLARE_METATYPE(TScheduleSpec)
+Q_DECLARE_METATYPE(TRepeat)
 
 namespace {
 
-const TScheduleSpec kDaily{sfDaily, Qt::Monday, QTime(8, 30)};
-const TScheduleSpec kSunday{sfWeekly, Qt::Sunday, QTime(21, 5)};
+const TRepeat kDaily{sfDaily, Qt::Monday, QTime(8, 30)};
+const TRepeat kSunday{sfWeekly, Qt::Sunday, QTime(21, 5)};
 
 // Arguments that need every kind of care somewhere.
 const QStringList kTricky{"/auto", "/title:周报 \"草稿\" 100%", "/out:/srv/a'b\\c $HOME;", "/include:%PATH%x\\%", ";"};
@@ -68,7 +68,7 @@ void TScheduleTest::TaskArgs_data()
 {
     QTest::addColumn<QString>("Program");
     QTest::addColumn<QStringList>("Args");
-    QTest::addColumn<TScheduleSpec>("Spec");
+    QTest::addColumn<TRepeat>("Repeat");
     QTest::addColumn<QStringList>("Expected"); // after /TR's value; empty: refused
     QTest::addColumn<QString>("Error");
     const QString Exe = QStringLiteral("C:\\Program Files\\Marrowkin\\MarrowkinWin.exe");
@@ -90,12 +90,12 @@ void TScheduleTest::TaskArgs()
 {
     QFETCH(QString, Program);
     QFETCH(QStringList, Args);
-    QFETCH(TScheduleSpec, Spec);
+    QFETCH(TRepeat, Repeat);
     QFETCH(QStringList, Expected);
     QFETCH(QString, Error);
     QStringList Out;
     QString Message;
-    const bool Ok = TaskCreateArgs(TScheduledRun{Spec, Program, Args}, Out, Message);
+    const bool Ok = TaskCreateArgs(TScheduledRun{Repeat, Program, Args}, Out, Message);
     QCOMPARE(Ok, !Expected.isEmpty());
     if (!Ok) {
         QVERIFY2(Message.contains(Error), qPrintable(Message));
@@ -112,7 +112,7 @@ void TScheduleTest::TaskXml_data()
     QTest::addColumn<QString>("Trigger");
     QTest::addColumn<QString>("Action");
     QTest::addColumn<bool>("Known");
-    QTest::addColumn<TScheduleSpec>("Spec");
+    QTest::addColumn<TRepeat>("Repeat");
     QTest::addColumn<QString>("Command"); // empty: not read as a task
     const QString Exec = "<Exec><Command>\"C:\\a b\\MarrowkinWin.exe\"</Command><Arguments>/auto \"/title:x &amp; y\""
                          "</Arguments></Exec>";
@@ -125,9 +125,9 @@ void TScheduleTest::TaskXml_data()
                                         << Exec << true << kSunday << Command;
     QTest::newRow("two days is not ours") << "<StartBoundary>2026-11-22T21:05:00</StartBoundary><ScheduleByWeek>"
                                              "<DaysOfWeek><Sunday /><Monday /></DaysOfWeek></ScheduleByWeek>"
-                                          << Exec << false << TScheduleSpec() << Command;
+                                          << Exec << false << TRepeat() << Command;
     QTest::newRow("no action") << "<StartBoundary>2026-11-22T21:05:00</StartBoundary>" << "" << false
-                               << TScheduleSpec() << "";
+                               << TRepeat() << "";
 }
 
 void TScheduleTest::TaskXml()
@@ -135,16 +135,16 @@ void TScheduleTest::TaskXml()
     QFETCH(QString, Trigger);
     QFETCH(QString, Action);
     QFETCH(bool, Known);
-    QFETCH(TScheduleSpec, Spec);
+    QFETCH(TRepeat, Repeat);
     QFETCH(QString, Command);
     const QString Xml = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><Task xmlns=\"http://schemas.microsoft.com/"
                         "windows/2004/02/mit/task\"><Triggers><CalendarTrigger>" + Trigger +
                         "</CalendarTrigger></Triggers><Actions>" + Action + "</Actions></Task>";
     TScheduleState S;
     QCOMPARE(ParseTaskXml(Xml, S), !Command.isEmpty());
-    QCOMPARE(S.FSpecKnown, Known);
+    QCOMPARE(S.FRepeatKnown, Known);
     if (Known)
-        QCOMPARE(S.FSpec, Spec);
+        QCOMPARE(S.FRepeat, Repeat);
     QCOMPARE(S.FCommand, Command);
 }
 
@@ -152,7 +152,7 @@ void TScheduleTest::SystemdUnits_data()
 {
     QTest::addColumn<QString>("Program");
     QTest::addColumn<QStringList>("Args");
-    QTest::addColumn<TScheduleSpec>("Spec");
+    QTest::addColumn<TRepeat>("Repeat");
     QTest::addColumn<QString>("Exec"); // empty: refused
     QTest::addColumn<QString>("Calendar");
     QTest::newRow("Chinese, blanks, percent and dollar in the path")
@@ -172,20 +172,20 @@ void TScheduleTest::SystemdUnits()
 {
     QFETCH(QString, Program);
     QFETCH(QStringList, Args);
-    QFETCH(TScheduleSpec, Spec);
+    QFETCH(TRepeat, Repeat);
     QFETCH(QString, Exec);
     QFETCH(QString, Calendar);
     QString Service, Timer, Error;
-    QCOMPARE(::SystemdUnits(TScheduledRun{Spec, Program, Args}, Service, Timer, Error), !Exec.isEmpty());
+    QCOMPARE(::SystemdUnits(TScheduledRun{Repeat, Program, Args}, Service, Timer, Error), !Exec.isEmpty());
     if (Exec.isEmpty()) {
         QVERIFY(Error.startsWith(QStringLiteral("无法注册定时任务：")));
         return;
     }
     QCOMPARE(ExecStartOf(Service), Exec);
     QVERIFY(Timer.contains("\nOnCalendar=" + Calendar + "\n"));
-    TScheduleSpec Back;
+    TRepeat Back;
     QVERIFY(ParseTimerUnit(Timer, Back));
-    QCOMPARE(Back, Spec);
+    QCOMPARE(Back, Repeat);
 }
 
 void TScheduleTest::SystemdVerify()
@@ -222,7 +222,7 @@ void TScheduleTest::CronLines_data()
 {
     QTest::addColumn<QString>("Program");
     QTest::addColumn<QStringList>("Args");
-    QTest::addColumn<TScheduleSpec>("Spec");
+    QTest::addColumn<TRepeat>("Repeat");
     QTest::addColumn<QString>("Line");
     const QString Tail = QStringLiteral(" >/dev/null 2>&1 # marrowkin-scheduled-report");
     QTest::newRow("daily, Chinese and blanks") << "/opt/我的 程序/MarrowkinWin" << QStringList{"/auto", "/out:/r 1"}
@@ -237,21 +237,21 @@ void TScheduleTest::CronLines()
 {
     QFETCH(QString, Program);
     QFETCH(QStringList, Args);
-    QFETCH(TScheduleSpec, Spec);
+    QFETCH(TRepeat, Repeat);
     QFETCH(QString, Line);
     QString Out, Error;
-    QVERIFY(CronLine(TScheduledRun{Spec, Program, Args}, Out, Error));
+    QVERIFY(CronLine(TScheduledRun{Repeat, Program, Args}, Out, Error));
     QCOMPARE(Out, Line);
-    TScheduleSpec Back;
+    TRepeat Back;
     QVERIFY(ParseCronLine(Out, Back));
-    QCOMPARE(Back, Spec);
-    QVERIFY(!CronLine(TScheduledRun{Spec, Program, {"/title:a\nb"}}, Out, Error));
+    QCOMPARE(Back, Repeat);
+    QVERIFY(!CronLine(TScheduledRun{Repeat, Program, {"/title:a\nb"}}, Out, Error));
 
 #ifndef Q_OS_WIN
     // What cron hands to the shell starts the program with these arguments.
     QTemporaryDir Tmp;
     const QString Recorded = Tmp.filePath(QStringLiteral("args.txt"));
-    QVERIFY(CronLine(TScheduledRun{Spec, QStringLiteral(MK_TEST_CHILD), Args}, Out, Error));
+    QVERIFY(CronLine(TScheduledRun{Repeat, QStringLiteral(MK_TEST_CHILD), Args}, Out, Error));
     QProcess Sh;
     QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
     Env.insert(QStringLiteral("MK_CHILD_ARGS_FILE"), Recorded);

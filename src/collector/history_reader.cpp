@@ -196,10 +196,10 @@ struct TQueries
 
 // Scan is set when the range covers the whole history: a plain scan of the
 // table then beats looking up every row through the time index.
-TQueries MakeQueries(sqlite3* Db, const TSchema& Schema, bool AllVisits, bool Scan)
+TQueries MakeQueries(sqlite3* Db, const TSchema& Schema, bool AllVisits, bool WithShown, bool Scan)
 {
     TQueries Q;
-    if (!AllVisits) {
+    if (!AllVisits || WithShown) {
         sqlite3_stmt* Probe = nullptr;
         Q.Shown = sqlite3_prepare_v2(Db, Schema.RuleColumnsSql, -1, &Probe, nullptr) == SQLITE_OK;
         sqlite3_finalize(Probe);
@@ -213,10 +213,19 @@ TQueries MakeQueries(sqlite3* Db, const TSchema& Schema, bool AllVisits, bool Sc
     const QByteArray InRange = T + " >= ?1 AND " + T + " < ?2";
     const QByteArray VisitRule = Q.Shown ? QByteArray(" AND ") + Schema.ShownVisit : QByteArray();
     const QByteArray UrlRule = Q.Shown && Schema.ShownUrl ? QByteArray(Schema.ShownUrl) : QByteArray();
-    Q.Urls = QByteArray("SELECT u.id, u.url, u.title FROM ") + Schema.UrlTable + " u"
-             + (UrlRule.isEmpty() ? QByteArray() : " WHERE " + UrlRule);
-    Q.Visits = QByteArray("SELECT v.") + Schema.VisitUrl + ", " + T + " FROM " + Schema.VisitTable + " v WHERE "
-               + InRange + VisitRule;
+    if (WithShown) {
+        // The rules become a fourth and third column instead of conditions.
+        Q.Urls = QByteArray("SELECT u.id, u.url, u.title, ") + (UrlRule.isEmpty() ? QByteArray("1") : "(" + UrlRule + ")")
+                 + " FROM " + Schema.UrlTable + " u";
+        Q.Visits = QByteArray("SELECT v.") + Schema.VisitUrl + ", " + T + ", "
+                   + (Q.Shown ? "(" + QByteArray(Schema.ShownVisit) + ")" : QByteArray("1")) + " FROM "
+                   + Schema.VisitTable + " v WHERE " + InRange;
+    } else {
+        Q.Urls = QByteArray("SELECT u.id, u.url, u.title FROM ") + Schema.UrlTable + " u"
+                 + (UrlRule.isEmpty() ? QByteArray() : " WHERE " + UrlRule);
+        Q.Visits = QByteArray("SELECT v.") + Schema.VisitUrl + ", " + T + " FROM " + Schema.VisitTable + " v WHERE "
+                   + InRange + VisitRule;
+    }
     // A visit counts when its URL row is read too, as a report joins them.
     // The ids of those rows are gathered once; the unary "+" keeps SQLite
     // from looking up each visit's row instead, which costs twice the time.
@@ -260,6 +269,8 @@ bool ReadUrls(sqlite3* Db, const TSchema& Schema, const char* Sql, std::vector<T
         U.Host = *Known;
         U.Keyword = SearchKeyword(U.Url, U.Host);
         AppendJsonString(U.TitleJson, ColumnText(Urls.get(), 2, kMaxTitleBytes));
+        if (sqlite3_column_count(Urls.get()) > 3)
+            U.Shown = sqlite3_column_int(Urls.get(), 3) != 0;
     }
     return !StepFailed(Db, Rc, ErrMsg);
 }
@@ -323,7 +334,7 @@ bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, const TDbSnapsho
 
     const TTimeWindow Open;
     const bool WholeHistory = Window.FromUs <= Open.FromUs && Window.ToUs >= Open.ToUs;
-    const TQueries Q = MakeQueries(Db.get(), *Schema, Rule.AllVisits, WholeHistory);
+    const TQueries Q = MakeQueries(Db.get(), *Schema, Rule.AllVisits, Rule.WithShown, WholeHistory);
     if (!Rule.AllVisits && !Q.Shown)
         Data.Msg = QString::fromUtf8(Schema->RuleNote);
 
@@ -353,6 +364,8 @@ bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, const TDbSnapsho
             continue;
         }
         Data.Visits.push_back({sqlite3_column_int64(Visits.get(), 0), Unix});
+        if (Rule.WithShown)
+            Data.VisitShown.push_back(sqlite3_column_int(Visits.get(), 2) != 0);
     }
     if (StepFailed(Db.get(), Rc, ErrMsg))
         return false;
@@ -371,7 +384,7 @@ bool CountOnce(const TSourceInfo& Source, bool AllVisits, const TDbSnapshot& Sna
     int Flags = 0;
     if (!OpenDb(Source, Snap, Db, Schema, Flags, ErrMsg))
         return false;
-    const TQueries Q = MakeQueries(Db.get(), *Schema, AllVisits, true);
+    const TQueries Q = MakeQueries(Db.get(), *Schema, AllVisits, false, true);
     TStmt Stmt;
     if (!Prepare(Db.get(), Q.Count.constData(), Stmt, ErrMsg))
         return false;

@@ -16,6 +16,7 @@ struct TRawUrl
     QString Host;
     QString Keyword;
     std::string TitleJson;
+    bool Shown = true; // the browser's history page may list its visits (WithShown reads)
 };
 
 struct TRawVisit
@@ -29,6 +30,7 @@ struct TSourceData
 {
     std::vector<TRawUrl> Urls;
     std::vector<TRawVisit> Visits;
+    std::vector<bool> VisitShown; // WithShown reads: one per visit, whether the history page lists it
     QString Msg; // a note for the report: why every row was counted, visits skipped as damaged
 };
 
@@ -37,6 +39,7 @@ struct TReadRule
     TTimeWindow Window;
     bool AllVisits = false;    // every stored row instead of what the history page lists
     bool HelperThread = false; // a core is free: read the URL rows beside the visits
+    bool WithShown = false;    // every stored row, each marked with whether the history page lists it
 };
 
 // Reads one committed state of the source's database (with its -wal and

@@ -13,14 +13,18 @@
 
 namespace {
 
-bool KeyLess(const TArchiveVisit& A, const TArchiveVisit& B)
+constexpr qint64 kDayUs = 86400LL * 1000000;
+
+qint64 DayOf(qint64 UnixUs)
 {
-    return std::tie(A.Page, A.UnixUs) < std::tie(B.Page, B.UnixUs);
+    return UnixUs / kDayUs;
 }
 
-bool SameKey(const TArchiveVisit& A, const TArchiveVisit& B)
+// Visits of one day in (time, URL hash) order, the order both sides are
+// compared in.
+bool KeyLess(qint64 TimeA, quint64 HashA, qint64 TimeB, quint64 HashB)
 {
-    return A.Page == B.Page && A.UnixUs == B.UnixUs;
+    return TimeA != TimeB ? TimeA < TimeB : HashA < HashB;
 }
 
 TSourceInfo InfoOf(const TArchiveSource& S)
@@ -74,23 +78,11 @@ TArchiveMerge::TArchiveMerge(const TCollectorOptions& Options, const TTimeWindow
 bool TArchiveMerge::Start(const QString& Path, QString& ErrMsg)
 {
     FPath = Path;
-    if (FStore.Open(Path, true, ErrMsg) != TArchiveStore::aoOpened || !FStore.Begin(ErrMsg)
-        || !FStore.Load(FContent, ErrMsg)) {
+    FStarted = FStore.Open(Path, true, ErrMsg) == TArchiveStore::aoOpened && FStore.Begin(ErrMsg)
+               && FStore.LoadSources(FSources, ErrMsg) && FStore.LoadDays(FDays, ErrMsg);
+    if (!FStarted)
         FError = ErrMsg;
-        return false;
-    }
-    for (auto It = FContent.Urls.cbegin(); It != FContent.Urls.cend(); ++It) {
-        // Only a damaged archive holds a URL twice; the first one stands for it.
-        qint64& Id = FUrlIds[It.value()];
-        Id = Id == 0 ? It.key() : std::min(Id, It.key());
-    }
-    for (const TArchivePage& P : FContent.Pages)
-        FPagesBySource[P.Source].insert(P.Url, P.Id);
-    for (const TArchiveVisit& V : FContent.Visits)
-        FStored[FContent.Pages[size_t(FContent.PageIndex.value(V.Page))].Source].push_back(V);
-    FContent.Visits = std::vector<TArchiveVisit>();
-    FStarted = true;
-    return true;
+    return FStarted;
 }
 
 TReadRule TArchiveMerge::ReadRule(TReadRule Rule) const
@@ -109,14 +101,13 @@ bool TArchiveMerge::Counts(qint64 UnixUs, bool Listed) const
 
 qsizetype TArchiveMerge::SourceFor(const TSourceInfo& Info)
 {
-    std::vector<TArchiveSource>& Sources = FContent.Sources;
-    const auto It = std::find_if(Sources.begin(), Sources.end(), [&](const TArchiveSource& S) {
+    const auto It = std::find_if(FSources.begin(), FSources.end(), [&](const TArchiveSource& S) {
         return S.Browser == Info.Id && S.Path == Info.Path;
     });
-    const TArchiveSource Now{It == Sources.end() ? 0 : It->Id, Info.Id, Info.Name, Info.Profile, Info.Path, int(Info.Kind)};
-    if (It == Sources.end()) {
-        Sources.push_back(Now);
-        return FStore.AddSource(Sources.back(), FError) ? qsizetype(Sources.size() - 1) : -1;
+    const TArchiveSource Now{It == FSources.end() ? 0 : It->Id, Info.Id, Info.Name, Info.Profile, Info.Path, int(Info.Kind)};
+    if (It == FSources.end()) {
+        FSources.push_back(Now);
+        return FStore.AddSource(FSources.back(), FError) ? qsizetype(FSources.size() - 1) : -1;
     }
     // Profiles are renamed and browsers rebranded; the database stays the same.
     if (It->Name != Now.Name || It->Profile != Now.Profile || It->Kind != Now.Kind) {
@@ -124,91 +115,147 @@ qsizetype TArchiveMerge::SourceFor(const TSourceInfo& Info)
         if (!FStore.UpdateSource(Now, FError))
             return -1;
     }
-    return It - Sources.begin();
+    return It - FSources.begin();
+}
+
+bool TArchiveMerge::PageFor(qint64 Source, const TRawUrl& Url, quint64 Hash, qint64& Page)
+{
+    if (!FUrlIdsLoaded && !FStore.LoadUrlHashes(FUrlIds, FError))
+        return false;
+    FUrlIdsLoaded = true;
+    qint64 UrlId = 0;
+    for (auto It = FUrlIds.constFind(Hash); UrlId == 0 && It != FUrlIds.constEnd() && It.key() == Hash; ++It) {
+        QString Text;
+        if (!FStore.UrlText(It.value(), Text, FError))
+            return false;
+        if (Text == Url.Url)
+            UrlId = It.value();
+    }
+    if (UrlId == 0) {
+        if (!FStore.AddUrl(Url.Url, Hash, UrlId, FError))
+            return false;
+        FUrlIds.insert(Hash, UrlId);
+    }
+    if (!FPageIds.contains(Source) && !FStore.LoadPageIds(Source, FPageIds[Source], FError))
+        return false;
+    QHash<qint64, qint64>& Pages = FPageIds[Source];
+    const QString Title = JsonStringText(Url.TitleJson);
+    Page = Pages.value(UrlId);
+    if (Page != 0)
+        // The title of the latest visit stands, also for visits the browser no longer has.
+        return FStore.SetTitle(Page, Title, FError);
+    if (!FStore.AddPage(Source, UrlId, Title, Page, FError))
+        return false;
+    Pages.insert(UrlId, Page);
+    return true;
+}
+
+// Stops at the first failure: nothing of this run is committed then.
+bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, const std::vector<bool>& Listed)
+{
+    const qsizetype Index = SourceFor(Info);
+    if (Index < 0)
+        return false;
+    const qint64 Source = FSources[size_t(Index)].Id;
+    QHash<qint64, qsizetype> UrlAt;
+    UrlAt.reserve(qsizetype(Data.Urls.size()));
+    std::vector<quint64> Hashes(Data.Urls.size());
+    for (size_t I = 0; I < Data.Urls.size(); ++I) {
+        UrlAt.insert(Data.Urls[I].Id, qsizetype(I));
+        Hashes[I] = UrlHash(Data.Urls[I].Url);
+    }
+    struct TLive
+    {
+        qint64 UnixUs;
+        quint64 Hash;
+        qsizetype Url;
+        bool Listed;
+    };
+    std::vector<TLive> Live;
+    Live.reserve(Data.Visits.size());
+    for (size_t I = 0; I < Data.Visits.size(); ++I) {
+        const auto Url = UrlAt.constFind(Data.Visits[I].UrlId);
+        if (Url != UrlAt.constEnd())
+            Live.push_back({Data.Visits[I].UnixUs, Hashes[size_t(Url.value())], Url.value(), Listed[I]});
+    }
+    auto Less = [](const TLive& A, const TLive& B) { return KeyLess(A.UnixUs, A.Hash, B.UnixUs, B.Hash); };
+    std::sort(Live.begin(), Live.end(), Less);
+    Live.erase(std::unique(Live.begin(), Live.end(),
+                           [](const TLive& A, const TLive& B) { return A.UnixUs == B.UnixUs && A.Hash == B.Hash; }),
+               Live.end());
+
+    QMap<qint64, TArchiveDay>& Days = FDays[Source];
+    QSet<qint64>& LiveDays = FLiveDays[Source];
+    std::vector<qint64> PageOf(Data.Urls.size(), 0);
+    std::vector<TArchiveVisit>& Only = FOnly[Source];
+    std::vector<TArchiveVisit> Stored;
+    for (auto Begin = Live.cbegin(); Begin != Live.cend();) {
+        const qint64 Day = DayOf(Begin->UnixUs);
+        LiveDays.insert(Day);
+        TArchiveDay Sums;
+        auto End = Begin;
+        for (; End != Live.cend() && DayOf(End->UnixUs) == Day; ++End) {
+            ++Sums.Visits;
+            Sums.Digest += VisitDigest(End->Hash, End->UnixUs);
+        }
+        const TArchiveDay Known = Days.value(Day);
+        if (Known.Visits == Sums.Visits && Known.Digest == Sums.Digest) {
+            Begin = End; // the archive holds this day as the browser has it
+            continue;
+        }
+        // Both in key order: one walk finds what is new and what only the archive still has.
+        Stored.clear();
+        if (!FStore.LoadVisits(Source, Day * kDayUs, (Day + 1) * kDayUs, Stored, FDamaged, FError))
+            return false;
+        std::sort(Stored.begin(), Stored.end(), [](const TArchiveVisit& A, const TArchiveVisit& B) {
+            return KeyLess(A.UnixUs, A.UrlHash, B.UnixUs, B.UrlHash);
+        });
+        TArchiveDay Now = Known;
+        auto S = Stored.cbegin();
+        for (auto L = Begin; L != End; ++L) {
+            for (; S != Stored.cend() && KeyLess(S->UnixUs, S->UrlHash, L->UnixUs, L->Hash); ++S)
+                Only.push_back(*S);
+            if (S != Stored.cend() && S->UnixUs == L->UnixUs && S->UrlHash == L->Hash) {
+                ++S;
+                continue;
+            }
+            qint64& Page = PageOf[size_t(L->Url)];
+            if (Page == 0 && !PageFor(Source, Data.Urls[size_t(L->Url)], L->Hash, Page))
+                return false;
+            if (!FStore.AddVisit(Source, {L->UnixUs, Page, L->Hash, L->Listed}, FError))
+                return false;
+            ++Now.Visits;
+            Now.Digest += VisitDigest(L->Hash, L->UnixUs);
+            ++FAdded;
+        }
+        Only.insert(Only.end(), S, Stored.cend());
+        if ((Now.Visits != Known.Visits || Now.Digest != Known.Digest) && !FStore.SetDay(Source, Day, Now, FError))
+            return false;
+        Days.insert(Day, Now);
+        Begin = End;
+    }
+    return true;
 }
 
 void TArchiveMerge::TakeLive(const TSourceInfo& Info, TSourceData& Data)
 {
     if (!FStarted)
         return;
-    const bool AllShown = Data.VisitShown.size() != Data.Visits.size();
     QSet<qint64> Hidden;
     for (const TRawUrl& U : Data.Urls)
         if (!U.Shown)
             Hidden.insert(U.Id);
-    auto Listed = [&](size_t I) {
-        return (AllShown || Data.VisitShown[I]) && !Hidden.contains(Data.Visits[I].UrlId);
-    };
-
-    // Stops at the first failure: nothing of this run is committed then.
-    auto Store = [&]() -> bool {
-        const qsizetype Index = SourceFor(Info);
-        if (Index < 0)
-            return false;
-        const qint64 Source = FContent.Sources[size_t(Index)].Id;
-        FSeen.insert(Source);
-        QHash<qint64, qint64>& Pages = FPagesBySource[Source];
-        QHash<qint64, qint64> PageOf; // the database's URL id → page id
-        PageOf.reserve(qsizetype(Data.Urls.size()));
-        for (const TRawUrl& U : Data.Urls) {
-            qint64 Url = FUrlIds.value(U.Url);
-            if (Url == 0) {
-                if (!FStore.AddUrl(U.Url, Url, FError))
-                    return false;
-                FUrlIds.insert(U.Url, Url);
-            }
-            qint64 Page = Pages.value(Url);
-            if (Page == 0) {
-                if (!FStore.AddPage(Source, Url, JsonStringText(U.TitleJson), Page, FError))
-                    return false;
-                Pages.insert(Url, Page);
-            } else if (const auto Known = FContent.PageIndex.constFind(Page); Known != FContent.PageIndex.constEnd()) {
-                // The latest title stands, also for visits the browser no longer has.
-                TArchivePage& P = FContent.Pages[size_t(Known.value())];
-                if (P.TitleJson != U.TitleJson) {
-                    if (!FStore.SetTitle(Page, JsonStringText(U.TitleJson), FError))
-                        return false;
-                    P.TitleJson = U.TitleJson;
-                }
-            }
-            PageOf.insert(U.Id, Page);
-        }
-
-        std::vector<TArchiveVisit> Now;
-        Now.reserve(Data.Visits.size());
-        for (size_t I = 0; I < Data.Visits.size(); ++I) {
-            const auto Page = PageOf.constFind(Data.Visits[I].UrlId);
-            if (Page != PageOf.constEnd())
-                Now.push_back({Page.value(), Data.Visits[I].UnixUs, Listed(I)});
-        }
-        std::sort(Now.begin(), Now.end(), KeyLess);
-        Now.erase(std::unique(Now.begin(), Now.end(), SameKey), Now.end());
-
-        // Both in key order: one walk finds what is new and what only the archive still has.
-        const std::vector<TArchiveVisit> Stored = FStored.take(Source);
-        std::vector<TArchiveVisit>& Only = FOnly[Source];
-        auto S = Stored.begin();
-        for (const TArchiveVisit& V : Now) {
-            for (; S != Stored.end() && KeyLess(*S, V); ++S)
-                Only.push_back(*S);
-            if (S != Stored.end() && SameKey(*S, V)) {
-                ++S;
-            } else {
-                if (!FStore.AddVisit(V, FError))
-                    return false;
-                ++FAdded;
-            }
-        }
-        Only.insert(Only.end(), S, Stored.end());
-        return true;
-    };
+    const bool AllShown = Data.VisitShown.size() != Data.Visits.size();
+    std::vector<bool> Listed(Data.Visits.size());
+    for (size_t I = 0; I < Data.Visits.size(); ++I)
+        Listed[I] = (AllShown || Data.VisitShown[I]) && !Hidden.contains(Data.Visits[I].UrlId);
     if (FWriteOk)
-        FWriteOk = Store();
+        FWriteOk = Store(Info, Data, Listed);
 
     // What the report counts of the database: the run's own window and rule.
     size_t Kept = 0;
     for (size_t I = 0; I < Data.Visits.size(); ++I)
-        if (Counts(Data.Visits[I].UnixUs, Listed(I)))
+        if (Counts(Data.Visits[I].UnixUs, Listed[I]))
             Data.Visits[Kept++] = Data.Visits[I];
     Data.Visits.resize(Kept);
     Data.VisitShown = std::vector<bool>();
@@ -227,25 +274,55 @@ bool TArchiveMerge::InScope(const TArchiveSource& Source) const
     return false;
 }
 
-TSourceData TArchiveMerge::ReportData(const std::vector<TArchiveVisit>& Visits) const
+// The days the browser no longer has (or was not read for) are the
+// archive's alone; only those the report's window touches are read.
+bool TArchiveMerge::LoadUnread(const TArchiveSource& Source)
 {
-    TSourceData Data;
+    const QSet<qint64> LiveDays = FLiveDays.value(Source.Id);
+    const QMap<qint64, TArchiveDay> Days = FDays.value(Source.Id);
+    std::vector<TArchiveVisit>& Only = FOnly[Source.Id];
+    qint64 From = 0, To = 0; // a run of such days
+    auto Flush = [&] { return From == To || FStore.LoadVisits(Source.Id, From * kDayUs, To * kDayUs, Only, FDamaged, FError); };
+    for (auto It = Days.cbegin(); It != Days.cend(); ++It) {
+        const qint64 Day = It.key();
+        if (LiveDays.contains(Day) || (Day + 1) * kDayUs <= FWindow.FromUs || Day * kDayUs >= FWindow.ToUs)
+            continue;
+        if (Day != To) {
+            if (!Flush())
+                return false;
+            From = Day;
+        }
+        To = Day + 1;
+    }
+    return Flush();
+}
+
+bool TArchiveMerge::ReportData(qint64 Source, const std::vector<TArchiveVisit>& Visits, TSourceData& Data)
+{
+    QHash<qint64, TArchivePage> Pages;
+    QSet<qint64> Added;
     for (const TArchiveVisit& V : Visits) {
         if (!Counts(V.UnixUs, V.Listed))
             continue;
-        Data.Visits.push_back({V.Page, V.UnixUs});
-        // Visits come in page order, so each page is met in one run.
-        if (!Data.Urls.empty() && Data.Urls.back().Id == V.Page)
+        if (Pages.isEmpty() && !FStore.LoadPages(Source, Pages, FError))
+            return false;
+        const auto P = Pages.constFind(V.Page);
+        if (P == Pages.constEnd()) {
+            ++FDamaged;
             continue;
-        const TArchivePage& P = FContent.Pages[size_t(FContent.PageIndex.value(V.Page))];
+        }
+        Data.Visits.push_back({V.Page, V.UnixUs});
+        if (Added.contains(V.Page))
+            continue;
+        Added.insert(V.Page);
         TRawUrl& U = Data.Urls.emplace_back();
         U.Id = V.Page;
-        U.Url = FContent.Urls.value(P.Url);
+        U.Url = P->Url;
         U.Host = HostOf(U.Url);
         U.Keyword = SearchKeyword(U.Url, U.Host);
-        U.TitleJson = P.TitleJson;
+        AppendJsonString(U.TitleJson, P->Title);
     }
-    return Data;
+    return true;
 }
 
 bool TArchiveMerge::Finish(TReportBuilder& Builder)
@@ -257,25 +334,32 @@ bool TArchiveMerge::Finish(TReportBuilder& Builder)
         Builder.AddFailed(Row, FError);
         return false;
     }
-    // Databases not read this time (gone, or failed): what the report shows
-    // of them is all the archive's.
-    for (const TArchiveSource& S : FContent.Sources)
-        if (!FSeen.contains(S.Id) && InScope(S))
-            FOnly[S.Id] = FStored.take(S.Id);
-    FStored.clear();
+    for (const TArchiveSource& S : FSources)
+        if (FWriteOk && (FLiveDays.contains(S.Id) || InScope(S)))
+            FWriteOk = LoadUnread(S);
     if (!FWriteOk || !FStore.Commit(FError)) {
         Builder.AddFailed(Row, FError + QStringLiteral("（本次未存入，存档保持原样）"));
         return false;
     }
-    QString Msg = QStringLiteral("本次新存入 %1 条访问").arg(FAdded);
-    if (FContent.Damaged > 0)
-        Msg += QStringLiteral("；已跳过 %1 条损坏的存档记录").arg(FContent.Damaged);
-    const qsizetype ArchiveRow = Builder.AddArchive(Row, Msg);
-    for (const TArchiveSource& S : FContent.Sources) {
-        const auto It = FOnly.constFind(S.Id);
-        if (It != FOnly.constEnd())
-            Builder.AddArchived(ArchiveRow, InfoOf(S), ReportData(It.value()));
+    std::vector<std::pair<TSourceInfo, TSourceData>> Report;
+    for (const TArchiveSource& S : FSources) {
+        const auto Only = FOnly.constFind(S.Id);
+        TSourceData Data;
+        if (Only == FOnly.constEnd())
+            continue;
+        if (!ReportData(S.Id, Only.value(), Data)) {
+            Builder.AddFailed(Row, FError);
+            return false;
+        }
+        if (!Data.Visits.empty())
+            Report.emplace_back(InfoOf(S), std::move(Data));
     }
     FOnly.clear();
+    QString Msg = QStringLiteral("本次新存入 %1 条访问").arg(FAdded);
+    if (FDamaged > 0)
+        Msg += QStringLiteral("；已跳过 %1 条损坏的存档记录").arg(FDamaged);
+    const qsizetype ArchiveRow = Builder.AddArchive(Row, Msg);
+    for (auto& [Info, Data] : Report)
+        Builder.AddArchived(ArchiveRow, Info, std::move(Data));
     return true;
 }

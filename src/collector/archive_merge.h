@@ -8,6 +8,8 @@
 
 #include <QHash>
 #include <QList>
+#include <QMap>
+#include <QMultiHash>
 #include <QSet>
 #include <QString>
 
@@ -47,26 +49,30 @@ public:
     bool Finish(TReportBuilder& Builder);
 
 private:
-    bool Write(bool Ok);
+    bool Store(const TSourceInfo& Info, const TSourceData& Data, const std::vector<bool>& Listed);
     qsizetype SourceFor(const TSourceInfo& Info);
+    bool PageFor(qint64 Source, const TRawUrl& Url, quint64 Hash, qint64& Page);
+    bool LoadUnread(const TArchiveSource& Source);
     bool InScope(const TArchiveSource& Source) const;
     bool Counts(qint64 UnixUs, bool Listed) const;
-    TSourceData ReportData(const std::vector<TArchiveVisit>& Visits) const;
+    bool ReportData(qint64 Source, const std::vector<TArchiveVisit>& Visits, TSourceData& Data);
 
     const TCollectorOptions& FOptions;
     const TTimeWindow FWindow;
     const QList<THome> FHomes;
     QString FPath;
     TArchiveStore FStore;
-    TArchiveContent FContent;
     bool FStarted = false;
     bool FWriteOk = true;
     QString FError;
-    qint64 FAdded = 0; // visits new to the archive
+    qint64 FAdded = 0;   // visits new to the archive
+    qint64 FDamaged = 0; // stored rows left out
 
-    QHash<QString, qint64> FUrlIds;                     // URL text → id
-    QHash<qint64, QHash<qint64, qint64>> FPagesBySource; // source id → URL id → page id
-    QHash<qint64, std::vector<TArchiveVisit>> FStored;  // source id → its visits, in key order
-    QHash<qint64, std::vector<TArchiveVisit>> FOnly;    // source id → visits found only in the archive
-    QSet<qint64> FSeen;                                 // sources read this run
+    std::vector<TArchiveSource> FSources;
+    QHash<qint64, QMap<qint64, TArchiveDay>> FDays;    // source id → UTC day → sums
+    QHash<qint64, QSet<qint64>> FLiveDays;             // sources read this run → the days they have visits on
+    QMultiHash<quint64, qint64> FUrlIds;               // URL hash → ids, loaded when first needed
+    bool FUrlIdsLoaded = false;
+    QHash<qint64, QHash<qint64, qint64>> FPageIds;     // source id → URL id → page id, loaded when first needed
+    QHash<qint64, std::vector<TArchiveVisit>> FOnly;   // source id → visits found only in the archive
 };

@@ -1,11 +1,9 @@
 #include "archive_store.h"
 
-#include "text_out.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 #include <QThread>
 
 #include <sqlite3.h>
@@ -31,15 +29,19 @@ const char kSchema[] =
     "CREATE TABLE sources(id INTEGER PRIMARY KEY, browser TEXT NOT NULL, name TEXT NOT NULL,"
     " profile TEXT NOT NULL, path TEXT NOT NULL, kind INTEGER NOT NULL);"
     // Each URL once; pages and visits refer to it by number.
-    "CREATE TABLE urls(id INTEGER PRIMARY KEY, url TEXT NOT NULL);"
+    "CREATE TABLE urls(id INTEGER PRIMARY KEY, hash INTEGER NOT NULL, url TEXT NOT NULL);"
     "CREATE TABLE pages(id INTEGER PRIMARY KEY, source INTEGER NOT NULL, url INTEGER NOT NULL, title TEXT NOT NULL);"
-    "CREATE TABLE visits(page INTEGER NOT NULL, time INTEGER NOT NULL, listed INTEGER NOT NULL,"
-    " PRIMARY KEY(page, time)) WITHOUT ROWID;";
+    "CREATE INDEX pages_source ON pages(source);"
+    "CREATE TABLE visits(source INTEGER NOT NULL, time INTEGER NOT NULL, page INTEGER NOT NULL,"
+    " listed INTEGER NOT NULL, PRIMARY KEY(source, time, page)) WITHOUT ROWID;"
+    "CREATE TABLE days(source INTEGER NOT NULL, day INTEGER NOT NULL, visits INTEGER NOT NULL,"
+    " digest INTEGER NOT NULL, PRIMARY KEY(source, day)) WITHOUT ROWID;";
 
 // Whether every statement the archive uses finds its tables and columns.
 const char kShapeCheck[] =
-    "SELECT s.id, s.browser, s.name, s.profile, s.path, s.kind, u.id, u.url, p.id, p.source, p.url, p.title,"
-    " v.page, v.time, v.listed FROM sources s, urls u, pages p, visits v LIMIT 0";
+    "SELECT s.id, s.browser, s.name, s.profile, s.path, s.kind, u.id, u.hash, u.url, p.id, p.source, p.url, p.title,"
+    " v.source, v.page, v.time, v.listed, d.source, d.day, d.visits, d.digest"
+    " FROM sources s, urls u, pages p, visits v, days d LIMIT 0";
 
 QByteArray Utf8(const QString& Text)
 {
@@ -70,6 +72,26 @@ void HoldForTests()
 }
 
 } // namespace
+
+quint64 UrlHash(const QString& Url)
+{
+    quint64 H = 14695981039346656037ULL;
+    for (const QChar C : Url) {
+        H ^= C.unicode();
+        H *= 1099511628211ULL;
+    }
+    return H;
+}
+
+quint64 VisitDigest(quint64 UrlHash, qint64 UnixUs)
+{
+    // splitmix64's finaliser: close keys give unrelated digests, so a sum
+    // of them does not cancel by accident.
+    quint64 X = UrlHash ^ (quint64(UnixUs) * 0x9E3779B97F4A7C15ULL);
+    X = (X ^ (X >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    X = (X ^ (X >> 27)) * 0x94D049BB133111EBULL;
+    return X ^ (X >> 31);
+}
 
 void TArchiveStore::TDbCloser::operator()(sqlite3* Db) const
 {
@@ -242,70 +264,111 @@ bool TArchiveStore::Commit(QString& ErrMsg)
     return true;
 }
 
-bool TArchiveStore::Load(TArchiveContent& Out, QString& ErrMsg)
+bool TArchiveStore::LoadSources(std::vector<TArchiveSource>& Out, QString& ErrMsg)
 {
-    Out = TArchiveContent();
-    auto Fail = [&] {
-        ErrMsg = Failure(QStringLiteral("历史存档已损坏或无法读取"));
-        return false;
-    };
     TStmt S;
     if (!Stmt(S, "SELECT id, browser, name, profile, path, kind FROM sources", ErrMsg))
         return false;
     int Rc;
     while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW)
-        Out.Sources.push_back({sqlite3_column_int64(S.get(), 0), ColumnString(S.get(), 1), ColumnString(S.get(), 2),
-                               ColumnString(S.get(), 3), ColumnString(S.get(), 4), sqlite3_column_int(S.get(), 5)});
-    if (Rc != SQLITE_DONE)
-        return Fail();
-    QSet<qint64> SourceIds;
-    for (const TArchiveSource& Src : Out.Sources)
-        SourceIds.insert(Src.Id);
+        Out.push_back({sqlite3_column_int64(S.get(), 0), ColumnString(S.get(), 1), ColumnString(S.get(), 2),
+                       ColumnString(S.get(), 3), ColumnString(S.get(), 4), sqlite3_column_int(S.get(), 5)});
+    return Done(Rc, ErrMsg);
+}
 
-    S.reset();
-    if (!Stmt(S, "SELECT id, url FROM urls", ErrMsg))
+bool TArchiveStore::LoadDays(QHash<qint64, QMap<qint64, TArchiveDay>>& Out, QString& ErrMsg)
+{
+    TStmt S;
+    if (!Stmt(S, "SELECT source, day, visits, digest FROM days", ErrMsg))
         return false;
-    while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW) {
-        if (sqlite3_column_bytes(S.get(), 1) > kMaxUrlBytes || sqlite3_column_type(S.get(), 1) != SQLITE_TEXT) {
-            ++Out.Damaged;
-            continue;
-        }
-        Out.Urls.insert(sqlite3_column_int64(S.get(), 0), ColumnString(S.get(), 1));
-    }
-    if (Rc != SQLITE_DONE)
-        return Fail();
+    int Rc;
+    while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW)
+        Out[sqlite3_column_int64(S.get(), 0)].insert(
+            sqlite3_column_int64(S.get(), 1),
+            {sqlite3_column_int64(S.get(), 2), quint64(sqlite3_column_int64(S.get(), 3))});
+    return Done(Rc, ErrMsg);
+}
 
-    S.reset();
-    if (!Stmt(S, "SELECT id, source, url, title FROM pages", ErrMsg))
+bool TArchiveStore::LoadVisits(qint64 Source, qint64 FromUs, qint64 ToUs, std::vector<TArchiveVisit>& Out,
+                               qint64& Damaged, QString& ErrMsg)
+{
+    sqlite3_stmt* S = Stmt(FLoadVisits,
+                           "SELECT v.time, v.page, u.hash, v.listed FROM visits v JOIN pages p ON p.id = v.page"
+                           " JOIN urls u ON u.id = p.url WHERE v.source = ?1 AND v.time >= ?2 AND v.time < ?3"
+                           " ORDER BY v.time",
+                           ErrMsg);
+    if (!S)
         return false;
-    while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW) {
-        TArchivePage P{sqlite3_column_int64(S.get(), 0), sqlite3_column_int64(S.get(), 1),
-                       sqlite3_column_int64(S.get(), 2), {}};
-        if (!SourceIds.contains(P.Source) || !Out.Urls.contains(P.Url) || Out.PageIndex.contains(P.Id)
-            || sqlite3_column_bytes(S.get(), 3) > kMaxTitleBytes) {
-            ++Out.Damaged;
-            continue;
-        }
-        AppendJsonString(P.TitleJson, ColumnString(S.get(), 3));
-        Out.PageIndex.insert(P.Id, qsizetype(Out.Pages.size()));
-        Out.Pages.push_back(std::move(P));
+    sqlite3_bind_int64(S, 1, Source);
+    sqlite3_bind_int64(S, 2, FromUs);
+    sqlite3_bind_int64(S, 3, ToUs);
+    int Rc;
+    while ((Rc = sqlite3_step(S)) == SQLITE_ROW) {
+        const TArchiveVisit V{sqlite3_column_int64(S, 0), sqlite3_column_int64(S, 1), quint64(sqlite3_column_int64(S, 2)),
+                              sqlite3_column_int(S, 3) != 0};
+        if (V.UnixUs < kEarliestUnixUs || V.UnixUs >= kLatestUnixUs)
+            ++Damaged;
+        else
+            Out.push_back(V);
     }
-    if (Rc != SQLITE_DONE)
-        return Fail();
+    return Done(Rc, ErrMsg);
+}
 
-    S.reset();
-    if (!Stmt(S, "SELECT page, time, listed FROM visits ORDER BY page, time", ErrMsg))
+bool TArchiveStore::LoadUrlHashes(QMultiHash<quint64, qint64>& Out, QString& ErrMsg)
+{
+    TStmt S;
+    if (!Stmt(S, "SELECT hash, id FROM urls", ErrMsg))
         return false;
+    int Rc;
+    while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW)
+        Out.insert(quint64(sqlite3_column_int64(S.get(), 0)), sqlite3_column_int64(S.get(), 1));
+    return Done(Rc, ErrMsg);
+}
+
+bool TArchiveStore::UrlText(qint64 Url, QString& Text, QString& ErrMsg)
+{
+    sqlite3_stmt* S = Stmt(FUrlText, "SELECT url FROM urls WHERE id = ?1", ErrMsg);
+    if (!S)
+        return false;
+    sqlite3_bind_int64(S, 1, Url);
+    const int Rc = sqlite3_step(S);
+    Text = Rc == SQLITE_ROW ? ColumnString(S, 0) : QString();
+    return Rc == SQLITE_ROW || Done(Rc, ErrMsg);
+}
+
+bool TArchiveStore::LoadPageIds(qint64 Source, QHash<qint64, qint64>& Out, QString& ErrMsg)
+{
+    TStmt S;
+    if (!Stmt(S, "SELECT url, id FROM pages WHERE source = ?1", ErrMsg))
+        return false;
+    sqlite3_bind_int64(S.get(), 1, Source);
+    int Rc;
+    while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW)
+        Out.insert(sqlite3_column_int64(S.get(), 0), sqlite3_column_int64(S.get(), 1));
+    return Done(Rc, ErrMsg);
+}
+
+bool TArchiveStore::LoadPages(qint64 Source, QHash<qint64, TArchivePage>& Out, QString& ErrMsg)
+{
+    TStmt S;
+    if (!Stmt(S, "SELECT p.id, u.url, p.title FROM pages p JOIN urls u ON u.id = p.url WHERE p.source = ?1", ErrMsg))
+        return false;
+    sqlite3_bind_int64(S.get(), 1, Source);
+    int Rc;
     while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW) {
-        const TArchiveVisit V{sqlite3_column_int64(S.get(), 0), sqlite3_column_int64(S.get(), 1),
-                              sqlite3_column_int(S.get(), 2) != 0};
-        if (V.UnixUs < kEarliestUnixUs || V.UnixUs >= kLatestUnixUs || !Out.PageIndex.contains(V.Page)) {
-            ++Out.Damaged;
-            continue;
-        }
-        Out.Visits.push_back(V);
+        // Texts as long as a browser's own are cut there; longer ones are damage.
+        if (sqlite3_column_bytes(S.get(), 1) <= kMaxUrlBytes && sqlite3_column_bytes(S.get(), 2) <= kMaxTitleBytes)
+            Out.insert(sqlite3_column_int64(S.get(), 0), {ColumnString(S.get(), 1), ColumnString(S.get(), 2)});
     }
-    return Rc == SQLITE_DONE || Fail();
+    return Done(Rc, ErrMsg);
+}
+
+bool TArchiveStore::Done(int Rc, QString& ErrMsg) const
+{
+    if (Rc == SQLITE_DONE)
+        return true;
+    ErrMsg = Failure(QStringLiteral("历史存档已损坏或无法读取"));
+    return false;
 }
 
 bool TArchiveStore::AddSource(TArchiveSource& Source, QString& ErrMsg)
@@ -336,12 +399,13 @@ bool TArchiveStore::UpdateSource(const TArchiveSource& Source, QString& ErrMsg)
     return Step(S, ErrMsg);
 }
 
-bool TArchiveStore::AddUrl(const QString& Url, qint64& Id, QString& ErrMsg)
+bool TArchiveStore::AddUrl(const QString& Url, quint64 Hash, qint64& Id, QString& ErrMsg)
 {
-    sqlite3_stmt* S = Stmt(FAddUrl, "INSERT INTO urls(url) VALUES(?1)", ErrMsg);
+    sqlite3_stmt* S = Stmt(FAddUrl, "INSERT INTO urls(url, hash) VALUES(?1, ?2)", ErrMsg);
     if (!S)
         return false;
     BindText(S, 1, Url);
+    sqlite3_bind_int64(S, 2, qint64(Hash));
     if (!Step(S, ErrMsg))
         return false;
     Id = sqlite3_last_insert_rowid(FDb.get());
@@ -364,7 +428,7 @@ bool TArchiveStore::AddPage(qint64 Source, qint64 Url, const QString& Title, qin
 
 bool TArchiveStore::SetTitle(qint64 Page, const QString& Title, QString& ErrMsg)
 {
-    sqlite3_stmt* S = Stmt(FSetTitle, "UPDATE pages SET title = ?2 WHERE id = ?1", ErrMsg);
+    sqlite3_stmt* S = Stmt(FSetTitle, "UPDATE pages SET title = ?2 WHERE id = ?1 AND title IS NOT ?2", ErrMsg);
     if (!S)
         return false;
     sqlite3_bind_int64(S, 1, Page);
@@ -372,14 +436,27 @@ bool TArchiveStore::SetTitle(qint64 Page, const QString& Title, QString& ErrMsg)
     return Step(S, ErrMsg);
 }
 
-bool TArchiveStore::AddVisit(const TArchiveVisit& Visit, QString& ErrMsg)
+bool TArchiveStore::AddVisit(qint64 Source, const TArchiveVisit& Visit, QString& ErrMsg)
 {
-    sqlite3_stmt* S = Stmt(FAddVisit, "INSERT OR IGNORE INTO visits(page, time, listed) VALUES(?1, ?2, ?3)", ErrMsg);
+    sqlite3_stmt* S = Stmt(FAddVisit, "INSERT OR IGNORE INTO visits(source, time, page, listed) VALUES(?1, ?2, ?3, ?4)", ErrMsg);
     if (!S)
         return false;
-    sqlite3_bind_int64(S, 1, Visit.Page);
+    sqlite3_bind_int64(S, 1, Source);
     sqlite3_bind_int64(S, 2, Visit.UnixUs);
-    sqlite3_bind_int(S, 3, Visit.Listed ? 1 : 0);
+    sqlite3_bind_int64(S, 3, Visit.Page);
+    sqlite3_bind_int(S, 4, Visit.Listed ? 1 : 0);
+    return Step(S, ErrMsg);
+}
+
+bool TArchiveStore::SetDay(qint64 Source, qint64 Day, const TArchiveDay& Sums, QString& ErrMsg)
+{
+    sqlite3_stmt* S = Stmt(FSetDay, "INSERT OR REPLACE INTO days(source, day, visits, digest) VALUES(?1, ?2, ?3, ?4)", ErrMsg);
+    if (!S)
+        return false;
+    sqlite3_bind_int64(S, 1, Source);
+    sqlite3_bind_int64(S, 2, Day);
+    sqlite3_bind_int64(S, 3, Sums.Visits);
+    sqlite3_bind_int64(S, 4, qint64(Sums.Digest));
     return Step(S, ErrMsg);
 }
 
@@ -387,7 +464,7 @@ bool TArchiveStore::Clear(QString& ErrMsg)
 {
     if (!Begin(ErrMsg))
         return false;
-    if (!Exec("DELETE FROM visits; DELETE FROM pages; DELETE FROM urls; DELETE FROM sources", ErrMsg)
+    if (!Exec("DELETE FROM days; DELETE FROM visits; DELETE FROM pages; DELETE FROM urls; DELETE FROM sources", ErrMsg)
         || !Commit(ErrMsg))
         return false;
     // Deleted rows linger in free pages and the WAL until rewritten; the

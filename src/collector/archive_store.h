@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QHash>
+#include <QMap>
+#include <QMultiHash>
 #include <QString>
 #include <QtGlobal>
 
 #include <memory>
-#include <string>
 #include <vector>
 
 struct sqlite3;
@@ -23,33 +24,34 @@ struct TArchiveSource
     int Kind = 0;    // TSourceKind
 };
 
-// One URL of one database, with the title that database stored last.
-struct TArchivePage
-{
-    qint64 Id = 0;
-    qint64 Source = 0;
-    qint64 Url = 0;
-    std::string TitleJson; // as a JSON string literal, as reports carry titles
-};
-
+// A visit as stored, with the hash of its URL (see UrlHash).
 struct TArchiveVisit
 {
-    qint64 Page = 0;
     qint64 UnixUs = 0;
+    qint64 Page = 0;
+    quint64 UrlHash = 0;
     bool Listed = true; // the browser's history page listed it
 };
 
-// What an archive holds, loaded at the start of a run. Rows that point
-// nowhere or carry impossible times are left out and counted in Damaged.
-struct TArchiveContent
+// The visits of one source on one UTC day: how many, and the sum of their
+// VisitDigest. Equal sums tell a day the archive already holds whole
+// without reading its visits.
+struct TArchiveDay
 {
-    std::vector<TArchiveSource> Sources;
-    QHash<qint64, QString> Urls;
-    std::vector<TArchivePage> Pages;
-    QHash<qint64, qsizetype> PageIndex; // page id → index into Pages
-    std::vector<TArchiveVisit> Visits;  // in (Page, UnixUs) order
-    qint64 Damaged = 0;
+    qint64 Visits = 0;
+    quint64 Digest = 0;
 };
+
+// A page of one source: its URL and the title stored with its latest visit.
+struct TArchivePage
+{
+    QString Url;
+    QString Title;
+};
+
+// Stable across runs, platforms and Qt versions: FNV-1a over the UTF-16 text.
+quint64 UrlHash(const QString& Url);
+quint64 VisitDigest(quint64 UrlHash, qint64 UnixUs);
 
 // Tests set this to a number of milliseconds: an archive run then says
 // kArchiveHoldLine on standard error inside its transaction, just before the
@@ -77,14 +79,25 @@ public:
     // Takes the write lock, waiting a while for another run that holds it.
     bool Begin(QString& ErrMsg);
     bool Commit(QString& ErrMsg);
-    bool Load(TArchiveContent& Out, QString& ErrMsg);
+
+    bool LoadSources(std::vector<TArchiveSource>& Out, QString& ErrMsg);
+    bool LoadDays(QHash<qint64, QMap<qint64, TArchiveDay>>& Out, QString& ErrMsg); // source → day → sums
+    // The source's visits with FromUs <= time < ToUs, in time order; rows
+    // with impossible times are left out and counted in Damaged.
+    bool LoadVisits(qint64 Source, qint64 FromUs, qint64 ToUs, std::vector<TArchiveVisit>& Out, qint64& Damaged,
+                    QString& ErrMsg);
+    bool LoadUrlHashes(QMultiHash<quint64, qint64>& Out, QString& ErrMsg); // hash → URL ids
+    bool UrlText(qint64 Url, QString& Text, QString& ErrMsg);
+    bool LoadPageIds(qint64 Source, QHash<qint64, qint64>& Out, QString& ErrMsg); // URL id → page id
+    bool LoadPages(qint64 Source, QHash<qint64, TArchivePage>& Out, QString& ErrMsg); // page id → page
 
     bool AddSource(TArchiveSource& Source, QString& ErrMsg); // sets Source.Id
     bool UpdateSource(const TArchiveSource& Source, QString& ErrMsg);
-    bool AddUrl(const QString& Url, qint64& Id, QString& ErrMsg);
+    bool AddUrl(const QString& Url, quint64 Hash, qint64& Id, QString& ErrMsg);
     bool AddPage(qint64 Source, qint64 Url, const QString& Title, qint64& Id, QString& ErrMsg);
     bool SetTitle(qint64 Page, const QString& Title, QString& ErrMsg);
-    bool AddVisit(const TArchiveVisit& Visit, QString& ErrMsg);
+    bool AddVisit(qint64 Source, const TArchiveVisit& Visit, QString& ErrMsg);
+    bool SetDay(qint64 Source, qint64 Day, const TArchiveDay& Sums, QString& ErrMsg);
 
     // Removes every visit in one transaction, then compacts the file so the
     // history is gone from the disk too.
@@ -106,9 +119,10 @@ private:
     bool Create(QString& ErrMsg);
     sqlite3_stmt* Stmt(TStmt& Slot, const char* Sql, QString& ErrMsg);
     bool Step(sqlite3_stmt* S, QString& ErrMsg);
+    bool Done(int Rc, QString& ErrMsg) const;
     QString Failure(const QString& What) const;
 
     std::unique_ptr<sqlite3, TDbCloser> FDb;
     bool FInTransaction = false;
-    TStmt FAddSource, FUpdateSource, FAddUrl, FAddPage, FSetTitle, FAddVisit;
+    TStmt FAddSource, FUpdateSource, FAddUrl, FAddPage, FSetTitle, FAddVisit, FSetDay, FUrlText, FLoadVisits;
 };

@@ -147,6 +147,8 @@ bool TArchiveMerge::PageFor(qint64 Source, const TRawUrl& Url, quint64 Hash, qin
     if (!FStore.AddPage(Source, UrlId, Title, Page, FError))
         return false;
     Pages.insert(UrlId, Page);
+    if (const auto Known = FPageHashes.find(Source); Known != FPageHashes.end())
+        Known->insert(Page, Hash);
     return true;
 }
 
@@ -205,31 +207,38 @@ bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, cons
         }
         // Both in key order: one walk finds what is new and what only the archive still has.
         Stored.clear();
-        if (!FStore.LoadVisits(Source, Day * kDayUs, (Day + 1) * kDayUs, Stored, FDamaged, FError))
+        if (!FStore.LoadVisits(Source, Day, Day + 1, Stored, FError))
             return false;
+        if (!Stored.empty()) {
+            if (!FPageHashes.contains(Source) && !FStore.LoadPageHashes(Source, FPageHashes[Source], FError))
+                return false;
+            const QHash<qint64, quint64>& PageHashes = FPageHashes[Source];
+            for (TArchiveVisit& V : Stored)
+                V.UrlHash = PageHashes.value(V.Page);
+        }
         std::sort(Stored.begin(), Stored.end(), [](const TArchiveVisit& A, const TArchiveVisit& B) {
             return KeyLess(A.UnixUs, A.UrlHash, B.UnixUs, B.UrlHash);
         });
         TArchiveDay Now = Known;
-        auto S = Stored.cbegin();
+        const size_t Before = Stored.size();
+        size_t S = 0;
         for (auto L = Begin; L != End; ++L) {
-            for (; S != Stored.cend() && KeyLess(S->UnixUs, S->UrlHash, L->UnixUs, L->Hash); ++S)
-                Only.push_back(*S);
-            if (S != Stored.cend() && S->UnixUs == L->UnixUs && S->UrlHash == L->Hash) {
+            for (; S < Before && KeyLess(Stored[S].UnixUs, Stored[S].UrlHash, L->UnixUs, L->Hash); ++S)
+                Only.push_back(Stored[S]);
+            if (S < Before && Stored[S].UnixUs == L->UnixUs && Stored[S].UrlHash == L->Hash) {
                 ++S;
                 continue;
             }
             qint64& Page = PageOf[size_t(L->Url)];
             if (Page == 0 && !PageFor(Source, Data.Urls[size_t(L->Url)], L->Hash, Page))
                 return false;
-            if (!FStore.AddVisit(Source, {L->UnixUs, Page, L->Hash, L->Listed}, FError))
-                return false;
+            Stored.push_back({L->UnixUs, Page, L->Hash, L->Listed});
             ++Now.Visits;
             Now.Digest += VisitDigest(L->Hash, L->UnixUs);
             ++FAdded;
         }
-        Only.insert(Only.end(), S, Stored.cend());
-        if ((Now.Visits != Known.Visits || Now.Digest != Known.Digest) && !FStore.SetDay(Source, Day, Now, FError))
+        Only.insert(Only.end(), Stored.begin() + qsizetype(S), Stored.begin() + qsizetype(Before));
+        if (Stored.size() > Before && !FStore.SetDay(Source, Day, Now, Stored, FError))
             return false;
         Days.insert(Day, Now);
         Begin = End;
@@ -282,7 +291,7 @@ bool TArchiveMerge::LoadUnread(const TArchiveSource& Source)
     const QMap<qint64, TArchiveDay> Days = FDays.value(Source.Id);
     std::vector<TArchiveVisit>& Only = FOnly[Source.Id];
     qint64 From = 0, To = 0; // a run of such days
-    auto Flush = [&] { return From == To || FStore.LoadVisits(Source.Id, From * kDayUs, To * kDayUs, Only, FDamaged, FError); };
+    auto Flush = [&] { return From == To || FStore.LoadVisits(Source.Id, From, To, Only, FError); };
     for (auto It = Days.cbegin(); It != Days.cend(); ++It) {
         const qint64 Day = It.key();
         if (LiveDays.contains(Day) || (Day + 1) * kDayUs <= FWindow.FromUs || Day * kDayUs >= FWindow.ToUs)

@@ -74,5 +74,6 @@ private:
     QMultiHash<quint64, qint64> FUrlIds;               // URL hash → ids, loaded when first needed
     bool FUrlIdsLoaded = false;
     QHash<qint64, QHash<qint64, qint64>> FPageIds;     // source id → URL id → page id, loaded when first needed
+    QHash<qint64, QHash<qint64, quint64>> FPageHashes; // source id → page id → URL hash, loaded when first needed
     QHash<qint64, std::vector<TArchiveVisit>> FOnly;   // source id → visits found only in the archive
 };

@@ -1,6 +1,7 @@
 #include "archive_store.h"
 
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,9 +20,8 @@ constexpr int kSchemaVersion = 1;
 // Another run holding the archive gets this long to finish.
 constexpr int kBusyWaitMs = 30000;
 
-// Same bounds as a browser database read: anything else is a damaged row.
-constexpr qint64 kEarliestUnixUs = 631152000LL * 1000000LL;
-constexpr qint64 kLatestUnixUs = 7258118400LL * 1000000LL;
+// As long as a browser database read lets them be: anything longer is damage.
+constexpr qint64 kDayUs = 86400LL * 1000000;
 constexpr int kMaxUrlBytes = 64 * 1024 + 8;
 constexpr int kMaxTitleBytes = 4 * 1024 + 8;
 
@@ -32,16 +32,15 @@ const char kSchema[] =
     "CREATE TABLE urls(id INTEGER PRIMARY KEY, hash INTEGER NOT NULL, url TEXT NOT NULL);"
     "CREATE TABLE pages(id INTEGER PRIMARY KEY, source INTEGER NOT NULL, url INTEGER NOT NULL, title TEXT NOT NULL);"
     "CREATE INDEX pages_source ON pages(source);"
-    "CREATE TABLE visits(source INTEGER NOT NULL, time INTEGER NOT NULL, page INTEGER NOT NULL,"
-    " listed INTEGER NOT NULL, PRIMARY KEY(source, time, page)) WITHOUT ROWID;"
+    // A day's visits in one row (see EncodeDay): a row per visit would cost
+    // an insert each, and take three times the room.
     "CREATE TABLE days(source INTEGER NOT NULL, day INTEGER NOT NULL, visits INTEGER NOT NULL,"
-    " digest INTEGER NOT NULL, PRIMARY KEY(source, day)) WITHOUT ROWID;";
+    " digest INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(source, day));";
 
 // Whether every statement the archive uses finds its tables and columns.
 const char kShapeCheck[] =
     "SELECT s.id, s.browser, s.name, s.profile, s.path, s.kind, u.id, u.hash, u.url, p.id, p.source, p.url, p.title,"
-    " v.source, v.page, v.time, v.listed, d.source, d.day, d.visits, d.digest"
-    " FROM sources s, urls u, pages p, visits v, days d LIMIT 0";
+    " d.source, d.day, d.visits, d.digest, d.data FROM sources s, urls u, pages p, days d LIMIT 0";
 
 QByteArray Utf8(const QString& Text)
 {
@@ -58,6 +57,62 @@ QString ColumnString(sqlite3_stmt* S, int Col)
 {
     const auto* Text = reinterpret_cast<const char*>(sqlite3_column_text(S, Col));
     return Text ? QString::fromUtf8(Text, sqlite3_column_bytes(S, Col)) : QString();
+}
+
+void PutVarint(QByteArray& Out, quint64 V)
+{
+    while (V >= 0x80) {
+        Out.append(char(V | 0x80));
+        V >>= 7;
+    }
+    Out.append(char(V));
+}
+
+bool GetVarint(const unsigned char*& P, const unsigned char* End, quint64& V)
+{
+    V = 0;
+    for (int Shift = 0; P < End && Shift < 64; Shift += 7) {
+        const unsigned char B = *P++;
+        V |= quint64(B & 0x7F) << Shift;
+        if (!(B & 0x80))
+            return true;
+    }
+    return false;
+}
+
+// A day's visits in (time, page) order: for each the microseconds since the
+// one before (the first: since the day began), then page << 1 | listed.
+QByteArray EncodeDay(qint64 Day, std::vector<TArchiveVisit>& Visits)
+{
+    std::sort(Visits.begin(), Visits.end(), [](const TArchiveVisit& A, const TArchiveVisit& B) {
+        return A.UnixUs != B.UnixUs ? A.UnixUs < B.UnixUs : A.Page < B.Page;
+    });
+    QByteArray Out;
+    Out.reserve(qsizetype(Visits.size()) * 6);
+    qint64 Last = Day * kDayUs;
+    for (const TArchiveVisit& V : Visits) {
+        PutVarint(Out, quint64(V.UnixUs - Last));
+        PutVarint(Out, quint64(V.Page) << 1 | (V.Listed ? 1 : 0));
+        Last = V.UnixUs;
+    }
+    return Out;
+}
+
+bool DecodeDay(qint64 Day, const void* Data, int Size, qint64 Count, std::vector<TArchiveVisit>& Out)
+{
+    const auto* P = static_cast<const unsigned char*>(Data);
+    const unsigned char* End = P + Size;
+    qint64 Time = Day * kDayUs;
+    for (qint64 N = 0; N < Count; ++N) {
+        quint64 Delta, Page;
+        if (!GetVarint(P, End, Delta) || !GetVarint(P, End, Page) || Delta >= quint64(kDayUs) || Page < 2)
+            return false;
+        Time += qint64(Delta);
+        if (Time >= (Day + 1) * kDayUs)
+            return false;
+        Out.push_back({Time, qint64(Page >> 1), 0, (Page & 1) != 0});
+    }
+    return P == End;
 }
 
 // Lets the tests end a run inside its transaction, at a moment they are told of.
@@ -289,28 +344,41 @@ bool TArchiveStore::LoadDays(QHash<qint64, QMap<qint64, TArchiveDay>>& Out, QStr
     return Done(Rc, ErrMsg);
 }
 
-bool TArchiveStore::LoadVisits(qint64 Source, qint64 FromUs, qint64 ToUs, std::vector<TArchiveVisit>& Out,
-                               qint64& Damaged, QString& ErrMsg)
+bool TArchiveStore::LoadVisits(qint64 Source, qint64 FromDay, qint64 ToDay, std::vector<TArchiveVisit>& Out,
+                               QString& ErrMsg)
 {
     sqlite3_stmt* S = Stmt(FLoadVisits,
-                           "SELECT v.time, v.page, u.hash, v.listed FROM visits v JOIN pages p ON p.id = v.page"
-                           " JOIN urls u ON u.id = p.url WHERE v.source = ?1 AND v.time >= ?2 AND v.time < ?3"
-                           " ORDER BY v.time",
+                           "SELECT day, visits, data FROM days WHERE source = ?1 AND day >= ?2 AND day < ?3 ORDER BY day",
                            ErrMsg);
     if (!S)
         return false;
     sqlite3_bind_int64(S, 1, Source);
-    sqlite3_bind_int64(S, 2, FromUs);
-    sqlite3_bind_int64(S, 3, ToUs);
+    sqlite3_bind_int64(S, 2, FromDay);
+    sqlite3_bind_int64(S, 3, ToDay);
     int Rc;
     while ((Rc = sqlite3_step(S)) == SQLITE_ROW) {
-        const TArchiveVisit V{sqlite3_column_int64(S, 0), sqlite3_column_int64(S, 1), quint64(sqlite3_column_int64(S, 2)),
-                              sqlite3_column_int(S, 3) != 0};
-        if (V.UnixUs < kEarliestUnixUs || V.UnixUs >= kLatestUnixUs)
-            ++Damaged;
-        else
-            Out.push_back(V);
+        const qint64 Day = sqlite3_column_int64(S, 0);
+        const qint64 Count = sqlite3_column_int64(S, 1);
+        const void* Data = sqlite3_column_blob(S, 2);
+        const int Size = sqlite3_column_bytes(S, 2);
+        // Each visit takes two bytes at least: a count beyond that is damage, not a size to reserve.
+        if (Count < 0 || Count > Size / 2 || !DecodeDay(Day, Data, Size, Count, Out)) {
+            ErrMsg = QStringLiteral("历史存档已损坏：%1 的访问记录无法读取").arg(QDate(1970, 1, 1).addDays(Day).toString(Qt::ISODate));
+            return false;
+        }
     }
+    return Done(Rc, ErrMsg);
+}
+
+bool TArchiveStore::LoadPageHashes(qint64 Source, QHash<qint64, quint64>& Out, QString& ErrMsg)
+{
+    TStmt S;
+    if (!Stmt(S, "SELECT p.id, u.hash FROM pages p JOIN urls u ON u.id = p.url WHERE p.source = ?1", ErrMsg))
+        return false;
+    sqlite3_bind_int64(S.get(), 1, Source);
+    int Rc;
+    while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW)
+        Out.insert(sqlite3_column_int64(S.get(), 0), quint64(sqlite3_column_int64(S.get(), 1)));
     return Done(Rc, ErrMsg);
 }
 
@@ -436,27 +504,19 @@ bool TArchiveStore::SetTitle(qint64 Page, const QString& Title, QString& ErrMsg)
     return Step(S, ErrMsg);
 }
 
-bool TArchiveStore::AddVisit(qint64 Source, const TArchiveVisit& Visit, QString& ErrMsg)
+bool TArchiveStore::SetDay(qint64 Source, qint64 Day, const TArchiveDay& Sums, std::vector<TArchiveVisit>& Visits,
+                           QString& ErrMsg)
 {
-    sqlite3_stmt* S = Stmt(FAddVisit, "INSERT OR IGNORE INTO visits(source, time, page, listed) VALUES(?1, ?2, ?3, ?4)", ErrMsg);
+    sqlite3_stmt* S = Stmt(FSetDay, "INSERT OR REPLACE INTO days(source, day, visits, digest, data) VALUES(?1, ?2, ?3, ?4, ?5)",
+                           ErrMsg);
     if (!S)
         return false;
-    sqlite3_bind_int64(S, 1, Source);
-    sqlite3_bind_int64(S, 2, Visit.UnixUs);
-    sqlite3_bind_int64(S, 3, Visit.Page);
-    sqlite3_bind_int(S, 4, Visit.Listed ? 1 : 0);
-    return Step(S, ErrMsg);
-}
-
-bool TArchiveStore::SetDay(qint64 Source, qint64 Day, const TArchiveDay& Sums, QString& ErrMsg)
-{
-    sqlite3_stmt* S = Stmt(FSetDay, "INSERT OR REPLACE INTO days(source, day, visits, digest) VALUES(?1, ?2, ?3, ?4)", ErrMsg);
-    if (!S)
-        return false;
+    const QByteArray Data = EncodeDay(Day, Visits);
     sqlite3_bind_int64(S, 1, Source);
     sqlite3_bind_int64(S, 2, Day);
-    sqlite3_bind_int64(S, 3, Sums.Visits);
+    sqlite3_bind_int64(S, 3, qint64(Visits.size()));
     sqlite3_bind_int64(S, 4, qint64(Sums.Digest));
+    sqlite3_bind_blob(S, 5, Data.constData(), int(Data.size()), SQLITE_TRANSIENT);
     return Step(S, ErrMsg);
 }
 
@@ -464,7 +524,7 @@ bool TArchiveStore::Clear(QString& ErrMsg)
 {
     if (!Begin(ErrMsg))
         return false;
-    if (!Exec("DELETE FROM days; DELETE FROM visits; DELETE FROM pages; DELETE FROM urls; DELETE FROM sources", ErrMsg)
+    if (!Exec("DELETE FROM days; DELETE FROM pages; DELETE FROM urls; DELETE FROM sources", ErrMsg)
         || !Commit(ErrMsg))
         return false;
     // Deleted rows linger in free pages and the WAL until rewritten; the

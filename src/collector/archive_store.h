@@ -35,7 +35,7 @@ struct TArchiveVisit
 
 // The visits of one source on one UTC day: how many, and the sum of their
 // VisitDigest. Equal sums tell a day the archive already holds whole
-// without reading its visits.
+// without reading its visits, which are stored together, one row a day.
 struct TArchiveDay
 {
     qint64 Visits = 0;
@@ -82,10 +82,10 @@ public:
 
     bool LoadSources(std::vector<TArchiveSource>& Out, QString& ErrMsg);
     bool LoadDays(QHash<qint64, QMap<qint64, TArchiveDay>>& Out, QString& ErrMsg); // source → day → sums
-    // The source's visits with FromUs <= time < ToUs, in time order; rows
-    // with impossible times are left out and counted in Damaged.
-    bool LoadVisits(qint64 Source, qint64 FromUs, qint64 ToUs, std::vector<TArchiveVisit>& Out, qint64& Damaged,
-                    QString& ErrMsg);
+    // The source's visits on the UTC days FromDay <= day < ToDay, in time
+    // order, UrlHash not set. A day that cannot be read whole fails the load.
+    bool LoadVisits(qint64 Source, qint64 FromDay, qint64 ToDay, std::vector<TArchiveVisit>& Out, QString& ErrMsg);
+    bool LoadPageHashes(qint64 Source, QHash<qint64, quint64>& Out, QString& ErrMsg); // page id → URL hash
     bool LoadUrlHashes(QMultiHash<quint64, qint64>& Out, QString& ErrMsg); // hash → URL ids
     bool UrlText(qint64 Url, QString& Text, QString& ErrMsg);
     bool LoadPageIds(qint64 Source, QHash<qint64, qint64>& Out, QString& ErrMsg); // URL id → page id
@@ -96,8 +96,8 @@ public:
     bool AddUrl(const QString& Url, quint64 Hash, qint64& Id, QString& ErrMsg);
     bool AddPage(qint64 Source, qint64 Url, const QString& Title, qint64& Id, QString& ErrMsg);
     bool SetTitle(qint64 Page, const QString& Title, QString& ErrMsg);
-    bool AddVisit(qint64 Source, const TArchiveVisit& Visit, QString& ErrMsg);
-    bool SetDay(qint64 Source, qint64 Day, const TArchiveDay& Sums, QString& ErrMsg);
+    // Stores the whole day: its sums and Visits (each once), replacing what was there.
+    bool SetDay(qint64 Source, qint64 Day, const TArchiveDay& Sums, std::vector<TArchiveVisit>& Visits, QString& ErrMsg);
 
     // Removes every visit in one transaction, then compacts the file so the
     // history is gone from the disk too.
@@ -124,5 +124,5 @@ private:
 
     std::unique_ptr<sqlite3, TDbCloser> FDb;
     bool FInTransaction = false;
-    TStmt FAddSource, FUpdateSource, FAddUrl, FAddPage, FSetTitle, FAddVisit, FSetDay, FUrlText, FLoadVisits;
+    TStmt FAddSource, FUpdateSource, FAddUrl, FAddPage, FSetTitle, FSetDay, FUrlText, FLoadVisits;
 };

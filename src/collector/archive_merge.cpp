@@ -9,7 +9,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <tuple>
 
 namespace {
 

@@ -208,8 +208,11 @@ TArchiveStore::TOpen TArchiveStore::Open(const QString& Path, bool CreateMissing
         ErrMsg = QStringLiteral("历史存档 %1 不是普通文件").arg(Shown);
         return aoFailed;
     }
+    // SQLite takes UTF-8 names on every system; the ANSI code page of
+    // Windows could not spell a user folder in Chinese.
+    const QByteArray Name = QDir::toNativeSeparators(Path).toUtf8();
     sqlite3* Raw = nullptr;
-    const int Rc = sqlite3_open_v2(QFile::encodeName(Path).constData(), &Raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int Rc = sqlite3_open_v2(Name.constData(), &Raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     FDb.reset(Raw);
     if (Rc != SQLITE_OK) {
         ErrMsg = Failure(QStringLiteral("无法打开历史存档"));
@@ -319,29 +322,33 @@ bool TArchiveStore::Commit(QString& ErrMsg)
     return true;
 }
 
-bool TArchiveStore::LoadSources(std::vector<TArchiveSource>& Out, QString& ErrMsg)
+bool TArchiveStore::EachRow(const char* Sql, qint64 Source, const std::function<void(sqlite3_stmt*)>& Take,
+                            QString& ErrMsg)
 {
     TStmt S;
-    if (!Stmt(S, "SELECT id, browser, name, profile, path, kind FROM sources", ErrMsg))
+    if (!Stmt(S, Sql, ErrMsg))
         return false;
+    sqlite3_bind_int64(S.get(), 1, Source); // where the query has ?1
     int Rc;
     while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW)
-        Out.push_back({sqlite3_column_int64(S.get(), 0), ColumnString(S.get(), 1), ColumnString(S.get(), 2),
-                       ColumnString(S.get(), 3), ColumnString(S.get(), 4), sqlite3_column_int(S.get(), 5)});
+        Take(S.get());
     return Done(Rc, ErrMsg);
+}
+
+bool TArchiveStore::LoadSources(std::vector<TArchiveSource>& Out, QString& ErrMsg)
+{
+    return EachRow("SELECT id, browser, name, profile, path, kind FROM sources", 0, [&](sqlite3_stmt* S) {
+        Out.push_back({sqlite3_column_int64(S, 0), ColumnString(S, 1), ColumnString(S, 2), ColumnString(S, 3),
+                       ColumnString(S, 4), sqlite3_column_int(S, 5)});
+    }, ErrMsg);
 }
 
 bool TArchiveStore::LoadDays(QHash<qint64, QMap<qint64, TArchiveDay>>& Out, QString& ErrMsg)
 {
-    TStmt S;
-    if (!Stmt(S, "SELECT source, day, visits, digest FROM days", ErrMsg))
-        return false;
-    int Rc;
-    while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW)
-        Out[sqlite3_column_int64(S.get(), 0)].insert(
-            sqlite3_column_int64(S.get(), 1),
-            {sqlite3_column_int64(S.get(), 2), quint64(sqlite3_column_int64(S.get(), 3))});
-    return Done(Rc, ErrMsg);
+    return EachRow("SELECT source, day, visits, digest FROM days", 0, [&](sqlite3_stmt* S) {
+        Out[sqlite3_column_int64(S, 0)].insert(sqlite3_column_int64(S, 1),
+                                               {sqlite3_column_int64(S, 2), quint64(sqlite3_column_int64(S, 3))});
+    }, ErrMsg);
 }
 
 bool TArchiveStore::LoadVisits(qint64 Source, qint64 FromDay, qint64 ToDay, std::vector<TArchiveVisit>& Out,
@@ -372,25 +379,16 @@ bool TArchiveStore::LoadVisits(qint64 Source, qint64 FromDay, qint64 ToDay, std:
 
 bool TArchiveStore::LoadPageHashes(qint64 Source, QHash<qint64, quint64>& Out, QString& ErrMsg)
 {
-    TStmt S;
-    if (!Stmt(S, "SELECT p.id, u.hash FROM pages p JOIN urls u ON u.id = p.url WHERE p.source = ?1", ErrMsg))
-        return false;
-    sqlite3_bind_int64(S.get(), 1, Source);
-    int Rc;
-    while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW)
-        Out.insert(sqlite3_column_int64(S.get(), 0), quint64(sqlite3_column_int64(S.get(), 1)));
-    return Done(Rc, ErrMsg);
+    return EachRow("SELECT p.id, u.hash FROM pages p JOIN urls u ON u.id = p.url WHERE p.source = ?1", Source,
+                   [&](sqlite3_stmt* S) { Out.insert(sqlite3_column_int64(S, 0), quint64(sqlite3_column_int64(S, 1))); },
+                   ErrMsg);
 }
 
 bool TArchiveStore::LoadUrlHashes(QMultiHash<quint64, qint64>& Out, QString& ErrMsg)
 {
-    TStmt S;
-    if (!Stmt(S, "SELECT hash, id FROM urls", ErrMsg))
-        return false;
-    int Rc;
-    while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW)
-        Out.insert(quint64(sqlite3_column_int64(S.get(), 0)), sqlite3_column_int64(S.get(), 1));
-    return Done(Rc, ErrMsg);
+    return EachRow("SELECT hash, id FROM urls", 0,
+                   [&](sqlite3_stmt* S) { Out.insert(quint64(sqlite3_column_int64(S, 0)), sqlite3_column_int64(S, 1)); },
+                   ErrMsg);
 }
 
 bool TArchiveStore::UrlText(qint64 Url, QString& Text, QString& ErrMsg)
@@ -406,29 +404,19 @@ bool TArchiveStore::UrlText(qint64 Url, QString& Text, QString& ErrMsg)
 
 bool TArchiveStore::LoadPageIds(qint64 Source, QHash<qint64, qint64>& Out, QString& ErrMsg)
 {
-    TStmt S;
-    if (!Stmt(S, "SELECT url, id FROM pages WHERE source = ?1", ErrMsg))
-        return false;
-    sqlite3_bind_int64(S.get(), 1, Source);
-    int Rc;
-    while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW)
-        Out.insert(sqlite3_column_int64(S.get(), 0), sqlite3_column_int64(S.get(), 1));
-    return Done(Rc, ErrMsg);
+    return EachRow("SELECT url, id FROM pages WHERE source = ?1", Source,
+                   [&](sqlite3_stmt* S) { Out.insert(sqlite3_column_int64(S, 0), sqlite3_column_int64(S, 1)); }, ErrMsg);
 }
 
 bool TArchiveStore::LoadPages(qint64 Source, QHash<qint64, TArchivePage>& Out, QString& ErrMsg)
 {
-    TStmt S;
-    if (!Stmt(S, "SELECT p.id, u.url, p.title FROM pages p JOIN urls u ON u.id = p.url WHERE p.source = ?1", ErrMsg))
-        return false;
-    sqlite3_bind_int64(S.get(), 1, Source);
-    int Rc;
-    while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW) {
-        // Texts as long as a browser's own are cut there; longer ones are damage.
-        if (sqlite3_column_bytes(S.get(), 1) <= kMaxUrlBytes && sqlite3_column_bytes(S.get(), 2) <= kMaxTitleBytes)
-            Out.insert(sqlite3_column_int64(S.get(), 0), {ColumnString(S.get(), 1), ColumnString(S.get(), 2)});
-    }
-    return Done(Rc, ErrMsg);
+    return EachRow("SELECT p.id, u.url, p.title FROM pages p JOIN urls u ON u.id = p.url WHERE p.source = ?1", Source,
+                   [&](sqlite3_stmt* S) {
+                       // Texts as long as a browser's own are cut there; longer ones are damage.
+                       if (sqlite3_column_bytes(S, 1) <= kMaxUrlBytes && sqlite3_column_bytes(S, 2) <= kMaxTitleBytes)
+                           Out.insert(sqlite3_column_int64(S, 0), {ColumnString(S, 1), ColumnString(S, 2)});
+                   },
+                   ErrMsg);
 }
 
 bool TArchiveStore::Done(int Rc, QString& ErrMsg) const

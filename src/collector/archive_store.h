@@ -6,6 +6,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -120,6 +121,8 @@ private:
     sqlite3_stmt* Stmt(TStmt& Slot, const char* Sql, QString& ErrMsg);
     bool Step(sqlite3_stmt* S, QString& ErrMsg);
     bool Done(int Rc, QString& ErrMsg) const;
+    // Runs Sql with Source as ?1 and hands each row to Take.
+    bool EachRow(const char* Sql, qint64 Source, const std::function<void(sqlite3_stmt*)>& Take, QString& ErrMsg);
     QString Failure(const QString& What) const;
 
     std::unique_ptr<sqlite3, TDbCloser> FDb;

@@ -214,7 +214,7 @@ TQueries MakeQueries(sqlite3* Db, const TSchema& Schema, bool AllVisits, bool Wi
     const QByteArray VisitRule = Q.Shown ? QByteArray(" AND ") + Schema.ShownVisit : QByteArray();
     const QByteArray UrlRule = Q.Shown && Schema.ShownUrl ? QByteArray(Schema.ShownUrl) : QByteArray();
     if (WithShown) {
-        // The rules become a fourth and third column instead of conditions.
+        // The rules become columns instead of conditions: every row is read.
         Q.Urls = QByteArray("SELECT u.id, u.url, u.title, ") + (UrlRule.isEmpty() ? QByteArray("1") : "(" + UrlRule + ")")
                  + " FROM " + Schema.UrlTable + " u";
         Q.Visits = QByteArray("SELECT v.") + Schema.VisitUrl + ", " + T + ", "

@@ -151,24 +151,25 @@ int TReportBuilder::UrlIndex(const TRawUrl& Raw)
     return Index;
 }
 
-void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
+qsizetype TReportBuilder::AddRow(const TSourceInfo& Info, bool Ok, const QString& Msg)
 {
     TSourceResult R;
     R.Info = Info;
-    R.Ok = true;
-    R.Msg = Data.Msg;
+    R.Ok = Ok;
+    R.Msg = Msg;
     FReport.Sources << R;
-    FReport.Sources.back().Count = AddVisits(std::move(Data), qint32(FReport.Sources.size() - 1));
+    return FReport.Sources.size() - 1;
+}
+
+void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
+{
+    const qsizetype Row = AddRow(Info, true, Data.Msg);
+    FReport.Sources[Row].Count = AddVisits(std::move(Data), qint32(Row));
 }
 
 qsizetype TReportBuilder::AddArchive(const TSourceInfo& Info, const QString& Msg)
 {
-    TSourceResult R;
-    R.Info = Info;
-    R.Ok = true;
-    R.Msg = Msg;
-    FReport.Sources << R;
-    return FReport.Sources.size() - 1;
+    return AddRow(Info, true, Msg);
 }
 
 void TReportBuilder::AddArchived(qsizetype ArchiveRow, const TSourceInfo& Info, TSourceData&& Data)
@@ -180,13 +181,8 @@ void TReportBuilder::AddArchived(qsizetype ArchiveRow, const TSourceInfo& Info, 
            && (Sources[Row].Absence != TSourceResult::abNone || Sources[Row].Info.Id != Info.Id
                || Sources[Row].Info.Path != Info.Path || Sources[Row].Info.Profile != Info.Profile))
         ++Row;
-    if (Row == Sources.size()) {
-        TSourceResult R;
-        R.Info = Info;
-        R.Ok = true;
-        R.Hidden = true;
-        FReport.Sources << R;
-    }
+    if (Row == Sources.size())
+        FReport.Sources[AddRow(Info, true, QString())].Hidden = true;
     FReport.Sources[ArchiveRow].Count += AddVisits(std::move(Data), qint32(Row));
 }
 
@@ -237,11 +233,7 @@ qint64 TReportBuilder::AddVisits(TSourceData&& Data, qint32 SourceIndex)
 
 void TReportBuilder::AddFailed(const TSourceInfo& Info, const QString& Msg)
 {
-    TSourceResult R;
-    R.Info = Info;
-    R.Ok = false;
-    R.Msg = Msg;
-    FReport.Sources << R;
+    AddRow(Info, false, Msg);
 }
 
 void TReportBuilder::AddAbsent(const TAbsentSource& Absent)

@@ -128,6 +128,7 @@ public:
     TReport Finish();
 
 private:
+    qsizetype AddRow(const TSourceInfo& Info, bool Ok, const QString& Msg);
     qint64 AddVisits(TSourceData&& Data, qint32 SourceIndex);
     bool Passes(const TRawUrl& Raw) const;
     int UrlIndex(const TRawUrl& Raw);

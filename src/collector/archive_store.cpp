@@ -31,7 +31,6 @@ const char kSchema[] =
     // Each URL once; pages and visits refer to it by number.
     "CREATE TABLE urls(id INTEGER PRIMARY KEY, hash INTEGER NOT NULL, url TEXT NOT NULL);"
     "CREATE TABLE pages(id INTEGER PRIMARY KEY, source INTEGER NOT NULL, url INTEGER NOT NULL, title TEXT NOT NULL);"
-    "CREATE INDEX pages_source ON pages(source);"
     // A day's visits in one row (see EncodeDay): a row per visit would cost
     // an insert each, and take three times the room.
     "CREATE TABLE days(source INTEGER NOT NULL, day INTEGER NOT NULL, visits INTEGER NOT NULL,"

@@ -1,5 +1,6 @@
 #include "collector.h"
 
+#include "archive_merge.h"
 #include "collector_options.h"
 #include "history_reader.h"
 #include "history_source.h"
@@ -12,6 +13,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <optional>
 
 namespace {
 
@@ -67,6 +70,12 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
         return ceBadArgs;
     }
     const QDateTime Now = Env.Now.isValid() ? Env.Now : ReportNow();
+    if (Options.FArchive == amClear) {
+        QString Text;
+        const bool Cleared = ClearArchive(ArchivePath(Options), Text);
+        Env.WriteStderr(Text);
+        return Cleared ? ceOk : ceWriteFailed;
+    }
     RemoveStalePrivateDirs();
     if (Options.FList)
         return RunList(Options, Env, Now);
@@ -78,10 +87,21 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
     // Browsers chosen by name that gave nothing to read are rows of their own.
     const QList<TAbsentSource> Absent = AbsentSources(Homes, Options.FSources, Sources);
     int Read = 0;
-    ReadSources(Sources, {Window, Options.FAllVisits, false},
+    TReadRule Rule{Window, Options.FAllVisits, false};
+    // The archive counts as one more source: a damaged one fails alone.
+    std::optional<TArchiveMerge> Archive;
+    if (Options.FArchive == amOn) {
+        QString Ignored; // told in the archive's row
+        Archive.emplace(Options, Window, Homes);
+        Archive->Start(ArchivePath(Options), Ignored);
+        Rule = Archive->ReadRule(Rule);
+    }
+    ReadSources(Sources, Rule,
                 [&](const TSourceInfo& Info, bool Ok, TSourceData&& Data, const QString& Msg) {
                     if (Ok) {
                         ++Read;
+                        if (Archive)
+                            Archive->TakeLive(Info, Data);
                         Builder.AddSource(Info, std::move(Data));
                     } else {
                         Builder.AddFailed(Info, Msg);
@@ -89,6 +109,8 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
                 });
     for (const TAbsentSource& A : Absent)
         Builder.AddAbsent(A);
+    if (Archive && Archive->Finish(Builder))
+        ++Read;
     const TReport Report = Builder.Finish();
 
     // Nothing found without a choice is an empty report; a choice that gave

@@ -141,6 +141,21 @@ bool ParseCollectorArgs(const QStringList& Args, TCollectorOptions& Options, QSt
             Options.FList = true;
         } else if (IsSwitch(Arg, kSwAllVisits)) {
             Options.FAllVisits = true;
+        } else if (IsSwitch(Arg, kSwArchive)) {
+            if (Options.FArchive == amOff)
+                Options.FArchive = amOn;
+        } else if (StartsWithSwitch(Arg, kSwArchiveFile, V)) {
+            // Only the bare word clears; a file of that name is given as "./clear".
+            if (V.trimmed().compare(kSwArchiveClear.sliced(kSwArchiveFile.size()), Qt::CaseInsensitive) == 0) {
+                Options.FArchive = amClear;
+            } else if (V.trimmed().isEmpty()) {
+                ErrMsg = QStringLiteral("存档文件名为空");
+                return false;
+            } else {
+                Options.FArchivePath = V.trimmed();
+                if (Options.FArchive == amOff)
+                    Options.FArchive = amOn;
+            }
         } else {
             ErrMsg = QStringLiteral("无法识别的参数：%1").arg(Arg);
             return false;

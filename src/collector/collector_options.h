@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 enum TOutFormat { ofJson, ofHtml };
+enum TArchiveMode { amOff, amOn, amClear };
 
 // Everything the command line asks for, already checked.
 struct TCollectorOptions
@@ -25,6 +26,8 @@ struct TCollectorOptions
     bool FOpen = false;
     bool FList = false;
     bool FAllVisits = false;  // every stored visit row, not only what the browser's history page lists
+    TArchiveMode FArchive = amOff; // keep every visit read in the archive and report from both; or empty it
+    QString FArchivePath;     // empty = the default place
 };
 
 inline constexpr const char* kDefaultTitle = "浏览器访问记录报告";

@@ -66,7 +66,7 @@ bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, const TDbSnapsho
 
     const TTimeWindow Open;
     const bool WholeHistory = Window.FromUs <= Open.FromUs && Window.ToUs >= Open.ToUs;
-    const TQueries Q = MakeQueries(Db.get(), Schema, Rule.AllVisits, WholeHistory);
+    const TQueries Q = MakeQueries(Db.get(), Schema, Rule.AllVisits, Rule.WithShown, WholeHistory);
     if (!Rule.AllVisits && !Q.Shown)
         Data.Msg = QString::fromUtf8(Schema.RuleNote);
 
@@ -96,6 +96,8 @@ bool ReadOnce(const TSourceInfo& Source, const TReadRule& Rule, const TDbSnapsho
             continue;
         }
         Data.Visits.push_back({sqlite3_column_int64(Visits.get(), 0), Unix});
+        if (Rule.WithShown)
+            Data.VisitShown.push_back(sqlite3_column_int(Visits.get(), 2) != 0);
     }
     if (StepFailed(Db.get(), Rc, ErrMsg))
         return false;
@@ -114,7 +116,7 @@ bool CountOnce(const TSourceInfo& Source, bool AllVisits, const TDbSnapshot& Sna
     int Flags = 0;
     if (!OpenDb(Snap, Schema, Db, Flags, ErrMsg))
         return false;
-    const TQueries Q = MakeQueries(Db.get(), Schema, AllVisits, true);
+    const TQueries Q = MakeQueries(Db.get(), Schema, AllVisits, false, true);
     TStmt Stmt;
     if (!Prepare(Db.get(), Q.Count.constData(), Stmt, ErrMsg))
         return false;

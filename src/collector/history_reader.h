@@ -19,6 +19,7 @@ struct TSourceData
 {
     std::vector<TRawUrl> Urls;
     std::vector<TRawVisit> Visits;
+    std::vector<bool> VisitShown; // WithShown reads: one per visit, whether the history page lists it
     QString Msg; // a note for the report: why every row was counted, visits skipped as damaged
 };
 
@@ -27,6 +28,7 @@ struct TReadRule
     TTimeWindow Window;
     bool AllVisits = false;    // every stored row instead of what the history page lists
     bool HelperThread = false; // a core is free: read the URL rows beside the visits
+    bool WithShown = false;    // every stored row, each marked with whether the history page lists it
 };
 
 // Reads one committed state of the source's database (with its -wal and

@@ -69,10 +69,10 @@ int CheckSchema(sqlite3* Db, const TSchema& Schema, QString& ErrMsg)
     return SQLITE_OK;
 }
 
-TQueries MakeQueries(sqlite3* Db, const TSchema& Schema, bool AllVisits, bool Scan)
+TQueries MakeQueries(sqlite3* Db, const TSchema& Schema, bool AllVisits, bool WithShown, bool Scan)
 {
     TQueries Q;
-    if (!AllVisits) {
+    if (!AllVisits || WithShown) {
         sqlite3_stmt* Probe = nullptr;
         Q.Shown = sqlite3_prepare_v2(Db, Schema.RuleColumnsSql, -1, &Probe, nullptr) == SQLITE_OK;
         sqlite3_finalize(Probe);
@@ -86,10 +86,19 @@ TQueries MakeQueries(sqlite3* Db, const TSchema& Schema, bool AllVisits, bool Sc
     const QByteArray InRange = T + " >= ?1 AND " + T + " < ?2";
     const QByteArray VisitRule = Q.Shown ? QByteArray(" AND ") + Schema.ShownVisit : QByteArray();
     const QByteArray UrlRule = Q.Shown && Schema.ShownUrl ? QByteArray(Schema.ShownUrl) : QByteArray();
-    Q.Urls = QByteArray("SELECT u.id, u.url, u.title FROM ") + Schema.UrlTable + " u"
-             + (UrlRule.isEmpty() ? QByteArray() : " WHERE " + UrlRule);
-    Q.Visits = QByteArray("SELECT v.") + Schema.VisitUrl + ", " + T + " FROM " + Schema.VisitTable + " v WHERE "
-               + InRange + VisitRule;
+    if (WithShown) {
+        // The rules become columns instead of conditions: every row is read.
+        Q.Urls = QByteArray("SELECT u.id, u.url, u.title, ") + (UrlRule.isEmpty() ? QByteArray("1") : "(" + UrlRule + ")")
+                 + " FROM " + Schema.UrlTable + " u";
+        Q.Visits = QByteArray("SELECT v.") + Schema.VisitUrl + ", " + T + ", "
+                   + (Q.Shown ? "(" + QByteArray(Schema.ShownVisit) + ")" : QByteArray("1")) + " FROM "
+                   + Schema.VisitTable + " v WHERE " + InRange;
+    } else {
+        Q.Urls = QByteArray("SELECT u.id, u.url, u.title FROM ") + Schema.UrlTable + " u"
+                 + (UrlRule.isEmpty() ? QByteArray() : " WHERE " + UrlRule);
+        Q.Visits = QByteArray("SELECT v.") + Schema.VisitUrl + ", " + T + " FROM " + Schema.VisitTable + " v WHERE "
+                   + InRange + VisitRule;
+    }
     // A visit counts when its URL row is read too, as a report joins them.
     // The ids of those rows are gathered once; the unary "+" keeps SQLite
     // from looking up each visit's row instead, which costs twice the time.

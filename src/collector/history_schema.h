@@ -31,12 +31,13 @@ int CheckSchema(sqlite3* Db, const TSchema& Schema, QString& ErrMsg);
 // ?1 <= time < ?2, in the browser's own epoch.
 struct TQueries
 {
-    QByteArray Urls;   // id, url, title
-    QByteArray Visits; // URL id, time
+    QByteArray Urls;   // id, url, title[, listed]
+    QByteArray Visits; // URL id, time[, listed]
     QByteArray Count;  // the visits a report would count
     bool Shown = false; // only what the history page lists
 };
 
 // Scan is set when the range covers the whole history: a plain scan of the
-// table then beats looking up every row through the time index.
-TQueries MakeQueries(sqlite3* Db, const TSchema& Schema, bool AllVisits, bool Scan);
+// table then beats looking up every row through the time index. WithShown
+// reads every row, with whether the history page lists it as one more column.
+TQueries MakeQueries(sqlite3* Db, const TSchema& Schema, bool AllVisits, bool WithShown, bool Scan);

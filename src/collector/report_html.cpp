@@ -241,6 +241,8 @@ void WriteReportHtml(const TReport& R, TTextOut& Out, size_t MaxRecords)
     Out.Raw("<section class=\"card\"><h2>数据源</h2><table><tr><th>浏览器</th><th>配置/用户</th><th>状态</th>"
             "<th>条数</th><th>说明</th><th>库文件</th></tr>");
     for (const TSourceResult& S : R.Sources) {
+        if (S.Hidden)
+            continue;
         Out.Raw("<tr><td>").Html(S.Info.Name).Raw("</td><td>").Html(S.Info.Profile)
             .Raw(S.Ok ? "</td><td>" : "</td><td class=\"bad\">").Html(S.Status())
             .Raw("</td><td class=\"n\">").Int(S.Count).Raw("</td><td>").Html(S.Msg)

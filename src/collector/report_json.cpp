@@ -168,9 +168,13 @@ void WriteReportJson(const TReport& R, TTextOut& Out)
             .Raw(",").Json(R.Cats[I].Color).Raw("]");
     Out.Raw("]");
     Out.Raw(",\n\"sources\":[");
-    for (qsizetype I = 0; I < R.Sources.size(); ++I) {
-        Out.Raw(I ? ",\n" : "\n");
-        SourceObject(Out, R.Sources[I]);
+    bool First = true;
+    for (const TSourceResult& S : R.Sources) {
+        if (S.Hidden)
+            continue;
+        Out.Raw(First ? "\n" : ",\n");
+        SourceObject(Out, S);
+        First = false;
     }
     Out.Raw("]");
 

@@ -36,6 +36,8 @@ bool ReadUrls(sqlite3* Db, const TSchema& Schema, const char* Sql, std::vector<T
         U.Host = *Known;
         U.Keyword = SearchKeyword(U.Url, U.Host);
         U.Title = ColumnUtf8(Urls.get(), 2, kMaxTitleBytes);
+        if (sqlite3_column_count(Urls.get()) > 3)
+            U.Shown = sqlite3_column_int(Urls.get(), 3) != 0;
     }
     return !StepFailed(Db, Rc, ErrMsg);
 }

@@ -18,6 +18,7 @@ struct TRawUrl
     QString Host;
     QString Keyword;
     std::string Title; // well-formed UTF-8, escaped only where it is written out
+    bool Shown = true; // the browser's history page may list its visits (WithShown reads)
 };
 
 // Reads the URL rows that Sql (id, url, title) selects; rows without a URL

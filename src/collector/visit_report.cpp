@@ -133,14 +133,44 @@ int TReportBuilder::UrlIndex(const TRawUrl& Raw)
     return Index;
 }
 
-void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
+qsizetype TReportBuilder::AddRow(const TSourceInfo& Info, bool Ok, const QString& Msg)
 {
     TSourceResult R;
     R.Info = Info;
-    R.Ok = true;
-    R.Msg = Data.Msg;
-    const qint32 SourceIndex = qint32(FReport.Sources.size());
+    R.Ok = Ok;
+    R.Msg = Msg;
+    FReport.Sources << R;
+    return FReport.Sources.size() - 1;
+}
 
+void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
+{
+    const qsizetype Row = AddRow(Info, true, Data.Msg);
+    FReport.Sources[Row].Count = AddVisits(std::move(Data), qint32(Row));
+}
+
+qsizetype TReportBuilder::AddArchive(const TSourceInfo& Info, const QString& Msg)
+{
+    return AddRow(Info, true, Msg);
+}
+
+void TReportBuilder::AddArchived(qsizetype ArchiveRow, const TSourceInfo& Info, TSourceData&& Data)
+{
+    // Under the row of the same database when it was read this time.
+    qsizetype Row = 0;
+    const QList<TSourceResult>& Sources = FReport.Sources;
+    while (Row < Sources.size()
+           && (Sources[Row].Absence != TSourceResult::abNone || Sources[Row].Info.Id != Info.Id
+               || Sources[Row].Info.Path != Info.Path || Sources[Row].Info.Profile != Info.Profile))
+        ++Row;
+    if (Row == Sources.size())
+        FReport.Sources[AddRow(Info, true, QString())].Hidden = true;
+    FReport.Sources[ArchiveRow].Count += AddVisits(std::move(Data), qint32(Row));
+}
+
+qint64 TReportBuilder::AddVisits(TSourceData&& Data, qint32 SourceIndex)
+{
+    qint64 Count = 0;
     // Row ids are mostly dense, so a plain table beats hashing for each visit.
     qint64 MaxId = 0;
     for (const TRawUrl& U : Data.Urls)
@@ -177,19 +207,15 @@ void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
         if (Index < 0)
             continue;
         FReport.Visits.push_back({V.UnixUs, Index, SourceIndex});
-        ++R.Count;
+        ++Count;
     }
     Data = TSourceData();
-    FReport.Sources << R;
+    return Count;
 }
 
 void TReportBuilder::AddFailed(const TSourceInfo& Info, const QString& Msg)
 {
-    TSourceResult R;
-    R.Info = Info;
-    R.Ok = false;
-    R.Msg = Msg;
-    FReport.Sources << R;
+    AddRow(Info, false, Msg);
 }
 
 void TReportBuilder::AddAbsent(const TAbsentSource& Absent)

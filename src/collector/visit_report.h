@@ -24,6 +24,7 @@ struct TSourceResult
     QString Msg;
     qint64 Count = 0;
     TAbsence Absence = abNone; // a chosen browser that gave no database
+    bool Hidden = false;       // not a row of its own: names the browser and profile of archived visits
     QString Status() const;
 };
 
@@ -115,10 +116,17 @@ public:
     void AddSource(const TSourceInfo& Info, TSourceData&& Data);
     void AddFailed(const TSourceInfo& Info, const QString& Msg);
     void AddAbsent(const TAbsentSource& Absent);
+    // The archive's own row; visits given to AddArchived count in it.
+    qsizetype AddArchive(const TSourceInfo& Info, const QString& Msg);
+    // Visits of Info's database that only the archive still holds: they show
+    // under its browser and profile, and count in the archive's row.
+    void AddArchived(qsizetype ArchiveRow, const TSourceInfo& Info, TSourceData&& Data);
     // Statistics and ranked lists; the builder is spent afterwards.
     TReport Finish();
 
 private:
+    qsizetype AddRow(const TSourceInfo& Info, bool Ok, const QString& Msg);
+    qint64 AddVisits(TSourceData&& Data, qint32 SourceIndex);
     bool Passes(const TRawUrl& Raw) const;
     int UrlIndex(const TRawUrl& Raw);
     int DomainIndex(const QString& Domain);

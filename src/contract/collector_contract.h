@@ -35,6 +35,9 @@ inline constexpr QLatin1StringView kSwList("/list");
 inline constexpr QLatin1StringView kSwAllVisits("/allvisits");
 // Keep every visit read in the collector's own archive, and report over it.
 inline constexpr QLatin1StringView kSwArchive("/archive");
+// The same, in another file than the user's own ("/archive:./clear" for a
+// file named clear).
+inline constexpr QLatin1StringView kSwArchiveFile("/archive:");
 // Empty the archive; nothing else is done.
 inline constexpr QLatin1StringView kSwArchiveClear("/archive:clear");
 

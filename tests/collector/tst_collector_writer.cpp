@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QTimeZone>
 
+#include <algorithm>
+
 // Runs against a browser that keeps committing to its history (see
 // tests/tools/history_writer.cpp): each run must give one committed state.
 class TCollectorWriterTest : public QObject
@@ -77,6 +79,52 @@ int Generation(const TJsonValue* Records, QString& Why)
     return Gen;
 }
 
+// With the archive the records are every state the runs before read, kept,
+// plus the one read now: stable visits at the times of several generations,
+// kStable of each, all under the titles of the latest; and complete batches
+// up to it. The generations seen, or an empty set with Why set.
+QSet<int> ArchivedGenerations(const TJsonValue* Records, QString& Why)
+{
+    static const QRegularExpression Batch("^https://batch\\.example/(\\d+)/\\d+$");
+    static const QDateTime Base(QDate(2024, 5, 1), QTime(8, 0), QTimeZone::utc());
+    QSet<QString> Titles;
+    QMap<int, int> AtGen, Batches;
+    for (int I = 0; I < Records->Count(); ++I) {
+        const QString Url = Records->Items(I)->S("url");
+        if (Url.startsWith("https://stable.example/")) {
+            QDateTime Time = QDateTime::fromString(Records->Items(I)->S("time"), "yyyy-MM-dd hh:mm:ss");
+            Time.setTimeZone(QTimeZone::utc());
+            ++AtGen[int(Base.secsTo(Time))];
+            Titles << Records->Items(I)->S("title").left(12);
+        } else if (const QRegularExpressionMatch M = Batch.match(Url); M.hasMatch()) {
+            ++Batches[M.captured(1).toInt()];
+        }
+    }
+    const int Gen = Titles.size() == 1 ? Titles.values().first().mid(4, 8).toInt() : -1;
+    if (Gen < 0 || AtGen.isEmpty() || AtGen.lastKey() != Gen) {
+        Why = QString("titles %1 beside stable visits of generations %2")
+                  .arg(QStringList(Titles.values()).join(','))
+                  .arg(AtGen.keys().size());
+        return {};
+    }
+    for (auto It = AtGen.cbegin(); It != AtGen.cend(); ++It)
+        if (It.value() != kStable) {
+            Why = QString("%1 stable visits of generation %2").arg(It.value()).arg(It.key());
+            return {};
+        }
+    for (int G = 2; G <= Gen; G += 2)
+        if (Batches.value(G) != kBatch) {
+            Why = QString("generation %1, batch %2 has %3 visits").arg(Gen).arg(G).arg(Batches.value(G));
+            return {};
+        }
+    if (Batches.size() != Gen / 2) {
+        Why = QString("generation %1 beside %2 batches").arg(Gen).arg(Batches.size());
+        return {};
+    }
+    const QList<int> Gens = AtGen.keys();
+    return QSet<int>(Gens.cbegin(), Gens.cend());
+}
+
 } // namespace
 
 void TCollectorWriterTest::liveWriter_data()
@@ -84,10 +132,13 @@ void TCollectorWriterTest::liveWriter_data()
     QTest::addColumn<QString>("Kind");
     QTest::addColumn<QString>("Journal");
     QTest::addColumn<QString>("Locking");
+    QTest::addColumn<bool>("Archive");
     for (const char* Journal : {"delete", "truncate", "persist", "wal"}) {
-        QTest::addRow("chromium %s exclusive", Journal) << "chromium" << Journal << "exclusive";
-        QTest::addRow("firefox %s", Journal) << "firefox" << Journal << "normal";
+        QTest::addRow("chromium %s exclusive", Journal) << "chromium" << Journal << "exclusive" << false;
+        QTest::addRow("firefox %s", Journal) << "firefox" << Journal << "normal" << false;
     }
+    QTest::addRow("chromium wal exclusive, archive") << "chromium" << "wal" << "exclusive" << true;
+    QTest::addRow("firefox delete, archive") << "firefox" << "delete" << "normal" << true;
 }
 
 void TCollectorWriterTest::liveWriter()
@@ -95,6 +146,7 @@ void TCollectorWriterTest::liveWriter()
     QFETCH(QString, Kind);
     QFETCH(QString, Journal);
     QFETCH(QString, Locking);
+    QFETCH(bool, Archive);
     const QString Home = FTmp.filePath(QString(QTest::currentDataTag()).replace(' ', '-'));
     const bool Firefox = Kind == "firefox";
     const QString Db = BrowserPath(Home, Firefox ? ".mozilla/firefox/p/places.sqlite" : ".config/google-chrome/Default/History");
@@ -117,7 +169,11 @@ void TCollectorWriterTest::liveWriter()
     qputenv(kHomeOverrideVar, Home.toUtf8());
     qputenv(kZoneOverrideVar, "UTC");
     int Last = 0, Busy = 0;
+    QSet<int> Kept; // generations the archive holds
     QStringList Wrong;
+    QStringList Args = {"/format:json", "/include:.example/"};
+    if (Archive)
+        Args << "/archive:" + Home + "-archive.sqlite";
     for (int Run = 0; Run < kRuns; ++Run) {
         QByteArray Out;
         TCollectorEnv Env;
@@ -127,16 +183,31 @@ void TCollectorWriterTest::liveWriter()
         };
         Env.WriteStderr = [](const QString&) {};
         // The writer's archive is read but not reported.
-        const int Code = RunCollector({"/format:json", "/include:.example/"}, Env);
+        const int Code = RunCollector(Args, Env);
         QString Err;
         const auto Doc = ParseJson(QString::fromUtf8(Out), Err);
         QVERIFY2(Doc, qPrintable(Err));
         const TJsonValue* Source = Doc->Get("sources")->Items(0);
         QString Why;
-        const int Gen = Code == ceOk ? Generation(Doc->Get("records"), Why) : -1;
-        if (Code == ceAllSourcesFailed && Source->S("msg").contains("持续写入"))
+        int Gen = -1;
+        if (Archive && Code == ceOk && Source->B("ok")) {
+            // The archive only grows, by whole states; the latest is the one read now.
+            const TJsonValue* Row = Doc->Get("sources")->Items(1);
+            const QSet<int> Gens = ArchivedGenerations(Doc->Get("records"), Why);
+            if (!Gens.isEmpty() && !Gens.contains(Kept)) {
+                Why = "the archive lost generations";
+            } else if (!Gens.isEmpty() && (!Row->B("ok") || Row->I("count") != (Gens.size() - 1) * kStable)) {
+                Why = QString("archive row: %1 visits, %2").arg(Row->I("count")).arg(Row->S("msg"));
+            } else if (!Gens.isEmpty()) {
+                Gen = *std::max_element(Gens.cbegin(), Gens.cend());
+                Kept = Gens;
+            }
+        } else if (Code == ceOk) {
+            Gen = Generation(Doc->Get("records"), Why);
+        }
+        if (!Source->B("ok") && Source->S("msg").contains("持续写入"))
             ++Busy;
-        else if (Code != ceOk)
+        else if (Code != ceOk || !Source->B("ok"))
             Wrong << QString("run %1 failed: %2").arg(Run).arg(Source->S("msg"));
         else if (Gen < 0)
             Wrong << QString("run %1: %2").arg(Run).arg(Why);

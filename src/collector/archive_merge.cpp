@@ -1,0 +1,373 @@
+#include "archive_merge.h"
+
+#include "archive_path.h"
+#include "text_out.h"
+#include "url_info.h"
+#include "visit_report.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+constexpr qint64 kDayUs = 86400LL * 1000000;
+
+qint64 DayOf(qint64 UnixUs)
+{
+    return UnixUs / kDayUs;
+}
+
+// Visits of one day in (time, URL hash) order, the order both sides are
+// compared in.
+bool KeyLess(qint64 TimeA, quint64 HashA, qint64 TimeB, quint64 HashB)
+{
+    return TimeA != TimeB ? TimeA < TimeB : HashA < HashB;
+}
+
+TSourceInfo InfoOf(const TArchiveSource& S)
+{
+    TSourceInfo Info;
+    Info.Id = S.Browser;
+    Info.Name = S.Name;
+    Info.Profile = S.Profile;
+    Info.Path = S.Path;
+    Info.Kind = S.Kind == skFirefox ? skFirefox : skChromium;
+    return Info;
+}
+
+} // namespace
+
+QString ArchivePath(const TCollectorOptions& Options)
+{
+    const QString Path = Options.FArchivePath.isEmpty() ? DefaultArchivePath() : Options.FArchivePath;
+    return QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(Path)).absoluteFilePath());
+}
+
+bool ClearArchive(const QString& Path, QString& Text)
+{
+    const QString Shown = QDir::toNativeSeparators(Path);
+    TArchiveStore Store;
+    QString ErrMsg;
+    switch (Store.Open(Path, false, ErrMsg)) {
+    case TArchiveStore::aoAbsent:
+        Text = QStringLiteral("历史存档不存在，无需清除：%1").arg(Shown);
+        return true;
+    case TArchiveStore::aoFailed:
+        break;
+    case TArchiveStore::aoOpened:
+        if (Store.Clear(ErrMsg)) {
+            Text = QStringLiteral("历史存档已清空：%1").arg(Shown);
+            return true;
+        }
+        break;
+    }
+    Text = QStringLiteral("清除历史存档失败：%1：%2").arg(Shown, ErrMsg);
+    return false;
+}
+
+TArchiveMerge::TArchiveMerge(const TCollectorOptions& Options, const TTimeWindow& Window, const QList<THome>& Homes)
+    : FOptions(Options)
+    , FWindow(Window)
+    , FHomes(Homes)
+{
+}
+
+bool TArchiveMerge::Start(const QString& Path, QString& ErrMsg)
+{
+    FPath = Path;
+    FStarted = FStore.Open(Path, true, ErrMsg) == TArchiveStore::aoOpened && FStore.Begin(ErrMsg)
+               && FStore.LoadSources(FSources, ErrMsg) && FStore.LoadDays(FDays, ErrMsg);
+    if (!FStarted)
+        FError = ErrMsg;
+    return FStarted;
+}
+
+TReadRule TArchiveMerge::ReadRule(TReadRule Rule) const
+{
+    if (FStarted) {
+        Rule.Window = TTimeWindow();
+        Rule.WithShown = true;
+    }
+    return Rule;
+}
+
+bool TArchiveMerge::Counts(qint64 UnixUs, bool Listed) const
+{
+    return UnixUs >= FWindow.FromUs && UnixUs < FWindow.ToUs && (Listed || FOptions.FAllVisits);
+}
+
+qsizetype TArchiveMerge::SourceFor(const TSourceInfo& Info)
+{
+    const auto It = std::find_if(FSources.begin(), FSources.end(), [&](const TArchiveSource& S) {
+        return S.Browser == Info.Id && S.Path == Info.Path;
+    });
+    const TArchiveSource Now{It == FSources.end() ? 0 : It->Id, Info.Id, Info.Name, Info.Profile, Info.Path, int(Info.Kind)};
+    if (It == FSources.end()) {
+        FSources.push_back(Now);
+        return FStore.AddSource(FSources.back(), FError) ? qsizetype(FSources.size() - 1) : -1;
+    }
+    // Profiles are renamed and browsers rebranded; the database stays the same.
+    if (It->Name != Now.Name || It->Profile != Now.Profile || It->Kind != Now.Kind) {
+        *It = Now;
+        if (!FStore.UpdateSource(Now, FError))
+            return -1;
+    }
+    return It - FSources.begin();
+}
+
+bool TArchiveMerge::PageFor(qint64 Source, const TRawUrl& Url, quint64 Hash, qint64& Page)
+{
+    if (!FUrlIdsLoaded && !FStore.LoadUrlHashes(FUrlIds, FError))
+        return false;
+    FUrlIdsLoaded = true;
+    qint64 UrlId = 0;
+    for (auto It = FUrlIds.constFind(Hash); UrlId == 0 && It != FUrlIds.constEnd() && It.key() == Hash; ++It) {
+        QString Text;
+        if (!FStore.UrlText(It.value(), Text, FError))
+            return false;
+        if (Text == Url.Url)
+            UrlId = It.value();
+    }
+    if (UrlId == 0) {
+        if (!FStore.AddUrl(Url.Url, Hash, UrlId, FError))
+            return false;
+        FUrlIds.insert(Hash, UrlId);
+    }
+    if (!FPageIds.contains(Source) && !FStore.LoadPageIds(Source, FPageIds[Source], FError))
+        return false;
+    QHash<qint64, qint64>& Pages = FPageIds[Source];
+    const QString Title = QString::fromStdString(Url.Title);
+    Page = Pages.value(UrlId);
+    if (Page != 0)
+        // The title of the latest visit stands, also for visits the browser no longer has.
+        return FStore.SetTitle(Page, Title, FError);
+    if (!FStore.AddPage(Source, UrlId, Title, Page, FError))
+        return false;
+    Pages.insert(UrlId, Page);
+    if (const auto Known = FPageHashes.find(Source); Known != FPageHashes.end())
+        Known->insert(Page, Hash);
+    return true;
+}
+
+// Stops at the first failure: nothing of this run is committed then.
+bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, const std::vector<bool>& Listed)
+{
+    const qsizetype Index = SourceFor(Info);
+    if (Index < 0)
+        return false;
+    const qint64 Source = FSources[size_t(Index)].Id;
+    QHash<qint64, qsizetype> UrlAt;
+    UrlAt.reserve(qsizetype(Data.Urls.size()));
+    std::vector<quint64> Hashes(Data.Urls.size());
+    for (size_t I = 0; I < Data.Urls.size(); ++I) {
+        UrlAt.insert(Data.Urls[I].Id, qsizetype(I));
+        Hashes[I] = UrlHash(Data.Urls[I].Url);
+    }
+    struct TLive
+    {
+        qint64 UnixUs;
+        quint64 Hash;
+        qsizetype Url;
+        bool Listed;
+    };
+    std::vector<TLive> Live;
+    Live.reserve(Data.Visits.size());
+    for (size_t I = 0; I < Data.Visits.size(); ++I) {
+        const auto Url = UrlAt.constFind(Data.Visits[I].UrlId);
+        if (Url != UrlAt.constEnd())
+            Live.push_back({Data.Visits[I].UnixUs, Hashes[size_t(Url.value())], Url.value(), Listed[I]});
+    }
+    auto Less = [](const TLive& A, const TLive& B) { return KeyLess(A.UnixUs, A.Hash, B.UnixUs, B.Hash); };
+    std::sort(Live.begin(), Live.end(), Less);
+    Live.erase(std::unique(Live.begin(), Live.end(),
+                           [](const TLive& A, const TLive& B) { return A.UnixUs == B.UnixUs && A.Hash == B.Hash; }),
+               Live.end());
+
+    QMap<qint64, TArchiveDay>& Days = FDays[Source];
+    QSet<qint64>& LiveDays = FLiveDays[Source];
+    std::vector<qint64> PageOf(Data.Urls.size(), 0);
+    std::vector<TArchiveVisit>& Only = FOnly[Source];
+    std::vector<TArchiveVisit> Stored;
+    for (auto Begin = Live.cbegin(); Begin != Live.cend();) {
+        const qint64 Day = DayOf(Begin->UnixUs);
+        LiveDays.insert(Day);
+        TArchiveDay Sums;
+        auto End = Begin;
+        for (; End != Live.cend() && DayOf(End->UnixUs) == Day; ++End) {
+            ++Sums.Visits;
+            Sums.Digest += VisitDigest(End->Hash, End->UnixUs);
+        }
+        const TArchiveDay Known = Days.value(Day);
+        if (Known.Visits == Sums.Visits && Known.Digest == Sums.Digest) {
+            Begin = End; // the archive holds this day as the browser has it
+            continue;
+        }
+        // Both in key order: one walk finds what is new and what only the archive still has.
+        Stored.clear();
+        if (!FStore.LoadVisits(Source, Day, Day + 1, Stored, FError))
+            return false;
+        if (!Stored.empty()) {
+            if (!FPageHashes.contains(Source) && !FStore.LoadPageHashes(Source, FPageHashes[Source], FError))
+                return false;
+            const QHash<qint64, quint64>& PageHashes = FPageHashes[Source];
+            for (TArchiveVisit& V : Stored)
+                V.UrlHash = PageHashes.value(V.Page);
+        }
+        std::sort(Stored.begin(), Stored.end(), [](const TArchiveVisit& A, const TArchiveVisit& B) {
+            return KeyLess(A.UnixUs, A.UrlHash, B.UnixUs, B.UrlHash);
+        });
+        TArchiveDay Now = Known;
+        const size_t Before = Stored.size();
+        size_t S = 0;
+        for (auto L = Begin; L != End; ++L) {
+            for (; S < Before && KeyLess(Stored[S].UnixUs, Stored[S].UrlHash, L->UnixUs, L->Hash); ++S)
+                Only.push_back(Stored[S]);
+            if (S < Before && Stored[S].UnixUs == L->UnixUs && Stored[S].UrlHash == L->Hash) {
+                ++S;
+                continue;
+            }
+            qint64& Page = PageOf[size_t(L->Url)];
+            if (Page == 0 && !PageFor(Source, Data.Urls[size_t(L->Url)], L->Hash, Page))
+                return false;
+            Stored.push_back({L->UnixUs, Page, L->Hash, L->Listed});
+            ++Now.Visits;
+            Now.Digest += VisitDigest(L->Hash, L->UnixUs);
+            ++FAdded;
+        }
+        Only.insert(Only.end(), Stored.begin() + qsizetype(S), Stored.begin() + qsizetype(Before));
+        if (Stored.size() > Before && !FStore.SetDay(Source, Day, Now, Stored, FError))
+            return false;
+        Days.insert(Day, Now);
+        Begin = End;
+    }
+    return true;
+}
+
+void TArchiveMerge::TakeLive(const TSourceInfo& Info, TSourceData& Data)
+{
+    if (!FStarted)
+        return;
+    QSet<qint64> Hidden;
+    for (const TRawUrl& U : Data.Urls)
+        if (!U.Shown)
+            Hidden.insert(U.Id);
+    const bool AllShown = Data.VisitShown.size() != Data.Visits.size();
+    std::vector<bool> Listed(Data.Visits.size());
+    for (size_t I = 0; I < Data.Visits.size(); ++I)
+        Listed[I] = (AllShown || Data.VisitShown[I]) && !Hidden.contains(Data.Visits[I].UrlId);
+    if (FWriteOk)
+        FWriteOk = Store(Info, Data, Listed);
+
+    // What the report counts of the database: the run's own window and rule.
+    size_t Kept = 0;
+    for (size_t I = 0; I < Data.Visits.size(); ++I)
+        if (Counts(Data.Visits[I].UnixUs, Listed[I]))
+            Data.Visits[Kept++] = Data.Visits[I];
+    Data.Visits.resize(Kept);
+    Data.VisitShown = std::vector<bool>();
+}
+
+bool TArchiveMerge::InScope(const TArchiveSource& Source) const
+{
+    if (!FOptions.FSources.isEmpty() && !FOptions.FSources.contains(Source.Browser))
+        return false;
+    if (FOptions.FAllUsers)
+        return true;
+    for (const THome& H : FHomes)
+        for (const QString& Dir : {H.Path, H.ConfigDir, H.LocalDir})
+            if (!Dir.isEmpty() && Source.Path.startsWith(Dir + QChar('/')))
+                return true;
+    return false;
+}
+
+// The days the browser no longer has (or was not read for) are the
+// archive's alone; only those the report's window touches are read.
+bool TArchiveMerge::LoadUnread(const TArchiveSource& Source)
+{
+    const QSet<qint64> LiveDays = FLiveDays.value(Source.Id);
+    const QMap<qint64, TArchiveDay> Days = FDays.value(Source.Id);
+    std::vector<TArchiveVisit>& Only = FOnly[Source.Id];
+    qint64 From = 0, To = 0; // a run of such days
+    auto Flush = [&] { return From == To || FStore.LoadVisits(Source.Id, From, To, Only, FError); };
+    for (auto It = Days.cbegin(); It != Days.cend(); ++It) {
+        const qint64 Day = It.key();
+        if (LiveDays.contains(Day) || (Day + 1) * kDayUs <= FWindow.FromUs || Day * kDayUs >= FWindow.ToUs)
+            continue;
+        if (Day != To) {
+            if (!Flush())
+                return false;
+            From = Day;
+        }
+        To = Day + 1;
+    }
+    return Flush();
+}
+
+bool TArchiveMerge::ReportData(qint64 Source, const std::vector<TArchiveVisit>& Visits, TSourceData& Data)
+{
+    QHash<qint64, TArchivePage> Pages;
+    QSet<qint64> Added;
+    for (const TArchiveVisit& V : Visits) {
+        if (!Counts(V.UnixUs, V.Listed))
+            continue;
+        if (Pages.isEmpty() && !FStore.LoadPages(Source, Pages, FError))
+            return false;
+        const auto P = Pages.constFind(V.Page);
+        if (P == Pages.constEnd()) {
+            ++FDamaged;
+            continue;
+        }
+        Data.Visits.push_back({V.Page, V.UnixUs});
+        if (Added.contains(V.Page))
+            continue;
+        Added.insert(V.Page);
+        TRawUrl& U = Data.Urls.emplace_back();
+        U.Id = V.Page;
+        U.Url = P->Url;
+        U.Host = HostOf(U.Url);
+        U.Keyword = SearchKeyword(U.Url, U.Host);
+        U.Title = P->Title.toStdString();
+    }
+    return true;
+}
+
+bool TArchiveMerge::Finish(TReportBuilder& Builder)
+{
+    TSourceInfo Row;
+    Row.Name = QStringLiteral("历史存档");
+    Row.Path = FPath;
+    if (!FStarted) {
+        Builder.AddFailed(Row, FError);
+        return false;
+    }
+    for (const TArchiveSource& S : FSources)
+        if (FWriteOk && (FLiveDays.contains(S.Id) || InScope(S)))
+            FWriteOk = LoadUnread(S);
+    if (!FWriteOk || !FStore.Commit(FError)) {
+        Builder.AddFailed(Row, FError + QStringLiteral("（本次未存入，存档保持原样）"));
+        return false;
+    }
+    std::vector<std::pair<TSourceInfo, TSourceData>> Report;
+    for (const TArchiveSource& S : FSources) {
+        const auto Only = FOnly.constFind(S.Id);
+        TSourceData Data;
+        if (Only == FOnly.constEnd())
+            continue;
+        if (!ReportData(S.Id, Only.value(), Data)) {
+            Builder.AddFailed(Row, FError);
+            return false;
+        }
+        if (!Data.Visits.empty())
+            Report.emplace_back(InfoOf(S), std::move(Data));
+    }
+    FOnly.clear();
+    QString Msg = QStringLiteral("本次新存入 %1 条访问").arg(FAdded);
+    if (FDamaged > 0)
+        Msg += QStringLiteral("；已跳过 %1 条损坏的存档记录").arg(FDamaged);
+    const qsizetype ArchiveRow = Builder.AddArchive(Row, Msg);
+    for (auto& [Info, Data] : Report)
+        Builder.AddArchived(ArchiveRow, Info, std::move(Data));
+    return true;
+}

@@ -1,0 +1,521 @@
+#include "archive_store.h"
+
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// "MKAR": tells our archives from any other SQLite file.
+constexpr int kApplicationId = 0x4D4B4152;
+constexpr int kSchemaVersion = 1;
+// Another run holding the archive gets this long to finish.
+constexpr int kBusyWaitMs = 30000;
+
+// As long as a browser database read lets them be: anything longer is damage.
+constexpr qint64 kDayUs = 86400LL * 1000000;
+constexpr int kMaxUrlBytes = 64 * 1024 + 8;
+constexpr int kMaxTitleBytes = 4 * 1024 + 8;
+
+const char kSchema[] =
+    "CREATE TABLE sources(id INTEGER PRIMARY KEY, browser TEXT NOT NULL, name TEXT NOT NULL,"
+    " profile TEXT NOT NULL, path TEXT NOT NULL, kind INTEGER NOT NULL);"
+    // Each URL once; pages and visits refer to it by number.
+    "CREATE TABLE urls(id INTEGER PRIMARY KEY, hash INTEGER NOT NULL, url TEXT NOT NULL);"
+    "CREATE TABLE pages(id INTEGER PRIMARY KEY, source INTEGER NOT NULL, url INTEGER NOT NULL, title TEXT NOT NULL);"
+    // A day's visits in one row (see EncodeDay): a row per visit would cost
+    // an insert each, and take three times the room.
+    "CREATE TABLE days(source INTEGER NOT NULL, day INTEGER NOT NULL, visits INTEGER NOT NULL,"
+    " digest INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(source, day));";
+
+// Whether every statement the archive uses finds its tables and columns.
+const char kShapeCheck[] =
+    "SELECT s.id, s.browser, s.name, s.profile, s.path, s.kind, u.id, u.hash, u.url, p.id, p.source, p.url, p.title,"
+    " d.source, d.day, d.visits, d.digest, d.data FROM sources s, urls u, pages p, days d LIMIT 0";
+
+QByteArray Utf8(const QString& Text)
+{
+    return Text.toUtf8();
+}
+
+void BindText(sqlite3_stmt* S, int Col, const QString& Text)
+{
+    const QByteArray U = Utf8(Text);
+    sqlite3_bind_text(S, Col, U.constData(), int(U.size()), SQLITE_TRANSIENT);
+}
+
+QString ColumnString(sqlite3_stmt* S, int Col)
+{
+    const auto* Text = reinterpret_cast<const char*>(sqlite3_column_text(S, Col));
+    return Text ? QString::fromUtf8(Text, sqlite3_column_bytes(S, Col)) : QString();
+}
+
+void PutVarint(QByteArray& Out, quint64 V)
+{
+    while (V >= 0x80) {
+        Out.append(char(V | 0x80));
+        V >>= 7;
+    }
+    Out.append(char(V));
+}
+
+bool GetVarint(const unsigned char*& P, const unsigned char* End, quint64& V)
+{
+    V = 0;
+    for (int Shift = 0; P < End && Shift < 64; Shift += 7) {
+        const unsigned char B = *P++;
+        V |= quint64(B & 0x7F) << Shift;
+        if (!(B & 0x80))
+            return true;
+    }
+    return false;
+}
+
+// A day's visits in (time, page) order: for each the microseconds since the
+// one before (the first: since the day began), then page << 1 | listed.
+QByteArray EncodeDay(qint64 Day, std::vector<TArchiveVisit>& Visits)
+{
+    std::sort(Visits.begin(), Visits.end(), [](const TArchiveVisit& A, const TArchiveVisit& B) {
+        return A.UnixUs != B.UnixUs ? A.UnixUs < B.UnixUs : A.Page < B.Page;
+    });
+    QByteArray Out;
+    Out.reserve(qsizetype(Visits.size()) * 6);
+    qint64 Last = Day * kDayUs;
+    for (const TArchiveVisit& V : Visits) {
+        PutVarint(Out, quint64(V.UnixUs - Last));
+        PutVarint(Out, quint64(V.Page) << 1 | (V.Listed ? 1 : 0));
+        Last = V.UnixUs;
+    }
+    return Out;
+}
+
+bool DecodeDay(qint64 Day, const void* Data, int Size, qint64 Count, std::vector<TArchiveVisit>& Out)
+{
+    const auto* P = static_cast<const unsigned char*>(Data);
+    const unsigned char* End = P + Size;
+    qint64 Time = Day * kDayUs;
+    for (qint64 N = 0; N < Count; ++N) {
+        quint64 Delta, Page;
+        if (!GetVarint(P, End, Delta) || !GetVarint(P, End, Page) || Delta >= quint64(kDayUs) || Page < 2)
+            return false;
+        Time += qint64(Delta);
+        if (Time >= (Day + 1) * kDayUs)
+            return false;
+        Out.push_back({Time, qint64(Page >> 1), 0, (Page & 1) != 0});
+    }
+    return P == End;
+}
+
+// Lets the tests end a run inside its transaction, at a moment they are told of.
+void HoldForTests()
+{
+    const int Ms = qEnvironmentVariableIntValue(kArchiveHoldVar);
+    if (Ms <= 0)
+        return;
+    std::fprintf(stderr, "%s\n", kArchiveHoldLine);
+    std::fflush(stderr);
+    QThread::msleep(ulong(Ms));
+}
+
+} // namespace
+
+quint64 UrlHash(const QString& Url)
+{
+    quint64 H = 14695981039346656037ULL;
+    for (const QChar C : Url) {
+        H ^= C.unicode();
+        H *= 1099511628211ULL;
+    }
+    return H;
+}
+
+quint64 VisitDigest(quint64 UrlHash, qint64 UnixUs)
+{
+    // splitmix64's finaliser: close keys give unrelated digests, so a sum
+    // of them does not cancel by accident.
+    quint64 X = UrlHash ^ (quint64(UnixUs) * 0x9E3779B97F4A7C15ULL);
+    X = (X ^ (X >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    X = (X ^ (X >> 27)) * 0x94D049BB133111EBULL;
+    return X ^ (X >> 31);
+}
+
+void TArchiveStore::TDbCloser::operator()(sqlite3* Db) const
+{
+    sqlite3_close_v2(Db);
+}
+
+void TArchiveStore::TStmtCloser::operator()(sqlite3_stmt* S) const
+{
+    sqlite3_finalize(S);
+}
+
+TArchiveStore::TArchiveStore() = default;
+
+TArchiveStore::~TArchiveStore()
+{
+    if (FInTransaction)
+        sqlite3_exec(FDb.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+QString TArchiveStore::Failure(const QString& What) const
+{
+    return QStringLiteral("%1：%2").arg(What, FDb ? QString::fromUtf8(sqlite3_errmsg(FDb.get())) : QStringLiteral("out of memory"));
+}
+
+bool TArchiveStore::Exec(const char* Sql, QString& ErrMsg)
+{
+    if (sqlite3_exec(FDb.get(), Sql, nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    ErrMsg = Failure(QStringLiteral("历史存档已损坏或无法读写"));
+    return false;
+}
+
+TArchiveStore::TOpen TArchiveStore::Open(const QString& Path, bool CreateMissing, QString& ErrMsg)
+{
+    const QFileInfo Info(Path);
+    const QString Shown = QDir::toNativeSeparators(Path);
+    if (!Info.exists()) {
+        if (!CreateMissing)
+            return aoAbsent;
+        // The history of years is for its owner only: the folder and the
+        // file are made that way, and SQLite's -wal and -shm follow the file.
+        const QString Dir = Info.absolutePath();
+        const QFile::Permissions Own = QFile::ReadOwner | QFile::WriteOwner;
+        if (!QFileInfo(Dir).isDir()) {
+            QDir().mkpath(QFileInfo(Dir).absolutePath());
+            QDir().mkdir(Dir, Own | QFile::ExeOwner);
+            if (!QFileInfo(Dir).isDir()) {
+                ErrMsg = QStringLiteral("无法创建历史存档目录 %1").arg(QDir::toNativeSeparators(Dir));
+                return aoFailed;
+            }
+        }
+        QFile New(Path);
+        if (!New.open(QIODevice::WriteOnly | QIODevice::NewOnly, Own)) {
+            ErrMsg = QStringLiteral("无法创建历史存档 %1：%2").arg(Shown, New.errorString());
+            return aoFailed;
+        }
+        New.close();
+    } else if (!Info.isFile()) {
+        ErrMsg = QStringLiteral("历史存档 %1 不是普通文件").arg(Shown);
+        return aoFailed;
+    }
+    // SQLite takes UTF-8 names on every system; the ANSI code page of
+    // Windows could not spell a user folder in Chinese.
+    const QByteArray Name = QDir::toNativeSeparators(Path).toUtf8();
+    sqlite3* Raw = nullptr;
+    const int Rc = sqlite3_open_v2(Name.constData(), &Raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    FDb.reset(Raw);
+    if (Rc != SQLITE_OK) {
+        ErrMsg = Failure(QStringLiteral("无法打开历史存档"));
+        return aoFailed;
+    }
+    sqlite3_busy_timeout(FDb.get(), kBusyWaitMs);
+    return Check(ErrMsg) ? aoOpened : aoFailed;
+}
+
+// Reads before it writes: a file that is not an archive of ours, or of a
+// newer kind, is left exactly as it is.
+bool TArchiveStore::Check(QString& ErrMsg)
+{
+    TStmt Probe;
+    QString Ignored;
+    sqlite3_stmt* S = Stmt(Probe,
+                           "SELECT (SELECT application_id FROM pragma_application_id),"
+                           " (SELECT user_version FROM pragma_user_version),"
+                           " (SELECT count(*) FROM sqlite_master)",
+                           ErrMsg);
+    if (!S || sqlite3_step(S) != SQLITE_ROW) {
+        ErrMsg = Failure(QStringLiteral("历史存档已损坏或不是数据库"));
+        return false;
+    }
+    const int AppId = sqlite3_column_int(S, 0);
+    const int Version = sqlite3_column_int(S, 1);
+    const qint64 Objects = sqlite3_column_int64(S, 2);
+    Probe.reset();
+    if (AppId == 0 && Version == 0 && Objects == 0)
+        return Create(ErrMsg);
+    if (AppId != kApplicationId) {
+        ErrMsg = QStringLiteral("该文件不是 Marrowkin 的历史存档，未作改动");
+        return false;
+    }
+    if (Version > kSchemaVersion) {
+        ErrMsg = QStringLiteral("历史存档由较新版本的 Marrowkin 创建（格式 %1），本版本无法使用").arg(Version);
+        return false;
+    }
+    TStmt Shape;
+    if (Version < 1 || !Stmt(Shape, kShapeCheck, Ignored)) {
+        ErrMsg = QStringLiteral("历史存档的结构已损坏");
+        return false;
+    }
+    return Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL", ErrMsg);
+}
+
+bool TArchiveStore::Create(QString& ErrMsg)
+{
+    // WAL first: it cannot be switched on inside a transaction.
+    if (!Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; BEGIN IMMEDIATE", ErrMsg))
+        return false;
+    FInTransaction = true;
+    const QByteArray Mark = QByteArray("PRAGMA application_id=") + QByteArray::number(kApplicationId)
+                            + "; PRAGMA user_version=" + QByteArray::number(kSchemaVersion);
+    if (!Exec(kSchema, ErrMsg) || !Exec(Mark.constData(), ErrMsg) || !Exec("COMMIT", ErrMsg))
+        return false;
+    FInTransaction = false;
+    return true;
+}
+
+sqlite3_stmt* TArchiveStore::Stmt(TStmt& Slot, const char* Sql, QString& ErrMsg)
+{
+    if (Slot) {
+        sqlite3_reset(Slot.get());
+        return Slot.get();
+    }
+    sqlite3_stmt* S = nullptr;
+    if (sqlite3_prepare_v2(FDb.get(), Sql, -1, &S, nullptr) != SQLITE_OK) {
+        ErrMsg = Failure(QStringLiteral("历史存档的结构已损坏"));
+        sqlite3_finalize(S);
+        return nullptr;
+    }
+    Slot.reset(S);
+    return S;
+}
+
+bool TArchiveStore::Step(sqlite3_stmt* S, QString& ErrMsg)
+{
+    if (!S)
+        return false;
+    if (sqlite3_step(S) == SQLITE_DONE)
+        return true;
+    ErrMsg = Failure(QStringLiteral("写入历史存档失败"));
+    return false;
+}
+
+bool TArchiveStore::Begin(QString& ErrMsg)
+{
+    if (sqlite3_exec(FDb.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const bool Busy = (sqlite3_errcode(FDb.get()) & 0xFF) == SQLITE_BUSY;
+        ErrMsg = Busy ? QStringLiteral("历史存档正被另一次采集使用，本次未能存入")
+                      : Failure(QStringLiteral("无法写入历史存档"));
+        return false;
+    }
+    FInTransaction = true;
+    return true;
+}
+
+bool TArchiveStore::Commit(QString& ErrMsg)
+{
+    HoldForTests();
+    if (sqlite3_exec(FDb.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        ErrMsg = Failure(QStringLiteral("写入历史存档失败"));
+        return false; // still in the transaction: rolled back on the way out
+    }
+    FInTransaction = false;
+    return true;
+}
+
+bool TArchiveStore::EachRow(const char* Sql, qint64 Source, const std::function<void(sqlite3_stmt*)>& Take,
+                            QString& ErrMsg)
+{
+    TStmt S;
+    if (!Stmt(S, Sql, ErrMsg))
+        return false;
+    sqlite3_bind_int64(S.get(), 1, Source); // where the query has ?1
+    int Rc;
+    while ((Rc = sqlite3_step(S.get())) == SQLITE_ROW)
+        Take(S.get());
+    return Done(Rc, ErrMsg);
+}
+
+bool TArchiveStore::LoadSources(std::vector<TArchiveSource>& Out, QString& ErrMsg)
+{
+    return EachRow("SELECT id, browser, name, profile, path, kind FROM sources", 0, [&](sqlite3_stmt* S) {
+        Out.push_back({sqlite3_column_int64(S, 0), ColumnString(S, 1), ColumnString(S, 2), ColumnString(S, 3),
+                       ColumnString(S, 4), sqlite3_column_int(S, 5)});
+    }, ErrMsg);
+}
+
+bool TArchiveStore::LoadDays(QHash<qint64, QMap<qint64, TArchiveDay>>& Out, QString& ErrMsg)
+{
+    return EachRow("SELECT source, day, visits, digest FROM days", 0, [&](sqlite3_stmt* S) {
+        Out[sqlite3_column_int64(S, 0)].insert(sqlite3_column_int64(S, 1),
+                                               {sqlite3_column_int64(S, 2), quint64(sqlite3_column_int64(S, 3))});
+    }, ErrMsg);
+}
+
+bool TArchiveStore::LoadVisits(qint64 Source, qint64 FromDay, qint64 ToDay, std::vector<TArchiveVisit>& Out,
+                               QString& ErrMsg)
+{
+    sqlite3_stmt* S = Stmt(FLoadVisits,
+                           "SELECT day, visits, data FROM days WHERE source = ?1 AND day >= ?2 AND day < ?3 ORDER BY day",
+                           ErrMsg);
+    if (!S)
+        return false;
+    sqlite3_bind_int64(S, 1, Source);
+    sqlite3_bind_int64(S, 2, FromDay);
+    sqlite3_bind_int64(S, 3, ToDay);
+    int Rc;
+    while ((Rc = sqlite3_step(S)) == SQLITE_ROW) {
+        const qint64 Day = sqlite3_column_int64(S, 0);
+        const qint64 Count = sqlite3_column_int64(S, 1);
+        const void* Data = sqlite3_column_blob(S, 2);
+        const int Size = sqlite3_column_bytes(S, 2);
+        // Each visit takes two bytes at least: a count beyond that is damage, not a size to reserve.
+        if (Count < 0 || Count > Size / 2 || !DecodeDay(Day, Data, Size, Count, Out)) {
+            ErrMsg = QStringLiteral("历史存档已损坏：%1 的访问记录无法读取").arg(QDate(1970, 1, 1).addDays(Day).toString(Qt::ISODate));
+            return false;
+        }
+    }
+    return Done(Rc, ErrMsg);
+}
+
+bool TArchiveStore::LoadPageHashes(qint64 Source, QHash<qint64, quint64>& Out, QString& ErrMsg)
+{
+    return EachRow("SELECT p.id, u.hash FROM pages p JOIN urls u ON u.id = p.url WHERE p.source = ?1", Source,
+                   [&](sqlite3_stmt* S) { Out.insert(sqlite3_column_int64(S, 0), quint64(sqlite3_column_int64(S, 1))); },
+                   ErrMsg);
+}
+
+bool TArchiveStore::LoadUrlHashes(QMultiHash<quint64, qint64>& Out, QString& ErrMsg)
+{
+    return EachRow("SELECT hash, id FROM urls", 0,
+                   [&](sqlite3_stmt* S) { Out.insert(quint64(sqlite3_column_int64(S, 0)), sqlite3_column_int64(S, 1)); },
+                   ErrMsg);
+}
+
+bool TArchiveStore::UrlText(qint64 Url, QString& Text, QString& ErrMsg)
+{
+    sqlite3_stmt* S = Stmt(FUrlText, "SELECT url FROM urls WHERE id = ?1", ErrMsg);
+    if (!S)
+        return false;
+    sqlite3_bind_int64(S, 1, Url);
+    const int Rc = sqlite3_step(S);
+    Text = Rc == SQLITE_ROW ? ColumnString(S, 0) : QString();
+    return Rc == SQLITE_ROW || Done(Rc, ErrMsg);
+}
+
+bool TArchiveStore::LoadPageIds(qint64 Source, QHash<qint64, qint64>& Out, QString& ErrMsg)
+{
+    return EachRow("SELECT url, id FROM pages WHERE source = ?1", Source,
+                   [&](sqlite3_stmt* S) { Out.insert(sqlite3_column_int64(S, 0), sqlite3_column_int64(S, 1)); }, ErrMsg);
+}
+
+bool TArchiveStore::LoadPages(qint64 Source, QHash<qint64, TArchivePage>& Out, QString& ErrMsg)
+{
+    return EachRow("SELECT p.id, u.url, p.title FROM pages p JOIN urls u ON u.id = p.url WHERE p.source = ?1", Source,
+                   [&](sqlite3_stmt* S) {
+                       // Texts as long as a browser's own are cut there; longer ones are damage.
+                       if (sqlite3_column_bytes(S, 1) <= kMaxUrlBytes && sqlite3_column_bytes(S, 2) <= kMaxTitleBytes)
+                           Out.insert(sqlite3_column_int64(S, 0), {ColumnString(S, 1), ColumnString(S, 2)});
+                   },
+                   ErrMsg);
+}
+
+bool TArchiveStore::Done(int Rc, QString& ErrMsg) const
+{
+    if (Rc == SQLITE_DONE)
+        return true;
+    ErrMsg = Failure(QStringLiteral("历史存档已损坏或无法读取"));
+    return false;
+}
+
+bool TArchiveStore::AddSource(TArchiveSource& Source, QString& ErrMsg)
+{
+    sqlite3_stmt* S = Stmt(FAddSource, "INSERT INTO sources(browser, name, profile, path, kind) VALUES(?1, ?2, ?3, ?4, ?5)", ErrMsg);
+    if (!S)
+        return false;
+    BindText(S, 1, Source.Browser);
+    BindText(S, 2, Source.Name);
+    BindText(S, 3, Source.Profile);
+    BindText(S, 4, Source.Path);
+    sqlite3_bind_int(S, 5, Source.Kind);
+    if (!Step(S, ErrMsg))
+        return false;
+    Source.Id = sqlite3_last_insert_rowid(FDb.get());
+    return true;
+}
+
+bool TArchiveStore::UpdateSource(const TArchiveSource& Source, QString& ErrMsg)
+{
+    sqlite3_stmt* S = Stmt(FUpdateSource, "UPDATE sources SET name = ?2, profile = ?3, kind = ?4 WHERE id = ?1", ErrMsg);
+    if (!S)
+        return false;
+    sqlite3_bind_int64(S, 1, Source.Id);
+    BindText(S, 2, Source.Name);
+    BindText(S, 3, Source.Profile);
+    sqlite3_bind_int(S, 4, Source.Kind);
+    return Step(S, ErrMsg);
+}
+
+bool TArchiveStore::AddUrl(const QString& Url, quint64 Hash, qint64& Id, QString& ErrMsg)
+{
+    sqlite3_stmt* S = Stmt(FAddUrl, "INSERT INTO urls(url, hash) VALUES(?1, ?2)", ErrMsg);
+    if (!S)
+        return false;
+    BindText(S, 1, Url);
+    sqlite3_bind_int64(S, 2, qint64(Hash));
+    if (!Step(S, ErrMsg))
+        return false;
+    Id = sqlite3_last_insert_rowid(FDb.get());
+    return true;
+}
+
+bool TArchiveStore::AddPage(qint64 Source, qint64 Url, const QString& Title, qint64& Id, QString& ErrMsg)
+{
+    sqlite3_stmt* S = Stmt(FAddPage, "INSERT INTO pages(source, url, title) VALUES(?1, ?2, ?3)", ErrMsg);
+    if (!S)
+        return false;
+    sqlite3_bind_int64(S, 1, Source);
+    sqlite3_bind_int64(S, 2, Url);
+    BindText(S, 3, Title);
+    if (!Step(S, ErrMsg))
+        return false;
+    Id = sqlite3_last_insert_rowid(FDb.get());
+    return true;
+}
+
+bool TArchiveStore::SetTitle(qint64 Page, const QString& Title, QString& ErrMsg)
+{
+    sqlite3_stmt* S = Stmt(FSetTitle, "UPDATE pages SET title = ?2 WHERE id = ?1 AND title IS NOT ?2", ErrMsg);
+    if (!S)
+        return false;
+    sqlite3_bind_int64(S, 1, Page);
+    BindText(S, 2, Title);
+    return Step(S, ErrMsg);
+}
+
+bool TArchiveStore::SetDay(qint64 Source, qint64 Day, const TArchiveDay& Sums, std::vector<TArchiveVisit>& Visits,
+                           QString& ErrMsg)
+{
+    sqlite3_stmt* S = Stmt(FSetDay, "INSERT OR REPLACE INTO days(source, day, visits, digest, data) VALUES(?1, ?2, ?3, ?4, ?5)",
+                           ErrMsg);
+    if (!S)
+        return false;
+    const QByteArray Data = EncodeDay(Day, Visits);
+    sqlite3_bind_int64(S, 1, Source);
+    sqlite3_bind_int64(S, 2, Day);
+    sqlite3_bind_int64(S, 3, qint64(Visits.size()));
+    sqlite3_bind_int64(S, 4, qint64(Sums.Digest));
+    sqlite3_bind_blob(S, 5, Data.constData(), int(Data.size()), SQLITE_TRANSIENT);
+    return Step(S, ErrMsg);
+}
+
+bool TArchiveStore::Clear(QString& ErrMsg)
+{
+    if (!Begin(ErrMsg))
+        return false;
+    if (!Exec("DELETE FROM days; DELETE FROM pages; DELETE FROM urls; DELETE FROM sources", ErrMsg)
+        || !Commit(ErrMsg))
+        return false;
+    // Deleted rows linger in free pages and the WAL until rewritten; the
+    // emptying is done either way, so a failure here is not one of the clear.
+    sqlite3_exec(FDb.get(), "VACUUM; PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    return true;
+}

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QHash>
+#include <QMap>
+#include <QMultiHash>
+#include <QString>
+#include <QtGlobal>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// A browser database the archive holds visits of. A database is known by its
+// browser and path; name and profile label are the latest seen.
+struct TArchiveSource
+{
+    qint64 Id = 0;
+    QString Browser; // source id ("chrome", …)
+    QString Name;    // browser name shown in reports
+    QString Profile;
+    QString Path;
+    int Kind = 0;    // TSourceKind
+};
+
+// A visit as stored, with the hash of its URL (see UrlHash).
+struct TArchiveVisit
+{
+    qint64 UnixUs = 0;
+    qint64 Page = 0;
+    quint64 UrlHash = 0;
+    bool Listed = true; // the browser's history page listed it
+};
+
+// The visits of one source on one UTC day: how many, and the sum of their
+// VisitDigest. Equal sums tell a day the archive already holds whole
+// without reading its visits, which are stored together, one row a day.
+struct TArchiveDay
+{
+    qint64 Visits = 0;
+    quint64 Digest = 0;
+};
+
+// A page of one source: its URL and the title stored with its latest visit.
+struct TArchivePage
+{
+    QString Url;
+    QString Title;
+};
+
+// Stable across runs, platforms and Qt versions: FNV-1a over the UTF-16 text.
+quint64 UrlHash(const QString& Url);
+quint64 VisitDigest(quint64 UrlHash, qint64 UnixUs);
+
+// Tests set this to a number of milliseconds: an archive run then says
+// kArchiveHoldLine on standard error inside its transaction, just before the
+// commit, and waits that long.
+inline constexpr char kArchiveHoldVar[] = "MK_COLLECTOR_HOLD_ARCHIVE_MS";
+inline constexpr char kArchiveHoldLine[] = "archive transaction held";
+
+// The archive file: an SQLite database in WAL mode, created readable by its
+// owner only, marked as ours by its application id and versioned by
+// user_version. A file that is not such an archive is never written to.
+// Every change happens inside one transaction (Begin … Commit); a run that
+// ends in between leaves the archive as it was.
+class TArchiveStore final
+{
+public:
+    enum TOpen { aoOpened, aoAbsent, aoFailed };
+
+    TArchiveStore();
+    ~TArchiveStore();
+    TArchiveStore(const TArchiveStore&) = delete;
+    TArchiveStore& operator=(const TArchiveStore&) = delete;
+
+    // aoAbsent only when the file does not exist and Create is not set.
+    TOpen Open(const QString& Path, bool Create, QString& ErrMsg);
+    // Takes the write lock, waiting a while for another run that holds it.
+    bool Begin(QString& ErrMsg);
+    bool Commit(QString& ErrMsg);
+
+    bool LoadSources(std::vector<TArchiveSource>& Out, QString& ErrMsg);
+    bool LoadDays(QHash<qint64, QMap<qint64, TArchiveDay>>& Out, QString& ErrMsg); // source → day → sums
+    // The source's visits on the UTC days FromDay <= day < ToDay, in time
+    // order, UrlHash not set. A day that cannot be read whole fails the load.
+    bool LoadVisits(qint64 Source, qint64 FromDay, qint64 ToDay, std::vector<TArchiveVisit>& Out, QString& ErrMsg);
+    bool LoadPageHashes(qint64 Source, QHash<qint64, quint64>& Out, QString& ErrMsg); // page id → URL hash
+    bool LoadUrlHashes(QMultiHash<quint64, qint64>& Out, QString& ErrMsg); // hash → URL ids
+    bool UrlText(qint64 Url, QString& Text, QString& ErrMsg);
+    bool LoadPageIds(qint64 Source, QHash<qint64, qint64>& Out, QString& ErrMsg); // URL id → page id
+    bool LoadPages(qint64 Source, QHash<qint64, TArchivePage>& Out, QString& ErrMsg); // page id → page
+
+    bool AddSource(TArchiveSource& Source, QString& ErrMsg); // sets Source.Id
+    bool UpdateSource(const TArchiveSource& Source, QString& ErrMsg);
+    bool AddUrl(const QString& Url, quint64 Hash, qint64& Id, QString& ErrMsg);
+    bool AddPage(qint64 Source, qint64 Url, const QString& Title, qint64& Id, QString& ErrMsg);
+    bool SetTitle(qint64 Page, const QString& Title, QString& ErrMsg);
+    // Stores the whole day: its sums and Visits (each once), replacing what was there.
+    bool SetDay(qint64 Source, qint64 Day, const TArchiveDay& Sums, std::vector<TArchiveVisit>& Visits, QString& ErrMsg);
+
+    // Removes every visit in one transaction, then compacts the file so the
+    // history is gone from the disk too.
+    bool Clear(QString& ErrMsg);
+
+private:
+    struct TDbCloser
+    {
+        void operator()(sqlite3* Db) const;
+    };
+    struct TStmtCloser
+    {
+        void operator()(sqlite3_stmt* S) const;
+    };
+    using TStmt = std::unique_ptr<sqlite3_stmt, TStmtCloser>;
+
+    bool Exec(const char* Sql, QString& ErrMsg);
+    bool Check(QString& ErrMsg);
+    bool Create(QString& ErrMsg);
+    sqlite3_stmt* Stmt(TStmt& Slot, const char* Sql, QString& ErrMsg);
+    bool Step(sqlite3_stmt* S, QString& ErrMsg);
+    bool Done(int Rc, QString& ErrMsg) const;
+    // Runs Sql with Source as ?1 and hands each row to Take.
+    bool EachRow(const char* Sql, qint64 Source, const std::function<void(sqlite3_stmt*)>& Take, QString& ErrMsg);
+    QString Failure(const QString& What) const;
+
+    std::unique_ptr<sqlite3, TDbCloser> FDb;
+    bool FInTransaction = false;
+    TStmt FAddSource, FUpdateSource, FAddUrl, FAddPage, FSetTitle, FSetDay, FUrlText, FLoadVisits;
+};

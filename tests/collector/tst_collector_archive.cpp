@@ -1,0 +1,411 @@
+#include "archive_store.h"
+#include "collector.h"
+#include "history_source.h"
+#include "history_time.h"
+#include "json.h"
+#include "sample_profiles.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+#include <sqlite3.h>
+
+#include <memory>
+
+// The archive: history kept beyond the browser's own expiry.
+class TCollectorArchiveTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void twoYears_data();
+    void twoYears();
+    void archiveFile_data();
+    void archiveFile();
+    void clear_data();
+    void clear();
+    void killedRunLeavesArchive();
+
+private:
+    QTemporaryDir FTmp;
+    QString FHome;    // two years of weekly archive runs have been made here
+    QString FArchive;
+    QDateTime FEnd;
+    qint64 FListed = 0, FAll = 0, FLive = 0, FInRange = 0; // reference counts from the generator
+};
+
+namespace {
+
+constexpr qint64 kDayUs = 86400LL * 1000000;
+const QDate kRangeFrom(2023, 3, 1), kRangeTo(2023, 8, 31);
+
+struct TRun
+{
+    int Code = -1;
+    QString Err;
+    std::unique_ptr<TJsonValue> Doc;
+};
+
+TRun Run(const QString& Home, const QStringList& Args, const QDateTime& Now, bool Parse = true)
+{
+    qputenv(kHomeOverrideVar, Home.toUtf8());
+    TRun R;
+    QByteArray Out;
+    TCollectorEnv Env;
+    Env.WriteStdout = [&](const char* Data, size_t Size) {
+        if (Parse)
+            Out.append(Data, qsizetype(Size));
+        return true;
+    };
+    Env.WriteStderr = [&R](const QString& Text) { R.Err += Text; };
+    Env.Now = Now;
+    R.Code = RunCollector(Args, Env);
+    QString ParseErr;
+    if (Parse && !Out.isEmpty())
+        R.Doc = ParseJson(QString::fromUtf8(Out), ParseErr);
+    return R;
+}
+
+const TJsonValue* ArchiveRow(const TJsonValue* Doc)
+{
+    const TJsonValue* Sources = Doc->Get("sources");
+    for (int I = 0; I < Sources->Count(); ++I)
+        if (Sources->Items(I)->S("name") == QStringLiteral("历史存档"))
+            return Sources->Items(I);
+    return nullptr;
+}
+
+QByteArray FileHash(const QString& Path)
+{
+    QFile F(Path);
+    return F.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(F.readAll(), QCryptographicHash::Sha256) : QByteArray();
+}
+
+// Everything the archive holds, read as SQLite sees it after a crash: what
+// was committed. Ends with the number of visits.
+QByteArray ArchiveDigest(const QString& Path)
+{
+    sqlite3* Db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(Path).constData(), &Db, SQLITE_OPEN_READWRITE, nullptr);
+    QCryptographicHash Hash(QCryptographicHash::Sha256);
+    qint64 Visits = 0;
+    for (const char* Sql : {"SELECT source, day, visits, hex(data) FROM days ORDER BY source, day",
+                            "SELECT p.id, u.url, p.title FROM pages p JOIN urls u ON u.id = p.url ORDER BY p.id"}) {
+        sqlite3_stmt* S = nullptr;
+        sqlite3_prepare_v2(Db, Sql, -1, &S, nullptr);
+        while (sqlite3_step(S) == SQLITE_ROW) {
+            for (int C = 0; C < sqlite3_column_count(S); ++C)
+                Hash.addData(QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(S, C))) + '|');
+            Visits += QByteArray(Sql).contains("days") ? sqlite3_column_int64(S, 2) : 0;
+        }
+        sqlite3_finalize(S);
+    }
+    sqlite3_close(Db);
+    return Hash.result().toHex() + ' ' + QByteArray::number(Visits);
+}
+
+bool Exec(sqlite3* Db, const char* Sql)
+{
+    return sqlite3_exec(Db, Sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// A browser at work on its own database: new visits come in, those older
+// than 90 days are expired with the URLs nobody visits any more.
+class TBrowser
+{
+public:
+    TBrowser(const QString& Path, bool Firefox, TSampleHistory History)
+        : FFirefox(Firefox)
+        , FHistory(std::move(History))
+    {
+        QString Err;
+        const bool Made = Firefox ? WriteFirefoxPlaces(Path, {}, sjWal, Err) : WriteChromiumHistory(Path, {}, sjDelete, Err);
+        if (Made)
+            sqlite3_open(QFile::encodeName(Path).constData(), &FDb);
+    }
+    ~TBrowser() { sqlite3_close(FDb); }
+
+    bool AdvanceTo(qint64 NowUs)
+    {
+        const qint64 Shift = FFirefox ? 0 : 11644473600LL * 1000000;
+        const char* AddUrl = FFirefox ? "INSERT INTO moz_places(url, title, hidden) SELECT ?1, ?2, ?3"
+                                        " WHERE NOT EXISTS (SELECT 1 FROM moz_places WHERE url = ?1)"
+                                      : "INSERT INTO urls(url, title, last_visit_time, hidden) SELECT ?1, ?2, 0, 0"
+                                        " WHERE NOT EXISTS (SELECT 1 FROM urls WHERE url = ?1)";
+        const char* AddVisit = FFirefox ? "INSERT INTO moz_historyvisits(place_id, visit_date, visit_type)"
+                                          " VALUES((SELECT id FROM moz_places WHERE url = ?1), ?2, ?3)"
+                                        : "INSERT INTO visits(url, visit_time, transition)"
+                                          " VALUES((SELECT id FROM urls WHERE url = ?1), ?2, ?3)";
+        const char* Expire = FFirefox ? "DELETE FROM moz_historyvisits WHERE visit_date < ?1;"
+                                      : "DELETE FROM visits WHERE visit_time < ?1;";
+        const char* Orphans = FFirefox ? "DELETE FROM moz_places WHERE id NOT IN (SELECT place_id FROM moz_historyvisits)"
+                                       : "DELETE FROM urls WHERE id NOT IN (SELECT url FROM visits)";
+        sqlite3_stmt *Url = nullptr, *Visit = nullptr, *Old = nullptr;
+        bool Ok = Exec(FDb, "BEGIN") && sqlite3_prepare_v2(FDb, AddUrl, -1, &Url, nullptr) == SQLITE_OK
+                  && sqlite3_prepare_v2(FDb, AddVisit, -1, &Visit, nullptr) == SQLITE_OK
+                  && sqlite3_prepare_v2(FDb, Expire, -1, &Old, nullptr) == SQLITE_OK;
+        for (; Ok && FNext < FHistory.Visits.size() && FHistory.Visits[FNext].UnixUs <= NowUs; ++FNext) {
+            const TSampleHistory::TVisit& V = FHistory.Visits[FNext];
+            const TSampleHistory::TUrl& U = FHistory.Urls[size_t(V.Url)];
+            const QByteArray Text = U.Url.toUtf8(), Title = U.Title.toUtf8();
+            sqlite3_bind_text(Url, 1, Text.constData(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(Url, 2, Title.constData(), -1, SQLITE_TRANSIENT);
+            if (FFirefox)
+                sqlite3_bind_int(Url, 3, U.Hidden ? 1 : 0);
+            sqlite3_bind_text(Visit, 1, Text.constData(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int64(Visit, 2, V.UnixUs + Shift);
+            sqlite3_bind_int64(Visit, 3, FFirefox ? V.VisitType : V.Transition);
+            Ok = sqlite3_step(Url) == SQLITE_DONE && sqlite3_step(Visit) == SQLITE_DONE;
+            sqlite3_reset(Url);
+            sqlite3_reset(Visit);
+        }
+        sqlite3_bind_int64(Old, 1, NowUs - 90 * kDayUs + Shift);
+        Ok = Ok && sqlite3_step(Old) == SQLITE_DONE && Exec(FDb, Orphans) && Exec(FDb, "COMMIT");
+        sqlite3_finalize(Url);
+        sqlite3_finalize(Visit);
+        sqlite3_finalize(Old);
+        return Ok;
+    }
+
+private:
+    bool FFirefox;
+    TSampleHistory FHistory;
+    size_t FNext = 0;
+    sqlite3* FDb = nullptr;
+};
+
+} // namespace
+
+// Two years of a user's browsing, with an archive run every week while the
+// browsers expire what is older than 90 days.
+void TCollectorArchiveTest::initTestCase()
+{
+    qputenv(kZoneOverrideVar, "UTC");
+    QVERIFY(FTmp.isValid());
+    FHome = FTmp.filePath("home");
+    FArchive = FTmp.filePath("years/archive.sqlite");
+    FEnd = QDateTime(QDate(2024, 6, 30), QTime(12, 0), QTimeZone::utc());
+    const qint64 EndUs = FEnd.toMSecsSinceEpoch() * 1000;
+    const qint64 StartUs = EndUs - 104 * 7 * kDayUs;
+    const qint64 FromUs = QDateTime(kRangeFrom, QTime(0, 0), QTimeZone::utc()).toMSecsSinceEpoch() * 1000;
+    const qint64 ToUs = QDateTime(kRangeTo.addDays(1), QTime(0, 0), QTimeZone::utc()).toMSecsSinceEpoch() * 1000;
+
+    std::vector<std::unique_ptr<TBrowser>> Browsers;
+    for (const bool Firefox : {false, true}) {
+        const TSampleHistory H = MakeSampleHistory(Firefox ? 2000 : 3000, EndUs, 728, Firefox ? 7 : 3);
+        // Each visit once; the unlisted ones are the generator's hidden pages.
+        QSet<QPair<int, qint64>> Seen;
+        for (const TSampleHistory::TVisit& V : H.Visits) {
+            if (Seen.contains({V.Url, V.UnixUs}))
+                continue;
+            Seen.insert({V.Url, V.UnixUs});
+            const bool Listed = !H.Urls[size_t(V.Url)].Hidden;
+            ++FAll;
+            FListed += Listed;
+            FLive += Listed && V.UnixUs >= EndUs - 90 * kDayUs;
+            FInRange += Listed && V.UnixUs >= FromUs && V.UnixUs < ToUs;
+        }
+        const QString Db = BrowserPath(FHome, Firefox ? ".mozilla/firefox/p/places.sqlite" : ".config/google-chrome/Default/History");
+        QVERIFY(QDir().mkpath(QFileInfo(Db).path()));
+        Browsers.push_back(std::make_unique<TBrowser>(Db, Firefox, H));
+    }
+    QFile Ini(BrowserPath(FHome, ".mozilla/firefox/profiles.ini"));
+    QVERIFY(Ini.open(QIODevice::WriteOnly));
+    Ini.write("[Profile0]\nName=p\nIsRelative=1\nPath=p\n");
+    Ini.close();
+
+    for (int Week = 1; Week <= 104; ++Week) {
+        const qint64 NowUs = StartUs + Week * 7 * kDayUs;
+        for (const auto& B : Browsers)
+            QVERIFY(B->AdvanceTo(NowUs));
+        const TRun R = Run(FHome, {"/archive:" + FArchive}, QDateTime::fromMSecsSinceEpoch(NowUs / 1000, QTimeZone::utc()), false);
+        // The first weeks of the generated history are quiet.
+        QVERIFY2(R.Code == ceOk || (R.Code == ceNoRecords && Week < 10), qPrintable(QString("week %1: %2 %3").arg(Week).arg(R.Code).arg(R.Err)));
+    }
+}
+
+void TCollectorArchiveTest::twoYears_data()
+{
+    QTest::addColumn<QStringList>("Args");
+    QTest::addColumn<qint64>("Total");
+    QTest::addColumn<qint64>("OnlyArchived"); // -1: no archive row
+    const QString A = "/archive:" + FArchive;
+    const QString From = "/from:" + kRangeFrom.toString(Qt::ISODate), To = "/to:" + kRangeTo.toString(Qt::ISODate);
+    QTest::newRow("every visit ever seen, once") << QStringList{A} << FListed << FListed - FLive;
+    QTest::newRow("without the archive: the last 90 days") << QStringList{} << FLive << qint64(-1);
+    QTest::newRow("every stored row") << QStringList{A, "/allvisits"} << FAll << qint64(-1);
+    QTest::newRow("dates long expired") << QStringList{A, From, To} << FInRange << FInRange;
+}
+
+void TCollectorArchiveTest::twoYears()
+{
+    QFETCH(QStringList, Args);
+    QFETCH(qint64, Total);
+    QFETCH(qint64, OnlyArchived);
+    QVERIFY(FListed > 3 * FLive); // most of the history has long left the browsers
+    const TRun R = Run(FHome, Args, FEnd);
+    QCOMPARE(R.Code, ceOk);
+    QVERIFY(R.Doc);
+    QCOMPARE(R.Doc->Get("stats")->I("total"), Total);
+    QCOMPARE(R.Doc->Get("records")->Count(), int(Total));
+    const TJsonValue* Row = ArchiveRow(R.Doc.get());
+    QCOMPARE(Row != nullptr, Args.size() > 0);
+    if (OnlyArchived >= 0) {
+        QCOMPARE(Row->I("count"), OnlyArchived);
+        QCOMPARE(Row->S("msg"), QStringLiteral("本次新存入 0 条访问"));
+    }
+    // Browsers keep their own names on archived visits; the archive is not one.
+    qint64 Browsers = 0;
+    const TJsonValue* List = R.Doc->Get("browsers");
+    for (int I = 0; I < List->Count(); ++I)
+        Browsers += List->Items(I)->Items(1)->AsString().toLongLong();
+    QCOMPARE(Browsers, Total);
+}
+
+void TCollectorArchiveTest::archiveFile_data()
+{
+    QTest::addColumn<QString>("Arg");
+    QTest::addColumn<QString>("Path"); // relative to the test's folder; empty: the default place
+    QTest::addColumn<QByteArray>("Make"); // what stands there before the run
+    QTest::addColumn<QString>("Msg");     // of a failed archive; empty: it works
+    const QString Default = QSysInfo::productType() == "windows" ? "home/AppData/Local/Marrowkin/archive.sqlite"
+                                                                 : "home/.local/share/Marrowkin/archive.sqlite";
+    QTest::newRow("default place") << "/archive" << Default << QByteArray() << QString();
+    QTest::newRow("a file named clear") << "/archive:./clear" << "clear" << QByteArray() << QString();
+    QTest::newRow("garbage") << "/archive:g.sqlite" << "g.sqlite" << QByteArray("not a database").repeated(400) << "历史存档已损坏或不是数据库";
+    QTest::newRow("another program's database") << "/archive:o.sqlite" << "o.sqlite" << QByteArray("table") << "不是 Marrowkin 的历史存档";
+    QTest::newRow("a newer archive") << "/archive:n.sqlite" << "n.sqlite" << QByteArray("newer") << "较新版本";
+    QTest::newRow("a folder") << "/archive:d.sqlite" << "d.sqlite" << QByteArray("folder") << "不是普通文件";
+}
+
+void TCollectorArchiveTest::archiveFile()
+{
+    QFETCH(QString, Arg);
+    QFETCH(QString, Path);
+    QFETCH(QByteArray, Make);
+    QFETCH(QString, Msg);
+    QTemporaryDir Dir(FTmp.filePath("file-XXXXXX"));
+    const QString Home = Dir.filePath("home"), File = Dir.filePath(Path);
+    QString Err;
+    TSampleHistory H;
+    H.Add("https://example.com/", "Example", FEnd.toMSecsSinceEpoch() * 1000 - kDayUs);
+    QVERIFY2(WriteChromiumHistory(BrowserPath(Home, ".config/google-chrome/Default/History"), H, sjDelete, Err), qPrintable(Err));
+    if (Make == "folder") {
+        QVERIFY(QDir().mkpath(File));
+    } else if (Make == "table" || Make == "newer") {
+        if (Make == "newer")
+            QCOMPARE(Run(Home, {"/archive:" + File}, FEnd).Code, ceOk);
+        sqlite3* Db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(File).constData(), &Db), SQLITE_OK);
+        QVERIFY(Exec(Db, Make == "newer" ? "PRAGMA user_version = 99" : "CREATE TABLE t(x); INSERT INTO t VALUES(1)"));
+        sqlite3_close(Db);
+    } else if (!Make.isEmpty()) {
+        QFile F(File);
+        QVERIFY(F.open(QIODevice::WriteOnly) && F.write(Make) == Make.size());
+    }
+    const QByteArray Before = FileHash(File);
+    const QString Cwd = QDir::currentPath();
+    QDir::setCurrent(Dir.path());
+    const TRun R = Run(Home, {Arg}, FEnd);
+    QDir::setCurrent(Cwd);
+
+    // The live report comes out either way; a failed archive fails alone.
+    QCOMPARE(R.Code, ceOk);
+    QCOMPARE(R.Doc->Get("stats")->I("total"), 1);
+    const TJsonValue* Row = ArchiveRow(R.Doc.get());
+    QVERIFY(Row);
+    QCOMPARE(QDir::cleanPath(QDir::fromNativeSeparators(Row->S("path"))), QDir::cleanPath(File));
+    QCOMPARE(Row->B("ok"), Msg.isEmpty());
+    QVERIFY2(Row->S("msg").contains(Msg), qPrintable(Row->S("msg")));
+    if (!Msg.isEmpty()) {
+        QCOMPARE(FileHash(File), Before);
+        return;
+    }
+    QCOMPARE(Row->S("msg"), QStringLiteral("本次新存入 1 条访问"));
+#ifndef Q_OS_WIN
+    QCOMPARE(QFile::permissions(File) & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther), QFile::Permissions());
+#endif
+}
+
+void TCollectorArchiveTest::clear_data()
+{
+    QTest::addColumn<QByteArray>("Make");
+    QTest::addColumn<int>("Code");
+    QTest::addColumn<QString>("Told");
+    QTest::newRow("an archive of two years") << QByteArray("archive") << int(ceOk) << "历史存档已清空";
+    QTest::newRow("none yet") << QByteArray() << int(ceOk) << "历史存档不存在，无需清除";
+    QTest::newRow("not an archive") << QByteArray("SQLite format 3?") << int(ceWriteFailed) << "清除历史存档失败";
+}
+
+void TCollectorArchiveTest::clear()
+{
+    QFETCH(QByteArray, Make);
+    QFETCH(int, Code);
+    QFETCH(QString, Told);
+    QTemporaryDir Dir(FTmp.filePath("clear-XXXXXX"));
+    const QString File = Dir.filePath("a.sqlite");
+    if (Make == "archive") {
+        QVERIFY(QFile::copy(FArchive, File));
+    } else if (!Make.isEmpty()) {
+        QFile F(File);
+        QVERIFY(F.open(QIODevice::WriteOnly) && F.write(Make.repeated(300)) > 0);
+    }
+    const QByteArray Before = FileHash(File);
+    const TRun R = Run(FHome, {"/archive:" + File, "/archive:clear", "/format:json"}, FEnd);
+    QCOMPARE(R.Code, Code);
+    QVERIFY2(R.Err.contains(Told), qPrintable(R.Err));
+    QVERIFY(!R.Doc); // only cleared, no report
+    if (Code != ceOk)
+        QCOMPARE(FileHash(File), Before);
+    else if (!Make.isEmpty())
+        QVERIFY(ArchiveDigest(File).endsWith(" 0"));
+}
+
+// A run killed inside its archive transaction leaves the archive as the run
+// before left it, and the next one goes on from there.
+void TCollectorArchiveTest::killedRunLeavesArchive()
+{
+    QTemporaryDir Dir(FTmp.filePath("kill-XXXXXX"));
+    const QString Home = Dir.filePath("home"), File = Dir.filePath("a.sqlite");
+    const QString Db = BrowserPath(Home, ".config/google-chrome/Default/History");
+    const qint64 EndUs = FEnd.toMSecsSinceEpoch() * 1000;
+    QString Err;
+    TSampleHistory H = MakeSampleHistory(2000, EndUs - 30 * kDayUs, 60, 5);
+    QVERIFY2(WriteChromiumHistory(Db, H, sjDelete, Err), qPrintable(Err));
+    QCOMPARE(Run(Home, {"/archive:" + File}, FEnd, false).Code, ceOk);
+    const QByteArray Before = ArchiveDigest(File);
+
+    const size_t Old = H.Visits.size();
+    for (int I = 0; I < 500; ++I)
+        H.Add(QString("https://new.example/%1").arg(I % 50), "New", EndUs - 20 * kDayUs + I * 1000000LL);
+    QVERIFY2(WriteChromiumHistory(Db, H, sjDelete, Err), qPrintable(Err));
+
+    QProcess P;
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert(kHomeOverrideVar, Home);
+    Env.insert(kArchiveHoldVar, "60000");
+    P.setProcessEnvironment(Env);
+    P.setStandardOutputFile(QProcess::nullDevice());
+    P.start(MK_COLLECTOR_EXE, {"/archive:" + File});
+    QByteArray Said;
+    QTRY_VERIFY_WITH_TIMEOUT((Said += P.readAllStandardError()).contains(kArchiveHoldLine), 60000);
+    P.kill();
+    QVERIFY(P.waitForFinished(10000));
+    QCOMPARE(ArchiveDigest(File), Before);
+
+    const TRun R = Run(Home, {"/archive:" + File}, FEnd);
+    QCOMPARE(R.Code, ceOk);
+    QCOMPARE(ArchiveRow(R.Doc.get())->S("msg"), QString("本次新存入 %1 条访问").arg(H.Visits.size() - Old));
+    QVERIFY(ArchiveDigest(File) != Before);
+}
+
+QTEST_GUILESS_MAIN(TCollectorArchiveTest)
+#include "tst_collector_archive.moc"

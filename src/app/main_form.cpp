@@ -43,6 +43,8 @@
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QLayout>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QThread>
 #include <QTimer>
@@ -490,6 +492,21 @@ bool TMainForm::eventFilter(QObject* Watched, QEvent* Event)
     if (Watched == FBtnElevate && Event->type() == QEvent::EnabledChange && FActElevate)
         FActElevate->setEnabled(FBtnElevate->isEnabled());
     return QMainWindow::eventFilter(Watched, Event);
+}
+
+void TMainForm::showEvent(QShowEvent* Event)
+{
+    QMainWindow::showEvent(Event);
+    if (FShownOnce)
+        return;
+    FShownOnce = true;
+    // A platform style's menu bar can be taller once shown than it measured
+    // before: the window grows by what the cards then lack, as far as the
+    // screen allows, rather than scroll on a screen with room for them.
+    layout()->activate();
+    const QSize Lack = (FClient->minimumSize() - centralWidget()->size()).expandedTo(QSize(0, 0));
+    if (Lack.width() > 0 || Lack.height() > 0)
+        setFixedSize(PlaceOnScreen(this, size() + Lack, geometry().center()));
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* Event)

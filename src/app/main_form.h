@@ -104,6 +104,7 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
     void dragEnterEvent(QDragEnterEvent* Event) override;
     void dropEvent(QDropEvent* Event) override;
 
@@ -198,6 +199,7 @@ private:
     bool FAutoMode = false;
     bool FLoading = false;
     bool FEnded = false;
+    bool FShownOnce = false;
     bool FElevating = false;  // waiting for the elevated copy to come up
     bool FAskingClose = false; // the question about stopping the run is open
 

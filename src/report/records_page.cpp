@@ -19,6 +19,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QDir>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -158,6 +159,10 @@ TRecordsPage::TRecordsPage(QWidget* Parent) : QWidget(Parent)
     for (int C = 0; C < TRecordsModel::rcColumnCount; ++C)
         FRecList->setColumnWidth(C, Widths[C]);
     connect(FRecList, &QAbstractItemView::doubleClicked, this, [this] { RecListDblClick(); });
+    QHeaderView* Header = FRecList->horizontalHeader();
+    Header->setSectionsClickable(true);
+    Header->setSortIndicatorShown(false);
+    connect(Header, &QHeaderView::sectionClicked, this, &TRecordsPage::SortBy);
 }
 
 void TRecordsPage::SetRecords(const TJsonValue* Records, TFilterIndex&& Filter, qint64 Total)
@@ -166,6 +171,10 @@ void TRecordsPage::SetRecords(const TJsonValue* Records, TFilterIndex&& Filter, 
     FFilter = std::move(Filter);
     FTotal = Total;
     FShownTerms.clear();
+    FMatched.clear();
+    FSort = {};
+    FOrder.clear();
+    FRecList->horizontalHeader()->setSortIndicatorShown(false);
     FRecModel->SetSource(Records);
     ApplyFilter();
 }
@@ -175,17 +184,34 @@ void TRecordsPage::ApplyFilter()
     const QStringList Terms = ParseFilterTerms(FEdFilter->text());
     // Typing on narrows the filter: then only the rows shown can match, and
     // while they are few, checking them beats searching every record.
-    const std::vector<int>& Before = FRecModel->Rows();
-    std::vector<int> Rows = TermsNarrow(FShownTerms, Terms) && qsizetype(Before.size()) <= FFilter.Count() / 8
-                                ? FFilter.MatchWithin(Terms, Before)
-                                : FFilter.Match(Terms);
+    FMatched = TermsNarrow(FShownTerms, Terms) && qsizetype(FMatched.size()) <= FFilter.Count() / 8
+                   ? FFilter.MatchWithin(Terms, FMatched)
+                   : FFilter.Match(Terms);
     FShownTerms = Terms;
-    FRecModel->SetRows(std::move(Rows));
-    FitLastColumn(FRecList);
+    ShowRows();
     const QString Total = FormatCount(FTotal);
     FLblRecInfo->setText(Terms.isEmpty()
                              ? QStringLiteral("共 %1 条，双击一行用默认浏览器打开；Ctrl+C 复制选中").arg(Total)
                              : QStringLiteral("共 %1 条，当前筛选 %2 条").arg(Total, FormatCount(Shown())));
+}
+
+void TRecordsPage::ShowRows()
+{
+    FRecModel->SetRows(InOrder(FOrder, FMatched, FFilter.Count()));
+    FitLastColumn(FRecList);
+}
+
+void TRecordsPage::SortBy(int Column)
+{
+    FSort = FSort.Clicked(Column);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    FOrder = FSort.Direction == sdNone ? std::vector<int>() : SortedRecords(FRecords, FSort);
+    ShowRows();
+    QApplication::restoreOverrideCursor();
+    QHeaderView* Header = FRecList->horizontalHeader();
+    Header->setSortIndicatorShown(FSort.Direction != sdNone);
+    if (FSort.Direction != sdNone)
+        Header->setSortIndicator(FSort.Column, FSort.Direction == sdAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void TRecordsPage::SetFilter(const QString& Text)

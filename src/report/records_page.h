@@ -1,10 +1,13 @@
 #pragma once
 
 #include "filter_index.h"
+#include "record_sort.h"
 
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -33,6 +36,10 @@ public:
     // Puts Text into the box and filters with it, also when it is there already.
     void SetFilter(const QString& Text);
     void FocusFilter();
+    // A click on a column's header: sorts by it, reverses, or returns to
+    // document order (TRecordSort::Clicked); the filter stays.
+    void SortBy(int Column);
+    TRecordSort Sort() const { return FSort; }
 
     int Shown() const;
     // The record shown in Row, or nullptr outside the rows shown.
@@ -52,9 +59,14 @@ signals:
     void StatusMessage(const QString& Text);
 
 private:
+    void ShowRows();
+
     const TJsonValue* FRecords = nullptr;
     TFilterIndex FFilter;
     QStringList FShownTerms; // the filter the rows shown were matched with
+    std::vector<int> FMatched; // the records it matched, ascending
+    TRecordSort FSort;
+    std::vector<int> FOrder; // every record in the order of FSort; empty for document order
     qint64 FTotal = 0;
     QString FExportFolder;
 

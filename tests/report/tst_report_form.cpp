@@ -547,6 +547,33 @@ private slots:
         QCOMPARE(F->StatusText(), QStringLiteral("明细 6 条"));
     }
 
+    // Header clicks sort up, down, then back to document order; the sort
+    // holds while the filter changes, and the header shows it.
+    void HeaderClicksSort()
+    {
+        auto F = Open(RecordsDocument(6, 6));
+        F->show();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
+        ShowPage(*F, Records(*F));
+        QHeaderView* Header = Ctl<QTableView>(*F, "RecList")->horizontalHeader();
+        const auto ClickUrl = [Header] {
+            const int X = Header->sectionViewportPosition(TRecordsModel::rcUrl) + 8;
+            QTest::mouseClick(Header->viewport(), Qt::LeftButton, {}, QPoint(X, Header->height() / 2));
+        };
+        ClickUrl();
+        QCOMPARE(RowsShown(*F), QList<int>({0, 3, 1, 4, 2, 5}));
+        QVERIFY(Header->isSortIndicatorShown());
+        QCOMPARE(Header->sortIndicatorOrder(), Qt::AscendingOrder);
+        ClickUrl();
+        Ctl<QLineEdit>(*F, "EdFilter")->setText(QStringLiteral("2"));
+        QCOMPARE(RowsShown(*F), QList<int>({5, 2}));
+        QCOMPARE(Header->sortIndicatorSection(), int(TRecordsModel::rcUrl));
+        QCOMPARE(Header->sortIndicatorOrder(), Qt::DescendingOrder);
+        ClickUrl();
+        QCOMPARE(RowsShown(*F), QList<int>({2, 5}));
+        QVERIFY(!Header->isSortIndicatorShown());
+    }
+
     void RecordsNotAnArray()
     {
         auto F = Open(J("{'stats':{'total':3},'records':{'a':{'url':'x'}}}"));

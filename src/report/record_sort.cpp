@@ -18,29 +18,13 @@
 
 namespace {
 
-// The string member Key of every record, as views into the tree; the place
-// of the member is looked up once per list of keys the records share.
+// The string member Key of every record, as views into the tree.
 std::vector<QAnyStringView> ColumnViews(const TJsonValue* Records, QLatin1StringView Key)
 {
-    const int N = Records->Count();
-    std::vector<QAnyStringView> Views(static_cast<size_t>(N));
-    const void* Id = nullptr;
-    int Slot = -1;
-    for (int I = 0; I < N; ++I) {
-        const TJsonValue* R = Records->Items(I);
-        if (!R->IsObject())
-            continue;
-        if (R->KeyListId() != Id) {
-            Id = R->KeyListId();
-            Slot = -1;
-            for (int P = 0; P < R->PairCount() && Slot < 0; ++P)
-                if (R->PairKeyView(P) == Key)
-                    Slot = P;
-        }
-        const TJsonValue* V = Slot < 0 ? nullptr : R->PairValue(Slot);
-        if (V && V->IsString())
-            Views[size_t(I)] = V->StrView();
-    }
+    std::vector<QAnyStringView> Views(static_cast<size_t>(Records->Count()));
+    TMemberReader Reader(Key);
+    for (size_t I = 0; I < Views.size(); ++I)
+        Views[I] = Reader.Read(Records->Items(int(I)));
     return Views;
 }
 

@@ -4,6 +4,7 @@
 
 #include "anchors.h"
 #include "control_factory.h"
+#include "flat_button.h"
 #include "json.h"
 #include "msg_box.h"
 #include "palette.h"
@@ -119,7 +120,8 @@ TRecordsPage::TRecordsPage(QWidget* Parent) : QWidget(Parent)
     ApplyUiFont(Filter, 9, fsRegular, clText);
     Filter->setPlaceholderText(QStringLiteral("搜索标题、网址或域名，空格分词"));
     Filter->setClearButtonEnabled(false);
-    // Escape clears the filter (with none it does nothing), and Ctrl+E exports
+    // Escape clears the filter, or with none takes away the last chip (with
+    // neither it does nothing), and Ctrl+E exports
     // even where it means "end of line" (X11 key bindings): the export is what
     // the window promises.
     Filter->Takes = [](const QKeyEvent* Key) {
@@ -131,6 +133,8 @@ TRecordsPage::TRecordsPage(QWidget* Parent) : QWidget(Parent)
             ExportCsv();
         else if (!Filter->text().isEmpty())
             Filter->clear();
+        else if (!FChips.empty())
+            RemoveChip(int(FChips.size()) - 1);
     };
     connect(Filter, &QLineEdit::textChanged, this, &TRecordsPage::ApplyFilter);
     FEdFilter = Filter;
@@ -165,10 +169,13 @@ TRecordsPage::TRecordsPage(QWidget* Parent) : QWidget(Parent)
     connect(Header, &QHeaderView::sectionClicked, this, &TRecordsPage::SortBy);
 }
 
-void TRecordsPage::SetRecords(const TJsonValue* Records, TFilterIndex&& Filter, qint64 Total)
+void TRecordsPage::SetRecords(const TJsonValue* Records, TFilterIndex&& Filter, TRecordKeys&& Keys, qint64 Total)
 {
     FRecords = Records;
     FFilter = std::move(Filter);
+    FKeys = std::move(Keys);
+    FChips.clear();
+    ShowChips();
     FTotal = Total;
     FShownTerms.clear();
     FMatched.clear();
@@ -190,15 +197,69 @@ void TRecordsPage::ApplyFilter()
     FShownTerms = Terms;
     ShowRows();
     const QString Total = FormatCount(FTotal);
-    FLblRecInfo->setText(Terms.isEmpty()
+    FLblRecInfo->setText(Terms.isEmpty() && FChips.empty()
                              ? QStringLiteral("共 %1 条，双击一行用默认浏览器打开；Ctrl+C 复制选中").arg(Total)
                              : QStringLiteral("共 %1 条，当前筛选 %2 条").arg(Total, FormatCount(Shown())));
 }
 
 void TRecordsPage::ShowRows()
 {
-    FRecModel->SetRows(InOrder(FOrder, FMatched, FFilter.Count()));
+    const std::vector<int> Rows = FChips.empty() ? FMatched : FKeys.Select(FChips, FMatched);
+    FRecModel->SetRows(InOrder(FOrder, Rows, FFilter.Count()));
     FitLastColumn(FRecList);
+}
+
+void TRecordsPage::AddChip(const TRecordChip& Chip)
+{
+    const auto Same = std::find_if(FChips.begin(), FChips.end(), [&](const TRecordChip& C) { return C.Kind == Chip.Kind; });
+    if (Same != FChips.end())
+        *Same = Chip;
+    else
+        FChips.push_back(Chip);
+    ShowChips();
+    ApplyFilter();
+}
+
+void TRecordsPage::RemoveChip(int Index)
+{
+    if (Index < 0 || size_t(Index) >= FChips.size())
+        return;
+    FChips.erase(FChips.begin() + Index);
+    ShowChips();
+    ApplyFilter();
+}
+
+// The chips stand in a row after the filter box; the count line follows them.
+void TRecordsPage::ShowChips()
+{
+    const bool HadFocus = std::any_of(FChipButtons.begin(), FChipButtons.end(), [](QWidget* B) { return B->hasFocus(); });
+    for (QWidget* B : FChipButtons) {
+        B->hide();
+        B->setObjectName(QString());
+        B->deleteLater(); // one of them may be emitting its click
+    }
+    FChipButtons.clear();
+    int X = FEdFilter->geometry().right() + 1 + 8;
+    for (size_t I = 0; I < FChips.size(); ++I) {
+        const QString Caption = FChips[I].Text() + QStringLiteral(" ×");
+        TFlatButton* B = MakeButton(this, Caption, X, 12, 0, 24, bkSecondary);
+        B->resize(B->fontMetrics().horizontalAdvance(Caption) + 20, 24);
+        B->setObjectName(QStringLiteral("Chip%1").arg(I));
+        B->setToolTip(QStringLiteral("移除这个筛选"));
+        connect(B, &TFlatButton::clicked, this, [this, I] {
+            RemoveChip(int(I));
+            FocusFilter();
+        });
+        B->show();
+        FChipButtons.push_back(B);
+        X += B->width() + 6;
+    }
+    QRect Info = FLblRecInfo->geometry();
+    Info.setLeft(FChips.empty() ? 368 : X + 6);
+    FLblRecInfo->setGeometry(Info);
+    SetAnchors(FLblRecInfo, akStretch);
+    if (HadFocus)
+        FocusFilter();
 }
 
 void TRecordsPage::SortBy(int Column)

@@ -16,6 +16,7 @@
 #include "bar_chart.h"
 #include "chart_geometry.h"
 #include "card.h"
+#include "flat_button.h"
 #include "donut_chart.h"
 #include "heat_chart.h"
 #include "rank_chart.h"
@@ -572,6 +573,36 @@ private slots:
         ClickUrl();
         QCOMPARE(RowsShown(*F), QList<int>({2, 5}));
         QVERIFY(!Header->isSortIndicatorShown());
+    }
+
+    // Chips narrow the rows together with the typed terms; a chip of a kind
+    // already there replaces it; Esc clears the text first, then takes the
+    // last chip; a chip's button takes it away.
+    void ChipsNarrowTheRecords()
+    {
+        auto F = Open(RecordsDocument(6, 10000));
+        TRecordsPage* Page = Records(*F);
+        QLineEdit* Edit = Ctl<QLineEdit>(*F, "EdFilter");
+        Page->AddChip({ckDay, QStringLiteral("2024-05-02"), 0});
+        QCOMPARE(RowsShown(*F), QList<int>{1});
+        QCOMPARE(Ctl<QLabel>(*F, "LblRecInfo")->text(), QStringLiteral("共 10,000 条，当前筛选 1 条"));
+        QCOMPARE(Ctl<TFlatButton>(*F, "Chip0")->Caption(), QStringLiteral("2024-05-02 ×"));
+        Page->AddChip({ckBrowser, QStringLiteral("Chrome"), 0});
+        Page->AddChip({ckDay, QStringLiteral("2024-05-03"), 0});
+        QCOMPARE(Page->Chips().size(), size_t(2));
+        QCOMPARE(RowsShown(*F), QList<int>{2});
+        Edit->setText(QStringLiteral("site1"));
+        QCOMPARE(RowsShown(*F), QList<int>{});
+        QTest::keyClick(Edit, Qt::Key_Escape);
+        QCOMPARE(Edit->text(), QString());
+        QCOMPARE(Page->Chips().size(), size_t(2));
+        QTest::keyClick(Edit, Qt::Key_Escape);
+        QCOMPARE(Page->Chips(), std::vector<TRecordChip>({{ckDay, QStringLiteral("2024-05-03"), 0}}));
+        Ctl<TFlatButton>(*F, "Chip0")->Click();
+        QVERIFY(Page->Chips().empty());
+        QCOMPARE(RowsShown(*F), QList<int>({0, 1, 2, 3, 4, 5}));
+        QCOMPARE(Ctl<QLabel>(*F, "LblRecInfo")->text(),
+                 QStringLiteral("共 10,000 条，双击一行用默认浏览器打开；Ctrl+C 复制选中"));
     }
 
     void RecordsNotAnArray()

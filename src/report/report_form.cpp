@@ -308,6 +308,16 @@ void TReportForm::FilterBy(const QString& Text)
     FPgRecords->FocusFilter();
 }
 
+void TReportForm::Drill(TChipKind Kind, int Item)
+{
+    const std::optional<TRecordChip> Chip = DrillChip(FContent, Kind, Item);
+    if (!Chip)
+        return;
+    FPgRecords->AddChip(*Chip);
+    FTabs->setCurrentWidget(FPgRecords);
+    FPgRecords->FocusFilter();
+}
+
 void TReportForm::SaveJson()
 {
     if (FRawJson.isEmpty()) {

@@ -504,6 +504,80 @@ private slots:
         QCOMPARE(Ctl<QLineEdit>(*F, "EdFilter")->text(), QStringLiteral("site1.example"));
     }
 
+    // A click on a chart item opens the records it stands for: the chip's
+    // rows are as many as the chart counts for the item.
+    void ChartsDrillToRecords_data()
+    {
+        QTest::addColumn<QString>("Page");
+        QTest::addColumn<QString>("Chart");
+        QTest::addColumn<int>("Item");
+        QTest::addColumn<QString>("Chip");
+        QTest::addColumn<QList<int>>("Rows");
+        QTest::newRow("trend day") << "PgTime" << "BarChart" << 1 << "2024-05-02 ×" << QList<int>{1};
+        QTest::newRow("heat cell") << "PgTime" << "HeatChart" << 4 * 24 + 10 << "周四 10 时 ×" << QList<int>{1};
+        QTest::newRow("browser") << "PgBrowser" << "BrsChart" << 1 << "Edge ×" << QList<int>{1, 3, 5};
+        QTest::newRow("category") << "PgDomain" << "Donut" << 0 << "其他 ×" << QList<int>{0, 1, 2, 3, 4, 5};
+    }
+    void ChartsDrillToRecords()
+    {
+        QFETCH(QString, Page);
+        QFETCH(QString, Chart);
+        QFETCH(int, Item);
+        QFETCH(QString, Chip);
+        QFETCH(QList<int>, Rows);
+        // Days 2024-05-01 (a Wednesday) to 05-06 at 10:00; odd records in Edge.
+        QString Doc = RecordsDocument(6, 6,
+                                      J("'days':[['2024-05-01',1],['2024-05-02',1],['2024-05-03',1]],"
+                                        "'heat':[[],[],[],[],[0,0,0,0,0,0,0,0,0,0,1]],"
+                                        "'browsers':[['Chrome',3],['Edge',3]],'cats':[['其他',6,'#9ca3af']],"));
+        for (int I = 1; I < 6; I += 2)
+            Doc.replace(J("'Chrome','profile':'P%1'").arg(I), J("'Edge','profile':'P%1'").arg(I));
+        auto F = Open(Doc);
+        F->show();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
+        ShowPage(*F, Ctl<QWidget>(*F, qPrintable(Page)));
+        TChartBase* C = Ctl<TChartBase>(*F, qPrintable(Chart));
+        C->repaint(); // the bars are hit where they were last painted
+        QPoint At(-1, -1);
+        for (int Y = 0; Y < C->height() && At.x() < 0; Y += 2)
+            for (int X = 0; X < C->width() && At.x() < 0; X += 2)
+                if (C->ItemAt(QPoint(X, Y)) == Item)
+                    At = QPoint(X, Y);
+        QVERIFY(At.x() >= 0);
+        QTest::mouseClick(C, Qt::LeftButton, {}, At);
+        QCOMPARE(Ctl<QTabWidget>(*F, "Tabs")->currentWidget(), Records(*F));
+        QCOMPARE(Ctl<TFlatButton>(*F, "Chip0")->Caption(), Chip);
+        QCOMPARE(RowsShown(*F), Rows);
+    }
+
+    // Tab reaches the heat chart; the arrows move its keyboard cell, whose
+    // read-out shows; Enter opens its records.
+    void HeatByKeyboard()
+    {
+        auto F = Open(RecordsDocument(6, 6, J("'heat':[[],[],[],[],[0,0,0,0,0,0,0,0,0,0,1]],")));
+        F->show();
+        F->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(F.get()));
+        ShowPage(*F, Ctl<QWidget>(*F, "PgTime"));
+        auto* Heat = Ctl<THeatChart>(*F, "HeatChart");
+        Ctl<QTabWidget>(*F, "Tabs")->tabBar()->setFocus();
+        for (int I = 0; I < 10 && !Heat->hasFocus(); ++I)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(Heat->hasFocus());
+        QCOMPARE(Heat->FocusItem(), 0);
+        for (int I = 0; I < 10; ++I)
+            QTest::keyClick(Heat, Qt::Key_Right);
+        for (int I = 0; I < 4; ++I)
+            QTest::keyClick(Heat, Qt::Key_Down);
+        QTest::keyClick(Heat, Qt::Key_Left);
+        QTest::keyClick(Heat, Qt::Key_Right);
+        QCOMPARE(Heat->FocusItem(), 4 * 24 + 10);
+        QCOMPARE(Heat->SummaryText(), HeatHoverText(4, 10, 1));
+        QTest::keyClick(Heat, Qt::Key_Return);
+        QCOMPARE(Ctl<QTabWidget>(*F, "Tabs")->currentWidget(), Records(*F));
+        QCOMPARE(RowsShown(*F), QList<int>{1});
+    }
+
     void DestroyedWithOwner()
     {
         auto Owner = std::make_unique<QWidget>();

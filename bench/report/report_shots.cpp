@@ -14,8 +14,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 
 #include <cstdio>
@@ -60,6 +62,14 @@ int main(int Argc, char** Argv)
     Form->findChild<QLineEdit*>()->setText(QStringLiteral("github \"qt/\""));
     QTest::qWait(150);
     Form->grab().save(QStringLiteral("%1/page6_filtered.png").arg(Out));
+    // Chips from the charts (the busiest browser, Tuesday 21:00), the list
+    // sorted by title.
+    Form->findChild<QLineEdit*>()->clear();
+    Form->Drill(ckBrowser, 0);
+    Form->Drill(ckHour, 2 * 24 + 21);
+    emit Form->findChild<QTableView*>(QStringLiteral("RecList"))->horizontalHeader()->sectionClicked(3);
+    QTest::qWait(150);
+    Form->grab().save(QStringLiteral("%1/page6_chips.png").arg(Out));
 
     auto List = ParseJson(QString::fromUtf8(GenerateListDocument(9)), Err);
     auto* Sources = ShowSourcesWindow(&Owner, std::move(List));

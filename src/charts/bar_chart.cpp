@@ -11,6 +11,12 @@
 TBarChart::TBarChart(QWidget* Parent)
     : TChartBase(Parent)
 {
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+int TBarChart::ItemAt(QPoint Pos) const
+{
+    return BarAt(FLayout, Pos.x(), FPoints);
 }
 
 void TBarChart::SetPoints(const TDayPoints& Value)
@@ -25,8 +31,9 @@ void TBarChart::SetPoints(const TDayPoints& Value)
 
 QString TBarChart::HeaderText() const
 {
-    if (FHover >= 0 && FHover < FPoints.size())
-        return BarHoverText(FPoints[FHover]);
+    const int Shown = ShownItem(FHover);
+    if (Shown >= 0 && Shown < FPoints.size())
+        return BarHoverText(FPoints[Shown]);
     return BarTotalText(BarTotal(FPoints));
 }
 
@@ -70,7 +77,7 @@ void TBarChart::paintEvent(QPaintEvent*)
         const TBarSlot S = BarSlotOf(L, I);
         const int Day = BarSlotDay(FPoints, S);
         const QRectF Bar = BarRect(L, S, BarHeight(FPoints[Day].Count, Axis.Top(), L.PH));
-        const QColor Colour = ToQColor(Day == FHover ? clAccentDark : clAccent);
+        const QColor Colour = ToQColor(Day == ShownItem(FHover) ? clAccentDark : clAccent);
         // Bars a pixel or two wide have no room for a visible corner.
         if (S.W <= 2) {
             P.fillRect(Bar, Colour);

@@ -21,7 +21,10 @@ public:
     const TDayPoints& Points() const { return FPoints; }
 
     int HoverIndex() const { return FHover; }
-    // The header line as it reads now (total, or the hovered bar's value).
+    int ItemAt(QPoint Pos) const override;
+    int ItemCount() const override { return int(FPoints.size()); }
+    // The header line as it reads now (total, or the value of the hovered
+    // bar or else of the keyboard's).
     QString HeaderText() const;
 
 protected:

@@ -489,6 +489,38 @@ int DonutLegendRows(int H, int N)
     return Rows;
 }
 
+int DonutSliceAt(const TDonutGeom& G, int W, int H, const TSlices& Slices, int X, int Y)
+{
+    const qint64 Total = DonutTotal(Slices);
+    if (Slices.isEmpty() || Total <= 0)
+        return -1;
+    if (DonutHasLegend(G, W) && X >= G.LX && X < W - 12 && Y >= kLegendTop) {
+        const int Row = (Y - kLegendTop) / kLegendRowH;
+        return Row < DonutLegendRows(H, int(Slices.size())) ? Row : -1;
+    }
+    const double DX = X - G.CX;
+    const double DY = Y - G.CY;
+    const double D2 = DX * DX + DY * DY;
+    if (D2 > double(G.R) * G.R || D2 < double(G.Hole) * G.Hole)
+        return -1;
+    // Degrees clockwise on screen from 3 o'clock, from -90 (12 o'clock) on,
+    // where the painted ring starts.
+    double A = std::atan2(DY, DX) * 180 / std::numbers::pi;
+    if (A < -90)
+        A += 360;
+    double Start = -90;
+    int Last = -1;
+    for (int I = 0; I < Slices.size(); ++I) {
+        if (Slices[I].Value <= 0)
+            continue;
+        Start += double(Slices[I].Value) / double(Total) * 360;
+        Last = I;
+        if (A < Start)
+            return I;
+    }
+    return Last;
+}
+
 int DonutSteps(double Start, double End)
 {
     return int(std::max<qint64>(RoundHalfEven((End - Start) / 2), 2));

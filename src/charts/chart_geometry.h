@@ -203,6 +203,9 @@ int DonutSteps(double Start, double End);
 // (0 = 3 o'clock, growing clockwise on screen).
 QPolygon DonutSlicePolygon(int CX, int CY, int R, double Start, double End);
 qint64 DonutTotal(const TSlices& Slices);
+// The slice at client (X, Y) of a W x H chart: on the ring by its angle, or
+// on its legend row; -1 elsewhere.
+int DonutSliceAt(const TDonutGeom& G, int W, int H, const TSlices& Slices, int X, int Y);
 qint64 DonutPercent(qint64 Value, qint64 Total);
 QString DonutLegendValue(qint32 Value, qint64 Total);
 QString DonutCaption();

@@ -6,17 +6,44 @@
 #include "ui_font.h"
 
 #include <QFontMetrics>
+#include <QMouseEvent>
 #include <QPainter>
 
 TDonutChart::TDonutChart(QWidget* Parent)
     : TChartBase(Parent)
 {
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void TDonutChart::SetSlices(const TSlices& Value)
 {
     FSlices = Value;
+    FHover = -1;
     Invalidate();
+}
+
+int TDonutChart::ItemAt(QPoint Pos) const
+{
+    return DonutSliceAt(CalcDonut(width(), height()), width(), height(), FSlices, Pos.x(), Pos.y());
+}
+
+void TDonutChart::mouseMoveEvent(QMouseEvent* Event)
+{
+    const int Slice = ItemAt(Event->position().toPoint());
+    if (Slice != FHover) {
+        FHover = Slice;
+        Invalidate();
+    }
+    TChartBase::mouseMoveEvent(Event);
+}
+
+void TDonutChart::leaveEvent(QEvent* Event)
+{
+    if (FHover >= 0) {
+        FHover = -1;
+        Invalidate();
+    }
+    TChartBase::leaveEvent(Event);
 }
 
 void TDonutChart::paintEvent(QPaintEvent*)
@@ -68,6 +95,8 @@ void TDonutChart::paintEvent(QPaintEvent*)
     for (int I = 0; I < Rows; ++I) {
         const TSlice& S = FSlices[I];
         const int LY = kLegendTop + I * kLegendRowH;
+        if (I == ShownItem(FHover))
+            P.fillRect(BoxRect(G.LX - 4, LY, W - 8, LY + 20), ToQColor(clRowHover));
         FillRound(P, BoxRect(G.LX, LY + 5, G.LX + 10, LY + 15), 2, S.Color);
         // Large counts widen the value column at the expense of the name.
         const QString Value = DonutLegendValue(S.Value, Total);

@@ -8,9 +8,36 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 THeatChart::THeatChart(QWidget* Parent)
     : TChartBase(Parent)
 {
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+int THeatChart::ItemAt(QPoint Pos) const
+{
+    const THeatCell Cell = HeatCellAt(CalcGrid(width(), height()), Pos.x(), Pos.y());
+    return Cell.Day >= 0 && Cell.Hour >= 0 ? Cell.Day * 24 + Cell.Hour : -1;
+}
+
+int THeatChart::KeyItem(int Current, int Key) const
+{
+    const int Day = Current / 24;
+    const int Hour = Current % 24;
+    switch (Key) {
+    case Qt::Key_Left:
+        return Day * 24 + std::max(Hour - 1, 0);
+    case Qt::Key_Right:
+        return Day * 24 + std::min(Hour + 1, 23);
+    case Qt::Key_Up:
+        return std::max(Day - 1, 0) * 24 + Hour;
+    case Qt::Key_Down:
+        return std::min(Day + 1, 6) * 24 + Hour;
+    default:
+        return TChartBase::KeyItem(Current, Key);
+    }
 }
 
 void THeatChart::SetMatrix(const THeatMatrix& Value)
@@ -25,8 +52,9 @@ void THeatChart::SetMatrix(const THeatMatrix& Value)
 
 QString THeatChart::SummaryText() const
 {
-    if (FHoverD >= 0 && FHoverH >= 0 && FHoverD < 7 && FHoverH < 24)
-        return HeatHoverText(FHoverD, FHoverH, FMatrix[FHoverD][FHoverH]);
+    const int Shown = ShownItem(FHoverD >= 0 && FHoverH >= 0 ? FHoverD * 24 + FHoverH : -1);
+    if (Shown >= 0 && Shown < 7 * 24)
+        return HeatHoverText(Shown / 24, Shown % 24, FMatrix[size_t(Shown / 24)][size_t(Shown % 24)]);
     if (FPeakD < 0)
         return HeatHintText();
     return HeatPeakText(FPeakD, FPeakH, FMax);
@@ -55,6 +83,7 @@ void THeatChart::paintEvent(QPaintEvent*)
     }
 
     const bool Numbers = G.CW >= kHeatMinNumberCellW;
+    const int Shown = ShownItem(FHoverD >= 0 && FHoverH >= 0 ? FHoverD * 24 + FHoverH : -1);
     const QFontMetrics SmallMetrics(Fonts.Small);
     for (int Day = 0; Day < 7; ++Day)
         for (int Hour = 0; Hour < 24; ++Hour) {
@@ -68,7 +97,7 @@ void THeatChart::paintEvent(QPaintEvent*)
                 SetTextStyle(P, Fonts.Small, HeatTextColor(HeatCellColor(V, FMax)));
                 DrawBoxText(P, R, Qt::AlignCenter, Count);
             }
-            if (Day == FHoverD && Hour == FHoverH)
+            if (Day * 24 + Hour == Shown)
                 OutlineRound(P, R, 3, clAccent);
         }
 

@@ -23,10 +23,16 @@ public:
     int PeakHour() const { return FPeakH; }
     int HoverDay() const { return FHoverD; }
     int HoverHour() const { return FHoverH; }
-    // The line under the grid: hover read-out, peak summary or the hint.
+    // Items are the cells, weekday * 24 + hour.
+    int ItemAt(QPoint Pos) const override;
+    int ItemCount() const override { return 7 * 24; }
+    // The line under the grid: the read-out of the hovered cell or else the
+    // keyboard's, the peak summary or the hint.
     QString SummaryText() const;
 
 protected:
+    // Left and Right move along the hours, Up and Down along the weekdays.
+    int KeyItem(int Current, int Key) const override;
     void paintEvent(QPaintEvent* Event) override;
     void mouseMoveEvent(QMouseEvent* Event) override;
     void leaveEvent(QEvent* Event) override;

@@ -45,6 +45,7 @@ void TRankChart::SetEntries(const TRankEntries& Value)
     FEntries = Value;
     FHover = -1;
     FCurrent = hasFocus() && !FEntries.isEmpty() ? 0 : -1;
+    SetFocusItem(FCurrent);
     FRowH = RankRowHeight(FEntries);
     FScroll = 0;
     UpdateScrollBar();
@@ -211,6 +212,7 @@ void TRankChart::SetCurrent(int Row)
     if (Row == FCurrent)
         return;
     FCurrent = Row;
+    SetFocusItem(Row); // the keyboard's context menu acts on it
     if (Row >= 0)
         ScrollTo(RankScrollToShow(FScroll, FRowH, Row, height()));
     Invalidate();
@@ -218,8 +220,9 @@ void TRankChart::SetCurrent(int Row)
 
 void TRankChart::keyPressEvent(QKeyEvent* Event)
 {
+    // The rows have keys of their own; the base's item keys are not used.
     if (Event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) {
-        TChartBase::keyPressEvent(Event);
+        QWidget::keyPressEvent(Event);
         return;
     }
     switch (Event->key()) {
@@ -238,7 +241,7 @@ void TRankChart::keyPressEvent(QKeyEvent* Event)
         SetCurrent(RankKeyRow(FCurrent, Event->key(), int(FEntries.size()), height() / std::max(FRowH, 1) - 1));
         break;
     default:
-        TChartBase::keyPressEvent(Event);
+        QWidget::keyPressEvent(Event);
         return;
     }
     Event->accept();

@@ -37,6 +37,8 @@ public:
     int RowAt(int Y) const;
     int RowHeight() const { return FRowH; }
     int HoverIndex() const { return FHover; }
+    int ItemAt(QPoint Pos) const override { return RowAt(Pos.y()); }
+    int ItemCount() const override { return int(FEntries.size()); }
     // The keyboard's row, -1 = none.
     int CurrentRow() const { return FCurrent; }
     // Pixels the rows are scrolled up by; 0 when they all fit.

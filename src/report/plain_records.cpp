@@ -27,6 +27,21 @@ TFieldReader::TFields TFieldReader::Read(const TJsonValue* Record)
     return Out;
 }
 
+QAnyStringView TMemberReader::Read(const TJsonValue* Record)
+{
+    if (!Record->IsObject())
+        return {};
+    if (Record->KeyListId() != FId) {
+        FId = Record->KeyListId();
+        FSlot = -1;
+        for (int I = 0; I < Record->PairCount() && FSlot < 0; ++I)
+            if (Record->PairKeyView(I) == FKey)
+                FSlot = I;
+    }
+    const TJsonValue* V = FSlot < 0 ? nullptr : Record->PairValue(FSlot);
+    return V && V->IsString() ? V->StrView() : QAnyStringView();
+}
+
 std::optional<std::string_view> Utf8Field(QAnyStringView Field)
 {
     return Field.visit([](auto V) -> std::optional<std::string_view> {

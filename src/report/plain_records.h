@@ -7,6 +7,7 @@
 #include "folded_search.h"
 
 #include <QAnyStringView>
+#include <QLatin1StringView>
 
 #include <array>
 #include <optional>
@@ -28,6 +29,19 @@ public:
 private:
     const void* FId = nullptr;
     std::array<int, 4> FSlot{-1, -1, -1, -1};
+};
+
+// One string member of records (the first member of the name, if a string),
+// its place looked up once per list of keys the records share.
+class TMemberReader final {
+public:
+    explicit TMemberReader(QLatin1StringView Key) : FKey(Key) {}
+    QAnyStringView Read(const TJsonValue* Record);
+
+private:
+    QLatin1StringView FKey;
+    const void* FId = nullptr;
+    int FSlot = -1;
 };
 
 // The UTF-8 bytes of a field the tree holds as a view into the document, or

@@ -3,14 +3,6 @@
 #include "json.h"
 #include "text_util.h"
 
-namespace {
-
-constexpr QLatin1StringView kKeys[TRecordsModel::rcColumnCount] = {
-    QLatin1StringView("time"), QLatin1StringView("browser"), QLatin1StringView("profile"),
-    QLatin1StringView("title"), QLatin1StringView("url")};
-
-}  // namespace
-
 TRecordsModel::TRecordsModel(QObject* Parent)
     : QAbstractTableModel(Parent)
 {
@@ -57,7 +49,7 @@ QVariant TRecordsModel::data(const QModelIndex& Index, int Role) const
     const TJsonValue* Record = RecordAt(Index.row());
     if (!Record)
         return {};
-    return BoundedText(Record->SView(kKeys[Index.column()]));
+    return BoundedText(Record->SView(kRecordKeys[Index.column()]));
 }
 
 QVariant TRecordsModel::headerData(int Section, Qt::Orientation Orientation, int Role) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "record_sort.h"
+
 #include <QAbstractTableModel>
 
 #include <vector>
@@ -12,7 +14,7 @@ class TJsonValue;
 class TRecordsModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum TColumn { rcTime, rcBrowser, rcProfile, rcTitle, rcUrl, rcColumnCount };
+    using enum TRecordColumn;
 
     explicit TRecordsModel(QObject* Parent = nullptr);
 

@@ -4,6 +4,7 @@
 
 #include "anchors.h"
 #include "control_factory.h"
+#include "flat_button.h"
 #include "json.h"
 #include "msg_box.h"
 #include "palette.h"
@@ -19,6 +20,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QDir>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -118,7 +120,8 @@ TRecordsPage::TRecordsPage(QWidget* Parent) : QWidget(Parent)
     ApplyUiFont(Filter, 9, fsRegular, clText);
     Filter->setPlaceholderText(QStringLiteral("搜索标题、网址或域名，空格分词"));
     Filter->setClearButtonEnabled(false);
-    // Escape clears the filter (with none it does nothing), and Ctrl+E exports
+    // Escape clears the filter, or with none takes away the last chip (with
+    // neither it does nothing), and Ctrl+E exports
     // even where it means "end of line" (X11 key bindings): the export is what
     // the window promises.
     Filter->Takes = [](const QKeyEvent* Key) {
@@ -130,6 +133,8 @@ TRecordsPage::TRecordsPage(QWidget* Parent) : QWidget(Parent)
             ExportCsv();
         else if (!Filter->text().isEmpty())
             Filter->clear();
+        else if (!FChips.empty())
+            RemoveChip(int(FChips.size()) - 1);
     };
     connect(Filter, &QLineEdit::textChanged, this, &TRecordsPage::ApplyFilter);
     FEdFilter = Filter;
@@ -158,14 +163,25 @@ TRecordsPage::TRecordsPage(QWidget* Parent) : QWidget(Parent)
     for (int C = 0; C < TRecordsModel::rcColumnCount; ++C)
         FRecList->setColumnWidth(C, Widths[C]);
     connect(FRecList, &QAbstractItemView::doubleClicked, this, [this] { RecListDblClick(); });
+    QHeaderView* Header = FRecList->horizontalHeader();
+    Header->setSectionsClickable(true);
+    Header->setSortIndicatorShown(false);
+    connect(Header, &QHeaderView::sectionClicked, this, &TRecordsPage::SortBy);
 }
 
-void TRecordsPage::SetRecords(const TJsonValue* Records, TFilterIndex&& Filter, qint64 Total)
+void TRecordsPage::SetRecords(const TJsonValue* Records, TFilterIndex&& Filter, TRecordKeys&& Keys, qint64 Total)
 {
     FRecords = Records;
     FFilter = std::move(Filter);
+    FKeys = std::move(Keys);
+    FChips.clear();
+    ShowChips();
     FTotal = Total;
     FShownTerms.clear();
+    FMatched.clear();
+    FSort = {};
+    FOrder.clear();
+    FRecList->horizontalHeader()->setSortIndicatorShown(false);
     FRecModel->SetSource(Records);
     ApplyFilter();
 }
@@ -175,17 +191,88 @@ void TRecordsPage::ApplyFilter()
     const QStringList Terms = ParseFilterTerms(FEdFilter->text());
     // Typing on narrows the filter: then only the rows shown can match, and
     // while they are few, checking them beats searching every record.
-    const std::vector<int>& Before = FRecModel->Rows();
-    std::vector<int> Rows = TermsNarrow(FShownTerms, Terms) && qsizetype(Before.size()) <= FFilter.Count() / 8
-                                ? FFilter.MatchWithin(Terms, Before)
-                                : FFilter.Match(Terms);
+    FMatched = TermsNarrow(FShownTerms, Terms) && qsizetype(FMatched.size()) <= FFilter.Count() / 8
+                   ? FFilter.MatchWithin(Terms, FMatched)
+                   : FFilter.Match(Terms);
     FShownTerms = Terms;
-    FRecModel->SetRows(std::move(Rows));
-    FitLastColumn(FRecList);
+    ShowRows();
     const QString Total = FormatCount(FTotal);
-    FLblRecInfo->setText(Terms.isEmpty()
+    FLblRecInfo->setText(Terms.isEmpty() && FChips.empty()
                              ? QStringLiteral("共 %1 条，双击一行用默认浏览器打开；Ctrl+C 复制选中").arg(Total)
                              : QStringLiteral("共 %1 条，当前筛选 %2 条").arg(Total, FormatCount(Shown())));
+}
+
+void TRecordsPage::ShowRows()
+{
+    const std::vector<int> Rows = FChips.empty() ? FMatched : FKeys.Select(FChips, FMatched);
+    FRecModel->SetRows(InOrder(FOrder, Rows, FFilter.Count()));
+    FitLastColumn(FRecList);
+}
+
+void TRecordsPage::AddChip(const TRecordChip& Chip)
+{
+    const auto Same = std::find_if(FChips.begin(), FChips.end(), [&](const TRecordChip& C) { return C.Kind == Chip.Kind; });
+    if (Same != FChips.end())
+        *Same = Chip;
+    else
+        FChips.push_back(Chip);
+    ShowChips();
+    ApplyFilter();
+}
+
+void TRecordsPage::RemoveChip(int Index)
+{
+    if (Index < 0 || size_t(Index) >= FChips.size())
+        return;
+    FChips.erase(FChips.begin() + Index);
+    ShowChips();
+    ApplyFilter();
+}
+
+// The chips stand in a row after the filter box; the count line follows them.
+void TRecordsPage::ShowChips()
+{
+    const bool HadFocus = std::any_of(FChipButtons.begin(), FChipButtons.end(), [](QWidget* B) { return B->hasFocus(); });
+    for (QWidget* B : FChipButtons) {
+        B->hide();
+        B->setObjectName(QString());
+        B->deleteLater(); // one of them may be emitting its click
+    }
+    FChipButtons.clear();
+    int X = FEdFilter->geometry().right() + 1 + 8;
+    for (size_t I = 0; I < FChips.size(); ++I) {
+        const QString Caption = FChips[I].Text() + QStringLiteral(" ×");
+        TFlatButton* B = MakeButton(this, Caption, X, 12, 0, 24, bkSecondary);
+        B->resize(B->fontMetrics().horizontalAdvance(Caption) + 20, 24);
+        B->setObjectName(QStringLiteral("Chip%1").arg(I));
+        B->setToolTip(QStringLiteral("移除这个筛选"));
+        connect(B, &TFlatButton::clicked, this, [this, I] {
+            RemoveChip(int(I));
+            FocusFilter();
+        });
+        B->show();
+        FChipButtons.push_back(B);
+        X += B->width() + 6;
+    }
+    QRect Info = FLblRecInfo->geometry();
+    Info.setLeft(FChips.empty() ? 368 : X + 6);
+    FLblRecInfo->setGeometry(Info);
+    SetAnchors(FLblRecInfo, akStretch);
+    if (HadFocus)
+        FocusFilter();
+}
+
+void TRecordsPage::SortBy(int Column)
+{
+    FSort = FSort.Clicked(Column);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    FOrder = FSort.Direction == sdNone ? std::vector<int>() : SortedRecords(FRecords, FSort);
+    ShowRows();
+    QApplication::restoreOverrideCursor();
+    QHeaderView* Header = FRecList->horizontalHeader();
+    Header->setSortIndicatorShown(FSort.Direction != sdNone);
+    if (FSort.Direction != sdNone)
+        Header->setSortIndicator(FSort.Column, FSort.Direction == sdAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void TRecordsPage::SetFilter(const QString& Text)

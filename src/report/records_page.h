@@ -1,10 +1,14 @@
 #pragma once
 
 #include "filter_index.h"
+#include "record_keys.h"
+#include "record_sort.h"
 
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -22,9 +26,9 @@ public:
     explicit TRecordsPage(QWidget* Parent = nullptr);
 
     // The document's records member (of any kind: only an array has records),
-    // Filter built on it, and the document's visit total for the count line.
-    // The tree must outlive the page or be replaced first.
-    void SetRecords(const TJsonValue* Records, TFilterIndex&& Filter, qint64 Total);
+    // Filter and Keys built on it, and the document's visit total for the
+    // count line. The tree must outlive the page or be replaced first.
+    void SetRecords(const TJsonValue* Records, TFilterIndex&& Filter, TRecordKeys&& Keys, qint64 Total);
     // Where the CSV export proposes to save; empty for the user's choice.
     void SetExportFolder(const QString& Folder) { FExportFolder = Folder; }
 
@@ -33,6 +37,17 @@ public:
     // Puts Text into the box and filters with it, also when it is there already.
     void SetFilter(const QString& Text);
     void FocusFilter();
+    // Narrows the rows to those Chip selects as well, shown as a chip beside
+    // the filter box. A chip of the same kind gives way to it: a second day
+    // chosen in the trend replaces the first rather than selecting nothing.
+    void AddChip(const TRecordChip& Chip);
+    // Takes a chip away, as its button and Esc in an empty filter box do.
+    void RemoveChip(int Index);
+    const std::vector<TRecordChip>& Chips() const { return FChips; }
+    // A click on a column's header: sorts by it, reverses, or returns to
+    // document order (TRecordSort::Clicked); the filter stays.
+    void SortBy(int Column);
+    TRecordSort Sort() const { return FSort; }
 
     int Shown() const;
     // The record shown in Row, or nullptr outside the rows shown.
@@ -52,14 +67,23 @@ signals:
     void StatusMessage(const QString& Text);
 
 private:
+    void ShowRows();
+    void ShowChips();
+
     const TJsonValue* FRecords = nullptr;
     TFilterIndex FFilter;
+    TRecordKeys FKeys;
+    std::vector<TRecordChip> FChips;
     QStringList FShownTerms; // the filter the rows shown were matched with
+    std::vector<int> FMatched; // the records it matched, ascending
+    TRecordSort FSort;
+    std::vector<int> FOrder; // every record in the order of FSort; empty for document order
     qint64 FTotal = 0;
     QString FExportFolder;
 
     QLineEdit* FEdFilter = nullptr;
     QLabel* FLblRecInfo = nullptr;
+    std::vector<QWidget*> FChipButtons;
     QTableView* FRecList = nullptr;
     TRecordsModel* FRecModel = nullptr;
 };

@@ -124,7 +124,7 @@ TReportForm::TReportForm(QWidget* Owner, TLoadedReport&& Report, const QString& 
     BuildUi();
     FPgRecords->SetExportFolder(FOutDir);
     FPgRecords->SetRecords(FData ? FData->Get(QLatin1StringView("records")) : nullptr, std::move(Report.Filter),
-                           FContent.Total);
+                           std::move(Report.Keys), FContent.Total);
     LoadReport();
     if (!FSourceFile.isEmpty())
         ShowSourceFile();
@@ -141,7 +141,7 @@ TReportForm::~TReportForm()
 {
     // The document goes before the child widgets; the records page must not
     // be left pointing into it meanwhile.
-    FPgRecords->SetRecords(nullptr, TFilterIndex(), 0);
+    FPgRecords->SetRecords(nullptr, TFilterIndex(), TRecordKeys(), 0);
 }
 
 void TReportForm::BuildUi()
@@ -304,6 +304,16 @@ qsizetype TReportForm::FilterBytes() const
 void TReportForm::FilterBy(const QString& Text)
 {
     FPgRecords->SetFilter(Text);
+    FTabs->setCurrentWidget(FPgRecords);
+    FPgRecords->FocusFilter();
+}
+
+void TReportForm::Drill(TChipKind Kind, int Item)
+{
+    const std::optional<TRecordChip> Chip = DrillChip(FContent, Kind, Item);
+    if (!Chip)
+        return;
+    FPgRecords->AddChip(*Chip);
     FTabs->setCurrentWidget(FPgRecords);
     FPgRecords->FocusFilter();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "record_keys.h"
 #include "report_content.h"
 
 #include <QByteArray>
@@ -63,6 +64,9 @@ public:
     QString SourceFile() const { return FSourceFile; }
     void DomainDblClick(int Index);
     void PageDblClick(int Index);
+    // Shows the records page narrowed to item Item of a chart (DrillChip),
+    // with the focus in its filter box; items outside the chart are ignored.
+    void Drill(TChipKind Kind, int Item);
 
     void LayoutAll();
     QString StatusText() const;

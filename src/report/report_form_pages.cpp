@@ -254,6 +254,18 @@ void TReportForm::BuildPages()
 
     connect(FDnsChart, &TRankChart::ItemDblClicked, this, &TReportForm::DomainDblClick);
     connect(FPgsChart, &TRankChart::ItemDblClicked, this, &TReportForm::PageDblClick);
+    // The rankings of domains and pages keep their double click; their
+    // context menu leads to the same records. The other charts lead on with a
+    // click, Enter or their context menu, the browsers' with Enter too.
+    FDnsChart->SetClickDrills(false);
+    FPgsChart->SetClickDrills(false);
+    connect(FDnsChart, &TChartBase::Drilled, this, &TReportForm::DomainDblClick);
+    connect(FPgsChart, &TChartBase::Drilled, this, &TReportForm::PageDblClick);
+    connect(FBarChart, &TChartBase::Drilled, this, [this](int Item) { Drill(ckDay, Item); });
+    connect(FHeatChart, &TChartBase::Drilled, this, [this](int Item) { Drill(ckHour, Item); });
+    connect(FBrsChart, &TChartBase::Drilled, this, [this](int Item) { Drill(ckBrowser, Item); });
+    connect(FBrsChart, &TRankChart::ItemDblClicked, this, [this](int Item) { Drill(ckBrowser, Item); });
+    connect(FDonut, &TChartBase::Drilled, this, [this](int Item) { Drill(ckCategory, Item); });
     FLblBrsInfo->setWordWrap(true);
     SetUpSourceList();
     FTabs->setCurrentWidget(FPgOverview);

@@ -12,7 +12,9 @@ TLoadedReport PrepareReport(std::unique_ptr<TJsonValue> Data, QByteArray Bytes, 
     // a parse; on a loader thread it would end the program.
     try {
         R.Content = ReadReportContent(Data.get(), NoData);
-        R.Filter.Build(Data ? Data->Get(QLatin1StringView("records")) : nullptr);
+        const TJsonValue* Records = Data ? Data->Get(QLatin1StringView("records")) : nullptr;
+        R.Filter.Build(Records);
+        R.Keys.Build(Records);
     } catch (const std::exception& E) {
         TLoadedReport Failed;
         Failed.Error = QStringLiteral("内存不足：") + QString::fromLocal8Bit(E.what());

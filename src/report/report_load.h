@@ -2,6 +2,7 @@
 
 #include "filter_index.h"
 #include "json.h"
+#include "record_keys.h"
 #include "report_content.h"
 
 #include <QByteArray>
@@ -20,6 +21,7 @@ struct TLoadedReport {
     std::unique_ptr<TJsonValue> Data;
     TReportContent Content; // reports only
     TFilterIndex Filter; // reports only; points into Data
+    TRecordKeys Keys;    // reports only: what the charts' chips select by
     QString Error;       // without Data: why there is nothing to show
 
     bool Ok() const { return Data != nullptr; }

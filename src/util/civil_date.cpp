@@ -25,3 +25,14 @@ void CivilFromDays(qint64 Days, int& Year, int& Month, int& Day)
     Month = int(Mp < 10 ? Mp + 3 : Mp - 9);
     Year = int(Yoe + Era * 400 + (Month <= 2 ? 1 : 0));
 }
+
+// Howard Hinnant's days_from_civil.
+qint64 DaysFromCivil(int Year, int Month, int Day)
+{
+    const qint64 Y = qint64(Year) - (Month <= 2 ? 1 : 0);
+    const qint64 Era = FloorDiv(Y, 400);
+    const qint64 Yoe = Y - Era * 400;
+    const qint64 Doy = (153 * (Month > 2 ? Month - 3 : Month + 9) + 2) / 5 + Day - 1;
+    const qint64 Doe = Yoe * 365 + Yoe / 4 - Yoe / 100 + Doy;
+    return Era * 146097 + Doe - 719468;
+}

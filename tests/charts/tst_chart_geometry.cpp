@@ -52,6 +52,8 @@ private slots:
     void DonutPercent();
     void DonutPolygon_data();
     void DonutPolygon();
+    void DonutSliceAt_data();
+    void DonutSliceAt();
     void NumbersGrowLeft();
 };
 
@@ -603,4 +605,28 @@ void TChartGeometryTest::NumbersGrowLeft()
 }
 
 QTEST_GUILESS_MAIN(TChartGeometryTest)
+void TChartGeometryTest::DonutSliceAt_data()
+{
+    // 380 x 300: ring of radius 100 about (112, 120), hole 62, legend from x 238.
+    QTest::addColumn<QPoint>("At");
+    QTest::addColumn<int>("Slice");
+    QTest::newRow("first quarter, 1 o'clock") << QPoint(150, 40) << 0;
+    QTest::newRow("past it, 4 o'clock (the empty slice has no arc)") << QPoint(190, 150) << 2;
+    QTest::newRow("11 o'clock, the end of the last") << QPoint(80, 40) << 2;
+    QTest::newRow("hole") << QPoint(112, 120) << -1;
+    QTest::newRow("outside the ring") << QPoint(20, 30) << -1;
+    QTest::newRow("legend row 2, the empty slice's") << QPoint(300, 24 + 24 + 5) << 1;
+    QTest::newRow("below the legend") << QPoint(300, 24 + 3 * 24) << -1;
+}
+
+void TChartGeometryTest::DonutSliceAt()
+{
+    QFETCH(QPoint, At);
+    QFETCH(int, Slice);
+    const TSlices Slices = {{QStringLiteral("a"), 1, 0}, {QStringLiteral("zero"), 0, 0}, {QStringLiteral("b"), 3, 0}};
+    const TDonutGeom G = CalcDonut(380, 300);
+    QCOMPARE(G.CX, 112);
+    QCOMPARE(::DonutSliceAt(G, 380, 300, Slices, At.x(), At.y()), Slice);
+}
+
 #include "tst_chart_geometry.moc"

@@ -4,6 +4,7 @@
 #include "history_time.h"
 #include "json.h"
 #include "private_dir.h"
+#include "record_keys.h"
 #include "report_content.h"
 #include "sample_profiles.h"
 #include "text_util.h"
@@ -23,6 +24,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <numeric>
 #include <utility>
 
 namespace {
@@ -143,6 +145,8 @@ private slots:
     void ownTitles_data();
     void ownTitles();
     void manyRecords();
+    void chipsCountAsTheReport_data();
+    void chipsCountAsTheReport();
     void openTransaction();
     void listMode();
     void allUsers();
@@ -1048,6 +1052,56 @@ void TCollectorRunTest::manyRecords()
     QCOMPARE(Recs->Count(), 30000);
     for (int I = 1; I < Recs->Count(); ++I)
         QVERIFY(Recs->Items(I - 1)->S("time") >= Recs->Items(I)->S("time"));
+}
+
+void TCollectorRunTest::chipsCountAsTheReport_data()
+{
+    QTest::addColumn<int>("Kind");
+    QTest::newRow("trend day") << int(ckDay);
+    QTest::newRow("heat cell") << int(ckHour);
+    QTest::newRow("browser") << int(ckBrowser);
+    QTest::newRow("category") << int(ckCategory);
+}
+
+// A chart item's chip selects exactly the records the report counted for
+// that item: the window's record keys (category rule included) agree with
+// the collector's statistics on realistic histories.
+void TCollectorRunTest::chipsCountAsTheReport()
+{
+    QFETCH(int, Kind);
+    static const TRun R = [this] {
+        const QString Home = FTmp.filePath("chips");
+        QString Err;
+        if (!MakeSampleHome(Home, 4000, Err))
+            qFatal("sample home: %s", qPrintable(Err));
+        return Run({}, Home);
+    }();
+    QCOMPARE(R.Code, int(ceOk));
+    // Read from the bytes, as the window reads them: fields are views into them.
+    QString Err;
+    const std::unique_ptr<TJsonValue> Doc = ParseJsonBytes(R.Out, Err);
+    QVERIFY2(Doc, qPrintable(Err));
+    QCOMPARE(Doc->Get("truncated")->Kind(), jkFalse);
+    const TJsonValue* Recs = Doc->Get("records");
+    const TReportContent C = ReadReportContent(Doc.get(), false);
+    TRecordKeys Keys;
+    Keys.Build(Recs);
+    std::vector<int> All(size_t(Recs->Count()));
+    std::iota(All.begin(), All.end(), 0);
+    const QList<int> Sizes = {int(C.Days.size()), 7 * 24, int(C.Brs.size()), int(C.Cats.size())};
+    QVERIFY(Sizes[Kind] > 2);
+    qint64 Sum = 0;
+    for (int I = 0; I < Sizes[Kind]; ++I) {
+        const std::optional<TRecordChip> Chip = DrillChip(C, TChipKind(Kind), I);
+        QVERIFY(Chip);
+        const qint64 Counted = Kind == ckDay       ? C.Days[I].Count
+                               : Kind == ckHour    ? C.Heat[size_t(I / 24)][size_t(I % 24)]
+                               : Kind == ckBrowser ? C.Brs[I].Value
+                                                   : C.Cats[I].Value;
+        QCOMPARE(qint64(Keys.Select({*Chip}, All).size()), Counted);
+        Sum += Counted;
+    }
+    QCOMPARE(Sum, qint64(Recs->Count()));
 }
 
 void TCollectorRunTest::openTransaction()

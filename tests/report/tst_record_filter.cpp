@@ -2,9 +2,13 @@
 #include "json.h"
 #include "filter_index.h"
 #include "record_filter.h"
+#include "record_sort.h"
 
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -43,6 +47,39 @@ QString RandomText(QRandomGenerator& Rng, int MaxLen)
     for (int I = 0; I < Len; ++I)
         S += kAlphabet.at(Rng.bounded(int(kAlphabet.size())));
     return S;
+}
+
+// Records with texts of whole code points (no lone surrogates, which the
+// reference below cannot tell apart), many sharing more than the sixteen
+// bytes the sort looks at first, some written escaped, some missing or not
+// strings.
+QString SortDocument(quint32 Seed)
+{
+    static const QStringList Pieces = {QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("b"),
+                                       QStringLiteral("\u00E9"), QStringLiteral("\uFF41"), QStringLiteral("\u4E2D"),
+                                       QStringLiteral("\u6587"), QStringLiteral("\U0001F600"), QString(QChar(0)),
+                                       QStringLiteral("https://www.example.com/")};
+    QRandomGenerator Rng(Seed);
+    QString Doc = QStringLiteral("[");
+    for (int I = 0; I < 400; ++I) {
+        if (I)
+            Doc += u',';
+        if (Rng.bounded(40) == 0) {
+            Doc += QStringLiteral("null");
+            continue;
+        }
+        QStringList Members;
+        for (int K = 0; K < rcColumnCount; ++K) {
+            const int Kind = Rng.bounded(12);
+            QString Text;
+            for (int L = Rng.bounded(K == rcBrowser ? 2 : 5); L > 0; --L)
+                Text += Pieces.at(Rng.bounded(int(Pieces.size())));
+            if (Kind > 0)
+                Members << u'"' + kRecordKeys[K] + QStringLiteral("\":") + (Kind == 1 ? QStringLiteral("7") : JsonString(Text, Kind > 3));
+        }
+        Doc += u'{' + Members.join(u',') + u'}';
+    }
+    return Doc + u']';
 }
 
 }  // namespace
@@ -214,6 +251,40 @@ private slots:
         // The separator between records never joins two records' texts.
         QCOMPARE(Index.Match({"chrome  "}), (std::vector<int>{}));
         QVERIFY(Index.MemoryBytes() > 0);
+    }
+
+    void SortOrder_data()
+    {
+        QTest::addColumn<QString>("Doc");
+        QTest::addColumn<int>("Column");
+        QTest::addColumn<int>("Direction");
+        // Code point order puts U+FF41 before U+1F600, which UTF-16 code units reverse.
+        const QString Picked = J("[{'title':'\\uD83D\\uDE00'},{'title':'\uFF41'},{'title':'中文'},{},"
+                                 "{'title':'\\u4E2D\\u6587'},{'title':''},{'title':'中'},{'title':'z'}]");
+        for (const int D : {sdAscending, sdDescending}) {
+            const char* Dir = D == sdAscending ? "up" : "down";
+            QTest::addRow("picked titles %s", Dir) << Picked << int(rcTitle) << D;
+            for (int C = 0; C < rcColumnCount; ++C)
+                QTest::addRow("random %s %s", kRecordKeys[C].data(), Dir) << SortDocument(quint32(C)) << C << D;
+        }
+    }
+
+    // Against a plain stable sort of the texts as code points.
+    void SortOrder()
+    {
+        QFETCH(QString, Doc);
+        QFETCH(int, Column);
+        QFETCH(int, Direction);
+        const auto Tree = Parse(Doc);
+        std::vector<QList<uint>> Keys;
+        for (int I = 0; I < Tree->Count(); ++I)
+            Keys.push_back(Tree->Items(I)->S(kRecordKeys[Column]).toUcs4());
+        std::vector<int> Expected(Keys.size());
+        std::iota(Expected.begin(), Expected.end(), 0);
+        std::stable_sort(Expected.begin(), Expected.end(), [&](int A, int B) {
+            return Direction == sdAscending ? Keys[size_t(A)] < Keys[size_t(B)] : Keys[size_t(B)] < Keys[size_t(A)];
+        });
+        QCOMPARE(SortedRecords(Tree.get(), {Column, TSortDirection(Direction)}), Expected);
     }
 
     void CopiedLine_data()

@@ -16,6 +16,7 @@
 #include "bar_chart.h"
 #include "chart_geometry.h"
 #include "card.h"
+#include "flat_button.h"
 #include "donut_chart.h"
 #include "heat_chart.h"
 #include "rank_chart.h"
@@ -503,6 +504,80 @@ private slots:
         QCOMPARE(Ctl<QLineEdit>(*F, "EdFilter")->text(), QStringLiteral("site1.example"));
     }
 
+    // A click on a chart item opens the records it stands for: the chip's
+    // rows are as many as the chart counts for the item.
+    void ChartsDrillToRecords_data()
+    {
+        QTest::addColumn<QString>("Page");
+        QTest::addColumn<QString>("Chart");
+        QTest::addColumn<int>("Item");
+        QTest::addColumn<QString>("Chip");
+        QTest::addColumn<QList<int>>("Rows");
+        QTest::newRow("trend day") << "PgTime" << "BarChart" << 1 << "2024-05-02 ×" << QList<int>{1};
+        QTest::newRow("heat cell") << "PgTime" << "HeatChart" << 4 * 24 + 10 << "周四 10 时 ×" << QList<int>{1};
+        QTest::newRow("browser") << "PgBrowser" << "BrsChart" << 1 << "Edge ×" << QList<int>{1, 3, 5};
+        QTest::newRow("category") << "PgDomain" << "Donut" << 0 << "其他 ×" << QList<int>{0, 1, 2, 3, 4, 5};
+    }
+    void ChartsDrillToRecords()
+    {
+        QFETCH(QString, Page);
+        QFETCH(QString, Chart);
+        QFETCH(int, Item);
+        QFETCH(QString, Chip);
+        QFETCH(QList<int>, Rows);
+        // Days 2024-05-01 (a Wednesday) to 05-06 at 10:00; odd records in Edge.
+        QString Doc = RecordsDocument(6, 6,
+                                      J("'days':[['2024-05-01',1],['2024-05-02',1],['2024-05-03',1]],"
+                                        "'heat':[[],[],[],[],[0,0,0,0,0,0,0,0,0,0,1]],"
+                                        "'browsers':[['Chrome',3],['Edge',3]],'cats':[['其他',6,'#9ca3af']],"));
+        for (int I = 1; I < 6; I += 2)
+            Doc.replace(J("'Chrome','profile':'P%1'").arg(I), J("'Edge','profile':'P%1'").arg(I));
+        auto F = Open(Doc);
+        F->show();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
+        ShowPage(*F, Ctl<QWidget>(*F, qPrintable(Page)));
+        TChartBase* C = Ctl<TChartBase>(*F, qPrintable(Chart));
+        C->repaint(); // the bars are hit where they were last painted
+        QPoint At(-1, -1);
+        for (int Y = 0; Y < C->height() && At.x() < 0; Y += 2)
+            for (int X = 0; X < C->width() && At.x() < 0; X += 2)
+                if (C->ItemAt(QPoint(X, Y)) == Item)
+                    At = QPoint(X, Y);
+        QVERIFY(At.x() >= 0);
+        QTest::mouseClick(C, Qt::LeftButton, {}, At);
+        QCOMPARE(Ctl<QTabWidget>(*F, "Tabs")->currentWidget(), Records(*F));
+        QCOMPARE(Ctl<TFlatButton>(*F, "Chip0")->Caption(), Chip);
+        QCOMPARE(RowsShown(*F), Rows);
+    }
+
+    // Tab reaches the heat chart; the arrows move its keyboard cell, whose
+    // read-out shows; Enter opens its records.
+    void HeatByKeyboard()
+    {
+        auto F = Open(RecordsDocument(6, 6, J("'heat':[[],[],[],[],[0,0,0,0,0,0,0,0,0,0,1]],")));
+        F->show();
+        F->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(F.get()));
+        ShowPage(*F, Ctl<QWidget>(*F, "PgTime"));
+        auto* Heat = Ctl<THeatChart>(*F, "HeatChart");
+        Ctl<QTabWidget>(*F, "Tabs")->tabBar()->setFocus();
+        for (int I = 0; I < 10 && !Heat->hasFocus(); ++I)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(Heat->hasFocus());
+        QCOMPARE(Heat->FocusItem(), 0);
+        for (int I = 0; I < 10; ++I)
+            QTest::keyClick(Heat, Qt::Key_Right);
+        for (int I = 0; I < 4; ++I)
+            QTest::keyClick(Heat, Qt::Key_Down);
+        QTest::keyClick(Heat, Qt::Key_Left);
+        QTest::keyClick(Heat, Qt::Key_Right);
+        QCOMPARE(Heat->FocusItem(), 4 * 24 + 10);
+        QCOMPARE(Heat->SummaryText(), HeatHoverText(4, 10, 1));
+        QTest::keyClick(Heat, Qt::Key_Return);
+        QCOMPARE(Ctl<QTabWidget>(*F, "Tabs")->currentWidget(), Records(*F));
+        QCOMPARE(RowsShown(*F), QList<int>{1});
+    }
+
     void DestroyedWithOwner()
     {
         auto Owner = std::make_unique<QWidget>();
@@ -545,6 +620,63 @@ private slots:
         QCOMPARE(Ctl<QTableView>(*F, "RecList")->columnWidth(3), 360);  // a new row set keeps the columns
         // The filter never touches the status bar.
         QCOMPARE(F->StatusText(), QStringLiteral("明细 6 条"));
+    }
+
+    // Header clicks sort up, down, then back to document order; the sort
+    // holds while the filter changes, and the header shows it.
+    void HeaderClicksSort()
+    {
+        auto F = Open(RecordsDocument(6, 6));
+        F->show();
+        QVERIFY(QTest::qWaitForWindowExposed(F.get()));
+        ShowPage(*F, Records(*F));
+        QHeaderView* Header = Ctl<QTableView>(*F, "RecList")->horizontalHeader();
+        const auto ClickUrl = [Header] {
+            const int X = Header->sectionViewportPosition(TRecordsModel::rcUrl) + 8;
+            QTest::mouseClick(Header->viewport(), Qt::LeftButton, {}, QPoint(X, Header->height() / 2));
+        };
+        ClickUrl();
+        QCOMPARE(RowsShown(*F), QList<int>({0, 3, 1, 4, 2, 5}));
+        QVERIFY(Header->isSortIndicatorShown());
+        QCOMPARE(Header->sortIndicatorOrder(), Qt::AscendingOrder);
+        ClickUrl();
+        Ctl<QLineEdit>(*F, "EdFilter")->setText(QStringLiteral("2"));
+        QCOMPARE(RowsShown(*F), QList<int>({5, 2}));
+        QCOMPARE(Header->sortIndicatorSection(), int(TRecordsModel::rcUrl));
+        QCOMPARE(Header->sortIndicatorOrder(), Qt::DescendingOrder);
+        ClickUrl();
+        QCOMPARE(RowsShown(*F), QList<int>({2, 5}));
+        QVERIFY(!Header->isSortIndicatorShown());
+    }
+
+    // Chips narrow the rows together with the typed terms; a chip of a kind
+    // already there replaces it; Esc clears the text first, then takes the
+    // last chip; a chip's button takes it away.
+    void ChipsNarrowTheRecords()
+    {
+        auto F = Open(RecordsDocument(6, 10000));
+        TRecordsPage* Page = Records(*F);
+        QLineEdit* Edit = Ctl<QLineEdit>(*F, "EdFilter");
+        Page->AddChip({ckDay, QStringLiteral("2024-05-02"), 0});
+        QCOMPARE(RowsShown(*F), QList<int>{1});
+        QCOMPARE(Ctl<QLabel>(*F, "LblRecInfo")->text(), QStringLiteral("共 10,000 条，当前筛选 1 条"));
+        QCOMPARE(Ctl<TFlatButton>(*F, "Chip0")->Caption(), QStringLiteral("2024-05-02 ×"));
+        Page->AddChip({ckBrowser, QStringLiteral("Chrome"), 0});
+        Page->AddChip({ckDay, QStringLiteral("2024-05-03"), 0});
+        QCOMPARE(Page->Chips().size(), size_t(2));
+        QCOMPARE(RowsShown(*F), QList<int>{2});
+        Edit->setText(QStringLiteral("site1"));
+        QCOMPARE(RowsShown(*F), QList<int>{});
+        QTest::keyClick(Edit, Qt::Key_Escape);
+        QCOMPARE(Edit->text(), QString());
+        QCOMPARE(Page->Chips().size(), size_t(2));
+        QTest::keyClick(Edit, Qt::Key_Escape);
+        QCOMPARE(Page->Chips(), std::vector<TRecordChip>({{ckDay, QStringLiteral("2024-05-03"), 0}}));
+        Ctl<TFlatButton>(*F, "Chip0")->Click();
+        QVERIFY(Page->Chips().empty());
+        QCOMPARE(RowsShown(*F), QList<int>({0, 1, 2, 3, 4, 5}));
+        QCOMPARE(Ctl<QLabel>(*F, "LblRecInfo")->text(),
+                 QStringLiteral("共 10,000 条，双击一行用默认浏览器打开；Ctrl+C 复制选中"));
     }
 
     void RecordsNotAnArray()

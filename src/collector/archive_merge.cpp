@@ -138,12 +138,11 @@ bool TArchiveMerge::PageFor(qint64 Source, const TRawUrl& Url, quint64 Hash, qin
     if (!FPageIds.contains(Source) && !FStore.LoadPageIds(Source, FPageIds[Source], FError))
         return false;
     QHash<qint64, qint64>& Pages = FPageIds[Source];
-    const QString Title = QString::fromStdString(Url.Title);
     Page = Pages.value(UrlId);
     if (Page != 0)
         // The title of the latest visit stands, also for visits the browser no longer has.
-        return FStore.SetTitle(Page, Title, FError);
-    if (!FStore.AddPage(Source, UrlId, Title, Page, FError))
+        return FStore.SetTitle(Page, Url.Title, FError);
+    if (!FStore.AddPage(Source, UrlId, Url.Title, Page, FError))
         return false;
     Pages.insert(UrlId, Page);
     if (const auto Known = FPageHashes.find(Source); Known != FPageHashes.end())
@@ -328,7 +327,7 @@ bool TArchiveMerge::ReportData(qint64 Source, const std::vector<TArchiveVisit>& 
         U.Url = P->Url;
         U.Host = HostOf(U.Url);
         U.Keyword = SearchKeyword(U.Url, U.Host);
-        U.Title = P->Title.toStdString();
+        U.Title = P->Title;
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #include "archive_store.h"
 
+#include "sqlite_util.h"
 
 #include <QDate>
 #include <QDir>
@@ -50,6 +51,12 @@ void BindText(sqlite3_stmt* S, int Col, const QString& Text)
 {
     const QByteArray U = Utf8(Text);
     sqlite3_bind_text(S, Col, U.constData(), int(U.size()), SQLITE_TRANSIENT);
+}
+
+// The text lives until the statement is stepped: SQLite need not copy it.
+void BindUtf8(sqlite3_stmt* S, int Col, const std::string& Text)
+{
+    sqlite3_bind_text(S, Col, Text.data(), int(Text.size()), SQLITE_STATIC);
 }
 
 QString ColumnString(sqlite3_stmt* S, int Col)
@@ -413,7 +420,7 @@ bool TArchiveStore::LoadPages(qint64 Source, QHash<qint64, TArchivePage>& Out, Q
                    [&](sqlite3_stmt* S) {
                        // Texts as long as a browser's own are cut there; longer ones are damage.
                        if (sqlite3_column_bytes(S, 1) <= kMaxUrlBytes && sqlite3_column_bytes(S, 2) <= kMaxTitleBytes)
-                           Out.insert(sqlite3_column_int64(S, 0), {ColumnString(S, 1), ColumnString(S, 2)});
+                           Out.insert(sqlite3_column_int64(S, 0), {ColumnString(S, 1), ColumnUtf8(S, 2, kMaxTitleBytes)});
                    },
                    ErrMsg);
 }
@@ -459,7 +466,9 @@ bool TArchiveStore::AddUrl(const QString& Url, quint64 Hash, qint64& Id, QString
     sqlite3_stmt* S = Stmt(FAddUrl, "INSERT INTO urls(url, hash) VALUES(?1, ?2)", ErrMsg);
     if (!S)
         return false;
-    BindText(S, 1, Url);
+    // A new URL per row of a new database: the text is converted once and not copied again.
+    const QByteArray Text = Url.toUtf8();
+    sqlite3_bind_text(S, 1, Text.constData(), int(Text.size()), SQLITE_STATIC);
     sqlite3_bind_int64(S, 2, qint64(Hash));
     if (!Step(S, ErrMsg))
         return false;
@@ -467,27 +476,27 @@ bool TArchiveStore::AddUrl(const QString& Url, quint64 Hash, qint64& Id, QString
     return true;
 }
 
-bool TArchiveStore::AddPage(qint64 Source, qint64 Url, const QString& Title, qint64& Id, QString& ErrMsg)
+bool TArchiveStore::AddPage(qint64 Source, qint64 Url, const std::string& Title, qint64& Id, QString& ErrMsg)
 {
     sqlite3_stmt* S = Stmt(FAddPage, "INSERT INTO pages(source, url, title) VALUES(?1, ?2, ?3)", ErrMsg);
     if (!S)
         return false;
     sqlite3_bind_int64(S, 1, Source);
     sqlite3_bind_int64(S, 2, Url);
-    BindText(S, 3, Title);
+    BindUtf8(S, 3, Title);
     if (!Step(S, ErrMsg))
         return false;
     Id = sqlite3_last_insert_rowid(FDb.get());
     return true;
 }
 
-bool TArchiveStore::SetTitle(qint64 Page, const QString& Title, QString& ErrMsg)
+bool TArchiveStore::SetTitle(qint64 Page, const std::string& Title, QString& ErrMsg)
 {
     sqlite3_stmt* S = Stmt(FSetTitle, "UPDATE pages SET title = ?2 WHERE id = ?1 AND title IS NOT ?2", ErrMsg);
     if (!S)
         return false;
     sqlite3_bind_int64(S, 1, Page);
-    BindText(S, 2, Title);
+    BindUtf8(S, 2, Title);
     return Step(S, ErrMsg);
 }
 

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 struct sqlite3;
@@ -47,7 +48,7 @@ struct TArchiveDay
 struct TArchivePage
 {
     QString Url;
-    QString Title;
+    std::string Title; // UTF-8, as the report takes it
 };
 
 // Stable across runs, platforms and Qt versions: FNV-1a over the UTF-16 text.
@@ -95,8 +96,9 @@ public:
     bool AddSource(TArchiveSource& Source, QString& ErrMsg); // sets Source.Id
     bool UpdateSource(const TArchiveSource& Source, QString& ErrMsg);
     bool AddUrl(const QString& Url, quint64 Hash, qint64& Id, QString& ErrMsg);
-    bool AddPage(qint64 Source, qint64 Url, const QString& Title, qint64& Id, QString& ErrMsg);
-    bool SetTitle(qint64 Page, const QString& Title, QString& ErrMsg);
+    // Titles come as the readers keep them, UTF-8, and are stored so.
+    bool AddPage(qint64 Source, qint64 Url, const std::string& Title, qint64& Id, QString& ErrMsg);
+    bool SetTitle(qint64 Page, const std::string& Title, QString& ErrMsg);
     // Stores the whole day: its sums and Visits (each once), replacing what was there.
     bool SetDay(qint64 Source, qint64 Day, const TArchiveDay& Sums, std::vector<TArchiveVisit>& Visits, QString& ErrMsg);
 

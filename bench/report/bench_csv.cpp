@@ -7,6 +7,7 @@
 // Run from a Release build: bench_csv [--benchmark_... flags]
 
 #include "json.h"
+#include "parse_or_exit.h"
 #include "records_csv.h"
 #include "report_generator.h"
 #include "text_util.h"
@@ -38,12 +39,7 @@ TData& Data()
     static TData D = [] {
         TData R;
         R.Raw = GenerateReportDocument(kRecords, 1);
-        QString Err;
-        R.Tree = ParseJsonBytes(R.Raw, Err);
-        if (!R.Tree) {
-            std::fprintf(stderr, "parse failed: %s\n", qPrintable(Err));
-            std::exit(1);
-        }
+        R.Tree = ParseOrExit(R.Raw);
         R.Records = R.Tree->Get("records");
         R.Rows.resize(size_t(R.Records->Count()));
         for (size_t I = 0; I < R.Rows.size(); ++I)

@@ -15,6 +15,7 @@
 // Run from a Release build: bench_records [--benchmark_... flags]
 
 #include "json.h"
+#include "parse_or_exit.h"
 #include "record_keys.h"
 #include "record_sort.h"
 #include "report_generator.h"
@@ -46,12 +47,7 @@ TData& Data()
     static TData D = [] {
         TData R;
         R.Raw = GenerateReportDocument(kRecords, 1);
-        QString Err;
-        R.Tree = ParseJsonBytes(R.Raw, Err);
-        if (!R.Tree) {
-            std::fprintf(stderr, "parse failed: %s\n", qPrintable(Err));
-            std::exit(1);
-        }
+        R.Tree = ParseOrExit(R.Raw);
         R.Records = R.Tree->Get("records");
         R.Keys.Build(R.Records);
         R.All.resize(size_t(R.Records->Count()));

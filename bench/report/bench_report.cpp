@@ -9,6 +9,7 @@
 // Run with QT_QPA_PLATFORM=offscreen from a Release build.
 
 #include "json.h"
+#include "parse_or_exit.h"
 #include "record_filter.h"
 #include "child_measure.h"
 #include "report_form.h"
@@ -41,17 +42,6 @@ void ResetPeak()
         F.write("5");
 }
 
-std::unique_ptr<TJsonValue> Parse(const QByteArray& Raw)
-{
-    QString Err;
-    auto Tree = ParseJsonBytes(Raw, Err);
-    if (!Tree) {
-        std::fprintf(stderr, "parse failed: %s\n", qPrintable(Err));
-        std::exit(1);
-    }
-    return Tree;
-}
-
 struct TMemory {
     qint64 PeakKib = -1;
     qint64 OpenKib = -1;
@@ -74,7 +64,7 @@ TMemory MeasureMemory(int Records)
         const qint64 Base = StatusKib("VmRSS");
         const QByteArray Raw = GenerateReportDocument(Records, 1);
         ResetPeak();
-        auto Tree = Parse(Raw);
+        auto Tree = ParseOrExit(Raw);
         TReportForm Form(nullptr, std::move(Tree), Raw, QString(), false);
         TMemory M;
         M.RawBytes = Raw.size();
@@ -111,7 +101,7 @@ void Run(int Records)
     double OpenBest = 1e300;
     std::unique_ptr<TReportForm> Form;
     for (int I = 0; I < OpenRounds; ++I) {
-        auto Tree = Parse(Raw);
+        auto Tree = ParseOrExit(Raw);
         Form.reset();
         QElapsedTimer T;
         T.start();
@@ -125,7 +115,7 @@ void Run(int Records)
     {
         // The same tree the window reads, for the peer scan.
         static std::unique_ptr<TJsonValue> PeerTree;
-        PeerTree = Parse(Raw);
+        PeerTree = ParseOrExit(Raw);
         Records0 = PeerTree->Get(QLatin1StringView("records"));
     }
     struct TCase {

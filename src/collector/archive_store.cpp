@@ -1,7 +1,5 @@
 #include "archive_store.h"
 
-#include "sqlite_util.h"
-
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -154,16 +152,6 @@ quint64 VisitDigest(quint64 UrlHash, qint64 UnixUs)
     return X ^ (X >> 31);
 }
 
-void TArchiveStore::TDbCloser::operator()(sqlite3* Db) const
-{
-    sqlite3_close_v2(Db);
-}
-
-void TArchiveStore::TStmtCloser::operator()(sqlite3_stmt* S) const
-{
-    sqlite3_finalize(S);
-}
-
 TArchiveStore::TArchiveStore() = default;
 
 TArchiveStore::~TArchiveStore()
@@ -174,7 +162,7 @@ TArchiveStore::~TArchiveStore()
 
 QString TArchiveStore::Failure(const QString& What) const
 {
-    return QStringLiteral("%1：%2").arg(What, FDb ? QString::fromUtf8(sqlite3_errmsg(FDb.get())) : QStringLiteral("out of memory"));
+    return QStringLiteral("%1：%2").arg(What, SqliteText(FDb.get()));
 }
 
 bool TArchiveStore::Exec(const char* Sql, QString& ErrMsg)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sqlite_util.h"
+
 #include <QHash>
 #include <QMap>
 #include <QMultiHash>
@@ -7,12 +9,8 @@
 #include <QtGlobal>
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 // A browser database the archive holds visits of. A database is known by its
 // browser and path; name and profile label are the latest seen.
@@ -107,16 +105,6 @@ public:
     bool Clear(QString& ErrMsg);
 
 private:
-    struct TDbCloser
-    {
-        void operator()(sqlite3* Db) const;
-    };
-    struct TStmtCloser
-    {
-        void operator()(sqlite3_stmt* S) const;
-    };
-    using TStmt = std::unique_ptr<sqlite3_stmt, TStmtCloser>;
-
     bool Exec(const char* Sql, QString& ErrMsg);
     bool Check(QString& ErrMsg);
     bool Create(QString& ErrMsg);
@@ -127,7 +115,7 @@ private:
     bool EachRow(const char* Sql, qint64 Source, const std::function<void(sqlite3_stmt*)>& Take, QString& ErrMsg);
     QString Failure(const QString& What) const;
 
-    std::unique_ptr<sqlite3, TDbCloser> FDb;
+    TDb FDb;
     bool FInTransaction = false;
     TStmt FAddSource, FUpdateSource, FAddUrl, FAddPage, FSetTitle, FSetDay, FUrlText, FLoadVisits;
 };

@@ -5,11 +5,12 @@
 #include "schedule_systemd.h"
 #include "schedule_task.h"
 #include "text_util.h"
+#include "weekday_names.h"
 
 QString WeekdayName(int Weekday)
 {
-    static const char16_t* const Names[] = {u"周一", u"周二", u"周三", u"周四", u"周五", u"周六", u"周日"};
-    return Weekday >= 1 && Weekday <= 7 ? QString::fromUtf16(Names[Weekday - 1]) : QString();
+    // Qt counts from Monday (1) to Sunday (7), the shared names from Sunday (0).
+    return Weekday >= 1 && Weekday <= 7 ? WeekdayNames()[Weekday % 7] : QString();
 }
 
 QString ScheduleText(const TRepeat& Repeat)

@@ -318,7 +318,10 @@ void TCollectorArchiveTest::archiveFile()
     QDir::setCurrent(Cwd);
 
     // The live report comes out either way; a failed archive fails alone.
-    QCOMPARE(R.Code, ceOk);
+    QString Why = R.Err; // what each source said, should the run fail
+    for (int I = 0; R.Doc && I < R.Doc->Get("sources")->Count(); ++I)
+        Why += u'\n' + R.Doc->Get("sources")->Items(I)->S("name") + u' ' + R.Doc->Get("sources")->Items(I)->S("msg");
+    QVERIFY2(R.Code == ceOk, qPrintable(QStringLiteral("exit code %1: %2").arg(R.Code).arg(Why)));
     QCOMPARE(R.Doc->Get("stats")->I("total"), 1);
     const TJsonValue* Row = ArchiveRow(R.Doc.get());
     QVERIFY(Row);

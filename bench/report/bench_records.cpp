@@ -1,8 +1,9 @@
 // Sorting and narrowing the records list: 1,000,000 records of a synthetic
 // report.
 //
-// Sorting, by each column: Our sort (an index of rows ordered by the first bytes of each text,
-// the whole texts compared only where those agree) runs next to
+// Sorting, by each column: our sort (date-times by number; other texts as an
+// index of the distinct texts ordered by their first bytes, further bytes
+// read only where those agree) runs next to
 // std::stable_sort of the row numbers by the same texts, compared the same
 // way. Neither copies a text: both compare views into the document. The goal
 // is 300 ms per sort.

@@ -5,6 +5,7 @@
 #include "json.h"
 #include "plain_records.h"
 #include "record_filter.h"
+#include "simd.h"
 
 #include <algorithm>
 #include <numeric>
@@ -16,15 +17,6 @@
 static_assert(quint64(kJsonMaxTextLength) <= 0xFFFFFFFFu);
 
 namespace {
-
-inline void Prefetch(const void* P)
-{
-#if defined(__GNUC__)
-    __builtin_prefetch(P);
-#else
-    Q_UNUSED(P);
-#endif
-}
 
 // The checks read the tree, where every record is a cache miss or two;
 // asking for the records a few checks ahead lets those misses overlap.

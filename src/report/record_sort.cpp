@@ -2,6 +2,7 @@
 
 #include "json.h"
 #include "plain_records.h"
+#include "simd.h"
 #include "utf8.h"
 
 #include <QChar>
@@ -18,15 +19,17 @@
 
 namespace {
 
-// The string member Key of every record, as views into the tree.
-std::vector<QAnyStringView> ColumnViews(const TJsonValue* Records, QLatin1StringView Key)
-{
-    std::vector<QAnyStringView> Views(static_cast<size_t>(Records->Count()));
-    TMemberReader Reader(Key);
-    for (size_t I = 0; I < Views.size(); ++I)
-        Views[I] = Reader.Read(Records->Items(int(I)));
-    return Views;
-}
+// The string member of each record, read where the tree holds it.
+class TColumn final {
+public:
+    TColumn(const TJsonValue* Records, QLatin1StringView Key) : FRecords(Records), FReader(Key) {}
+    size_t Size() const { return size_t(FRecords->Count()); }
+    QAnyStringView At(size_t I) { return FReader.Read(FRecords->Items(int(I))); }
+
+private:
+    const TJsonValue* FRecords;
+    TMemberReader FReader;
+};
 
 // The code points of a text. A lone surrogate stands for itself, so that
 // texts from escapes order by their code units where they are not pairs.
@@ -79,6 +82,7 @@ void AppendUtf8(char32_t C, std::string& Out)
 }
 
 constexpr size_t kPrefix = 16;
+constexpr size_t kAhead = 32; // entries whose texts are asked for ahead
 
 quint64 BigEndian(const unsigned char* P)
 {
@@ -132,11 +136,10 @@ bool HasMore(const TSortEntry& E, bool Down)
     return E.Len == (Down ? 0 : kMore);
 }
 
-// The distinct texts among Views as UTF-8 bytes (or, where texts seldom
-// repeat, every text), in order of first
-// appearance, and for each view the index of its text. Histories repeat
-// their pages, browsers and profiles, so sorting the distinct texts is much
-// less work. The bytes are views into the document; only texts the document
+// The distinct texts of a column as UTF-8 bytes (or, where texts seldom
+// repeat, every text), in order of first appearance, and for each record
+// the index of its text. Histories repeat their pages, browsers and
+// profiles, so sorting the distinct texts is much less work. The bytes are views into the document; only texts the document
 // escaped are encoded into Encoded (lone surrogates too, as three bytes, so
 // that byte order stays code point order).
 struct TDistinctTexts {
@@ -144,94 +147,232 @@ struct TDistinctTexts {
     std::vector<int> TextOf;
     std::deque<std::string> Encoded; // keeps its strings in place as it grows
 
-    explicit TDistinctTexts(const std::vector<QAnyStringView>& Views);
+    explicit TDistinctTexts(TColumn Column);
 };
 
 // Whether the texts repeat enough for finding the distinct ones to pay, as
 // a sample of them tells: visit times mostly differ, browsers never do.
-bool TextsRepeat(const std::vector<QAnyStringView>& Views)
+bool TextsRepeat(TColumn& Column)
 {
     constexpr size_t kSample = 4096;
-    const size_t Step = std::max<size_t>(1, Views.size() / kSample);
+    const size_t Step = std::max<size_t>(1, Column.Size() / kSample);
     std::unordered_set<std::string_view> Seen;
     size_t Taken = 0;
-    for (size_t I = 0; I < Views.size(); I += Step, ++Taken)
-        if (const std::optional<std::string_view> U = Utf8Field(Views[I]))
+    for (size_t I = 0; I < Column.Size(); I += Step, ++Taken)
+        if (const std::optional<std::string_view> U = Utf8Field(Column.At(I)))
             Seen.insert(*U);
     return Seen.size() * 4 < Taken * 3;
 }
 
-TDistinctTexts::TDistinctTexts(const std::vector<QAnyStringView>& Views)
+TDistinctTexts::TDistinctTexts(TColumn Column)
 {
-    size_t Size = 16;
-    while (Size < Views.size() * 2)
-        Size *= 2;
-    const bool Repeat = TextsRepeat(Views);
-    std::vector<int> Slots(Repeat ? Size : 0, -1); // open addressing: indexes into Bytes
-    TextOf.resize(Views.size());
-    for (size_t I = 0; I < Views.size(); ++I) {
-        std::optional<std::string_view> U = Utf8Field(Views[I]);
-        if (!U) {
-            std::string& Text = Encoded.emplace_back();
-            for (const char32_t C : CodePoints(Views[I]))
-                AppendUtf8(C, Text);
-            U = Text;
+    // Open addressing, grown as texts come: a table for a few thousand
+    // titles stays in the cache, where one sized for every record would not.
+    struct TSlot {
+        quint32 Hash = 0;
+        int Text = -1; // index into Bytes
+    };
+    std::vector<TSlot> Slots(TextsRepeat(Column) ? 1024 : 0);
+    const auto Add = [this](std::string_view Text) {
+        Bytes.push_back(Text);
+        return int(Bytes.size() - 1);
+    };
+    // The slot holding Text, or the free one where it belongs.
+    const auto SlotOf = [&](std::string_view Text, quint32 Hash) {
+        const size_t Mask = Slots.size() - 1;
+        size_t Slot = Hash & Mask;
+        while (Slots[Slot].Text >= 0 && (Slots[Slot].Hash != Hash || Bytes[size_t(Slots[Slot].Text)] != Text))
+            Slot = (Slot + 1) & Mask;
+        return Slot;
+    };
+    const auto Find = [&](std::string_view Text, quint32 Hash) {
+        const size_t Slot = SlotOf(Text, Hash);
+        if (Slots[Slot].Text >= 0)
+            return Slots[Slot].Text;
+        Slots[Slot] = {Hash, Add(Text)};
+        if (Bytes.size() * 2 > Slots.size()) {
+            std::vector<TSlot> Old(Slots.size() * 2);
+            Old.swap(Slots);
+            for (const TSlot& S : Old)
+                if (S.Text >= 0)
+                    Slots[SlotOf(Bytes[size_t(S.Text)], S.Hash)] = S;
         }
-        if (!Repeat) {
-            TextOf[I] = int(Bytes.size());
-            Bytes.push_back(*U);
-            continue;
+        return int(Bytes.size() - 1);
+    };
+    const size_t Count = Column.Size();
+    TextOf.resize(Count);
+    if (Slots.empty())
+        Bytes.reserve(Count);
+    // Texts and hashes a block at a time, their slots asked for ahead: the
+    // table is bigger than the cache once texts seldom repeat.
+    constexpr size_t kBlock = 16;
+    std::string_view Block[kBlock];
+    quint32 Hashes[kBlock];
+    for (size_t First = 0; First < Count; First += kBlock) {
+        const size_t N = std::min(kBlock, Count - First);
+        for (size_t K = 0; K < N; ++K) {
+            const QAnyStringView View = Column.At(First + K);
+            std::optional<std::string_view> U = Utf8Field(View);
+            if (!U) {
+                std::string& Text = Encoded.emplace_back();
+                for (const char32_t C : CodePoints(View))
+                    AppendUtf8(C, Text);
+                U = Text;
+            }
+            Block[K] = *U;
+            if (!Slots.empty()) {
+                Hashes[K] = quint32(std::hash<std::string_view>()(*U));
+                Prefetch(&Slots[Hashes[K] & (Slots.size() - 1)]);
+            }
         }
-        size_t Slot = std::hash<std::string_view>()(*U) & (Size - 1);
-        while (Slots[Slot] >= 0 && Bytes[size_t(Slots[Slot])] != *U)
-            Slot = (Slot + 1) & (Size - 1);
-        if (Slots[Slot] < 0) {
-            Slots[Slot] = int(Bytes.size());
-            Bytes.push_back(*U);
-        }
-        TextOf[I] = Slots[Slot];
+        for (size_t K = 0; K < N; ++K)
+            TextOf[First + K] = Slots.empty() ? Add(Block[K]) : Find(Block[K], Hashes[K]);
     }
 }
 
-// The indexes of Texts in the order of their bytes.
+// The texts lie anywhere in the document: at entry I, the views of the
+// entries further ahead and the bytes of those nearer are asked for.
+void PrefetchText(const std::vector<std::string_view>& Texts, const TSortEntry* Entries, size_t Count, size_t I,
+                  size_t Offset)
+{
+    if (I + 2 * kAhead < Count)
+        Prefetch(&Texts[size_t(Entries[I + 2 * kAhead].Row)]);
+    if (I + kAhead < Count) {
+        const std::string_view Next = Texts[size_t(Entries[I + kAhead].Row)];
+        Prefetch(Next.data() + std::min(Offset, Next.size()));
+    }
+}
+
+// How many bytes from Offset on the texts of Entries all share.
+size_t SharedBytes(const std::vector<std::string_view>& Texts, const TSortEntry* Entries, size_t Count,
+                   size_t Offset)
+{
+    const auto Tail = [&](size_t I) {
+        const std::string_view Text = Texts[size_t(Entries[I].Row)];
+        return Text.substr(std::min(Offset, Text.size()));
+    };
+    const std::string_view First = Tail(0);
+    size_t Shared = First.size();
+    for (size_t I = 1; I < Count && Shared > 0; ++I) {
+        PrefetchText(Texts, Entries, Count, I, Offset);
+        const std::string_view Text = Tail(I);
+        Shared = size_t(std::mismatch(First.begin(), First.begin() + qsizetype(std::min(Shared, Text.size())),
+                                      Text.begin())
+                            .first -
+                        First.begin());
+    }
+    return Shared;
+}
+
+void Keyed(const std::vector<std::string_view>& Texts, TSortEntry* Entries, size_t Count, size_t Offset, bool Down)
+{
+    for (size_t I = 0; I < Count; ++I) {
+        PrefetchText(Texts, Entries, Count, I, Offset);
+        SetKey(Entries[I], Texts[size_t(Entries[I].Row)], Offset, Down);
+    }
+}
+
+// The indexes of Texts in the order of their bytes: sorted by 16 bytes,
+// then the texts whose keys agree and go on by their next bytes, and so on
+// (a stack rather than recursion: texts may be long). Bytes that all texts
+// of such a run share are skipped: URLs share long beginnings.
 std::vector<int> SortedTexts(const std::vector<std::string_view>& Texts, bool Down)
 {
     std::vector<TSortEntry> Entries(Texts.size());
-    for (size_t I = 0; I < Texts.size(); ++I) {
+    for (size_t I = 0; I < Texts.size(); ++I)
         Entries[I].Row = int(I);
-        SetKey(Entries[I], Texts[I], 0, Down);
-    }
-    std::sort(Entries.begin(), Entries.end());
-    // Texts whose keys agree and go on are ordered by their next bytes, and
-    // so on (a stack rather than recursion: texts may be long).
     struct TRun {
         size_t Begin, End, Offset;
     };
     std::vector<TRun> Runs;
-    const auto PushRuns = [&](size_t Begin, size_t End, size_t Offset) {
-        for (size_t B = Begin; B < End;) {
-            size_t E = B + 1;
-            while (E < End && SameKey(Entries[B], Entries[E]))
-                ++E;
-            if (E - B > 1 && HasMore(Entries[B], Down))
-                Runs.push_back({B, E, Offset});
-            B = E;
-        }
-    };
-    PushRuns(0, Entries.size(), kPrefix);
+    if (!Entries.empty())
+        Runs.push_back({0, Entries.size(), 0});
     while (!Runs.empty()) {
         const TRun R = Runs.back();
         Runs.pop_back();
-        const auto Begin = Entries.begin() + qsizetype(R.Begin);
-        const auto End = Entries.begin() + qsizetype(R.End);
-        for (auto E = Begin; E != End; ++E)
-            SetKey(*E, Texts[size_t(E->Row)], R.Offset, Down);
-        std::sort(Begin, End);
-        PushRuns(R.Begin, R.End, R.Offset + kPrefix);
+        TSortEntry* const Begin = Entries.data() + R.Begin;
+        const size_t Count = R.End - R.Begin;
+        const size_t Offset = R.Offset + SharedBytes(Texts, Begin, Count, R.Offset);
+        Keyed(Texts, Begin, Count, Offset, Down);
+        std::sort(Begin, Begin + Count);
+        for (size_t B = R.Begin; B < R.End;) {
+            size_t E = B + 1;
+            while (E < R.End && SameKey(Entries[B], Entries[E]))
+                ++E;
+            if (E - B > 1 && HasMore(Entries[B], Down))
+                Runs.push_back({B, E, Offset + kPrefix});
+            B = E;
+        }
     }
     std::vector<int> Order(Entries.size());
     for (size_t I = 0; I < Entries.size(); ++I)
         Order[I] = Entries[I].Row;
+    return Order;
+}
+
+// The key of a date-time as the collector writes it ("2026-10-01 21:05:33"):
+// its digits as one number, which orders as the text does; one more, so
+// that an empty text (0) comes first. False for any other text.
+bool DateTimeKey(std::string_view Text, quint64& Key)
+{
+    static constexpr std::string_view kShape = "0000-00-00 00:00:00";
+    if (Text.empty()) {
+        Key = 0;
+        return true;
+    }
+    if (Text.size() != kShape.size())
+        return false;
+    quint64 V = 0;
+    for (size_t I = 0; I < kShape.size(); ++I) {
+        const char C = Text[I];
+        if (kShape[I] != '0') {
+            if (C != kShape[I])
+                return false;
+        } else if (C >= '0' && C <= '9') {
+            V = V * 10 + quint64(C - '0');
+        } else {
+            return false;
+        }
+    }
+    Key = V + 1;
+    return true;
+}
+
+// The records in the order of their date-time keys, or nothing when some
+// record's text is no date-time. Times mostly differ, so comparing texts
+// would sort a million of them; numbers sort by radix, 16 bits a pass,
+// stable as document order requires.
+std::vector<int> DateTimeOrder(const TJsonValue* Records, QLatin1StringView Member, bool Down)
+{
+    TColumn Column(Records, Member);
+    const size_t Count = Column.Size();
+    std::vector<quint64> Keys(Count);
+    quint64 Max = 0;
+    for (size_t I = 0; I < Count; ++I) {
+        const std::optional<std::string_view> U = Utf8Field(Column.At(I));
+        if (!U || !DateTimeKey(*U, Keys[I]))
+            return {};
+        Max = std::max(Max, Keys[I]);
+    }
+    if (Down)
+        for (quint64& K : Keys)
+            K = Max - K;
+    std::vector<int> Order(Count), Next(Count);
+    std::iota(Order.begin(), Order.end(), 0);
+    std::vector<quint64> NextKeys(Count);
+    for (int Shift = 0; Shift < 64 && (Max >> Shift) != 0; Shift += 16) {
+        std::vector<size_t> Start((1 << 16) + 1, 0);
+        for (const quint64 K : Keys)
+            ++Start[((K >> Shift) & 0xFFFF) + 1];
+        std::partial_sum(Start.begin(), Start.end(), Start.begin());
+        for (size_t I = 0; I < Count; ++I) {
+            const size_t To = Start[(Keys[I] >> Shift) & 0xFFFF]++;
+            Next[To] = Order[I];
+            NextKeys[To] = Keys[I];
+        }
+        Order.swap(Next);
+        Keys.swap(NextKeys);
+    }
     return Order;
 }
 
@@ -264,10 +405,13 @@ std::vector<int> SortedRecords(const TJsonValue* Records, TRecordSort Sort)
         std::iota(Order.begin(), Order.end(), 0);
         return Order;
     }
-    const TDistinctTexts Texts(ColumnViews(Records, kRecordKeys[Sort.Column]));
+    const bool Down = Sort.Direction == sdDescending;
+    if (std::vector<int> ByTime = DateTimeOrder(Records, kRecordKeys[Sort.Column], Down); !ByTime.empty())
+        return ByTime;
+    const TDistinctTexts Texts(TColumn(Records, kRecordKeys[Sort.Column]));
     // Each distinct text's place in the order; the records of a text then
     // follow in document order, in either direction (a counting sort).
-    const std::vector<int> Sorted = SortedTexts(Texts.Bytes, Sort.Direction == sdDescending);
+    const std::vector<int> Sorted = SortedTexts(Texts.Bytes, Down);
     std::vector<int> Start(Sorted.size() + 1, 0);
     std::vector<int> Rank(Sorted.size());
     for (size_t I = 0; I < Sorted.size(); ++I)

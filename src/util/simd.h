@@ -9,3 +9,14 @@
 #else
 #define MK_HAVE_SSE2 0
 #endif
+
+// Asks for the cache line at P ahead of its use, so that misses on data
+// read in no particular order overlap; nothing where the compiler has no hint.
+inline void Prefetch(const void* P)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(P);
+#else
+    (void)P;
+#endif
+}

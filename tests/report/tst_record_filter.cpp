@@ -82,6 +82,28 @@ QString SortDocument(quint32 Seed)
     return Doc + u']';
 }
 
+// Records whose times are date-times as the collector writes them, many
+// equal, some empty or missing; Odd, when given, is one more record's time,
+// which the date-time order must leave to the text order.
+QString TimeDocument(quint32 Seed, const QString& Odd)
+{
+    QRandomGenerator Rng(Seed);
+    QStringList Records;
+    for (int I = 0; I < 300; ++I) {
+        const int Kind = Rng.bounded(20);
+        const QString Time = QStringLiteral("20%1-%2-0%3 0%4:00:%5")
+                                 .arg(25 + Rng.bounded(2))
+                                 .arg(10 + Rng.bounded(3))
+                                 .arg(1 + Rng.bounded(3))
+                                 .arg(Rng.bounded(3))
+                                 .arg(10 * Rng.bounded(6), 2, 10, QLatin1Char('0'));
+        Records << (Kind == 0 ? QStringLiteral("{}") : QStringLiteral("{\"time\":\"%1\"}").arg(Kind == 1 ? QString() : Time));
+    }
+    if (!Odd.isEmpty())
+        Records.insert(150, QStringLiteral("{\"time\":%1}").arg(Odd));
+    return u'[' + Records.join(u',') + u']';
+}
+
 }  // namespace
 
 class TRecordFilterTest : public QObject {
@@ -266,6 +288,9 @@ private slots:
             QTest::addRow("picked titles %s", Dir) << Picked << int(rcTitle) << D;
             for (int C = 0; C < rcColumnCount; ++C)
                 QTest::addRow("random %s %s", kRecordKeys[C].data(), Dir) << SortDocument(quint32(C)) << C << D;
+            for (const QString& Odd : {QString(), QStringLiteral("\"2026-10-01T00:00:00\""),
+                                       QStringLiteral("\"2026\\u002D10-01 00:00:00\"")})
+                QTest::addRow("date-times %s %s", qPrintable(Odd), Dir) << TimeDocument(7, Odd) << int(rcTime) << D;
         }
     }
 

@@ -114,5 +114,6 @@ private:
 
     TDb FDb;
     bool FInTransaction = false;
+    std::string FUtf8; // a URL on its way in: one buffer for them all, not an allocation each
     TStmt FAddSource, FUpdateSource, FAddPage, FSetTitle, FSetDay, FPageUrl, FLoadVisits;
 };

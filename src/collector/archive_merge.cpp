@@ -264,9 +264,9 @@ bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, cons
         if (Days.contains(Day)) {
             if (!FStore.LoadVisits(Source, Day, Day + 1, Stored, FError) || !PageHashes(Source))
                 return false;
-            const QHash<qint64, quint64>& PageHashes = FPageHashes[Source];
+            const QHash<qint64, quint64>& HashOf = FPageHashes[Source];
             for (TArchiveVisit& V : Stored)
-                V.UrlHash = PageHashes.value(V.Page);
+                V.UrlHash = HashOf.value(V.Page);
             std::sort(Stored.begin(), Stored.end(), [](const TArchiveVisit& A, const TArchiveVisit& B) {
                 return KeyLess(A.UnixUs, A.UrlHash, B.UnixUs, B.UrlHash);
             });

@@ -26,6 +26,45 @@ bool KeyLess(qint64 TimeA, quint64 HashA, qint64 TimeB, quint64 HashB)
     return TimeA != TimeB ? TimeA < TimeB : HashA < HashB;
 }
 
+// Where each of the database's URL ids stands in its rows. Browsers number
+// their rows densely, so a table indexed by id does it without a hash for
+// each of a million visits; scattered ids fall back to a hash.
+class TUrlIndex
+{
+public:
+    explicit TUrlIndex(const std::vector<TRawUrl>& Urls)
+    {
+        if (Urls.empty())
+            return;
+        const auto [Min, Max] = std::minmax_element(Urls.begin(), Urls.end(),
+                                                    [](const TRawUrl& A, const TRawUrl& B) { return A.Id < B.Id; });
+        FBase = Min->Id;
+        const quint64 Span = quint64(Max->Id) - quint64(Min->Id);
+        if (Span < 4 * quint64(Urls.size()) + 1024) {
+            FDense.assign(size_t(Span) + 1, -1);
+            for (size_t I = 0; I < Urls.size(); ++I)
+                FDense[size_t(Urls[I].Id - FBase)] = qint32(I);
+        } else {
+            FSparse.reserve(qsizetype(Urls.size()));
+            for (size_t I = 0; I < Urls.size(); ++I)
+                FSparse.insert(Urls[I].Id, qint32(I));
+        }
+    }
+    // -1: no row has this id.
+    qint32 Find(qint64 Id) const
+    {
+        if (FDense.empty())
+            return FSparse.value(Id, -1);
+        const quint64 At = quint64(Id) - quint64(FBase);
+        return At < FDense.size() ? FDense[size_t(At)] : -1;
+    }
+
+private:
+    qint64 FBase = 0;
+    std::vector<qint32> FDense;
+    QHash<qint64, qint32> FSparse;
+};
+
 TSourceInfo InfoOf(const TArchiveSource& S)
 {
     TSourceInfo Info;
@@ -117,67 +156,84 @@ qsizetype TArchiveMerge::SourceFor(const TSourceInfo& Info)
     return It - FSources.begin();
 }
 
+void TArchiveMerge::TPageIds::Add(quint64 Hash, qint64 Page)
+{
+    if (First.contains(Hash))
+        More.insert(Hash, Page);
+    else
+        First.insert(Hash, Page);
+}
+
+// Page id → URL hash of the source, for comparing stored visits with the
+// database's.
+bool TArchiveMerge::PageHashes(qint64 Source)
+{
+    if (FPageHashes.contains(Source))
+        return true;
+    QHash<qint64, quint64>& Hashes = FPageHashes[Source];
+    return FStore.EachPageHash(Source, [&](qint64 Page, quint64 Hash) { Hashes.insert(Page, Hash); }, FError);
+}
+
 bool TArchiveMerge::PageFor(qint64 Source, const TRawUrl& Url, quint64 Hash, qint64& Page)
 {
-    if (!FUrlIdsLoaded && !FStore.LoadUrlHashes(FUrlIds, FError))
-        return false;
-    FUrlIdsLoaded = true;
-    qint64 UrlId = 0;
-    for (auto It = FUrlIds.constFind(Hash); UrlId == 0 && It != FUrlIds.constEnd() && It.key() == Hash; ++It) {
-        QString Text;
-        if (!FStore.UrlText(It.value(), Text, FError))
+    auto Ids = FPageIds.find(Source);
+    if (Ids == FPageIds.end()) {
+        Ids = FPageIds.insert(Source, TPageIds());
+        TPageIds& Load = Ids.value();
+        if (!FStore.EachPageHash(Source, [&](qint64 P, quint64 H) { Load.Add(H, P); }, FError))
             return false;
-        if (Text == Url.Url)
-            UrlId = It.value();
     }
-    if (UrlId == 0) {
-        if (!FStore.AddUrl(Url.Url, Hash, UrlId, FError))
+    // A page with the URL's hash is the URL's page only when its text agrees.
+    Page = 0;
+    auto Try = [&](qint64 Id) {
+        QString Stored;
+        if (!FStore.PageUrl(Id, Stored, FError))
             return false;
-        FUrlIds.insert(Hash, UrlId);
+        if (Stored == Url.Url)
+            Page = Id;
+        return true;
+    };
+    if (const auto First = Ids->First.constFind(Hash); First != Ids->First.constEnd()) {
+        if (!Try(First.value()))
+            return false;
+        for (auto It = Ids->More.constFind(Hash); Page == 0 && It != Ids->More.constEnd() && It.key() == Hash; ++It)
+            if (!Try(It.value()))
+                return false;
     }
-    if (!FPageIds.contains(Source) && !FStore.LoadPageIds(Source, FPageIds[Source], FError))
-        return false;
-    QHash<qint64, qint64>& Pages = FPageIds[Source];
-    Page = Pages.value(UrlId);
     if (Page != 0)
         // The title of the latest visit stands, also for visits the browser no longer has.
         return FStore.SetTitle(Page, Url.Title, FError);
-    if (!FStore.AddPage(Source, UrlId, Url.Title, Page, FError))
+    if (!FStore.AddPage(Source, Hash, Url.Url, Url.Title, Page, FError))
         return false;
-    Pages.insert(UrlId, Page);
+    Ids->Add(Hash, Page);
     if (const auto Known = FPageHashes.find(Source); Known != FPageHashes.end())
         Known->insert(Page, Hash);
     return true;
 }
 
 // Stops at the first failure: nothing of this run is committed then.
-bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, const std::vector<bool>& Listed)
+bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, const std::vector<qint32>& UrlOf,
+                          const std::vector<bool>& Listed)
 {
     const qsizetype Index = SourceFor(Info);
     if (Index < 0)
         return false;
     const qint64 Source = FSources[size_t(Index)].Id;
-    QHash<qint64, qsizetype> UrlAt;
-    UrlAt.reserve(qsizetype(Data.Urls.size()));
     std::vector<quint64> Hashes(Data.Urls.size());
-    for (size_t I = 0; I < Data.Urls.size(); ++I) {
-        UrlAt.insert(Data.Urls[I].Id, qsizetype(I));
+    for (size_t I = 0; I < Data.Urls.size(); ++I)
         Hashes[I] = UrlHash(Data.Urls[I].Url);
-    }
     struct TLive
     {
         qint64 UnixUs;
         quint64 Hash;
-        qsizetype Url;
+        qint32 Url;
         bool Listed;
     };
     std::vector<TLive> Live;
     Live.reserve(Data.Visits.size());
-    for (size_t I = 0; I < Data.Visits.size(); ++I) {
-        const auto Url = UrlAt.constFind(Data.Visits[I].UrlId);
-        if (Url != UrlAt.constEnd())
-            Live.push_back({Data.Visits[I].UnixUs, Hashes[size_t(Url.value())], Url.value(), Listed[I]});
-    }
+    for (size_t I = 0; I < Data.Visits.size(); ++I)
+        if (const qint32 Url = UrlOf[I]; Url >= 0)
+            Live.push_back({Data.Visits[I].UnixUs, Hashes[size_t(Url)], Url, Listed[I]});
     auto Less = [](const TLive& A, const TLive& B) { return KeyLess(A.UnixUs, A.Hash, B.UnixUs, B.Hash); };
     std::sort(Live.begin(), Live.end(), Less);
     Live.erase(std::unique(Live.begin(), Live.end(),
@@ -205,18 +261,16 @@ bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, cons
         }
         // Both in key order: one walk finds what is new and what only the archive still has.
         Stored.clear();
-        if (!FStore.LoadVisits(Source, Day, Day + 1, Stored, FError))
-            return false;
-        if (!Stored.empty()) {
-            if (!FPageHashes.contains(Source) && !FStore.LoadPageHashes(Source, FPageHashes[Source], FError))
+        if (Days.contains(Day)) {
+            if (!FStore.LoadVisits(Source, Day, Day + 1, Stored, FError) || !PageHashes(Source))
                 return false;
-            const QHash<qint64, quint64>& PageHashes = FPageHashes[Source];
+            const QHash<qint64, quint64>& HashOf = FPageHashes[Source];
             for (TArchiveVisit& V : Stored)
-                V.UrlHash = PageHashes.value(V.Page);
+                V.UrlHash = HashOf.value(V.Page);
+            std::sort(Stored.begin(), Stored.end(), [](const TArchiveVisit& A, const TArchiveVisit& B) {
+                return KeyLess(A.UnixUs, A.UrlHash, B.UnixUs, B.UrlHash);
+            });
         }
-        std::sort(Stored.begin(), Stored.end(), [](const TArchiveVisit& A, const TArchiveVisit& B) {
-            return KeyLess(A.UnixUs, A.UrlHash, B.UnixUs, B.UrlHash);
-        });
         TArchiveDay Now = Known;
         const size_t Before = Stored.size();
         size_t S = 0;
@@ -248,16 +302,16 @@ void TArchiveMerge::TakeLive(const TSourceInfo& Info, TSourceData& Data)
 {
     if (!FStarted)
         return;
-    QSet<qint64> Hidden;
-    for (const TRawUrl& U : Data.Urls)
-        if (!U.Shown)
-            Hidden.insert(U.Id);
+    const TUrlIndex Index(Data.Urls);
     const bool AllShown = Data.VisitShown.size() != Data.Visits.size();
+    std::vector<qint32> UrlOf(Data.Visits.size());
     std::vector<bool> Listed(Data.Visits.size());
-    for (size_t I = 0; I < Data.Visits.size(); ++I)
-        Listed[I] = (AllShown || Data.VisitShown[I]) && !Hidden.contains(Data.Visits[I].UrlId);
+    for (size_t I = 0; I < Data.Visits.size(); ++I) {
+        UrlOf[I] = Index.Find(Data.Visits[I].UrlId);
+        Listed[I] = (AllShown || Data.VisitShown[I]) && (UrlOf[I] < 0 || Data.Urls[size_t(UrlOf[I])].Shown);
+    }
     if (FWriteOk)
-        FWriteOk = Store(Info, Data, Listed);
+        FWriteOk = Store(Info, Data, UrlOf, Listed);
 
     // What the report counts of the database: the run's own window and rule.
     size_t Kept = 0;

@@ -49,8 +49,19 @@ public:
     bool Finish(TReportBuilder& Builder);
 
 private:
-    bool Store(const TSourceInfo& Info, const TSourceData& Data, const std::vector<bool>& Listed);
+    // A source's pages by URL hash. Different URLs rarely share a hash; the
+    // second and later of those wait in More.
+    struct TPageIds
+    {
+        QHash<quint64, qint64> First;
+        QMultiHash<quint64, qint64> More;
+        void Add(quint64 Hash, qint64 Page);
+    };
+
+    bool Store(const TSourceInfo& Info, const TSourceData& Data, const std::vector<qint32>& UrlOf,
+               const std::vector<bool>& Listed);
     qsizetype SourceFor(const TSourceInfo& Info);
+    bool PageHashes(qint64 Source);
     bool PageFor(qint64 Source, const TRawUrl& Url, quint64 Hash, qint64& Page);
     bool LoadUnread(const TArchiveSource& Source);
     bool InScope(const TArchiveSource& Source) const;
@@ -71,9 +82,7 @@ private:
     std::vector<TArchiveSource> FSources;
     QHash<qint64, QMap<qint64, TArchiveDay>> FDays;    // source id → UTC day → sums
     QHash<qint64, QSet<qint64>> FLiveDays;             // sources read this run → the days they have visits on
-    QMultiHash<quint64, qint64> FUrlIds;               // URL hash → ids, loaded when first needed
-    bool FUrlIdsLoaded = false;
-    QHash<qint64, QHash<qint64, qint64>> FPageIds;     // source id → URL id → page id, loaded when first needed
+    QHash<qint64, TPageIds> FPageIds;                  // source id → its pages by URL hash, loaded when first needed
     QHash<qint64, QHash<qint64, quint64>> FPageHashes; // source id → page id → URL hash, loaded when first needed
     QHash<qint64, std::vector<TArchiveVisit>> FOnly;   // source id → visits found only in the archive
 };

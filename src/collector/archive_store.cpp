@@ -1,5 +1,7 @@
 #include "archive_store.h"
 
+#include "utf8.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -15,7 +17,8 @@ namespace {
 
 // "MKAR": tells our archives from any other SQLite file.
 constexpr int kApplicationId = 0x4D4B4152;
-constexpr int kSchemaVersion = 1;
+// 2: a page holds its URL itself; 1 kept the URLs in a table of their own.
+constexpr int kSchemaVersion = 2;
 // Another run holding the archive gets this long to finish.
 constexpr int kBusyWaitMs = 30000;
 
@@ -24,12 +27,15 @@ constexpr qint64 kDayUs = 86400LL * 1000000;
 constexpr int kMaxUrlBytes = 64 * 1024 + 8;
 constexpr int kMaxTitleBytes = 4 * 1024 + 8;
 
+// A page is a URL of one source, its text stored once there as in the
+// browser's own database; one row, as a new page costs an insert each.
+const char kPagesTable[] =
+    "CREATE TABLE pages(id INTEGER PRIMARY KEY, source INTEGER NOT NULL, hash INTEGER NOT NULL, url TEXT NOT NULL,"
+    " title TEXT NOT NULL);";
+
 const char kSchema[] =
     "CREATE TABLE sources(id INTEGER PRIMARY KEY, browser TEXT NOT NULL, name TEXT NOT NULL,"
     " profile TEXT NOT NULL, path TEXT NOT NULL, kind INTEGER NOT NULL);"
-    // Each URL once; pages and visits refer to it by number.
-    "CREATE TABLE urls(id INTEGER PRIMARY KEY, hash INTEGER NOT NULL, url TEXT NOT NULL);"
-    "CREATE TABLE pages(id INTEGER PRIMARY KEY, source INTEGER NOT NULL, url INTEGER NOT NULL, title TEXT NOT NULL);"
     // A day's visits in one row (see EncodeDay): a row per visit would cost
     // an insert each, and take three times the room.
     "CREATE TABLE days(source INTEGER NOT NULL, day INTEGER NOT NULL, visits INTEGER NOT NULL,"
@@ -37,8 +43,17 @@ const char kSchema[] =
 
 // Whether every statement the archive uses finds its tables and columns.
 const char kShapeCheck[] =
-    "SELECT s.id, s.browser, s.name, s.profile, s.path, s.kind, u.id, u.hash, u.url, p.id, p.source, p.url, p.title,"
-    " d.source, d.day, d.visits, d.digest, d.data FROM sources s, urls u, pages p, days d LIMIT 0";
+    "SELECT s.id, s.browser, s.name, s.profile, s.path, s.kind, p.id, p.source, p.hash, p.url, p.title,"
+    " d.source, d.day, d.visits, d.digest, d.data FROM sources s, pages p, days d LIMIT 0";
+
+// The first format: pages referred to URLs kept in a table of their own.
+// Page ids stay as they are, for the days' visits refer to them.
+const char kShapeCheck1[] =
+    "SELECT u.id, u.hash, u.url, p.id, p.source, p.url, p.title FROM urls u, pages p LIMIT 0";
+const char kMigrate1[] =
+    "INSERT INTO pages(id, source, hash, url, title)"
+    " SELECT p.id, p.source, u.hash, u.url, p.title FROM pages1 p JOIN urls u ON u.id = p.url;"
+    "DROP TABLE pages1; DROP TABLE urls;";
 
 QByteArray Utf8(const QString& Text)
 {
@@ -246,22 +261,54 @@ bool TArchiveStore::Check(QString& ErrMsg)
         return false;
     }
     TStmt Shape;
-    if (Version < 1 || !Stmt(Shape, kShapeCheck, Ignored)) {
+    if (Version < 1 || !Stmt(Shape, Version == 1 ? kShapeCheck1 : kShapeCheck, Ignored)) {
         ErrMsg = QStringLiteral("历史存档的结构已损坏");
         return false;
     }
-    return Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL", ErrMsg);
+    Shape.reset();
+    return Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL", ErrMsg)
+           && (Version == kSchemaVersion || Migrate(ErrMsg));
 }
 
 bool TArchiveStore::Create(QString& ErrMsg)
 {
-    // WAL first: it cannot be switched on inside a transaction.
-    if (!Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; BEGIN IMMEDIATE", ErrMsg))
+    // Large pages: a run that adds a million visits writes some tens of
+    // megabytes, twice (the log, then the file), a page per write; 4 KiB
+    // pages made that most of the commit. Fixed once the first table exists.
+    // WAL next: it cannot be switched on inside a transaction.
+    if (!Exec("PRAGMA page_size=65536; PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; BEGIN IMMEDIATE", ErrMsg))
         return false;
     FInTransaction = true;
     const QByteArray Mark = QByteArray("PRAGMA application_id=") + QByteArray::number(kApplicationId)
                             + "; PRAGMA user_version=" + QByteArray::number(kSchemaVersion);
-    if (!Exec(kSchema, ErrMsg) || !Exec(Mark.constData(), ErrMsg) || !Exec("COMMIT", ErrMsg))
+    if (!Exec(kSchema, ErrMsg) || !Exec(kPagesTable, ErrMsg) || !Exec(Mark.constData(), ErrMsg)
+        || !Exec("COMMIT", ErrMsg))
+        return false;
+    FInTransaction = false;
+    return true;
+}
+
+// An archive of an older format is brought to this one in one transaction:
+// a run that ends halfway leaves it as it was, in the old format.
+bool TArchiveStore::Migrate(QString& ErrMsg)
+{
+    if (!Begin(ErrMsg))
+        return false;
+    // Another run may have migrated it while this one waited for the lock.
+    TStmt Probe;
+    sqlite3_stmt* S = Stmt(Probe, "SELECT user_version FROM pragma_user_version", ErrMsg);
+    if (!S || sqlite3_step(S) != SQLITE_ROW) {
+        ErrMsg = Failure(QStringLiteral("历史存档已损坏或无法读取"));
+        return false;
+    }
+    const int Version = sqlite3_column_int(S, 0);
+    Probe.reset();
+    const QByteArray Mark = "PRAGMA user_version=" + QByteArray::number(kSchemaVersion);
+    if (Version == 1
+        && (!Exec("ALTER TABLE pages RENAME TO pages1", ErrMsg) || !Exec(kPagesTable, ErrMsg) || !Exec(kMigrate1, ErrMsg)
+            || !Exec(Mark.constData(), ErrMsg)))
+        return false;
+    if (!Exec("COMMIT", ErrMsg))
         return false;
     FInTransaction = false;
     return true;
@@ -371,40 +418,26 @@ bool TArchiveStore::LoadVisits(qint64 Source, qint64 FromDay, qint64 ToDay, std:
     return Done(Rc, ErrMsg);
 }
 
-bool TArchiveStore::LoadPageHashes(qint64 Source, QHash<qint64, quint64>& Out, QString& ErrMsg)
+bool TArchiveStore::EachPageHash(qint64 Source, const std::function<void(qint64, quint64)>& Take, QString& ErrMsg)
 {
-    return EachRow("SELECT p.id, u.hash FROM pages p JOIN urls u ON u.id = p.url WHERE p.source = ?1", Source,
-                   [&](sqlite3_stmt* S) { Out.insert(sqlite3_column_int64(S, 0), quint64(sqlite3_column_int64(S, 1))); },
-                   ErrMsg);
+    return EachRow("SELECT id, hash FROM pages WHERE source = ?1", Source,
+                   [&](sqlite3_stmt* S) { Take(sqlite3_column_int64(S, 0), quint64(sqlite3_column_int64(S, 1))); }, ErrMsg);
 }
 
-bool TArchiveStore::LoadUrlHashes(QMultiHash<quint64, qint64>& Out, QString& ErrMsg)
+bool TArchiveStore::PageUrl(qint64 Page, QString& Url, QString& ErrMsg)
 {
-    return EachRow("SELECT hash, id FROM urls", 0,
-                   [&](sqlite3_stmt* S) { Out.insert(quint64(sqlite3_column_int64(S, 0)), sqlite3_column_int64(S, 1)); },
-                   ErrMsg);
-}
-
-bool TArchiveStore::UrlText(qint64 Url, QString& Text, QString& ErrMsg)
-{
-    sqlite3_stmt* S = Stmt(FUrlText, "SELECT url FROM urls WHERE id = ?1", ErrMsg);
+    sqlite3_stmt* S = Stmt(FPageUrl, "SELECT url FROM pages WHERE id = ?1", ErrMsg);
     if (!S)
         return false;
-    sqlite3_bind_int64(S, 1, Url);
+    sqlite3_bind_int64(S, 1, Page);
     const int Rc = sqlite3_step(S);
-    Text = Rc == SQLITE_ROW ? ColumnString(S, 0) : QString();
+    Url = Rc == SQLITE_ROW ? ColumnString(S, 0) : QString();
     return Rc == SQLITE_ROW || Done(Rc, ErrMsg);
-}
-
-bool TArchiveStore::LoadPageIds(qint64 Source, QHash<qint64, qint64>& Out, QString& ErrMsg)
-{
-    return EachRow("SELECT url, id FROM pages WHERE source = ?1", Source,
-                   [&](sqlite3_stmt* S) { Out.insert(sqlite3_column_int64(S, 0), sqlite3_column_int64(S, 1)); }, ErrMsg);
 }
 
 bool TArchiveStore::LoadPages(qint64 Source, QHash<qint64, TArchivePage>& Out, QString& ErrMsg)
 {
-    return EachRow("SELECT p.id, u.url, p.title FROM pages p JOIN urls u ON u.id = p.url WHERE p.source = ?1", Source,
+    return EachRow("SELECT id, url, title FROM pages WHERE source = ?1", Source,
                    [&](sqlite3_stmt* S) {
                        // Texts as long as a browser's own are cut there; longer ones are damage.
                        if (sqlite3_column_bytes(S, 1) <= kMaxUrlBytes && sqlite3_column_bytes(S, 2) <= kMaxTitleBytes)
@@ -449,29 +482,18 @@ bool TArchiveStore::UpdateSource(const TArchiveSource& Source, QString& ErrMsg)
     return Step(S, ErrMsg);
 }
 
-bool TArchiveStore::AddUrl(const QString& Url, quint64 Hash, qint64& Id, QString& ErrMsg)
+bool TArchiveStore::AddPage(qint64 Source, quint64 Hash, const QString& Url, const std::string& Title, qint64& Id,
+                            QString& ErrMsg)
 {
-    sqlite3_stmt* S = Stmt(FAddUrl, "INSERT INTO urls(url, hash) VALUES(?1, ?2)", ErrMsg);
+    sqlite3_stmt* S = Stmt(FAddPage, "INSERT INTO pages(source, hash, url, title) VALUES(?1, ?2, ?3, ?4)", ErrMsg);
     if (!S)
         return false;
-    // A new URL per row of a new database: the text is converted once and not copied again.
-    const QByteArray Text = Url.toUtf8();
-    sqlite3_bind_text(S, 1, Text.constData(), int(Text.size()), SQLITE_STATIC);
-    sqlite3_bind_int64(S, 2, qint64(Hash));
-    if (!Step(S, ErrMsg))
-        return false;
-    Id = sqlite3_last_insert_rowid(FDb.get());
-    return true;
-}
-
-bool TArchiveStore::AddPage(qint64 Source, qint64 Url, const std::string& Title, qint64& Id, QString& ErrMsg)
-{
-    sqlite3_stmt* S = Stmt(FAddPage, "INSERT INTO pages(source, url, title) VALUES(?1, ?2, ?3)", ErrMsg);
-    if (!S)
-        return false;
+    // The texts live until the step: SQLite need not copy them.
+    Utf16ToUtf8(Url, FUtf8);
     sqlite3_bind_int64(S, 1, Source);
-    sqlite3_bind_int64(S, 2, Url);
-    BindUtf8(S, 3, Title);
+    sqlite3_bind_int64(S, 2, qint64(Hash));
+    BindUtf8(S, 3, FUtf8);
+    BindUtf8(S, 4, Title);
     if (!Step(S, ErrMsg))
         return false;
     Id = sqlite3_last_insert_rowid(FDb.get());
@@ -508,7 +530,7 @@ bool TArchiveStore::Clear(QString& ErrMsg)
 {
     if (!Begin(ErrMsg))
         return false;
-    if (!Exec("DELETE FROM days; DELETE FROM pages; DELETE FROM urls; DELETE FROM sources", ErrMsg)
+    if (!Exec("DELETE FROM days; DELETE FROM pages; DELETE FROM sources", ErrMsg)
         || !Commit(ErrMsg))
         return false;
     // Deleted rows linger in free pages and the WAL until rewritten; the

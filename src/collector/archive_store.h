@@ -4,7 +4,6 @@
 
 #include <QHash>
 #include <QMap>
-#include <QMultiHash>
 #include <QString>
 #include <QtGlobal>
 
@@ -85,17 +84,14 @@ public:
     // The source's visits on the UTC days FromDay <= day < ToDay, in time
     // order, UrlHash not set. A day that cannot be read whole fails the load.
     bool LoadVisits(qint64 Source, qint64 FromDay, qint64 ToDay, std::vector<TArchiveVisit>& Out, QString& ErrMsg);
-    bool LoadPageHashes(qint64 Source, QHash<qint64, quint64>& Out, QString& ErrMsg); // page id → URL hash
-    bool LoadUrlHashes(QMultiHash<quint64, qint64>& Out, QString& ErrMsg); // hash → URL ids
-    bool UrlText(qint64 Url, QString& Text, QString& ErrMsg);
-    bool LoadPageIds(qint64 Source, QHash<qint64, qint64>& Out, QString& ErrMsg); // URL id → page id
+    bool EachPageHash(qint64 Source, const std::function<void(qint64 Page, quint64 UrlHash)>& Take, QString& ErrMsg);
+    bool PageUrl(qint64 Page, QString& Url, QString& ErrMsg);
     bool LoadPages(qint64 Source, QHash<qint64, TArchivePage>& Out, QString& ErrMsg); // page id → page
 
     bool AddSource(TArchiveSource& Source, QString& ErrMsg); // sets Source.Id
     bool UpdateSource(const TArchiveSource& Source, QString& ErrMsg);
-    bool AddUrl(const QString& Url, quint64 Hash, qint64& Id, QString& ErrMsg);
     // Titles come as the readers keep them, UTF-8, and are stored so.
-    bool AddPage(qint64 Source, qint64 Url, const std::string& Title, qint64& Id, QString& ErrMsg);
+    bool AddPage(qint64 Source, quint64 Hash, const QString& Url, const std::string& Title, qint64& Id, QString& ErrMsg);
     bool SetTitle(qint64 Page, const std::string& Title, QString& ErrMsg);
     // Stores the whole day: its sums and Visits (each once), replacing what was there.
     bool SetDay(qint64 Source, qint64 Day, const TArchiveDay& Sums, std::vector<TArchiveVisit>& Visits, QString& ErrMsg);
@@ -108,6 +104,7 @@ private:
     bool Exec(const char* Sql, QString& ErrMsg);
     bool Check(QString& ErrMsg);
     bool Create(QString& ErrMsg);
+    bool Migrate(QString& ErrMsg);
     sqlite3_stmt* Stmt(TStmt& Slot, const char* Sql, QString& ErrMsg);
     bool Step(sqlite3_stmt* S, QString& ErrMsg);
     bool Done(int Rc, QString& ErrMsg) const;
@@ -117,5 +114,6 @@ private:
 
     TDb FDb;
     bool FInTransaction = false;
-    TStmt FAddSource, FUpdateSource, FAddUrl, FAddPage, FSetTitle, FSetDay, FUrlText, FLoadVisits;
+    std::string FUtf8; // a URL on its way in: one buffer for them all, not an allocation each
+    TStmt FAddSource, FUpdateSource, FAddPage, FSetTitle, FSetDay, FPageUrl, FLoadVisits;
 };

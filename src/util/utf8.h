@@ -4,6 +4,7 @@
 #include <QLatin1StringView>
 #include <QStringView>
 
+#include <string>
 #include <type_traits>
 
 // Whether a visited QAnyStringView holds UTF-16 (rather than UTF-8 or
@@ -29,3 +30,8 @@ qsizetype Utf16Units(const char* Data, qsizetype Size);
 // Decodes the sequence at P (valid UTF-8, P before End) into one or two
 // UTF-16 units at Out; returns the units written and moves P past it.
 int DecodeUtf8Char(const char*& P, char16_t* Out);
+
+// Text as UTF-8 into Out, whose room is reused: for text converted by the
+// million, where a QByteArray each would cost more than the conversion. Half
+// a surrogate pair becomes "?", as with QString::toUtf8.
+void Utf16ToUtf8(QStringView Text, std::string& Out);

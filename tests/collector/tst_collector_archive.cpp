@@ -98,7 +98,7 @@ QByteArray ArchiveDigest(const QString& Path)
     QCryptographicHash Hash(QCryptographicHash::Sha256);
     qint64 Visits = 0;
     for (const char* Sql : {"SELECT source, day, visits, hex(data) FROM days ORDER BY source, day",
-                            "SELECT p.id, u.url, p.title FROM pages p JOIN urls u ON u.id = p.url ORDER BY p.id"}) {
+                            "SELECT id, url, title FROM pages ORDER BY id"}) {
         sqlite3_stmt* S = nullptr;
         sqlite3_prepare_v2(Db, Sql, -1, &S, nullptr);
         while (sqlite3_step(S) == SQLITE_ROW) {
@@ -115,6 +115,24 @@ QByteArray ArchiveDigest(const QString& Path)
 bool Exec(sqlite3* Db, const char* Sql)
 {
     return sqlite3_exec(Db, Sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// Turns an archive into one of the first format, whose pages referred to
+// URLs in a table of their own, shared by the sources.
+bool MakeFirstFormat(const QString& Path)
+{
+    sqlite3* Db = nullptr;
+    const bool Ok = sqlite3_open(QFile::encodeName(Path).constData(), &Db) == SQLITE_OK
+                    && Exec(Db, "BEGIN;"
+                                "CREATE TABLE urls(id INTEGER PRIMARY KEY, hash INTEGER NOT NULL, url TEXT NOT NULL);"
+                                "INSERT INTO urls(hash, url) SELECT DISTINCT hash, url FROM pages ORDER BY url;"
+                                "ALTER TABLE pages RENAME TO pages2;"
+                                "CREATE TABLE pages(id INTEGER PRIMARY KEY, source INTEGER NOT NULL, url INTEGER NOT NULL,"
+                                " title TEXT NOT NULL);"
+                                "INSERT INTO pages SELECT p.id, p.source, u.id, p.title FROM pages2 p JOIN urls u ON u.url = p.url;"
+                                "DROP TABLE pages2; PRAGMA user_version = 1; COMMIT");
+    sqlite3_close(Db);
+    return Ok;
 }
 
 // A browser at work on its own database: new visits come in, those older
@@ -237,12 +255,14 @@ void TCollectorArchiveTest::twoYears_data()
     QTest::addColumn<QStringList>("Args");
     QTest::addColumn<qint64>("Total");
     QTest::addColumn<qint64>("OnlyArchived"); // -1: no archive row
+    QTest::addColumn<bool>("FirstFormat");    // the archive is first turned into one of the first format
     const QString A = "/archive:" + FArchive;
     const QString From = "/from:" + kRangeFrom.toString(Qt::ISODate), To = "/to:" + kRangeTo.toString(Qt::ISODate);
-    QTest::newRow("every visit ever seen, once") << QStringList{A} << FListed << FListed - FLive;
-    QTest::newRow("without the archive: the last 90 days") << QStringList{} << FLive << qint64(-1);
-    QTest::newRow("every stored row") << QStringList{A, "/allvisits"} << FAll << qint64(-1);
-    QTest::newRow("dates long expired") << QStringList{A, From, To} << FInRange << FInRange;
+    QTest::newRow("every visit ever seen, once") << QStringList{A} << FListed << FListed - FLive << false;
+    QTest::newRow("without the archive: the last 90 days") << QStringList{} << FLive << qint64(-1) << false;
+    QTest::newRow("every stored row") << QStringList{A, "/allvisits"} << FAll << qint64(-1) << false;
+    QTest::newRow("dates long expired") << QStringList{A, From, To} << FInRange << FInRange << false;
+    QTest::newRow("an archive of the first format") << QStringList{A} << FListed << FListed - FLive << true;
 }
 
 void TCollectorArchiveTest::twoYears()
@@ -250,7 +270,14 @@ void TCollectorArchiveTest::twoYears()
     QFETCH(QStringList, Args);
     QFETCH(qint64, Total);
     QFETCH(qint64, OnlyArchived);
+    QFETCH(bool, FirstFormat);
     QVERIFY(FListed > 3 * FLive); // most of the history has long left the browsers
+    QTemporaryDir Dir(FTmp.filePath("old-XXXXXX"));
+    const QString Old = Dir.filePath("a.sqlite");
+    if (FirstFormat) {
+        QVERIFY(QFile::copy(FArchive, Old) && MakeFirstFormat(Old));
+        Args = QStringList{"/archive:" + Old};
+    }
     const TRun R = Run(FHome, Args, FEnd);
     QCOMPARE(R.Code, ceOk);
     QVERIFY(R.Doc);
@@ -262,6 +289,9 @@ void TCollectorArchiveTest::twoYears()
         QCOMPARE(Row->I("count"), OnlyArchived);
         QCOMPARE(Row->S("msg"), QStringLiteral("本次新存入 0 条访问"));
     }
+    // Brought over whole: as the current format holds the same history.
+    if (FirstFormat)
+        QCOMPARE(ArchiveDigest(Old), ArchiveDigest(FArchive));
     // Browsers keep their own names on archived visits; the archive is not one.
     qint64 Browsers = 0;
     const TJsonValue* List = R.Doc->Get("browsers");

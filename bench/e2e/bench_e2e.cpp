@@ -436,10 +436,10 @@ int main(int Argc, char** Argv)
         for (int C = 0; C < clCount; ++C)
             Col[C].push_back(Row[C]);
     }
-    double Mid2[clCount];
+    double StallMid[clCount];
     for (int C = 0; C < clCount; ++C)
-        Mid2[C] = Median(Col[C]);
-    PrintStalls("median", Mid2);
+        StallMid[C] = Median(Col[C]);
+    PrintStalls("median", StallMid);
     std::printf("goal: longest stall <= 50 ms on both paths; cpu = the same without waits for a core\n");
     QFile::remove(File);
     return 0;

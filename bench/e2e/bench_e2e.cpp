@@ -323,18 +323,26 @@ double Median(std::vector<double> V)
     return V[V.size() / 2];
 }
 
-void PrintRow(const char* Name, const double (&Ms)[coCount])
+// One row of a table: its name, then the cells ("-" for one not measured),
+// a bar before cell Bar, each with Decimals(C) digits after the point (none
+// without Decimals).
+void PrintCells(const char* Name, const double* V, int Count, int Bar, int (*Decimals)(int) = nullptr)
 {
     std::printf("%-7s", Name);
-    for (int C = 0; C < coCount; ++C) {
-        if (C == coSqlite)
+    for (int C = 0; C < Count; ++C) {
+        if (C == Bar)
             std::printf(" |");
-        if (Ms[C] < 0)
+        if (V[C] < 0)
             std::printf(" %9s", "-");
         else
-            std::printf(" %9.0f", Ms[C]);
+            std::printf(" %9.*f", Decimals ? Decimals(C) : 0, V[C]);
     }
     std::printf("\n");
+}
+
+void PrintRow(const char* Name, const double (&Ms)[coCount])
+{
+    PrintCells(Name, Ms, coCount, coSqlite);
 }
 
 } // namespace
@@ -413,16 +421,7 @@ int main(int Argc, char** Argv)
     enum { clClick, clClickStall, clClickCpu, clOpen, clOpenStall, clOpenCpu, clCount };
     std::vector<double> Col[clCount];
     const auto PrintStalls = [](const char* Name, const double (&V)[clCount]) {
-        std::printf("%-7s", Name);
-        for (int C = 0; C < clCount; ++C) {
-            if (C == clOpen)
-                std::printf(" |");
-            if (V[C] < 0)
-                std::printf(" %9s", "-");
-            else
-                std::printf(C == clClick || C == clOpen ? " %9.0f" : " %9.1f", V[C]);
-        }
-        std::printf("\n");
+        PrintCells(Name, V, clCount, clOpen, [](int C) { return C == clClick || C == clOpen ? 0 : 1; });
     };
     for (int I = 1; I <= Rounds; ++I) {
         TStall Click, Open;

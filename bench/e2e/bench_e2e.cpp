@@ -9,7 +9,11 @@
 // Then the same click through the main window, and the opening of the report
 // saved as a file, each timed until the report window has painted, with the
 // longest stall of the GUI thread's event loop meanwhile: the worst lateness
-// of a 5 ms timer, which is how long the program stops answering.
+// of a 5 ms timer, which is how long the program stops answering. On a busy
+// machine that lateness also holds the time the thread waited for a core, so
+// next to it stands the longest slice of the thread's own CPU time between two
+// ticks, which other load does not inflate (where the system has a per-thread
+// CPU clock, as Linux has; "-" elsewhere).
 //
 // Usage: bench_e2e [visits] [rounds]     (default 1000000 visits, 3 rounds)
 // The profile is made once and kept in the temporary folder for later runs.
@@ -37,6 +41,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -178,41 +183,72 @@ bool RunRound(const QString& History, TRound& R)
     return !Shot.isNull();
 }
 
+// Nanoseconds of CPU time the calling thread has used; -1 where the system
+// has no such clock.
+qint64 ThreadCpuNs()
+{
+#ifdef CLOCK_THREAD_CPUTIME_ID
+    timespec Ts{};
+    if (::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &Ts) == 0)
+        return qint64(Ts.tv_sec) * 1000000000 + Ts.tv_nsec;
+#endif
+    return -1;
+}
+
+struct TStall {
+    double Ms = 0;     // click to painted report
+    double Stall = 0;  // longest stall of the event loop meanwhile
+    double Slice = -1; // longest CPU time of the GUI thread between two ticks; -1 when not measured
+};
+
 // The worst lateness of a 5 ms timer on the GUI thread between Start and
-// Stop: the longest time the window could not answer.
+// Stop: the longest time the window could not answer. And the most CPU time
+// the thread spent between two ticks: the same stall without the waits for
+// a core that a loaded machine adds.
 class TStallProbe final : public QObject {
 public:
     TStallProbe()
     {
         FTimer.setTimerType(Qt::PreciseTimer);
         FTimer.setInterval(kTickMs);
-        connect(&FTimer, &QTimer::timeout, this, [this] {
-            const qint64 Now = FClock.nsecsElapsed();
-            FWorst = std::max(FWorst, Now - FLast - kTickMs * 1000000);
-            FLast = Now;
-        });
+        connect(&FTimer, &QTimer::timeout, this, &TStallProbe::Tick);
     }
     void Start()
     {
         FWorst = 0;
         FLast = 0;
+        FWorstCpu = 0;
+        FLastCpu = ThreadCpuNs();
         FClock.start();
         FTimer.start();
     }
-    // Worst lateness in milliseconds, the stretch since the last tick included.
-    double Stop()
+    // The stretch since the last tick included.
+    void Stop(TStall& S)
     {
         FTimer.stop();
-        FWorst = std::max(FWorst, FClock.nsecsElapsed() - FLast - kTickMs * 1000000);
-        return double(FWorst) / 1e6;
+        Tick();
+        S.Stall = double(FWorst) / 1e6;
+        S.Slice = FLastCpu < 0 ? -1 : double(FWorstCpu) / 1e6;
     }
 
 private:
+    void Tick()
+    {
+        const qint64 Now = FClock.nsecsElapsed();
+        FWorst = std::max(FWorst, Now - FLast - kTickMs * 1000000);
+        FLast = Now;
+        const qint64 Cpu = ThreadCpuNs();
+        FWorstCpu = std::max(FWorstCpu, Cpu - FLastCpu);
+        FLastCpu = Cpu;
+    }
+
     static constexpr int kTickMs = 5;
     QTimer FTimer;
     QElapsedTimer FClock;
     qint64 FLast = 0;
     qint64 FWorst = 0;
+    qint64 FLastCpu = 0;
+    qint64 FWorstCpu = 0;
 };
 
 // Runs the event loop until a report window has painted, then once more so
@@ -246,11 +282,6 @@ private:
     bool FPainted = false;
 };
 
-struct TStall {
-    double Ms = 0;    // click to painted report
-    double Stall = 0; // longest stall of the event loop meanwhile
-};
-
 // From Begin() until a report window has painted: the time taken, and the
 // longest stall of the event loop meanwhile.
 template <class TBegin>
@@ -263,7 +294,7 @@ bool TimeToReport(TStall& S, TBegin Begin)
     Probe.Start();
     Begin();
     const bool Ok = Painted.Wait(600000);
-    S.Stall = Probe.Stop();
+    Probe.Stop(S);
     S.Ms = Ms(T);
     return Ok;
 }
@@ -292,18 +323,26 @@ double Median(std::vector<double> V)
     return V[V.size() / 2];
 }
 
-void PrintRow(const char* Name, const double (&Ms)[coCount])
+// One row of a table: its name, then the cells ("-" for one not measured),
+// a bar before cell Bar, each with Decimals(C) digits after the point (none
+// without Decimals).
+void PrintCells(const char* Name, const double* V, int Count, int Bar, int (*Decimals)(int) = nullptr)
 {
     std::printf("%-7s", Name);
-    for (int C = 0; C < coCount; ++C) {
-        if (C == coSqlite)
+    for (int C = 0; C < Count; ++C) {
+        if (C == Bar)
             std::printf(" |");
-        if (Ms[C] < 0)
+        if (V[C] < 0)
             std::printf(" %9s", "-");
         else
-            std::printf(" %9.0f", Ms[C]);
+            std::printf(" %9.*f", Decimals ? Decimals(C) : 0, V[C]);
     }
     std::printf("\n");
+}
+
+void PrintRow(const char* Name, const double (&Ms)[coCount])
+{
+    PrintCells(Name, Ms, coCount, coSqlite);
 }
 
 } // namespace
@@ -376,26 +415,31 @@ int main(int Argc, char** Argv)
         std::fprintf(stderr, "message: %s\n", qPrintable(Text));
         return kIdOk;
     };
-    std::printf("\nthrough the main window, milliseconds: until the report window has painted, and the longest "
-                "stall of the event loop meanwhile\n");
-    std::printf("%-7s %9s %9s | %9s %9s\n", "round", "click", "stall", "open file", "stall");
-    std::vector<double> Col[4];
+    std::printf("\nthrough the main window, milliseconds: until the report window has painted, the longest "
+                "stall of the event loop meanwhile, and the longest CPU slice of the GUI thread\n");
+    std::printf("%-7s %9s %9s %9s | %9s %9s %9s\n", "round", "click", "stall", "cpu", "open file", "stall", "cpu");
+    enum { clClick, clClickStall, clClickCpu, clOpen, clOpenStall, clOpenCpu, clCount };
+    std::vector<double> Col[clCount];
+    const auto PrintStalls = [](const char* Name, const double (&V)[clCount]) {
+        PrintCells(Name, V, clCount, clOpen, [](int C) { return C == clClick || C == clOpen ? 0 : 1; });
+    };
     for (int I = 1; I <= Rounds; ++I) {
         TStall Click, Open;
         if (!ClickToReport(Click) || !OpenToReport(File, Open)) {
             std::fprintf(stderr, "no report window painted\n");
             return 1;
         }
-        std::printf("%-7d %9.0f %9.1f | %9.0f %9.1f\n", I, Click.Ms, Click.Stall, Open.Ms, Open.Stall);
+        const double Row[clCount] = {Click.Ms, Click.Stall, Click.Slice, Open.Ms, Open.Stall, Open.Slice};
+        PrintStalls(QByteArray::number(I).constData(), Row);
         std::fflush(stdout);
-        Col[0].push_back(Click.Ms);
-        Col[1].push_back(Click.Stall);
-        Col[2].push_back(Open.Ms);
-        Col[3].push_back(Open.Stall);
+        for (int C = 0; C < clCount; ++C)
+            Col[C].push_back(Row[C]);
     }
-    std::printf("%-7s %9.0f %9.1f | %9.0f %9.1f\n", "median", Median(Col[0]), Median(Col[1]), Median(Col[2]),
-                Median(Col[3]));
-    std::printf("goal: longest stall <= 50 ms on both paths\n");
+    double StallMid[clCount];
+    for (int C = 0; C < clCount; ++C)
+        StallMid[C] = Median(Col[C]);
+    PrintStalls("median", StallMid);
+    std::printf("goal: longest stall <= 50 ms on both paths; cpu = the same without waits for a core\n");
     QFile::remove(File);
     return 0;
 }

@@ -4,7 +4,7 @@
 #include "text_util.h"
 
 TRecordsModel::TRecordsModel(QObject* Parent)
-    : QAbstractTableModel(Parent)
+    : QAbstractTableModel(Parent), FRows(std::make_shared<const std::vector<int>>())
 {
 }
 
@@ -12,27 +12,32 @@ void TRecordsModel::SetSource(const TJsonValue* Records)
 {
     beginResetModel();
     FRecords = Records;
-    FRows.clear();
+    FRows = std::make_shared<const std::vector<int>>();
     endResetModel();
 }
 
 void TRecordsModel::SetRows(std::vector<int> Rows)
 {
+    ShareRows(std::make_shared<const std::vector<int>>(std::move(Rows)));
+}
+
+void TRecordsModel::ShareRows(TSharedRows Rows)
+{
     beginResetModel();
-    FRows = std::move(Rows);
+    FRows = Rows ? std::move(Rows) : std::make_shared<const std::vector<int>>();
     endResetModel();
 }
 
 const TJsonValue* TRecordsModel::RecordAt(int Row) const
 {
-    if (!FRecords || Row < 0 || size_t(Row) >= FRows.size())
+    if (!FRecords || Row < 0 || size_t(Row) >= FRows->size())
         return nullptr;
-    return FRecords->Items(FRows[size_t(Row)]);
+    return FRecords->Items((*FRows)[size_t(Row)]);
 }
 
 int TRecordsModel::rowCount(const QModelIndex& Parent) const
 {
-    return Parent.isValid() ? 0 : int(FRows.size());
+    return Parent.isValid() ? 0 : int(FRows->size());
 }
 
 int TRecordsModel::columnCount(const QModelIndex& Parent) const

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 
+#include <memory>
 #include <vector>
 
 class TJsonValue;
@@ -22,7 +23,11 @@ public:
     void SetSource(const TJsonValue* Records);
     // Replaces the visible rows (a reset, which also clears the view's selection).
     void SetRows(std::vector<int> Rows);
-    const std::vector<int>& Rows() const { return FRows; }
+    // The same with rows the caller keeps too; neither side changes them.
+    // A million rows are megabytes of fresh memory, not worth a copy.
+    using TSharedRows = std::shared_ptr<const std::vector<int>>;
+    void ShareRows(TSharedRows Rows);
+    const std::vector<int>& Rows() const { return *FRows; }
 
     // The record shown in Row, or nullptr outside the visible rows.
     const TJsonValue* RecordAt(int Row) const;
@@ -35,5 +40,5 @@ public:
 
 private:
     const TJsonValue* FRecords = nullptr;
-    std::vector<int> FRows;
+    TSharedRows FRows; // never null
 };

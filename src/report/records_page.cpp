@@ -169,7 +169,8 @@ TRecordsPage::TRecordsPage(QWidget* Parent) : QWidget(Parent)
     connect(Header, &QHeaderView::sectionClicked, this, &TRecordsPage::SortBy);
 }
 
-void TRecordsPage::SetRecords(const TJsonValue* Records, TFilterIndex&& Filter, TRecordKeys&& Keys, qint64 Total)
+void TRecordsPage::SetRecords(const TJsonValue* Records, TFilterIndex&& Filter, TRecordKeys&& Keys,
+                              std::vector<int> All, qint64 Total)
 {
     FRecords = Records;
     FFilter = std::move(Filter);
@@ -177,8 +178,11 @@ void TRecordsPage::SetRecords(const TJsonValue* Records, TFilterIndex&& Filter, 
     FChips.clear();
     ShowChips();
     FTotal = Total;
+    if (qsizetype(All.size()) != FFilter.Count())
+        All = FFilter.Match({});
+    // What an empty filter matched, so that an empty box does not match again.
     FShownTerms.clear();
-    FMatched.clear();
+    FMatched = std::make_shared<const std::vector<int>>(std::move(All));
     FSort = {};
     FOrder.clear();
     FRecList->horizontalHeader()->setSortIndicatorShown(false);
@@ -191,9 +195,11 @@ void TRecordsPage::ApplyFilter()
     const QStringList Terms = ParseFilterTerms(FEdFilter->text());
     // Typing on narrows the filter: then only the rows shown can match, and
     // while they are few, checking them beats searching every record.
-    FMatched = TermsNarrow(FShownTerms, Terms) && qsizetype(FMatched.size()) <= FFilter.Count() / 8
-                   ? FFilter.MatchWithin(Terms, FMatched)
-                   : FFilter.Match(Terms);
+    if (Terms != FShownTerms)
+        FMatched = std::make_shared<const std::vector<int>>(
+            TermsNarrow(FShownTerms, Terms) && qsizetype(FMatched->size()) <= FFilter.Count() / 8
+                ? FFilter.MatchWithin(Terms, *FMatched)
+                : FFilter.Match(Terms));
     FShownTerms = Terms;
     ShowRows();
     const QString Total = FormatCount(FTotal);
@@ -204,8 +210,14 @@ void TRecordsPage::ApplyFilter()
 
 void TRecordsPage::ShowRows()
 {
-    const std::vector<int> Rows = FChips.empty() ? FMatched : FKeys.Select(FChips, FMatched);
-    FRecModel->SetRows(InOrder(FOrder, Rows, FFilter.Count()));
+    if (FChips.empty() && FOrder.empty()) {
+        FRecModel->ShareRows(FMatched);
+    } else {
+        std::vector<int> Selected;
+        if (!FChips.empty())
+            Selected = FKeys.Select(FChips, *FMatched);
+        FRecModel->SetRows(InOrder(FOrder, FChips.empty() ? *FMatched : Selected, FFilter.Count()));
+    }
     FitLastColumn(FRecList);
 }
 

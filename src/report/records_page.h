@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
 class QLabel;
@@ -26,9 +27,13 @@ public:
     explicit TRecordsPage(QWidget* Parent = nullptr);
 
     // The document's records member (of any kind: only an array has records),
-    // Filter and Keys built on it, and the document's visit total for the
-    // count line. The tree must outlive the page or be replaced first.
-    void SetRecords(const TJsonValue* Records, TFilterIndex&& Filter, TRecordKeys&& Keys, qint64 Total);
+    // Filter and Keys built on it, the rows an empty filter shows (every
+    // record's index in order, as Filter.Match({}) gives them: made where the
+    // filter was, off the GUI thread; made here when they do not fit), and
+    // the document's visit total for the count line. The tree must outlive
+    // the page or be replaced first.
+    void SetRecords(const TJsonValue* Records, TFilterIndex&& Filter, TRecordKeys&& Keys, std::vector<int> All,
+                    qint64 Total);
     // Where the CSV export proposes to save; empty for the user's choice.
     void SetExportFolder(const QString& Folder) { FExportFolder = Folder; }
 
@@ -75,7 +80,9 @@ private:
     TRecordKeys FKeys;
     std::vector<TRecordChip> FChips;
     QStringList FShownTerms; // the filter the rows shown were matched with
-    std::vector<int> FMatched; // the records it matched, ascending
+    // The records it matched, ascending; shared with the model while the
+    // rows shown are these in this order. Never null.
+    std::shared_ptr<const std::vector<int>> FMatched;
     TRecordSort FSort;
     std::vector<int> FOrder; // every record in the order of FSort; empty for document order
     qint64 FTotal = 0;

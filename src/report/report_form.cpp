@@ -124,7 +124,7 @@ TReportForm::TReportForm(QWidget* Owner, TLoadedReport&& Report, const QString& 
     BuildUi();
     FPgRecords->SetExportFolder(FOutDir);
     FPgRecords->SetRecords(FData ? FData->Get(QLatin1StringView("records")) : nullptr, std::move(Report.Filter),
-                           std::move(Report.Keys), FContent.Total);
+                           std::move(Report.Keys), std::move(Report.Rows), FContent.Total);
     LoadReport();
     if (!FSourceFile.isEmpty())
         ShowSourceFile();
@@ -141,7 +141,7 @@ TReportForm::~TReportForm()
 {
     // The document goes before the child widgets; the records page must not
     // be left pointing into it meanwhile.
-    FPgRecords->SetRecords(nullptr, TFilterIndex(), TRecordKeys(), 0);
+    FPgRecords->SetRecords(nullptr, TFilterIndex(), TRecordKeys(), {}, 0);
 }
 
 void TReportForm::BuildUi()

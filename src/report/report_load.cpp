@@ -15,6 +15,7 @@ TLoadedReport PrepareReport(std::unique_ptr<TJsonValue> Data, QByteArray Bytes, 
         const TJsonValue* Records = Data ? Data->Get(QLatin1StringView("records")) : nullptr;
         R.Filter.Build(Records);
         R.Keys.Build(Records);
+        R.Rows = R.Filter.Match({});
     } catch (const std::exception& E) {
         TLoadedReport Failed;
         Failed.Error = QStringLiteral("内存不足：") + QString::fromLocal8Bit(E.what());

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 // A document made ready for its window: parsed, read into everything the
 // window shows, and its records indexed for the filter. This is the slow
@@ -22,6 +23,7 @@ struct TLoadedReport {
     TReportContent Content; // reports only
     TFilterIndex Filter; // reports only; points into Data
     TRecordKeys Keys;    // reports only: what the charts' chips select by
+    std::vector<int> Rows; // reports only: every record's index, the rows the window shows first
     QString Error;       // without Data: why there is nothing to show
 
     bool Ok() const { return Data != nullptr; }

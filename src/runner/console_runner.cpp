@@ -105,9 +105,9 @@ bool TConsoleRunner::CheckExited(quint32& Code)
     return true;
 }
 
-bool TConsoleRunner::CollectOutput(quint32& Code)
+bool TConsoleRunner::CollectOutput(quint32& Code, bool Hold)
 {
-    CatchUp();
+    CatchUp(Hold);
     if (!CheckExited(Code))
         return false;
     // What the child wrote between the read above and its exit. A grandchild
@@ -125,7 +125,7 @@ bool TConsoleRunner::DrainBytes(QByteArray& Raw, bool& Exited, quint32& ExitCode
     if (!FProc)
         return false;
     quint32 Code = 0;
-    const bool Ended = CollectOutput(Code);
+    const bool Ended = CollectOutput(Code, Hold);
     if (Hold && !Ended)
         return false;
     Raw.swap(FBuf);
@@ -146,7 +146,7 @@ bool TConsoleRunner::Drain(QString& Text, bool& Exited, quint32& ExitCode)
     if (!FProc)
         return false;
     quint32 Code = 0;
-    const bool Ended = CollectOutput(Code);
+    const bool Ended = CollectOutput(Code, false);
     Text = TakeText(false);
     if (!Ended)
         return false;

@@ -18,9 +18,12 @@ class QProcess;
 // a kill-on-close job) of its own, so stopping a run also ends everything the
 // child started.
 //
-// Output is read continuously while the owner's event loop runs, so a child
-// that writes a lot is never throttled by the pipe between two polls; a drain
-// call without an event loop in between still picks up what is waiting.
+// Output is read continuously, so a child that writes a lot is never throttled
+// by the pipe between two polls: on a thread of the runner's own (POSIX), or
+// by QProcess while the owner's event loop runs (Windows), where a drain call
+// without an event loop in between still picks up what is waiting. Either
+// way the GUI thread neither copies nor grows the buffer of a large output
+// while the child runs.
 class TConsoleRunner final {
 public:
     TConsoleRunner();
@@ -48,7 +51,7 @@ public:
     // one growing buffer (each byte written once, no copy per poll), and Raw
     // gets all of it with the exit; Held() says how much has come so far.
     bool DrainBytes(QByteArray& Raw, bool& Exited, quint32& ExitCode, bool Hold = false);
-    qsizetype Held() const { return FBuf.size(); }
+    qsizetype Held() const;
 
     // Text variant: complete lines only (CR removed, LF kept) while the child
     // runs, then the unterminated rest with the exit. Decoded from the local
@@ -98,7 +101,8 @@ private:
     bool Prepare(QProcess& Proc, const QString& Params, QString& ErrMsg);
     // Right after the start attempt; Ok says whether the child runs.
     void AfterStart(QProcess& Proc, bool Ok);
-    void CatchUp();
+    // Hold: the output stays where it is read until the exit.
+    void CatchUp(bool Hold);
     void ReadRest();
     void ReadPipe(int MaxReads);
     // Exit code of a child that crashed or was killed by someone else.
@@ -113,7 +117,7 @@ private:
     bool CheckExited(quint32& Code);
     // Moves the available output into FBuf; true (with the code) once the
     // child has exited, its last output included.
-    bool CollectOutput(quint32& Code);
+    bool CollectOutput(quint32& Code, bool Hold);
     QString TakeText(bool All);
     void Finish(quint32 Code);
     void CloseAll();

@@ -3,13 +3,18 @@
 #include "text_util.h"
 
 #include <QProcess>
-#include <QSocketNotifier>
 #include <QTimer>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <thread>
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -19,15 +24,52 @@
 #include <sys/prctl.h>
 #endif
 
-// Both output streams go into one pipe of our own, read straight into the
-// output buffer without blocking; QProcess only starts the child and watches
-// its exit. The child runs in a process group of its own.
+// Both output streams go into one pipe of our own, read on a thread of the
+// runner's own straight into the output buffer; QProcess only starts the
+// child and watches its exit. The child runs in a process group of its own.
+// Reading a large output costs the reading thread most of its time, and
+// growing the buffer now and then copies or remaps tens of MB: none of that
+// may hold up the window.
 
 namespace {
 
-// How many chunks one wake-up of the event loop reads.
+// How many chunks the reader takes before it hands the buffer back, so that
+// a drain is not kept waiting for a child that writes without pause.
 constexpr int kReadsPerWakeUp = 16;
 constexpr int kChunkSize = 64 << 10;
+
+enum TReadResult { rrMore, rrEmpty, rrEnded };
+
+// Reads up to MaxReads chunks from Fd straight into room at the end of Buf,
+// never waiting: rrEmpty once the pipe is empty, rrEnded at the end of data
+// or on a broken pipe.
+TReadResult ReadInto(int Fd, QByteArray& Buf, int MaxReads)
+{
+    // One pipe's worth at a time: a read with more room keeps going for as
+    // long as a fast writer keeps the pipe filled.
+    constexpr qsizetype kChunk = kChunkSize;
+    // Past the first MiB, output is taken to be large: room this size is
+    // mapped on its own and costs nothing until written, and growing it later
+    // remaps instead of copying what is already there.
+    constexpr qsizetype kFirstRoom = 1 << 20;
+    constexpr qsizetype kLargeRoom = qsizetype(64) << 20;
+    for (int I = 0; I < MaxReads; ++I) {
+        // The reserve only chooses how the buffer grows; resize() is what
+        // guarantees the room, also when taking lines off the front has left
+        // free space at the start.
+        const qsizetype Old = Buf.size();
+        if (Buf.capacity() - Old < kChunk)
+            Buf.reserve(Old < kFirstRoom / 2 ? kFirstRoom : qMax(kLargeRoom, 2 * Buf.capacity()));
+        Buf.resize(Old + kChunk);
+        const ssize_t Got = ::read(Fd, Buf.data() + Old, size_t(kChunk));
+        const int Err = errno;
+        Buf.resize(Old + qMax<ssize_t>(Got, 0));
+        if (Got > 0 || (Got < 0 && Err == EINTR))
+            continue;
+        return Got < 0 && (Err == EAGAIN || Err == EWOULDBLOCK) ? rrEmpty : rrEnded;
+    }
+    return rrMore;
+}
 
 QString ErrnoText(int Err)
 {
@@ -128,14 +170,151 @@ void TGroupHold::Release()
     FPid = -1;
 }
 
+// Reads the run's output pipe on a thread of its own until the end of data
+// or until it is told to stop. What it read waits in a buffer that the
+// thread lends itself for each batch of reads; the owner takes the buffer
+// between batches, so neither side ever waits for the other's reading or
+// for the buffer to grow, and each byte is copied once, from the pipe.
+class TPipeReader final {
+public:
+    TPipeReader() = default;
+    TPipeReader(const TPipeReader&) = delete;
+    TPipeReader& operator=(const TPipeReader&) = delete;
+    ~TPipeReader() { Stop(); }
+
+    // Starts reading Fd, which stays the caller's; false (nothing started)
+    // when no thread or wake-up pipe can be had.
+    bool Start(int Fd);
+    // Ends the thread after its current batch; what it read stays to be taken.
+    void Stop();
+    // Stops and drops what was read: the run is over.
+    void Clear();
+    // Moves what has been read into Buf: swapped in when Buf is empty, which
+    // hands Buf's own storage to the reader for reuse, else appended.
+    // Throws std::bad_alloc when the reader ran out of memory: the output is
+    // incomplete from there on.
+    void TakeInto(QByteArray& Buf);
+    qsizetype Pending() const { return FPendingSize.load(std::memory_order_relaxed); }
+
+private:
+    void Run();
+
+    int FFd = -1;
+    int FWake[2] = {-1, -1};
+    std::thread FThread;
+    std::mutex FLock;
+    QByteArray FPending;     // guarded by FLock; lent to the thread during a batch
+    bool FLent = false;      // guarded by FLock
+    bool FFailed = false;    // guarded by FLock
+    std::atomic<qsizetype> FPendingSize{0};
+};
+
+bool TPipeReader::Start(int Fd)
+{
+    Clear();
+    if (::pipe2(FWake, O_CLOEXEC) != 0) {
+        FWake[0] = FWake[1] = -1;
+        return false;
+    }
+    FFd = Fd;
+    try {
+        FThread = std::thread([this] { Run(); });
+    } catch (const std::exception&) {
+        ::close(FWake[0]);
+        ::close(FWake[1]);
+        FWake[0] = FWake[1] = -1;
+        return false;
+    }
+    return true;
+}
+
+void TPipeReader::Stop()
+{
+    if (!FThread.joinable())
+        return;
+    const char Byte = 0;
+    while (::write(FWake[1], &Byte, 1) < 0 && errno == EINTR) {}
+    FThread.join();
+    ::close(FWake[0]);
+    ::close(FWake[1]);
+    FWake[0] = FWake[1] = -1;
+}
+
+void TPipeReader::Clear()
+{
+    Stop();
+    FPending = QByteArray();
+    FPendingSize = 0;
+    FFailed = false;
+}
+
+void TPipeReader::Run()
+{
+    pollfd Fds[2] = {{FFd, POLLIN, 0}, {FWake[0], POLLIN, 0}};
+    QByteArray Buf;
+    bool Failed = false;
+    for (;;) {
+        Fds[0].revents = Fds[1].revents = 0;
+        if (::poll(Fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (Fds[1].revents != 0)
+            break;
+        {
+            std::lock_guard<std::mutex> Guard(FLock);
+            Buf.swap(FPending);
+            FLent = true;
+        }
+        TReadResult Result = rrMore;
+        try {
+            Result = ReadInto(FFd, Buf, kReadsPerWakeUp);
+        } catch (const std::exception&) {
+            // Out of memory: the pipe is still emptied, so the child is not
+            // left blocked on it, but what it writes is lost.
+            Failed = true;
+            Buf = QByteArray();
+            char Sink[4096];
+            while (::read(FFd, Sink, sizeof Sink) > 0) {}
+        }
+        {
+            std::lock_guard<std::mutex> Guard(FLock);
+            // Taken meanwhile, the pending buffer can only be an empty spare.
+            FPending.swap(Buf);
+            FLent = false;
+            FFailed = FFailed || Failed;
+            FPendingSize.store(FPending.size(), std::memory_order_relaxed);
+        }
+        Buf = QByteArray();
+        if (Result == rrEnded)
+            break;
+    }
+}
+
+void TPipeReader::TakeInto(QByteArray& Buf)
+{
+    std::lock_guard<std::mutex> Guard(FLock);
+    if (FFailed)
+        throw std::bad_alloc();
+    if (FLent || FPending.isEmpty())
+        return;
+    if (Buf.isEmpty())
+        Buf.swap(FPending);
+    else
+        Buf.append(FPending);
+    FPending.resize(0);
+    FPendingSize.store(0, std::memory_order_relaxed);
+}
+
 } // namespace
 
 struct TConsoleRunner::TPlatform {
-    std::unique_ptr<QSocketNotifier> FNotifier;
     int FRead = -1;              // our end of the output pipe
     int FPendingRead = -1;       // both ends between Prepare and AfterStart
     int FPendingWrite = -1;
-    bool FFedByLoop = false;     // the event loop has read since the last drain
+    TPipeReader FReader;         // reads FRead while the run lasts
+    bool FReading = false;       // FReader runs; else drains read FRead themselves
     qint64 FGroup = 0;           // process group of the current child
     TGroupHold FHold;            // keeps FGroup's id from passing to a stranger
     QElapsedTimer FStopClock;    // valid once the run was asked to end
@@ -214,66 +393,48 @@ void TConsoleRunner::AfterStart(QProcess& Proc, bool Ok)
     P.FRead = ReadFd;
     // The event loop keeps the pipe empty between two polls, so a child that
     // writes a lot never waits for us.
-    P.FNotifier = std::make_unique<QSocketNotifier>(P.FRead, QSocketNotifier::Read);
-    QObject::connect(P.FNotifier.get(), &QSocketNotifier::activated, P.FNotifier.get(),
-                     [this] {
-                         FPlatform->FFedByLoop = true;
-                         ReadPipe(kReadsPerWakeUp);
-                     });
+    P.FReading = P.FReader.Start(P.FRead);
+}
+
+qsizetype TConsoleRunner::Held() const
+{
+    return FBuf.size() + FPlatform->FReader.Pending();
 }
 
 void TConsoleRunner::ReadRest()
 {
+    TPlatform& P = *FPlatform;
+    // The reader's batch in hand is finished first; the rest is read here,
+    // after what the reader has read, so the order stays as written.
+    if (P.FReading) {
+        P.FReader.Stop();
+        P.FReading = false;
+        P.FReader.TakeInto(FBuf);
+    }
     // Enough reads to empty the pipe, however large the child made it.
     int Reads = kReadsAtExit;
 #ifdef F_GETPIPE_SZ
-    if (FPlatform->FRead >= 0)
-        Reads = qMax(Reads, ::fcntl(FPlatform->FRead, F_GETPIPE_SZ) / kChunkSize + 2);
+    if (P.FRead >= 0)
+        Reads = qMax(Reads, ::fcntl(P.FRead, F_GETPIPE_SZ) / kChunkSize + 2);
 #endif
     ReadPipe(Reads);
 }
 
-void TConsoleRunner::CatchUp()
+void TConsoleRunner::CatchUp(bool Hold)
 {
-    // While the event loop reads for us there is nothing to catch up on;
-    // otherwise take what the pipe holds now.
-    if (!FPlatform->FFedByLoop)
+    TPlatform& P = *FPlatform;
+    // Output to hold stays with the reader, in the one buffer it grows, until
+    // the exit; without a reader, the drain reads what the pipe holds now.
+    if (!P.FReading)
         ReadPipe(kReadsPerDrain);
-    FPlatform->FFedByLoop = false;
+    else if (!Hold)
+        P.FReader.TakeInto(FBuf);
 }
 
 void TConsoleRunner::ReadPipe(int MaxReads)
 {
-    // One pipe's worth at a time: a read with more room keeps going for as
-    // long as a fast writer keeps the pipe filled.
-    constexpr qsizetype kChunk = kChunkSize;
-    // Past the first MiB, output is taken to be large: room this size is
-    // mapped on its own and costs nothing until written, and growing it later
-    // remaps instead of copying what is already there.
-    constexpr qsizetype kFirstRoom = 1 << 20;
-    constexpr qsizetype kLargeRoom = qsizetype(64) << 20;
-    TPlatform& P = *FPlatform;
-    for (int I = 0; I < MaxReads && P.FRead >= 0; ++I) {
-        // Read straight into room at the end of the buffer. The reserve only
-        // chooses how it grows; resize() is what guarantees the room, also
-        // when taking lines off the front has left free space at the start.
-        const qsizetype Old = FBuf.size();
-        if (FBuf.capacity() - Old < kChunk)
-            FBuf.reserve(Old < kFirstRoom / 2 ? kFirstRoom : qMax(kLargeRoom, 2 * FBuf.capacity()));
-        FBuf.resize(Old + kChunk);
-        const ssize_t Got = ::read(P.FRead, FBuf.data() + Old, size_t(kChunk));
-        const int Err = errno;
-        FBuf.resize(Old + qMax<ssize_t>(Got, 0));
-        if (Got > 0)
-            continue;
-        if (Got < 0 && Err == EINTR)
-            continue;
-        // End of data or a broken pipe: nothing more will come, and the
-        // notifier would otherwise keep firing.
-        if ((Got == 0 || (Err != EAGAIN && Err != EWOULDBLOCK)) && P.FNotifier)
-            P.FNotifier->setEnabled(false);
-        break;
-    }
+    if (FPlatform->FRead >= 0)
+        ReadInto(FPlatform->FRead, FBuf, MaxReads);
 }
 
 quint32 TConsoleRunner::CrashCode(int Code)
@@ -296,7 +457,8 @@ void TConsoleRunner::EndRun()
 void TConsoleRunner::CloseRun()
 {
     TPlatform& P = *FPlatform;
-    P.FNotifier.reset();
+    P.FReader.Clear();
+    P.FReading = false;
     if (P.FRead >= 0) {
         ::close(P.FRead);
         P.FRead = -1;

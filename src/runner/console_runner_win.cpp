@@ -75,7 +75,12 @@ void TConsoleRunner::AfterStart(QProcess& Proc, bool Ok)
     }
 }
 
-void TConsoleRunner::CatchUp()
+qsizetype TConsoleRunner::Held() const
+{
+    return FBuf.size();
+}
+
+void TConsoleRunner::CatchUp(bool)
 {
     ReadPipe(kReadsPerDrain);
 }

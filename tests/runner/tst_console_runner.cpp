@@ -198,12 +198,15 @@ private slots:
     void floodArrivesWhole_data()
     {
         QTest::addColumn<bool>("EventLoop");
-        QTest::newRow("timer polling") << true;
-        QTest::newRow("no event loop") << false;
+        QTest::addColumn<bool>("Hold"); // all of it handed out with the exit
+        QTest::newRow("timer polling") << true << false;
+        QTest::newRow("no event loop") << false << false;
+        QTest::newRow("held until the exit") << true << true;
     }
     void floodArrivesWhole()
     {
         QFETCH(bool, EventLoop);
+        QFETCH(bool, Hold);
         constexpr int kMiB = 48;
         TChildEnv Env;
         Env.Set("MK_CHILD_FLOOD_MIB", QByteArray::number(kMiB)).Set("MK_CHILD_EXIT", "2");
@@ -216,8 +219,10 @@ private slots:
             Poll.setInterval(120);
             QObject::connect(&Poll, &QTimer::timeout, &Poll, [&] {
                 QByteArray Raw;
-                if (Runner.DrainBytes(Raw, R.Exited, R.Code) || !Raw.isEmpty())
+                if (Runner.DrainBytes(Raw, R.Exited, R.Code, Hold) || !Raw.isEmpty())
                     R.Bytes += Raw;
+                if (Hold && !R.Exited && !Raw.isEmpty())
+                    QFAIL("held output handed out before the exit");
             });
             Poll.start();
             QTRY_VERIFY_WITH_TIMEOUT(R.Exited, 60000);

@@ -26,11 +26,8 @@ bool OpenDb(const TDbSnapshot& Snap, const TSchema& Schema, TDb& Db, int& Flags,
     static const int CopyModes[] = {SQLITE_OPEN_READONLY, SQLITE_OPEN_READWRITE};
     static const int InPlaceModes[] = {SQLITE_OPEN_READONLY | SQLITE_OPEN_URI};
     for (const int Mode : Snap.InPlace ? std::span<const int>(InPlaceModes) : std::span<const int>(CopyModes)) {
-        sqlite3* Raw = nullptr;
-        const int Rc = sqlite3_open_v2(Snap.OpenName.constData(), &Raw, Mode | SQLITE_OPEN_NOMUTEX, nullptr);
-        Db.reset(Raw);
-        if (Rc != SQLITE_OK) {
-            ErrMsg = QStringLiteral("无法打开数据库：%1").arg(SqliteText(Raw));
+        if (OpenForReading(Snap.OpenName.constData(), Mode, Db) != SQLITE_OK) {
+            ErrMsg = QStringLiteral("无法打开数据库：%1").arg(SqliteText(Db.get()));
             return false;
         }
         const int Check = CheckSchema(Db.get(), Schema, ErrMsg);

@@ -92,3 +92,14 @@ std::string ColumnUtf8(sqlite3_stmt* S, int Col, int MaxBytes)
         Utf8 += "\u2026";
     return Utf8;
 }
+
+int OpenForReading(const char* Name, int Flags, TDb& Db)
+{
+    constexpr int kLockWaitMs = 5000;
+    sqlite3* Raw = nullptr;
+    const int Rc = sqlite3_open_v2(Name, &Raw, Flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    Db.reset(Raw);
+    if (Rc == SQLITE_OK)
+        sqlite3_busy_timeout(Raw, kLockWaitMs);
+    return Rc;
+}

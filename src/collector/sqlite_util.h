@@ -21,6 +21,13 @@ struct TStmtCloser
 using TDb = std::unique_ptr<sqlite3, TDbCloser>;
 using TStmt = std::unique_ptr<sqlite3_stmt, TStmtCloser>;
 
+// Opens a database for reading (Flags: SQLITE_OPEN_READONLY or _READWRITE,
+// with _URI where Name is one) into Db; SQLite's result code. Two
+// connections of ours may read one copy at once, and on Windows taking
+// their shared locks at the same moment can fail outright: a lock found
+// taken is waited for, briefly, rather than failing the read.
+int OpenForReading(const char* Name, int Flags, TDb& Db);
+
 // The connection's last error in SQLite's words ("out of memory" without one).
 QString SqliteText(sqlite3* Db);
 

@@ -45,10 +45,7 @@ bool ReadUrls(sqlite3* Db, const TSchema& Schema, const char* Sql, std::vector<T
 TUrlReader::TUrlReader(const QByteArray& OpenName, int Flags, const TSchema& Schema, const char* Sql,
                        std::vector<TRawUrl>& Out)
 {
-    sqlite3* Raw = nullptr;
-    const int Rc = sqlite3_open_v2(OpenName.constData(), &Raw, Flags | SQLITE_OPEN_NOMUTEX, nullptr);
-    FDb.reset(Raw);
-    if (Rc != SQLITE_OK)
+    if (OpenForReading(OpenName.constData(), Flags, FDb) != SQLITE_OK)
         return;
     try {
         FThread = std::jthread([this, &Schema, Sql, &Out] {

@@ -187,7 +187,7 @@ bool TArchiveMerge::PageFor(qint64 Source, const TRawUrl& Url, quint64 Hash, qin
     Page = 0;
     auto Try = [&](qint64 Id) {
         QString Stored;
-        if (!FStore.PageUrl(Id, Stored, FError))
+        if (!FStore.PageUrl(Source, Id, Stored, FError))
             return false;
         if (Stored == Url.Url)
             Page = Id;
@@ -202,7 +202,7 @@ bool TArchiveMerge::PageFor(qint64 Source, const TRawUrl& Url, quint64 Hash, qin
     }
     if (Page != 0)
         // The title of the latest visit stands, also for visits the browser no longer has.
-        return FStore.SetTitle(Page, Url.Title, FError);
+        return FStore.SetTitle(Source, Page, Url.Title, FError);
     if (!FStore.AddPage(Source, Hash, Url.Url, Url.Title, Page, FError))
         return false;
     Ids->Add(Hash, Page);

@@ -17,7 +17,8 @@ namespace {
 
 // "MKAR": tells our archives from any other SQLite file.
 constexpr int kApplicationId = 0x4D4B4152;
-// 2: a page holds its URL itself; 1 kept the URLs in a table of their own.
+// 2: pages stored in blocks, each with its URL; 1 kept a row per page and
+// the URLs in a table of their own.
 constexpr int kSchemaVersion = 2;
 // Another run holding the archive gets this long to finish.
 constexpr int kBusyWaitMs = 30000;
@@ -26,12 +27,17 @@ constexpr int kBusyWaitMs = 30000;
 constexpr qint64 kDayUs = 86400LL * 1000000;
 constexpr int kMaxUrlBytes = 64 * 1024 + 8;
 constexpr int kMaxTitleBytes = 4 * 1024 + 8;
+// Page ids stay well inside what a day record's varint of id << 1 can hold.
+constexpr qint64 kMaxPageId = qint64(1) << 53;
+// Some tens of KiB a block: a changed title rewrites no more than that.
+constexpr size_t kBlockPages = 256;
 
 // A page is a URL of one source, its text stored once there as in the
-// browser's own database; one row, as a new page costs an insert each.
+// browser's own database. A row holds a block of a source's pages (see
+// EncodeBlock), keyed by its first page's id; last is its last page's.
 const char kPagesTable[] =
-    "CREATE TABLE pages(id INTEGER PRIMARY KEY, source INTEGER NOT NULL, hash INTEGER NOT NULL, url TEXT NOT NULL,"
-    " title TEXT NOT NULL);";
+    "CREATE TABLE pages(first INTEGER PRIMARY KEY, source INTEGER NOT NULL, last INTEGER NOT NULL, data BLOB NOT NULL);"
+    "CREATE INDEX pages_source ON pages(source, first);";
 
 const char kSchema[] =
     "CREATE TABLE sources(id INTEGER PRIMARY KEY, browser TEXT NOT NULL, name TEXT NOT NULL,"
@@ -43,17 +49,15 @@ const char kSchema[] =
 
 // Whether every statement the archive uses finds its tables and columns.
 const char kShapeCheck[] =
-    "SELECT s.id, s.browser, s.name, s.profile, s.path, s.kind, p.id, p.source, p.hash, p.url, p.title,"
+    "SELECT s.id, s.browser, s.name, s.profile, s.path, s.kind, p.first, p.source, p.last, p.data,"
     " d.source, d.day, d.visits, d.digest, d.data FROM sources s, pages p, days d LIMIT 0";
 
-// The first format: pages referred to URLs kept in a table of their own.
-// Page ids stay as they are, for the days' visits refer to them.
+// The first format: a row per page, referring to URLs kept in a table of
+// their own. Page ids stay as they are, for the days' visits refer to them.
 const char kShapeCheck1[] =
     "SELECT u.id, u.hash, u.url, p.id, p.source, p.url, p.title FROM urls u, pages p LIMIT 0";
-const char kMigrate1[] =
-    "INSERT INTO pages(id, source, hash, url, title)"
-    " SELECT p.id, p.source, u.hash, u.url, p.title FROM pages1 p JOIN urls u ON u.id = p.url;"
-    "DROP TABLE pages1; DROP TABLE urls;";
+const char kPages1[] = "SELECT p.source, p.id, u.hash, u.url, p.title FROM pages1 p JOIN urls u ON u.id = p.url"
+                       " ORDER BY p.source, p.id";
 
 QByteArray Utf8(const QString& Text)
 {
@@ -64,12 +68,6 @@ void BindText(sqlite3_stmt* S, int Col, const QString& Text)
 {
     const QByteArray U = Utf8(Text);
     sqlite3_bind_text(S, Col, U.constData(), int(U.size()), SQLITE_TRANSIENT);
-}
-
-// The text lives until the statement is stepped: SQLite need not copy it.
-void BindUtf8(sqlite3_stmt* S, int Col, const std::string& Text)
-{
-    sqlite3_bind_text(S, Col, Text.data(), int(Text.size()), SQLITE_STATIC);
 }
 
 QString ColumnString(sqlite3_stmt* S, int Col)
@@ -134,6 +132,23 @@ bool DecodeDay(qint64 Day, const void* Data, int Size, qint64 Count, std::vector
     return P == End;
 }
 
+void PutText(QByteArray& Out, const std::string& Text)
+{
+    PutVarint(Out, Text.size());
+    Out.append(Text.data(), qsizetype(Text.size()));
+}
+
+bool GetText(const unsigned char*& P, const unsigned char* End, quint64 Max, std::string& Text)
+{
+    quint64 Size;
+    if (!GetVarint(P, End, Size) || Size > Max || Size > quint64(End - P)
+        || !IsValidUtf8(reinterpret_cast<const char*>(P), qsizetype(Size)))
+        return false;
+    Text.assign(reinterpret_cast<const char*>(P), size_t(Size));
+    P += Size;
+    return true;
+}
+
 // Lets the tests end a run inside its transaction, at a moment they are told of.
 void HoldForTests()
 {
@@ -146,6 +161,49 @@ void HoldForTests()
 }
 
 } // namespace
+
+// A block's pages in id order: for each the id less the one before (the
+// first: less the block's first id, plus one), its URL hash in 8 bytes,
+// least significant first, then URL and title, each as its length and its
+// UTF-8 bytes.
+QByteArray TArchiveStore::EncodeBlock(const TBlock& Block)
+{
+    QByteArray Out;
+    qint64 Last = Block.Pages.front().Id - 1;
+    for (const TPage& P : Block.Pages) {
+        PutVarint(Out, quint64(P.Id - Last));
+        for (int Byte = 0; Byte < 8; ++Byte)
+            Out.append(char(P.Hash >> (8 * Byte)));
+        PutText(Out, P.Url);
+        PutText(Out, P.Title);
+        Last = P.Id;
+    }
+    return Out;
+}
+
+// Last: the id of the source's page before this block, then of the block's
+// own last page. A block is read whole or not at all.
+bool TArchiveStore::DecodeBlock(qint64 First, qint64 LastId, const void* Data, int Size, qint64& Last, TBlock& Out)
+{
+    const auto* P = static_cast<const unsigned char*>(Data);
+    const unsigned char* End = P + Size;
+    if (First <= Last || First >= kMaxPageId || LastId < First || LastId >= kMaxPageId)
+        return false;
+    qint64 Id = First - 1;
+    while (P < End) {
+        TPage& Page = Out.Pages.emplace_back();
+        quint64 Delta;
+        if (!GetVarint(P, End, Delta) || Delta == 0 || Delta > quint64(LastId - Id) || End - P < 8)
+            return false;
+        Page.Id = Id += qint64(Delta);
+        for (int Byte = 0; Byte < 8; ++Byte)
+            Page.Hash |= quint64(*P++) << (8 * Byte);
+        if (!GetText(P, End, kMaxUrlBytes, Page.Url) || !GetText(P, End, kMaxTitleBytes, Page.Title))
+            return false;
+    }
+    Last = LastId;
+    return !Out.Pages.empty() && Out.Pages.front().Id == First && Id == LastId;
+}
 
 quint64 UrlHash(const QString& Url)
 {
@@ -305,12 +363,39 @@ bool TArchiveStore::Migrate(QString& ErrMsg)
     Probe.reset();
     const QByteArray Mark = "PRAGMA user_version=" + QByteArray::number(kSchemaVersion);
     if (Version == 1
-        && (!Exec("ALTER TABLE pages RENAME TO pages1", ErrMsg) || !Exec(kPagesTable, ErrMsg) || !Exec(kMigrate1, ErrMsg)
-            || !Exec(Mark.constData(), ErrMsg)))
+        && (!Exec("ALTER TABLE pages RENAME TO pages1", ErrMsg) || !Exec(kPagesTable, ErrMsg) || !MigratePages1(ErrMsg)
+            || !Exec("DROP TABLE pages1; DROP TABLE urls", ErrMsg) || !Exec(Mark.constData(), ErrMsg)))
         return false;
     if (!Exec("COMMIT", ErrMsg))
         return false;
     FInTransaction = false;
+    return true;
+}
+
+// The first format's pages, into blocks as runs of this one fill them.
+bool TArchiveStore::MigratePages1(QString& ErrMsg)
+{
+    TStmt Rows;
+    sqlite3_stmt* S = Stmt(Rows, kPages1, ErrMsg);
+    if (!S)
+        return false;
+    int Rc;
+    while ((Rc = sqlite3_step(S)) == SQLITE_ROW) {
+        const qint64 Id = sqlite3_column_int64(S, 1);
+        // Texts longer than a browser keeps are damage: such a page's visits
+        // were left out of reports before and still are.
+        if (Id < 1 || Id >= kMaxPageId || sqlite3_column_bytes(S, 3) > kMaxUrlBytes
+            || sqlite3_column_bytes(S, 4) > kMaxTitleBytes)
+            continue;
+        TBook& Book = FBooks[sqlite3_column_int64(S, 0)];
+        if (Book.empty() || Book.back().Pages.size() == kBlockPages)
+            Book.emplace_back().Dirty = true;
+        Book.back().Pages.push_back(
+            {Id, quint64(sqlite3_column_int64(S, 2)), ColumnUtf8(S, 3, kMaxUrlBytes), ColumnUtf8(S, 4, kMaxTitleBytes)});
+    }
+    if (!Done(Rc, ErrMsg) || !WritePages(ErrMsg))
+        return false;
+    FBooks.clear(); // read back, and checked, when needed
     return true;
 }
 
@@ -354,6 +439,8 @@ bool TArchiveStore::Begin(QString& ErrMsg)
 
 bool TArchiveStore::Commit(QString& ErrMsg)
 {
+    if (!WritePages(ErrMsg))
+        return false;
     HoldForTests();
     if (sqlite3_exec(FDb.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         ErrMsg = Failure(QStringLiteral("写入历史存档失败"));
@@ -418,32 +505,73 @@ bool TArchiveStore::LoadVisits(qint64 Source, qint64 FromDay, qint64 ToDay, std:
     return Done(Rc, ErrMsg);
 }
 
-bool TArchiveStore::EachPageHash(qint64 Source, const std::function<void(qint64, quint64)>& Take, QString& ErrMsg)
+TArchiveStore::TBook* TArchiveStore::Book(qint64 Source, QString& ErrMsg)
 {
-    return EachRow("SELECT id, hash FROM pages WHERE source = ?1", Source,
-                   [&](sqlite3_stmt* S) { Take(sqlite3_column_int64(S, 0), quint64(sqlite3_column_int64(S, 1))); }, ErrMsg);
+    if (const auto It = FBooks.find(Source); It != FBooks.end())
+        return &It->second;
+    TBook Book;
+    qint64 Last = 0;
+    bool Whole = true;
+    if (!EachRow("SELECT first, last, data FROM pages WHERE source = ?1 ORDER BY first", Source,
+                 [&](sqlite3_stmt* S) {
+                     Whole = Whole
+                             && DecodeBlock(sqlite3_column_int64(S, 0), sqlite3_column_int64(S, 1),
+                                            sqlite3_column_blob(S, 2), sqlite3_column_bytes(S, 2), Last,
+                                            Book.emplace_back());
+                 },
+                 ErrMsg))
+        return nullptr;
+    if (!Whole) {
+        ErrMsg = QStringLiteral("历史存档已损坏：页面记录无法读取");
+        return nullptr;
+    }
+    return &FBooks.emplace(Source, std::move(Book)).first->second;
 }
 
-bool TArchiveStore::PageUrl(qint64 Page, QString& Url, QString& ErrMsg)
+std::pair<TArchiveStore::TBlock*, TArchiveStore::TPage*> TArchiveStore::Find(TBook& Book, qint64 Page)
 {
-    sqlite3_stmt* S = Stmt(FPageUrl, "SELECT url FROM pages WHERE id = ?1", ErrMsg);
-    if (!S)
+    auto Block = std::upper_bound(Book.begin(), Book.end(), Page,
+                                  [](qint64 Id, const TBlock& B) { return Id < B.Pages.front().Id; });
+    if (Block == Book.begin())
+        return {};
+    --Block;
+    std::vector<TPage>& Pages = Block->Pages;
+    const auto It = std::lower_bound(Pages.begin(), Pages.end(), Page, [](const TPage& P, qint64 Id) { return P.Id < Id; });
+    if (It == Pages.end() || It->Id != Page)
+        return {};
+    return {&*Block, &*It};
+}
+
+bool TArchiveStore::EachPageHash(qint64 Source, const std::function<void(qint64, quint64)>& Take, QString& ErrMsg)
+{
+    const TBook* Pages = Book(Source, ErrMsg);
+    if (!Pages)
         return false;
-    sqlite3_bind_int64(S, 1, Page);
-    const int Rc = sqlite3_step(S);
-    Url = Rc == SQLITE_ROW ? ColumnString(S, 0) : QString();
-    return Rc == SQLITE_ROW || Done(Rc, ErrMsg);
+    for (const TBlock& B : *Pages)
+        for (const TPage& P : B.Pages)
+            Take(P.Id, P.Hash);
+    return true;
+}
+
+bool TArchiveStore::PageUrl(qint64 Source, qint64 Page, QString& Url, QString& ErrMsg)
+{
+    TBook* Pages = Book(Source, ErrMsg);
+    if (!Pages)
+        return false;
+    const TPage* P = Find(*Pages, Page).second;
+    Url = P ? QString::fromStdString(P->Url) : QString();
+    return true;
 }
 
 bool TArchiveStore::LoadPages(qint64 Source, QHash<qint64, TArchivePage>& Out, QString& ErrMsg)
 {
-    return EachRow("SELECT id, url, title FROM pages WHERE source = ?1", Source,
-                   [&](sqlite3_stmt* S) {
-                       // Texts as long as a browser's own are cut there; longer ones are damage.
-                       if (sqlite3_column_bytes(S, 1) <= kMaxUrlBytes && sqlite3_column_bytes(S, 2) <= kMaxTitleBytes)
-                           Out.insert(sqlite3_column_int64(S, 0), {ColumnString(S, 1), ColumnUtf8(S, 2, kMaxTitleBytes)});
-                   },
-                   ErrMsg);
+    const TBook* Pages = Book(Source, ErrMsg);
+    if (!Pages)
+        return false;
+    for (const TBlock& B : *Pages)
+        for (const TPage& P : B.Pages)
+            Out.insert(P.Id, {QString::fromStdString(P.Url), P.Title});
+    return true;
 }
 
 bool TArchiveStore::Done(int Rc, QString& ErrMsg) const
@@ -485,29 +613,70 @@ bool TArchiveStore::UpdateSource(const TArchiveSource& Source, QString& ErrMsg)
 bool TArchiveStore::AddPage(qint64 Source, quint64 Hash, const QString& Url, const std::string& Title, qint64& Id,
                             QString& ErrMsg)
 {
-    sqlite3_stmt* S = Stmt(FAddPage, "INSERT INTO pages(source, hash, url, title) VALUES(?1, ?2, ?3, ?4)", ErrMsg);
-    if (!S)
+    TBook* Pages = Book(Source, ErrMsg);
+    if (!Pages)
         return false;
-    // The texts live until the step: SQLite need not copy them.
-    Utf16ToUtf8(Url, FUtf8);
-    sqlite3_bind_int64(S, 1, Source);
-    sqlite3_bind_int64(S, 2, qint64(Hash));
-    BindUtf8(S, 3, FUtf8);
-    BindUtf8(S, 4, Title);
-    if (!Step(S, ErrMsg))
+    if (FNextPage == 0) {
+        TStmt Max;
+        sqlite3_stmt* S = Stmt(Max, "SELECT coalesce(max(last), 0) FROM pages", ErrMsg);
+        if (!S || sqlite3_step(S) != SQLITE_ROW) {
+            ErrMsg = Failure(QStringLiteral("历史存档已损坏或无法读取"));
+            return false;
+        }
+        FNextPage = std::max<qint64>(sqlite3_column_int64(S, 0), 0) + 1;
+    }
+    if (FNextPage >= kMaxPageId) {
+        ErrMsg = QStringLiteral("历史存档已损坏：页面编号超出范围");
         return false;
-    Id = sqlite3_last_insert_rowid(FDb.get());
+    }
+    if (Pages->empty() || Pages->back().Pages.size() >= kBlockPages)
+        Pages->emplace_back();
+    TBlock& Block = Pages->back();
+    TPage& Page = Block.Pages.emplace_back();
+    Page.Id = Id = FNextPage++;
+    Page.Hash = Hash;
+    Utf16ToUtf8(Url, Page.Url);
+    Page.Title = Title;
+    Block.Dirty = true;
     return true;
 }
 
-bool TArchiveStore::SetTitle(qint64 Page, const std::string& Title, QString& ErrMsg)
+bool TArchiveStore::SetTitle(qint64 Source, qint64 Page, const std::string& Title, QString& ErrMsg)
 {
-    sqlite3_stmt* S = Stmt(FSetTitle, "UPDATE pages SET title = ?2 WHERE id = ?1 AND title IS NOT ?2", ErrMsg);
+    TBook* Pages = Book(Source, ErrMsg);
+    if (!Pages)
+        return false;
+    const auto [Block, P] = Find(*Pages, Page);
+    if (P && P->Title != Title) {
+        P->Title = Title;
+        Block->Dirty = true;
+    }
+    return true;
+}
+
+bool TArchiveStore::WriteBlock(qint64 Source, const TBlock& Block, QString& ErrMsg)
+{
+    sqlite3_stmt* S = Stmt(FWriteBlock, "INSERT OR REPLACE INTO pages(first, source, last, data) VALUES(?1, ?2, ?3, ?4)",
+                           ErrMsg);
     if (!S)
         return false;
-    sqlite3_bind_int64(S, 1, Page);
-    BindUtf8(S, 2, Title);
+    const QByteArray Data = EncodeBlock(Block);
+    sqlite3_bind_int64(S, 1, Block.Pages.front().Id);
+    sqlite3_bind_int64(S, 2, Source);
+    sqlite3_bind_int64(S, 3, Block.Pages.back().Id);
+    sqlite3_bind_blob(S, 4, Data.constData(), int(Data.size()), SQLITE_STATIC);
     return Step(S, ErrMsg);
+}
+
+bool TArchiveStore::WritePages(QString& ErrMsg)
+{
+    for (auto& [Source, Pages] : FBooks)
+        for (TBlock& B : Pages) {
+            if (B.Dirty && !WriteBlock(Source, B, ErrMsg))
+                return false;
+            B.Dirty = false;
+        }
+    return true;
 }
 
 bool TArchiveStore::SetDay(qint64 Source, qint64 Day, const TArchiveDay& Sums, std::vector<TArchiveVisit>& Visits,
@@ -530,6 +699,8 @@ bool TArchiveStore::Clear(QString& ErrMsg)
 {
     if (!Begin(ErrMsg))
         return false;
+    FBooks.clear();
+    FNextPage = 0;
     if (!Exec("DELETE FROM days; DELETE FROM pages; DELETE FROM sources", ErrMsg)
         || !Commit(ErrMsg))
         return false;

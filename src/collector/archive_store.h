@@ -8,7 +8,9 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A browser database the archive holds visits of. A database is known by its
@@ -77,22 +79,24 @@ public:
     TOpen Open(const QString& Path, bool Create, QString& ErrMsg);
     // Takes the write lock, waiting a while for another run that holds it.
     bool Begin(QString& ErrMsg);
-    bool Commit(QString& ErrMsg);
+    bool Commit(QString& ErrMsg); // also writes the pages added or changed
 
     bool LoadSources(std::vector<TArchiveSource>& Out, QString& ErrMsg);
     bool LoadDays(QHash<qint64, QMap<qint64, TArchiveDay>>& Out, QString& ErrMsg); // source → day → sums
     // The source's visits on the UTC days FromDay <= day < ToDay, in time
     // order, UrlHash not set. A day that cannot be read whole fails the load.
     bool LoadVisits(qint64 Source, qint64 FromDay, qint64 ToDay, std::vector<TArchiveVisit>& Out, QString& ErrMsg);
+    // A source's pages are read whole when one of them is first asked for;
+    // a block of them that does not read fails that and every later call.
     bool EachPageHash(qint64 Source, const std::function<void(qint64 Page, quint64 UrlHash)>& Take, QString& ErrMsg);
-    bool PageUrl(qint64 Page, QString& Url, QString& ErrMsg);
+    bool PageUrl(qint64 Source, qint64 Page, QString& Url, QString& ErrMsg); // empty: no such page
     bool LoadPages(qint64 Source, QHash<qint64, TArchivePage>& Out, QString& ErrMsg); // page id → page
 
     bool AddSource(TArchiveSource& Source, QString& ErrMsg); // sets Source.Id
     bool UpdateSource(const TArchiveSource& Source, QString& ErrMsg);
     // Titles come as the readers keep them, UTF-8, and are stored so.
     bool AddPage(qint64 Source, quint64 Hash, const QString& Url, const std::string& Title, qint64& Id, QString& ErrMsg);
-    bool SetTitle(qint64 Page, const std::string& Title, QString& ErrMsg);
+    bool SetTitle(qint64 Source, qint64 Page, const std::string& Title, QString& ErrMsg);
     // Stores the whole day: its sums and Visits (each once), replacing what was there.
     bool SetDay(qint64 Source, qint64 Day, const TArchiveDay& Sums, std::vector<TArchiveVisit>& Visits, QString& ErrMsg);
 
@@ -101,6 +105,32 @@ public:
     bool Clear(QString& ErrMsg);
 
 private:
+    // A page as its block holds it.
+    struct TPage
+    {
+        qint64 Id = 0;
+        quint64 Hash = 0;
+        std::string Url, Title; // UTF-8
+    };
+    // Pages of one source with ascending ids, stored in one row (see
+    // EncodeBlock) and rewritten whole when one of them changes: a row per
+    // page cost an insert each, most of a run that adds many.
+    struct TBlock
+    {
+        std::vector<TPage> Pages;
+        bool Dirty = false;
+    };
+    using TBook = std::vector<TBlock>; // a source's blocks, ascending ids
+
+    static QByteArray EncodeBlock(const TBlock& Block);
+    static bool DecodeBlock(qint64 First, qint64 LastId, const void* Data, int Size, qint64& Last, TBlock& Out);
+    // The page with this id, and its block; nulls when there is none.
+    static std::pair<TBlock*, TPage*> Find(TBook& Book, qint64 Page);
+
+    TBook* Book(qint64 Source, QString& ErrMsg);
+    bool MigratePages1(QString& ErrMsg);
+    bool WriteBlock(qint64 Source, const TBlock& Block, QString& ErrMsg);
+    bool WritePages(QString& ErrMsg);
     bool Exec(const char* Sql, QString& ErrMsg);
     bool Check(QString& ErrMsg);
     bool Create(QString& ErrMsg);
@@ -114,6 +144,7 @@ private:
 
     TDb FDb;
     bool FInTransaction = false;
-    std::string FUtf8; // a URL on its way in: one buffer for them all, not an allocation each
-    TStmt FAddSource, FUpdateSource, FAddPage, FSetTitle, FSetDay, FPageUrl, FLoadVisits;
+    std::map<qint64, TBook> FBooks; // source id → its pages, read when first needed
+    qint64 FNextPage = 0;           // the id a new page gets; 0: not read yet
+    TStmt FAddSource, FUpdateSource, FWriteBlock, FSetDay, FLoadVisits;
 };

@@ -235,7 +235,9 @@ bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, cons
         if (const qint32 Url = UrlOf[I]; Url >= 0)
             Live.push_back({Data.Visits[I].UnixUs, Hashes[size_t(Url)], Url, Listed[I]});
     auto Less = [](const TLive& A, const TLive& B) { return KeyLess(A.UnixUs, A.Hash, B.UnixUs, B.Hash); };
-    std::sort(Live.begin(), Live.end(), Less);
+    // Browsers mostly add their visits in time order: nothing to sort then.
+    if (!std::is_sorted(Live.begin(), Live.end(), Less))
+        std::sort(Live.begin(), Live.end(), Less);
     Live.erase(std::unique(Live.begin(), Live.end(),
                            [](const TLive& A, const TLive& B) { return A.UnixUs == B.UnixUs && A.Hash == B.Hash; }),
                Live.end());

@@ -11,6 +11,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
 #include <cstdio>
 
 namespace {
@@ -34,7 +36,7 @@ constexpr size_t kBlockPages = 256;
 
 // A page is a URL of one source, its text stored once there as in the
 // browser's own database. A row holds a block of a source's pages (see
-// EncodeBlock), keyed by its first page's id; last is its last page's.
+// Append), keyed by its first page's id; last is its last page's.
 const char kPagesTable[] =
     "CREATE TABLE pages(first INTEGER PRIMARY KEY, source INTEGER NOT NULL, last INTEGER NOT NULL, data BLOB NOT NULL);"
     "CREATE INDEX pages_source ON pages(source, first);";
@@ -132,22 +134,121 @@ bool DecodeDay(qint64 Day, const void* Data, int Size, qint64 Count, std::vector
     return P == End;
 }
 
-void PutText(QByteArray& Out, const std::string& Text)
+void PutText(QByteArray& Out, std::string_view Text)
 {
     PutVarint(Out, Text.size());
     Out.append(Text.data(), qsizetype(Text.size()));
 }
 
-bool GetText(const unsigned char*& P, const unsigned char* End, quint64 Max, std::string& Text)
+bool GetText(const unsigned char*& P, const unsigned char* End, quint64 Max, std::string_view& Text)
 {
     quint64 Size;
     if (!GetVarint(P, End, Size) || Size > Max || Size > quint64(End - P)
         || !IsValidUtf8(reinterpret_cast<const char*>(P), qsizetype(Size)))
         return false;
-    Text.assign(reinterpret_cast<const char*>(P), size_t(Size));
+    Text = std::string_view(reinterpret_cast<const char*>(P), size_t(Size));
     P += Size;
     return true;
 }
+
+// A block's pages in id order: for each the id less the one before (the
+// first: less the block's first id, plus one), its URL hash in 8 bytes,
+// least significant first, then URL and title, each as its length and its
+// UTF-8 bytes.
+void Append(TArchivePageBlock& Block, qint64 Id, quint64 Hash, std::string_view Url, std::string_view Title)
+{
+    if (Block.Count == 0)
+        Block.First = Id;
+    PutVarint(Block.Data, quint64(Id - (Block.Count == 0 ? Id - 1 : Block.Last)));
+    for (int Byte = 0; Byte < 8; ++Byte)
+        Block.Data.append(char(Hash >> (8 * Byte)));
+    PutText(Block.Data, Url);
+    PutText(Block.Data, Title);
+    Block.Last = Id;
+    ++Block.Count;
+    Block.Dirty = true;
+}
+
+// A page as its block holds it; the texts point into the block.
+struct TPageAt
+{
+    qint64 Id = 0;
+    quint64 Hash = 0;
+    std::string_view Url, Title;
+    qsizetype TitleAt = 0, End = 0; // where in the block its title and the page end
+};
+
+// Reads a block page by page; a block from the file is untrusted, so every
+// page is checked: ascending ids no higher than the block's last, texts
+// whole, of a browser's length at most, and UTF-8.
+class TBlockReader
+{
+public:
+    explicit TBlockReader(const TArchivePageBlock& Block)
+        : FBegin(reinterpret_cast<const unsigned char*>(Block.Data.constData()))
+        , FP(FBegin)
+        , FEnd(FBegin + Block.Data.size())
+        , FId(Block.First - 1)
+        , FLast(Block.Last)
+    {
+    }
+    bool AtEnd() const { return FP == FEnd; }
+    bool Next(TPageAt& Page)
+    {
+        quint64 Delta;
+        if (!GetVarint(FP, FEnd, Delta) || Delta == 0 || Delta > quint64(FLast - FId) || FEnd - FP < 8)
+            return false;
+        Page.Id = FId += qint64(Delta);
+        Page.Hash = 0;
+        for (int Byte = 0; Byte < 8; ++Byte)
+            Page.Hash |= quint64(*FP++) << (8 * Byte);
+        if (!GetText(FP, FEnd, kMaxUrlBytes, Page.Url))
+            return false;
+        Page.TitleAt = FP - FBegin;
+        if (!GetText(FP, FEnd, kMaxTitleBytes, Page.Title))
+            return false;
+        Page.End = FP - FBegin;
+        return true;
+    }
+
+private:
+    const unsigned char *FBegin, *FP, *FEnd;
+    qint64 FId, FLast;
+};
+
+// Hands each page of the book to Take; false when a block does not read.
+template <typename TTake>
+bool EachPage(const std::vector<TArchivePageBlock>& Book, TTake&& Take)
+{
+    for (const TArchivePageBlock& Block : Book) {
+        TBlockReader Reader(Block);
+        TPageAt Page;
+        while (!Reader.AtEnd())
+            if (!Reader.Next(Page))
+                return false;
+            else
+                Take(Page);
+    }
+    return true;
+}
+
+// The page with this id and its block; a null block when there is none.
+std::pair<TArchivePageBlock*, TPageAt> Find(std::vector<TArchivePageBlock>& Book, qint64 Id)
+{
+    auto Block = std::upper_bound(Book.begin(), Book.end(), Id,
+                                  [](qint64 Page, const TArchivePageBlock& B) { return Page < B.First; });
+    if (Block == Book.begin())
+        return {};
+    --Block;
+    TBlockReader Reader(*Block);
+    TPageAt Page;
+    while (!Reader.AtEnd() && Reader.Next(Page) && Page.Id <= Id)
+        if (Page.Id == Id)
+            return {&*Block, Page};
+    return {};
+}
+
+const QString kBadPages = QStringLiteral("历史存档已损坏：页面记录无法读取");
 
 // Lets the tests end a run inside its transaction, at a moment they are told of.
 void HoldForTests()
@@ -161,49 +262,6 @@ void HoldForTests()
 }
 
 } // namespace
-
-// A block's pages in id order: for each the id less the one before (the
-// first: less the block's first id, plus one), its URL hash in 8 bytes,
-// least significant first, then URL and title, each as its length and its
-// UTF-8 bytes.
-QByteArray TArchiveStore::EncodeBlock(const TBlock& Block)
-{
-    QByteArray Out;
-    qint64 Last = Block.Pages.front().Id - 1;
-    for (const TPage& P : Block.Pages) {
-        PutVarint(Out, quint64(P.Id - Last));
-        for (int Byte = 0; Byte < 8; ++Byte)
-            Out.append(char(P.Hash >> (8 * Byte)));
-        PutText(Out, P.Url);
-        PutText(Out, P.Title);
-        Last = P.Id;
-    }
-    return Out;
-}
-
-// Last: the id of the source's page before this block, then of the block's
-// own last page. A block is read whole or not at all.
-bool TArchiveStore::DecodeBlock(qint64 First, qint64 LastId, const void* Data, int Size, qint64& Last, TBlock& Out)
-{
-    const auto* P = static_cast<const unsigned char*>(Data);
-    const unsigned char* End = P + Size;
-    if (First <= Last || First >= kMaxPageId || LastId < First || LastId >= kMaxPageId)
-        return false;
-    qint64 Id = First - 1;
-    while (P < End) {
-        TPage& Page = Out.Pages.emplace_back();
-        quint64 Delta;
-        if (!GetVarint(P, End, Delta) || Delta == 0 || Delta > quint64(LastId - Id) || End - P < 8)
-            return false;
-        Page.Id = Id += qint64(Delta);
-        for (int Byte = 0; Byte < 8; ++Byte)
-            Page.Hash |= quint64(*P++) << (8 * Byte);
-        if (!GetText(P, End, kMaxUrlBytes, Page.Url) || !GetText(P, End, kMaxTitleBytes, Page.Title))
-            return false;
-    }
-    Last = LastId;
-    return !Out.Pages.empty() && Out.Pages.front().Id == First && Id == LastId;
-}
 
 quint64 UrlHash(const QString& Url)
 {
@@ -388,10 +446,10 @@ bool TArchiveStore::MigratePages1(QString& ErrMsg)
             || sqlite3_column_bytes(S, 4) > kMaxTitleBytes)
             continue;
         TBook& Book = FBooks[sqlite3_column_int64(S, 0)];
-        if (Book.empty() || Book.back().Pages.size() == kBlockPages)
-            Book.emplace_back().Dirty = true;
-        Book.back().Pages.push_back(
-            {Id, quint64(sqlite3_column_int64(S, 2)), ColumnUtf8(S, 3, kMaxUrlBytes), ColumnUtf8(S, 4, kMaxTitleBytes)});
+        if (Book.empty() || Book.back().Count == kBlockPages)
+            Book.emplace_back();
+        Append(Book.back(), Id, quint64(sqlite3_column_int64(S, 2)), ColumnUtf8(S, 3, kMaxUrlBytes),
+               ColumnUtf8(S, 4, kMaxTitleBytes));
     }
     if (!Done(Rc, ErrMsg) || !WritePages(ErrMsg))
         return false;
@@ -510,47 +568,38 @@ TArchiveStore::TBook* TArchiveStore::Book(qint64 Source, QString& ErrMsg)
     if (const auto It = FBooks.find(Source); It != FBooks.end())
         return &It->second;
     TBook Book;
-    qint64 Last = 0;
     bool Whole = true;
     if (!EachRow("SELECT first, last, data FROM pages WHERE source = ?1 ORDER BY first", Source,
                  [&](sqlite3_stmt* S) {
-                     Whole = Whole
-                             && DecodeBlock(sqlite3_column_int64(S, 0), sqlite3_column_int64(S, 1),
-                                            sqlite3_column_blob(S, 2), sqlite3_column_bytes(S, 2), Last,
-                                            Book.emplace_back());
+                     TArchivePageBlock& B = Book.emplace_back();
+                     B.First = sqlite3_column_int64(S, 0);
+                     B.Last = sqlite3_column_int64(S, 1);
+                     B.Data = QByteArray(static_cast<const char*>(sqlite3_column_blob(S, 2)), sqlite3_column_bytes(S, 2));
+                     // Ids ascend from block to block, within the range the day records can hold.
+                     Whole = Whole && B.First >= 1 && B.First <= B.Last && B.Last < kMaxPageId
+                             && (Book.size() == 1 || Book[Book.size() - 2].Last < B.First);
+                     TBlockReader Reader(B);
+                     TPageAt Page;
+                     for (; Whole && !Reader.AtEnd(); ++B.Count)
+                         Whole = Reader.Next(Page) && (B.Count > 0 || Page.Id == B.First);
+                     Whole = Whole && B.Count > 0 && Page.Id == B.Last;
                  },
                  ErrMsg))
         return nullptr;
     if (!Whole) {
-        ErrMsg = QStringLiteral("历史存档已损坏：页面记录无法读取");
+        ErrMsg = kBadPages;
         return nullptr;
     }
     return &FBooks.emplace(Source, std::move(Book)).first->second;
 }
 
-std::pair<TArchiveStore::TBlock*, TArchiveStore::TPage*> TArchiveStore::Find(TBook& Book, qint64 Page)
-{
-    auto Block = std::upper_bound(Book.begin(), Book.end(), Page,
-                                  [](qint64 Id, const TBlock& B) { return Id < B.Pages.front().Id; });
-    if (Block == Book.begin())
-        return {};
-    --Block;
-    std::vector<TPage>& Pages = Block->Pages;
-    const auto It = std::lower_bound(Pages.begin(), Pages.end(), Page, [](const TPage& P, qint64 Id) { return P.Id < Id; });
-    if (It == Pages.end() || It->Id != Page)
-        return {};
-    return {&*Block, &*It};
-}
-
 bool TArchiveStore::EachPageHash(qint64 Source, const std::function<void(qint64, quint64)>& Take, QString& ErrMsg)
 {
     const TBook* Pages = Book(Source, ErrMsg);
-    if (!Pages)
-        return false;
-    for (const TBlock& B : *Pages)
-        for (const TPage& P : B.Pages)
-            Take(P.Id, P.Hash);
-    return true;
+    if (Pages && EachPage(*Pages, [&](const TPageAt& P) { Take(P.Id, P.Hash); }))
+        return true;
+    ErrMsg = Pages ? kBadPages : ErrMsg;
+    return false;
 }
 
 bool TArchiveStore::PageUrl(qint64 Source, qint64 Page, QString& Url, QString& ErrMsg)
@@ -558,20 +607,20 @@ bool TArchiveStore::PageUrl(qint64 Source, qint64 Page, QString& Url, QString& E
     TBook* Pages = Book(Source, ErrMsg);
     if (!Pages)
         return false;
-    const TPage* P = Find(*Pages, Page).second;
-    Url = P ? QString::fromStdString(P->Url) : QString();
+    const auto [Block, P] = Find(*Pages, Page);
+    Url = Block ? QString::fromUtf8(P.Url.data(), qsizetype(P.Url.size())) : QString();
     return true;
 }
 
 bool TArchiveStore::LoadPages(qint64 Source, QHash<qint64, TArchivePage>& Out, QString& ErrMsg)
 {
     const TBook* Pages = Book(Source, ErrMsg);
-    if (!Pages)
-        return false;
-    for (const TBlock& B : *Pages)
-        for (const TPage& P : B.Pages)
-            Out.insert(P.Id, {QString::fromStdString(P.Url), P.Title});
-    return true;
+    if (Pages && EachPage(*Pages, [&](const TPageAt& P) {
+            Out.insert(P.Id, {QString::fromUtf8(P.Url.data(), qsizetype(P.Url.size())), std::string(P.Title)});
+        }))
+        return true;
+    ErrMsg = Pages ? kBadPages : ErrMsg;
+    return false;
 }
 
 bool TArchiveStore::Done(int Rc, QString& ErrMsg) const
@@ -629,15 +678,19 @@ bool TArchiveStore::AddPage(qint64 Source, quint64 Hash, const QString& Url, con
         ErrMsg = QStringLiteral("历史存档已损坏：页面编号超出范围");
         return false;
     }
-    if (Pages->empty() || Pages->back().Pages.size() >= kBlockPages)
-        Pages->emplace_back();
-    TBlock& Block = Pages->back();
-    TPage& Page = Block.Pages.emplace_back();
-    Page.Id = Id = FNextPage++;
-    Page.Hash = Hash;
-    Utf16ToUtf8(Url, Page.Url);
-    Page.Title = Title;
-    Block.Dirty = true;
+    // A text the reader would not take back is refused here, not written
+    // into a block that could never be read again.
+    // Qt's encoder takes ASCII, as URLs mostly are, many characters a step.
+    FUtf8.resize(FToUtf8.requiredSpace(Url.size()));
+    FUtf8.truncate(FToUtf8.appendToBuffer(FUtf8.data(), Url) - FUtf8.constData());
+    if (FUtf8.size() > kMaxUrlBytes || Title.size() > size_t(kMaxTitleBytes)) {
+        ErrMsg = QStringLiteral("写入历史存档失败：网址或标题过长");
+        return false;
+    }
+    if (Pages->empty() || Pages->back().Count >= int(kBlockPages))
+        Pages->emplace_back().Data.reserve(qsizetype(kBlockPages) * 160); // pages of a common length fit
+    Id = FNextPage++;
+    Append(Pages->back(), Id, Hash, std::string_view(FUtf8.constData(), size_t(FUtf8.size())), Title);
     return true;
 }
 
@@ -647,31 +700,37 @@ bool TArchiveStore::SetTitle(qint64 Source, qint64 Page, const std::string& Titl
     if (!Pages)
         return false;
     const auto [Block, P] = Find(*Pages, Page);
-    if (P && P->Title != Title) {
-        P->Title = Title;
-        Block->Dirty = true;
+    if (!Block || P.Title == Title)
+        return true;
+    if (Title.size() > size_t(kMaxTitleBytes)) {
+        ErrMsg = QStringLiteral("写入历史存档失败：网址或标题过长");
+        return false;
     }
+    QByteArray Data = Block->Data.left(P.TitleAt);
+    PutText(Data, Title);
+    Data.append(Block->Data.constData() + P.End, Block->Data.size() - P.End);
+    Block->Data = std::move(Data);
+    Block->Dirty = true;
     return true;
 }
 
-bool TArchiveStore::WriteBlock(qint64 Source, const TBlock& Block, QString& ErrMsg)
+bool TArchiveStore::WriteBlock(qint64 Source, const TArchivePageBlock& Block, QString& ErrMsg)
 {
     sqlite3_stmt* S = Stmt(FWriteBlock, "INSERT OR REPLACE INTO pages(first, source, last, data) VALUES(?1, ?2, ?3, ?4)",
                            ErrMsg);
     if (!S)
         return false;
-    const QByteArray Data = EncodeBlock(Block);
-    sqlite3_bind_int64(S, 1, Block.Pages.front().Id);
+    sqlite3_bind_int64(S, 1, Block.First);
     sqlite3_bind_int64(S, 2, Source);
-    sqlite3_bind_int64(S, 3, Block.Pages.back().Id);
-    sqlite3_bind_blob(S, 4, Data.constData(), int(Data.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(S, 3, Block.Last);
+    sqlite3_bind_blob(S, 4, Block.Data.constData(), int(Block.Data.size()), SQLITE_STATIC);
     return Step(S, ErrMsg);
 }
 
 bool TArchiveStore::WritePages(QString& ErrMsg)
 {
     for (auto& [Source, Pages] : FBooks)
-        for (TBlock& B : Pages) {
+        for (TArchivePageBlock& B : Pages) {
             if (B.Dirty && !WriteBlock(Source, B, ErrMsg))
                 return false;
             B.Dirty = false;

@@ -2,15 +2,16 @@
 
 #include "sqlite_util.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QMap>
 #include <QString>
+#include <QStringEncoder>
 #include <QtGlobal>
 
 #include <functional>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 // A browser database the archive holds visits of. A database is known by its
@@ -48,6 +49,17 @@ struct TArchivePage
 {
     QString Url;
     std::string Title; // UTF-8, as the report takes it
+};
+
+// Pages of one source with ascending ids, encoded as one row of the
+// archive holds them (see archive_store.cpp); a changed title rewrites the
+// block.
+struct TArchivePageBlock
+{
+    qint64 First = 0, Last = 0; // its first and last page's ids
+    int Count = 0;
+    QByteArray Data;
+    bool Dirty = false;
 };
 
 // Stable across runs, platforms and Qt versions: FNV-1a over the UTF-16 text.
@@ -105,31 +117,13 @@ public:
     bool Clear(QString& ErrMsg);
 
 private:
-    // A page as its block holds it.
-    struct TPage
-    {
-        qint64 Id = 0;
-        quint64 Hash = 0;
-        std::string Url, Title; // UTF-8
-    };
-    // Pages of one source with ascending ids, stored in one row (see
-    // EncodeBlock) and rewritten whole when one of them changes: a row per
-    // page cost an insert each, most of a run that adds many.
-    struct TBlock
-    {
-        std::vector<TPage> Pages;
-        bool Dirty = false;
-    };
-    using TBook = std::vector<TBlock>; // a source's blocks, ascending ids
-
-    static QByteArray EncodeBlock(const TBlock& Block);
-    static bool DecodeBlock(qint64 First, qint64 LastId, const void* Data, int Size, qint64& Last, TBlock& Out);
-    // The page with this id, and its block; nulls when there is none.
-    static std::pair<TBlock*, TPage*> Find(TBook& Book, qint64 Page);
+    // A source's blocks, ascending ids. A row per page cost an insert
+    // each, most of a run that adds many pages.
+    using TBook = std::vector<TArchivePageBlock>;
 
     TBook* Book(qint64 Source, QString& ErrMsg);
     bool MigratePages1(QString& ErrMsg);
-    bool WriteBlock(qint64 Source, const TBlock& Block, QString& ErrMsg);
+    bool WriteBlock(qint64 Source, const TArchivePageBlock& Block, QString& ErrMsg);
     bool WritePages(QString& ErrMsg);
     bool Exec(const char* Sql, QString& ErrMsg);
     bool Check(QString& ErrMsg);
@@ -145,6 +139,8 @@ private:
     TDb FDb;
     bool FInTransaction = false;
     std::map<qint64, TBook> FBooks; // source id → its pages, read when first needed
+    QStringEncoder FToUtf8{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
+    QByteArray FUtf8; // a URL on its way in: one buffer for them all
     qint64 FNextPage = 0;           // the id a new page gets; 0: not read yet
     TStmt FAddSource, FUpdateSource, FWriteBlock, FSetDay, FLoadVisits;
 };

@@ -194,31 +194,39 @@ public:
                                           " VALUES((SELECT id FROM moz_places WHERE url = ?1), ?2, ?3)"
                                         : "INSERT INTO visits(url, visit_time, transition)"
                                           " VALUES((SELECT id FROM urls WHERE url = ?1), ?2, ?3)";
+        // Pages change their titles now and then: the archive keeps the latest.
+        const char* Retitle = FFirefox ? "UPDATE moz_places SET title = ?2 WHERE url = ?1"
+                                       : "UPDATE urls SET title = ?2 WHERE url = ?1";
         const char* Expire = FFirefox ? "DELETE FROM moz_historyvisits WHERE visit_date < ?1;"
                                       : "DELETE FROM visits WHERE visit_time < ?1;";
         const char* Orphans = FFirefox ? "DELETE FROM moz_places WHERE id NOT IN (SELECT place_id FROM moz_historyvisits)"
                                        : "DELETE FROM urls WHERE id NOT IN (SELECT url FROM visits)";
-        sqlite3_stmt *Url = nullptr, *Visit = nullptr, *Old = nullptr;
+        sqlite3_stmt *Url = nullptr, *Visit = nullptr, *Old = nullptr, *Title = nullptr;
         bool Ok = Exec(FDb, "BEGIN") && sqlite3_prepare_v2(FDb, AddUrl, -1, &Url, nullptr) == SQLITE_OK
+                  && sqlite3_prepare_v2(FDb, Retitle, -1, &Title, nullptr) == SQLITE_OK
                   && sqlite3_prepare_v2(FDb, AddVisit, -1, &Visit, nullptr) == SQLITE_OK
                   && sqlite3_prepare_v2(FDb, Expire, -1, &Old, nullptr) == SQLITE_OK;
         for (; Ok && FNext < FHistory.Visits.size() && FHistory.Visits[FNext].UnixUs <= NowUs; ++FNext) {
             const TSampleHistory::TVisit& V = FHistory.Visits[FNext];
             const TSampleHistory::TUrl& U = FHistory.Urls[size_t(V.Url)];
-            const QByteArray Text = U.Url.toUtf8(), Title = U.Title.toUtf8();
+            const QByteArray Text = U.Url.toUtf8(), Named = (U.Title + QString(FNext % 3, u'新')).toUtf8();
+            sqlite3_bind_text(Title, 1, Text.constData(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(Title, 2, Named.constData(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(Url, 1, Text.constData(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_text(Url, 2, Title.constData(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(Url, 2, Named.constData(), -1, SQLITE_TRANSIENT);
             if (FFirefox)
                 sqlite3_bind_int(Url, 3, U.Hidden ? 1 : 0);
             sqlite3_bind_text(Visit, 1, Text.constData(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_int64(Visit, 2, V.UnixUs + Shift);
             sqlite3_bind_int64(Visit, 3, FFirefox ? V.VisitType : V.Transition);
-            Ok = sqlite3_step(Url) == SQLITE_DONE && sqlite3_step(Visit) == SQLITE_DONE;
+            Ok = sqlite3_step(Title) == SQLITE_DONE && sqlite3_step(Url) == SQLITE_DONE && sqlite3_step(Visit) == SQLITE_DONE;
+            sqlite3_reset(Title);
             sqlite3_reset(Url);
             sqlite3_reset(Visit);
         }
         sqlite3_bind_int64(Old, 1, NowUs - 90 * kDayUs + Shift);
         Ok = Ok && sqlite3_step(Old) == SQLITE_DONE && Exec(FDb, Orphans) && Exec(FDb, "COMMIT");
+        sqlite3_finalize(Title);
         sqlite3_finalize(Url);
         sqlite3_finalize(Visit);
         sqlite3_finalize(Old);

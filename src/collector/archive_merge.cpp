@@ -158,10 +158,12 @@ qsizetype TArchiveMerge::SourceFor(const TSourceInfo& Info)
 
 void TArchiveMerge::TPageIds::Add(quint64 Hash, qint64 Page)
 {
-    if (First.contains(Hash))
+    const qsizetype Before = First.size();
+    qint64& Id = First[Hash]; // one look-up: a run may add a page for each of 300,000 URLs
+    if (First.size() == Before)
         More.insert(Hash, Page);
     else
-        First.insert(Hash, Page);
+        Id = Page;
 }
 
 // Page id → URL hash of the source, for comparing stored visits with the
@@ -245,6 +247,23 @@ bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, cons
     QMap<qint64, TArchiveDay>& Days = FDays[Source];
     QSet<qint64>& LiveDays = FLiveDays[Source];
     std::vector<qint64> PageOf(Data.Urls.size(), 0);
+    // Days the archive does not have are new whole: their URLs' pages are
+    // found or made first, in the database's order. In the order of the
+    // visits they would be picked from all over memory, and much slower.
+    std::vector<bool> Wanted(Data.Urls.size());
+    qint64 LastDay = -1;
+    bool NewDay = false;
+    for (const TLive& L : Live) {
+        if (DayOf(L.UnixUs) != LastDay) {
+            LastDay = DayOf(L.UnixUs);
+            NewDay = !Days.contains(LastDay);
+        }
+        if (NewDay)
+            Wanted[size_t(L.Url)] = true;
+    }
+    for (size_t Url = 0; Url < Data.Urls.size(); ++Url)
+        if (Wanted[Url] && !PageFor(Source, Data.Urls[Url], Hashes[Url], PageOf[Url]))
+            return false;
     std::vector<TArchiveVisit>& Only = FOnly[Source];
     std::vector<TArchiveVisit> Stored;
     for (auto Begin = Live.cbegin(); Begin != Live.cend();) {

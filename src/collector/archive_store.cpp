@@ -31,8 +31,9 @@ constexpr int kMaxUrlBytes = 64 * 1024 + 8;
 constexpr int kMaxTitleBytes = 4 * 1024 + 8;
 // Page ids stay well inside what a day record's varint of id << 1 can hold.
 constexpr qint64 kMaxPageId = qint64(1) << 53;
-// Some tens of KiB a block: a changed title rewrites no more than that.
-constexpr size_t kBlockPages = 256;
+// Some KiB a block: rows of that size fill the file's pages closely, and a
+// changed title rewrites no more than that.
+constexpr size_t kBlockPages = 64;
 
 // A page is a URL of one source, its text stored once there as in the
 // browser's own database. A row holds a block of a source's pages (see
@@ -80,11 +81,14 @@ QString ColumnString(sqlite3_stmt* S, int Col)
 
 void PutVarint(QByteArray& Out, quint64 V)
 {
+    char Bytes[10]; // one append a number: a million visits make two million of them
+    qsizetype N = 0;
     while (V >= 0x80) {
-        Out.append(char(V | 0x80));
+        Bytes[N++] = char(V | 0x80);
         V >>= 7;
     }
-    Out.append(char(V));
+    Bytes[N++] = char(V);
+    Out.append(Bytes, N);
 }
 
 bool GetVarint(const unsigned char*& P, const unsigned char* End, quint64& V)
@@ -160,8 +164,10 @@ void Append(TArchivePageBlock& Block, qint64 Id, quint64 Hash, std::string_view 
     if (Block.Count == 0)
         Block.First = Id;
     PutVarint(Block.Data, quint64(Id - (Block.Count == 0 ? Id - 1 : Block.Last)));
+    char Bytes[8];
     for (int Byte = 0; Byte < 8; ++Byte)
-        Block.Data.append(char(Hash >> (8 * Byte)));
+        Bytes[Byte] = char(Hash >> (8 * Byte));
+    Block.Data.append(Bytes, 8);
     PutText(Block.Data, Url);
     PutText(Block.Data, Title);
     Block.Last = Id;
@@ -232,20 +238,14 @@ bool EachPage(const std::vector<TArchivePageBlock>& Book, TTake&& Take)
     return true;
 }
 
-// The page with this id and its block; a null block when there is none.
-std::pair<TArchivePageBlock*, TPageAt> Find(std::vector<TArchivePageBlock>& Book, qint64 Id)
+// The page with this id in a held block.
+bool PageIn(const TArchivePageBlock& Block, qint64 Id, TPageAt& Page)
 {
-    auto Block = std::upper_bound(Book.begin(), Book.end(), Id,
-                                  [](qint64 Page, const TArchivePageBlock& B) { return Page < B.First; });
-    if (Block == Book.begin())
-        return {};
-    --Block;
-    TBlockReader Reader(*Block);
-    TPageAt Page;
+    TBlockReader Reader(Block);
     while (!Reader.AtEnd() && Reader.Next(Page) && Page.Id <= Id)
         if (Page.Id == Id)
-            return {&*Block, Page};
-    return {};
+            return true;
+    return false;
 }
 
 const QString kBadPages = QStringLiteral("历史存档已损坏：页面记录无法读取");
@@ -593,9 +593,50 @@ TArchiveStore::TBook* TArchiveStore::Book(qint64 Source, QString& ErrMsg)
     return &FBooks.emplace(Source, std::move(Book)).first->second;
 }
 
+TArchiveStore::TBook* TArchiveStore::HeldBook(qint64 Source, QString& ErrMsg)
+{
+    TBook* Pages = Book(Source, ErrMsg);
+    if (!Pages)
+        return nullptr;
+    for (TArchivePageBlock& B : *Pages)
+        if (!Hold(B, ErrMsg))
+            return nullptr;
+    return Pages;
+}
+
+bool TArchiveStore::BlockOf(qint64 Source, qint64 Page, TArchivePageBlock*& Block, QString& ErrMsg)
+{
+    TBook* Pages = Book(Source, ErrMsg);
+    if (!Pages)
+        return false;
+    auto It = std::upper_bound(Pages->begin(), Pages->end(), Page,
+                               [](qint64 Id, const TArchivePageBlock& B) { return Id < B.First; });
+    Block = It == Pages->begin() ? nullptr : &*--It;
+    return !Block || Hold(*Block, ErrMsg);
+}
+
+// A block this run wrote and let go is read back as it was written.
+bool TArchiveStore::Hold(TArchivePageBlock& Block, QString& ErrMsg)
+{
+    if (Block.Held)
+        return true;
+    sqlite3_stmt* S = Stmt(FReadBlock, "SELECT data FROM pages WHERE first = ?1", ErrMsg);
+    if (!S)
+        return false;
+    sqlite3_bind_int64(S, 1, Block.First);
+    if (sqlite3_step(S) != SQLITE_ROW) {
+        ErrMsg = Failure(QStringLiteral("历史存档已损坏或无法读取"));
+        return false;
+    }
+    Block.Data = QByteArray(static_cast<const char*>(sqlite3_column_blob(S, 0)), sqlite3_column_bytes(S, 0));
+    Block.Held = true;
+    sqlite3_reset(S);
+    return true;
+}
+
 bool TArchiveStore::EachPageHash(qint64 Source, const std::function<void(qint64, quint64)>& Take, QString& ErrMsg)
 {
-    const TBook* Pages = Book(Source, ErrMsg);
+    const TBook* Pages = HeldBook(Source, ErrMsg);
     if (Pages && EachPage(*Pages, [&](const TPageAt& P) { Take(P.Id, P.Hash); }))
         return true;
     ErrMsg = Pages ? kBadPages : ErrMsg;
@@ -604,17 +645,17 @@ bool TArchiveStore::EachPageHash(qint64 Source, const std::function<void(qint64,
 
 bool TArchiveStore::PageUrl(qint64 Source, qint64 Page, QString& Url, QString& ErrMsg)
 {
-    TBook* Pages = Book(Source, ErrMsg);
-    if (!Pages)
+    TArchivePageBlock* Block;
+    if (!BlockOf(Source, Page, Block, ErrMsg))
         return false;
-    const auto [Block, P] = Find(*Pages, Page);
-    Url = Block ? QString::fromUtf8(P.Url.data(), qsizetype(P.Url.size())) : QString();
+    TPageAt P;
+    Url = Block && PageIn(*Block, Page, P) ? QString::fromUtf8(P.Url.data(), qsizetype(P.Url.size())) : QString();
     return true;
 }
 
 bool TArchiveStore::LoadPages(qint64 Source, QHash<qint64, TArchivePage>& Out, QString& ErrMsg)
 {
-    const TBook* Pages = Book(Source, ErrMsg);
+    const TBook* Pages = HeldBook(Source, ErrMsg);
     if (Pages && EachPage(*Pages, [&](const TPageAt& P) {
             Out.insert(P.Id, {QString::fromUtf8(P.Url.data(), qsizetype(P.Url.size())), std::string(P.Title)});
         }))
@@ -690,17 +731,26 @@ bool TArchiveStore::AddPage(qint64 Source, quint64 Hash, const QString& Url, con
     if (Pages->empty() || Pages->back().Count >= int(kBlockPages))
         Pages->emplace_back().Data.reserve(qsizetype(kBlockPages) * 160); // pages of a common length fit
     Id = FNextPage++;
-    Append(Pages->back(), Id, Hash, std::string_view(FUtf8.constData(), size_t(FUtf8.size())), Title);
+    TArchivePageBlock& Block = Pages->back();
+    Append(Block, Id, Hash, std::string_view(FUtf8.constData(), size_t(FUtf8.size())), Title);
+    if (Block.Count < int(kBlockPages))
+        return true;
+    // A full block goes to the file now and its memory to the next: a run
+    // adding a million visits need not hold all its new pages at once.
+    if (!WriteBlock(Source, Block, ErrMsg))
+        return false;
+    Block.Data = QByteArray();
+    Block.Held = Block.Dirty = false;
     return true;
 }
 
 bool TArchiveStore::SetTitle(qint64 Source, qint64 Page, const std::string& Title, QString& ErrMsg)
 {
-    TBook* Pages = Book(Source, ErrMsg);
-    if (!Pages)
+    TArchivePageBlock* Block;
+    if (!BlockOf(Source, Page, Block, ErrMsg))
         return false;
-    const auto [Block, P] = Find(*Pages, Page);
-    if (!Block || P.Title == Title)
+    TPageAt P;
+    if (!Block || !PageIn(*Block, Page, P) || P.Title == Title)
         return true;
     if (Title.size() > size_t(kMaxTitleBytes)) {
         ErrMsg = QStringLiteral("写入历史存档失败：网址或标题过长");

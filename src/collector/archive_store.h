@@ -59,6 +59,7 @@ struct TArchivePageBlock
     qint64 First = 0, Last = 0; // its first and last page's ids
     int Count = 0;
     QByteArray Data;
+    bool Held = true; // else let go once written, read back when needed
     bool Dirty = false;
 };
 
@@ -122,6 +123,10 @@ private:
     using TBook = std::vector<TArchivePageBlock>;
 
     TBook* Book(qint64 Source, QString& ErrMsg);
+    TBook* HeldBook(qint64 Source, QString& ErrMsg); // with every block's bytes at hand
+    // The block Page would be in, held; null when there is none.
+    bool BlockOf(qint64 Source, qint64 Page, TArchivePageBlock*& Block, QString& ErrMsg);
+    bool Hold(TArchivePageBlock& Block, QString& ErrMsg);
     bool MigratePages1(QString& ErrMsg);
     bool WriteBlock(qint64 Source, const TArchivePageBlock& Block, QString& ErrMsg);
     bool WritePages(QString& ErrMsg);
@@ -142,5 +147,5 @@ private:
     QStringEncoder FToUtf8{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
     QByteArray FUtf8; // a URL on its way in: one buffer for them all
     qint64 FNextPage = 0;           // the id a new page gets; 0: not read yet
-    TStmt FAddSource, FUpdateSource, FWriteBlock, FSetDay, FLoadVisits;
+    TStmt FAddSource, FUpdateSource, FWriteBlock, FReadBlock, FSetDay, FLoadVisits;
 };

@@ -33,7 +33,7 @@ constexpr int kMaxTitleBytes = 4 * 1024 + 8;
 constexpr qint64 kMaxPageId = qint64(1) << 53;
 // Some KiB a block: rows of that size fill the file's pages closely, and a
 // changed title rewrites no more than that.
-constexpr size_t kBlockPages = 64;
+constexpr int kBlockPages = 64;
 
 // A page is a URL of one source, its text stored once there as in the
 // browser's own database. A row holds a block of a source's pages (see
@@ -728,12 +728,12 @@ bool TArchiveStore::AddPage(qint64 Source, quint64 Hash, const QString& Url, con
         ErrMsg = QStringLiteral("写入历史存档失败：网址或标题过长");
         return false;
     }
-    if (Pages->empty() || Pages->back().Count >= int(kBlockPages))
-        Pages->emplace_back().Data.reserve(qsizetype(kBlockPages) * 160); // pages of a common length fit
+    if (Pages->empty() || Pages->back().Count >= kBlockPages)
+        Pages->emplace_back().Data.reserve(kBlockPages * 160); // pages of a common length fit
     Id = FNextPage++;
     TArchivePageBlock& Block = Pages->back();
     Append(Block, Id, Hash, std::string_view(FUtf8.constData(), size_t(FUtf8.size())), Title);
-    if (Block.Count < int(kBlockPages))
+    if (Block.Count < kBlockPages)
         return true;
     // A full block goes to the file now and its memory to the next: a run
     // adding a million visits need not hold all its new pages at once.

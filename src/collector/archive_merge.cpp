@@ -158,10 +158,12 @@ qsizetype TArchiveMerge::SourceFor(const TSourceInfo& Info)
 
 void TArchiveMerge::TPageIds::Add(quint64 Hash, qint64 Page)
 {
-    if (First.contains(Hash))
+    const qsizetype Before = First.size();
+    qint64& Id = First[Hash]; // one look-up: a run may add a page for each of 300,000 URLs
+    if (First.size() == Before)
         More.insert(Hash, Page);
     else
-        First.insert(Hash, Page);
+        Id = Page;
 }
 
 // Page id → URL hash of the source, for comparing stored visits with the
@@ -187,7 +189,7 @@ bool TArchiveMerge::PageFor(qint64 Source, const TRawUrl& Url, quint64 Hash, qin
     Page = 0;
     auto Try = [&](qint64 Id) {
         QString Stored;
-        if (!FStore.PageUrl(Id, Stored, FError))
+        if (!FStore.PageUrl(Source, Id, Stored, FError))
             return false;
         if (Stored == Url.Url)
             Page = Id;
@@ -202,7 +204,7 @@ bool TArchiveMerge::PageFor(qint64 Source, const TRawUrl& Url, quint64 Hash, qin
     }
     if (Page != 0)
         // The title of the latest visit stands, also for visits the browser no longer has.
-        return FStore.SetTitle(Page, Url.Title, FError);
+        return FStore.SetTitle(Source, Page, Url.Title, FError);
     if (!FStore.AddPage(Source, Hash, Url.Url, Url.Title, Page, FError))
         return false;
     Ids->Add(Hash, Page);
@@ -235,7 +237,9 @@ bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, cons
         if (const qint32 Url = UrlOf[I]; Url >= 0)
             Live.push_back({Data.Visits[I].UnixUs, Hashes[size_t(Url)], Url, Listed[I]});
     auto Less = [](const TLive& A, const TLive& B) { return KeyLess(A.UnixUs, A.Hash, B.UnixUs, B.Hash); };
-    std::sort(Live.begin(), Live.end(), Less);
+    // Browsers mostly add their visits in time order: nothing to sort then.
+    if (!std::is_sorted(Live.begin(), Live.end(), Less))
+        std::sort(Live.begin(), Live.end(), Less);
     Live.erase(std::unique(Live.begin(), Live.end(),
                            [](const TLive& A, const TLive& B) { return A.UnixUs == B.UnixUs && A.Hash == B.Hash; }),
                Live.end());
@@ -243,6 +247,23 @@ bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, cons
     QMap<qint64, TArchiveDay>& Days = FDays[Source];
     QSet<qint64>& LiveDays = FLiveDays[Source];
     std::vector<qint64> PageOf(Data.Urls.size(), 0);
+    // Days the archive does not have are new whole: their URLs' pages are
+    // found or made first, in the database's order. In the order of the
+    // visits they would be picked from all over memory, and much slower.
+    std::vector<bool> Wanted(Data.Urls.size());
+    qint64 LastDay = -1;
+    bool NewDay = false;
+    for (const TLive& L : Live) {
+        if (DayOf(L.UnixUs) != LastDay) {
+            LastDay = DayOf(L.UnixUs);
+            NewDay = !Days.contains(LastDay);
+        }
+        if (NewDay)
+            Wanted[size_t(L.Url)] = true;
+    }
+    for (size_t Url = 0; Url < Data.Urls.size(); ++Url)
+        if (Wanted[Url] && !PageFor(Source, Data.Urls[Url], Hashes[Url], PageOf[Url]))
+            return false;
     std::vector<TArchiveVisit>& Only = FOnly[Source];
     std::vector<TArchiveVisit> Stored;
     for (auto Begin = Live.cbegin(); Begin != Live.cend();) {

@@ -11,13 +11,16 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
 #include <cstdio>
 
 namespace {
 
 // "MKAR": tells our archives from any other SQLite file.
 constexpr int kApplicationId = 0x4D4B4152;
-// 2: a page holds its URL itself; 1 kept the URLs in a table of their own.
+// 2: pages stored in blocks, each with its URL; 1 kept a row per page and
+// the URLs in a table of their own.
 constexpr int kSchemaVersion = 2;
 // Another run holding the archive gets this long to finish.
 constexpr int kBusyWaitMs = 30000;
@@ -26,12 +29,18 @@ constexpr int kBusyWaitMs = 30000;
 constexpr qint64 kDayUs = 86400LL * 1000000;
 constexpr int kMaxUrlBytes = 64 * 1024 + 8;
 constexpr int kMaxTitleBytes = 4 * 1024 + 8;
+// Page ids stay well inside what a day record's varint of id << 1 can hold.
+constexpr qint64 kMaxPageId = qint64(1) << 53;
+// Some KiB a block: rows of that size fill the file's pages closely, and a
+// changed title rewrites no more than that.
+constexpr int kBlockPages = 64;
 
 // A page is a URL of one source, its text stored once there as in the
-// browser's own database; one row, as a new page costs an insert each.
+// browser's own database. A row holds a block of a source's pages (see
+// Append), keyed by its first page's id; last is its last page's.
 const char kPagesTable[] =
-    "CREATE TABLE pages(id INTEGER PRIMARY KEY, source INTEGER NOT NULL, hash INTEGER NOT NULL, url TEXT NOT NULL,"
-    " title TEXT NOT NULL);";
+    "CREATE TABLE pages(first INTEGER PRIMARY KEY, source INTEGER NOT NULL, last INTEGER NOT NULL, data BLOB NOT NULL);"
+    "CREATE INDEX pages_source ON pages(source, first);";
 
 const char kSchema[] =
     "CREATE TABLE sources(id INTEGER PRIMARY KEY, browser TEXT NOT NULL, name TEXT NOT NULL,"
@@ -43,17 +52,15 @@ const char kSchema[] =
 
 // Whether every statement the archive uses finds its tables and columns.
 const char kShapeCheck[] =
-    "SELECT s.id, s.browser, s.name, s.profile, s.path, s.kind, p.id, p.source, p.hash, p.url, p.title,"
+    "SELECT s.id, s.browser, s.name, s.profile, s.path, s.kind, p.first, p.source, p.last, p.data,"
     " d.source, d.day, d.visits, d.digest, d.data FROM sources s, pages p, days d LIMIT 0";
 
-// The first format: pages referred to URLs kept in a table of their own.
-// Page ids stay as they are, for the days' visits refer to them.
+// The first format: a row per page, referring to URLs kept in a table of
+// their own. Page ids stay as they are, for the days' visits refer to them.
 const char kShapeCheck1[] =
     "SELECT u.id, u.hash, u.url, p.id, p.source, p.url, p.title FROM urls u, pages p LIMIT 0";
-const char kMigrate1[] =
-    "INSERT INTO pages(id, source, hash, url, title)"
-    " SELECT p.id, p.source, u.hash, u.url, p.title FROM pages1 p JOIN urls u ON u.id = p.url;"
-    "DROP TABLE pages1; DROP TABLE urls;";
+const char kPages1[] = "SELECT p.source, p.id, u.hash, u.url, p.title FROM pages1 p JOIN urls u ON u.id = p.url"
+                       " ORDER BY p.source, p.id";
 
 QByteArray Utf8(const QString& Text)
 {
@@ -66,12 +73,6 @@ void BindText(sqlite3_stmt* S, int Col, const QString& Text)
     sqlite3_bind_text(S, Col, U.constData(), int(U.size()), SQLITE_TRANSIENT);
 }
 
-// The text lives until the statement is stepped: SQLite need not copy it.
-void BindUtf8(sqlite3_stmt* S, int Col, const std::string& Text)
-{
-    sqlite3_bind_text(S, Col, Text.data(), int(Text.size()), SQLITE_STATIC);
-}
-
 QString ColumnString(sqlite3_stmt* S, int Col)
 {
     const auto* Text = reinterpret_cast<const char*>(sqlite3_column_text(S, Col));
@@ -80,11 +81,14 @@ QString ColumnString(sqlite3_stmt* S, int Col)
 
 void PutVarint(QByteArray& Out, quint64 V)
 {
+    char Bytes[10]; // one append a number: a million visits make two million of them
+    qsizetype N = 0;
     while (V >= 0x80) {
-        Out.append(char(V | 0x80));
+        Bytes[N++] = char(V | 0x80);
         V >>= 7;
     }
-    Out.append(char(V));
+    Bytes[N++] = char(V);
+    Out.append(Bytes, N);
 }
 
 bool GetVarint(const unsigned char*& P, const unsigned char* End, quint64& V)
@@ -133,6 +137,118 @@ bool DecodeDay(qint64 Day, const void* Data, int Size, qint64 Count, std::vector
     }
     return P == End;
 }
+
+void PutText(QByteArray& Out, std::string_view Text)
+{
+    PutVarint(Out, Text.size());
+    Out.append(Text.data(), qsizetype(Text.size()));
+}
+
+bool GetText(const unsigned char*& P, const unsigned char* End, quint64 Max, std::string_view& Text)
+{
+    quint64 Size;
+    if (!GetVarint(P, End, Size) || Size > Max || Size > quint64(End - P)
+        || !IsValidUtf8(reinterpret_cast<const char*>(P), qsizetype(Size)))
+        return false;
+    Text = std::string_view(reinterpret_cast<const char*>(P), size_t(Size));
+    P += Size;
+    return true;
+}
+
+// A block's pages in id order: for each the id less the one before (the
+// first: less the block's first id, plus one), its URL hash in 8 bytes,
+// least significant first, then URL and title, each as its length and its
+// UTF-8 bytes.
+void Append(TArchivePageBlock& Block, qint64 Id, quint64 Hash, std::string_view Url, std::string_view Title)
+{
+    if (Block.Count == 0)
+        Block.First = Id;
+    PutVarint(Block.Data, quint64(Id - (Block.Count == 0 ? Id - 1 : Block.Last)));
+    char Bytes[8];
+    for (int Byte = 0; Byte < 8; ++Byte)
+        Bytes[Byte] = char(Hash >> (8 * Byte));
+    Block.Data.append(Bytes, 8);
+    PutText(Block.Data, Url);
+    PutText(Block.Data, Title);
+    Block.Last = Id;
+    ++Block.Count;
+    Block.Dirty = true;
+}
+
+// A page as its block holds it; the texts point into the block.
+struct TPageAt
+{
+    qint64 Id = 0;
+    quint64 Hash = 0;
+    std::string_view Url, Title;
+    qsizetype TitleAt = 0, End = 0; // where in the block its title and the page end
+};
+
+// Reads a block page by page; a block from the file is untrusted, so every
+// page is checked: ascending ids no higher than the block's last, texts
+// whole, of a browser's length at most, and UTF-8.
+class TBlockReader
+{
+public:
+    explicit TBlockReader(const TArchivePageBlock& Block)
+        : FBegin(reinterpret_cast<const unsigned char*>(Block.Data.constData()))
+        , FP(FBegin)
+        , FEnd(FBegin + Block.Data.size())
+        , FId(Block.First - 1)
+        , FLast(Block.Last)
+    {
+    }
+    bool AtEnd() const { return FP == FEnd; }
+    bool Next(TPageAt& Page)
+    {
+        quint64 Delta;
+        if (!GetVarint(FP, FEnd, Delta) || Delta == 0 || Delta > quint64(FLast - FId) || FEnd - FP < 8)
+            return false;
+        Page.Id = FId += qint64(Delta);
+        Page.Hash = 0;
+        for (int Byte = 0; Byte < 8; ++Byte)
+            Page.Hash |= quint64(*FP++) << (8 * Byte);
+        if (!GetText(FP, FEnd, kMaxUrlBytes, Page.Url))
+            return false;
+        Page.TitleAt = FP - FBegin;
+        if (!GetText(FP, FEnd, kMaxTitleBytes, Page.Title))
+            return false;
+        Page.End = FP - FBegin;
+        return true;
+    }
+
+private:
+    const unsigned char *FBegin, *FP, *FEnd;
+    qint64 FId, FLast;
+};
+
+// Hands each page of the book to Take; false when a block does not read.
+template <typename TTake>
+bool EachPage(const std::vector<TArchivePageBlock>& Book, TTake&& Take)
+{
+    for (const TArchivePageBlock& Block : Book) {
+        TBlockReader Reader(Block);
+        TPageAt Page;
+        while (!Reader.AtEnd())
+            if (!Reader.Next(Page))
+                return false;
+            else
+                Take(Page);
+    }
+    return true;
+}
+
+// The page with this id in a held block.
+bool PageIn(const TArchivePageBlock& Block, qint64 Id, TPageAt& Page)
+{
+    TBlockReader Reader(Block);
+    while (!Reader.AtEnd() && Reader.Next(Page) && Page.Id <= Id)
+        if (Page.Id == Id)
+            return true;
+    return false;
+}
+
+const QString kBadPages = QStringLiteral("历史存档已损坏：页面记录无法读取");
 
 // Lets the tests end a run inside its transaction, at a moment they are told of.
 void HoldForTests()
@@ -305,12 +421,39 @@ bool TArchiveStore::Migrate(QString& ErrMsg)
     Probe.reset();
     const QByteArray Mark = "PRAGMA user_version=" + QByteArray::number(kSchemaVersion);
     if (Version == 1
-        && (!Exec("ALTER TABLE pages RENAME TO pages1", ErrMsg) || !Exec(kPagesTable, ErrMsg) || !Exec(kMigrate1, ErrMsg)
-            || !Exec(Mark.constData(), ErrMsg)))
+        && (!Exec("ALTER TABLE pages RENAME TO pages1", ErrMsg) || !Exec(kPagesTable, ErrMsg) || !MigratePages1(ErrMsg)
+            || !Exec("DROP TABLE pages1; DROP TABLE urls", ErrMsg) || !Exec(Mark.constData(), ErrMsg)))
         return false;
     if (!Exec("COMMIT", ErrMsg))
         return false;
     FInTransaction = false;
+    return true;
+}
+
+// The first format's pages, into blocks as runs of this one fill them.
+bool TArchiveStore::MigratePages1(QString& ErrMsg)
+{
+    TStmt Rows;
+    sqlite3_stmt* S = Stmt(Rows, kPages1, ErrMsg);
+    if (!S)
+        return false;
+    int Rc;
+    while ((Rc = sqlite3_step(S)) == SQLITE_ROW) {
+        const qint64 Id = sqlite3_column_int64(S, 1);
+        // Texts longer than a browser keeps are damage: such a page's visits
+        // were left out of reports before and still are.
+        if (Id < 1 || Id >= kMaxPageId || sqlite3_column_bytes(S, 3) > kMaxUrlBytes
+            || sqlite3_column_bytes(S, 4) > kMaxTitleBytes)
+            continue;
+        TBook& Book = FBooks[sqlite3_column_int64(S, 0)];
+        if (Book.empty() || Book.back().Count == kBlockPages)
+            Book.emplace_back();
+        Append(Book.back(), Id, quint64(sqlite3_column_int64(S, 2)), ColumnUtf8(S, 3, kMaxUrlBytes),
+               ColumnUtf8(S, 4, kMaxTitleBytes));
+    }
+    if (!Done(Rc, ErrMsg) || !WritePages(ErrMsg))
+        return false;
+    FBooks.clear(); // read back, and checked, when needed
     return true;
 }
 
@@ -354,6 +497,8 @@ bool TArchiveStore::Begin(QString& ErrMsg)
 
 bool TArchiveStore::Commit(QString& ErrMsg)
 {
+    if (!WritePages(ErrMsg))
+        return false;
     HoldForTests();
     if (sqlite3_exec(FDb.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         ErrMsg = Failure(QStringLiteral("写入历史存档失败"));
@@ -418,32 +563,105 @@ bool TArchiveStore::LoadVisits(qint64 Source, qint64 FromDay, qint64 ToDay, std:
     return Done(Rc, ErrMsg);
 }
 
-bool TArchiveStore::EachPageHash(qint64 Source, const std::function<void(qint64, quint64)>& Take, QString& ErrMsg)
+TArchiveStore::TBook* TArchiveStore::Book(qint64 Source, QString& ErrMsg)
 {
-    return EachRow("SELECT id, hash FROM pages WHERE source = ?1", Source,
-                   [&](sqlite3_stmt* S) { Take(sqlite3_column_int64(S, 0), quint64(sqlite3_column_int64(S, 1))); }, ErrMsg);
+    if (const auto It = FBooks.find(Source); It != FBooks.end())
+        return &It->second;
+    TBook Book;
+    bool Whole = true;
+    if (!EachRow("SELECT first, last, data FROM pages WHERE source = ?1 ORDER BY first", Source,
+                 [&](sqlite3_stmt* S) {
+                     TArchivePageBlock& B = Book.emplace_back();
+                     B.First = sqlite3_column_int64(S, 0);
+                     B.Last = sqlite3_column_int64(S, 1);
+                     B.Data = QByteArray(static_cast<const char*>(sqlite3_column_blob(S, 2)), sqlite3_column_bytes(S, 2));
+                     // Ids ascend from block to block, within the range the day records can hold.
+                     Whole = Whole && B.First >= 1 && B.First <= B.Last && B.Last < kMaxPageId
+                             && (Book.size() == 1 || Book[Book.size() - 2].Last < B.First);
+                     TBlockReader Reader(B);
+                     TPageAt Page;
+                     for (; Whole && !Reader.AtEnd(); ++B.Count)
+                         Whole = Reader.Next(Page) && (B.Count > 0 || Page.Id == B.First);
+                     Whole = Whole && B.Count > 0 && Page.Id == B.Last;
+                 },
+                 ErrMsg))
+        return nullptr;
+    if (!Whole) {
+        ErrMsg = kBadPages;
+        return nullptr;
+    }
+    return &FBooks.emplace(Source, std::move(Book)).first->second;
 }
 
-bool TArchiveStore::PageUrl(qint64 Page, QString& Url, QString& ErrMsg)
+TArchiveStore::TBook* TArchiveStore::HeldBook(qint64 Source, QString& ErrMsg)
 {
-    sqlite3_stmt* S = Stmt(FPageUrl, "SELECT url FROM pages WHERE id = ?1", ErrMsg);
+    TBook* Pages = Book(Source, ErrMsg);
+    if (!Pages)
+        return nullptr;
+    for (TArchivePageBlock& B : *Pages)
+        if (!Hold(B, ErrMsg))
+            return nullptr;
+    return Pages;
+}
+
+bool TArchiveStore::BlockOf(qint64 Source, qint64 Page, TArchivePageBlock*& Block, QString& ErrMsg)
+{
+    TBook* Pages = Book(Source, ErrMsg);
+    if (!Pages)
+        return false;
+    auto It = std::upper_bound(Pages->begin(), Pages->end(), Page,
+                               [](qint64 Id, const TArchivePageBlock& B) { return Id < B.First; });
+    Block = It == Pages->begin() ? nullptr : &*--It;
+    return !Block || Hold(*Block, ErrMsg);
+}
+
+// A block this run wrote and let go is read back as it was written.
+bool TArchiveStore::Hold(TArchivePageBlock& Block, QString& ErrMsg)
+{
+    if (Block.Held)
+        return true;
+    sqlite3_stmt* S = Stmt(FReadBlock, "SELECT data FROM pages WHERE first = ?1", ErrMsg);
     if (!S)
         return false;
-    sqlite3_bind_int64(S, 1, Page);
-    const int Rc = sqlite3_step(S);
-    Url = Rc == SQLITE_ROW ? ColumnString(S, 0) : QString();
-    return Rc == SQLITE_ROW || Done(Rc, ErrMsg);
+    sqlite3_bind_int64(S, 1, Block.First);
+    if (sqlite3_step(S) != SQLITE_ROW) {
+        ErrMsg = Failure(QStringLiteral("历史存档已损坏或无法读取"));
+        return false;
+    }
+    Block.Data = QByteArray(static_cast<const char*>(sqlite3_column_blob(S, 0)), sqlite3_column_bytes(S, 0));
+    Block.Held = true;
+    sqlite3_reset(S);
+    return true;
+}
+
+bool TArchiveStore::EachPageHash(qint64 Source, const std::function<void(qint64, quint64)>& Take, QString& ErrMsg)
+{
+    const TBook* Pages = HeldBook(Source, ErrMsg);
+    if (Pages && EachPage(*Pages, [&](const TPageAt& P) { Take(P.Id, P.Hash); }))
+        return true;
+    ErrMsg = Pages ? kBadPages : ErrMsg;
+    return false;
+}
+
+bool TArchiveStore::PageUrl(qint64 Source, qint64 Page, QString& Url, QString& ErrMsg)
+{
+    TArchivePageBlock* Block;
+    if (!BlockOf(Source, Page, Block, ErrMsg))
+        return false;
+    TPageAt P;
+    Url = Block && PageIn(*Block, Page, P) ? QString::fromUtf8(P.Url.data(), qsizetype(P.Url.size())) : QString();
+    return true;
 }
 
 bool TArchiveStore::LoadPages(qint64 Source, QHash<qint64, TArchivePage>& Out, QString& ErrMsg)
 {
-    return EachRow("SELECT id, url, title FROM pages WHERE source = ?1", Source,
-                   [&](sqlite3_stmt* S) {
-                       // Texts as long as a browser's own are cut there; longer ones are damage.
-                       if (sqlite3_column_bytes(S, 1) <= kMaxUrlBytes && sqlite3_column_bytes(S, 2) <= kMaxTitleBytes)
-                           Out.insert(sqlite3_column_int64(S, 0), {ColumnString(S, 1), ColumnUtf8(S, 2, kMaxTitleBytes)});
-                   },
-                   ErrMsg);
+    const TBook* Pages = HeldBook(Source, ErrMsg);
+    if (Pages && EachPage(*Pages, [&](const TPageAt& P) {
+            Out.insert(P.Id, {QString::fromUtf8(P.Url.data(), qsizetype(P.Url.size())), std::string(P.Title)});
+        }))
+        return true;
+    ErrMsg = Pages ? kBadPages : ErrMsg;
+    return false;
 }
 
 bool TArchiveStore::Done(int Rc, QString& ErrMsg) const
@@ -485,29 +703,89 @@ bool TArchiveStore::UpdateSource(const TArchiveSource& Source, QString& ErrMsg)
 bool TArchiveStore::AddPage(qint64 Source, quint64 Hash, const QString& Url, const std::string& Title, qint64& Id,
                             QString& ErrMsg)
 {
-    sqlite3_stmt* S = Stmt(FAddPage, "INSERT INTO pages(source, hash, url, title) VALUES(?1, ?2, ?3, ?4)", ErrMsg);
-    if (!S)
+    TBook* Pages = Book(Source, ErrMsg);
+    if (!Pages)
         return false;
-    // The texts live until the step: SQLite need not copy them.
-    Utf16ToUtf8(Url, FUtf8);
-    sqlite3_bind_int64(S, 1, Source);
-    sqlite3_bind_int64(S, 2, qint64(Hash));
-    BindUtf8(S, 3, FUtf8);
-    BindUtf8(S, 4, Title);
-    if (!Step(S, ErrMsg))
+    if (FNextPage == 0) {
+        TStmt Max;
+        sqlite3_stmt* S = Stmt(Max, "SELECT coalesce(max(last), 0) FROM pages", ErrMsg);
+        if (!S || sqlite3_step(S) != SQLITE_ROW) {
+            ErrMsg = Failure(QStringLiteral("历史存档已损坏或无法读取"));
+            return false;
+        }
+        FNextPage = std::max<qint64>(sqlite3_column_int64(S, 0), 0) + 1;
+    }
+    if (FNextPage >= kMaxPageId) {
+        ErrMsg = QStringLiteral("历史存档已损坏：页面编号超出范围");
         return false;
-    Id = sqlite3_last_insert_rowid(FDb.get());
+    }
+    // A text the reader would not take back is refused here, not written
+    // into a block that could never be read again.
+    // Qt's encoder takes ASCII, as URLs mostly are, many characters a step.
+    FUtf8.resize(FToUtf8.requiredSpace(Url.size()));
+    FUtf8.truncate(FToUtf8.appendToBuffer(FUtf8.data(), Url) - FUtf8.constData());
+    if (FUtf8.size() > kMaxUrlBytes || Title.size() > size_t(kMaxTitleBytes)) {
+        ErrMsg = QStringLiteral("写入历史存档失败：网址或标题过长");
+        return false;
+    }
+    if (Pages->empty() || Pages->back().Count >= kBlockPages)
+        Pages->emplace_back().Data.reserve(kBlockPages * 160); // pages of a common length fit
+    Id = FNextPage++;
+    TArchivePageBlock& Block = Pages->back();
+    Append(Block, Id, Hash, std::string_view(FUtf8.constData(), size_t(FUtf8.size())), Title);
+    if (Block.Count < kBlockPages)
+        return true;
+    // A full block goes to the file now and its memory to the next: a run
+    // adding a million visits need not hold all its new pages at once.
+    if (!WriteBlock(Source, Block, ErrMsg))
+        return false;
+    Block.Data = QByteArray();
+    Block.Held = Block.Dirty = false;
     return true;
 }
 
-bool TArchiveStore::SetTitle(qint64 Page, const std::string& Title, QString& ErrMsg)
+bool TArchiveStore::SetTitle(qint64 Source, qint64 Page, const std::string& Title, QString& ErrMsg)
 {
-    sqlite3_stmt* S = Stmt(FSetTitle, "UPDATE pages SET title = ?2 WHERE id = ?1 AND title IS NOT ?2", ErrMsg);
+    TArchivePageBlock* Block;
+    if (!BlockOf(Source, Page, Block, ErrMsg))
+        return false;
+    TPageAt P;
+    if (!Block || !PageIn(*Block, Page, P) || P.Title == Title)
+        return true;
+    if (Title.size() > size_t(kMaxTitleBytes)) {
+        ErrMsg = QStringLiteral("写入历史存档失败：网址或标题过长");
+        return false;
+    }
+    QByteArray Data = Block->Data.left(P.TitleAt);
+    PutText(Data, Title);
+    Data.append(Block->Data.constData() + P.End, Block->Data.size() - P.End);
+    Block->Data = std::move(Data);
+    Block->Dirty = true;
+    return true;
+}
+
+bool TArchiveStore::WriteBlock(qint64 Source, const TArchivePageBlock& Block, QString& ErrMsg)
+{
+    sqlite3_stmt* S = Stmt(FWriteBlock, "INSERT OR REPLACE INTO pages(first, source, last, data) VALUES(?1, ?2, ?3, ?4)",
+                           ErrMsg);
     if (!S)
         return false;
-    sqlite3_bind_int64(S, 1, Page);
-    BindUtf8(S, 2, Title);
+    sqlite3_bind_int64(S, 1, Block.First);
+    sqlite3_bind_int64(S, 2, Source);
+    sqlite3_bind_int64(S, 3, Block.Last);
+    sqlite3_bind_blob(S, 4, Block.Data.constData(), int(Block.Data.size()), SQLITE_STATIC);
     return Step(S, ErrMsg);
+}
+
+bool TArchiveStore::WritePages(QString& ErrMsg)
+{
+    for (auto& [Source, Pages] : FBooks)
+        for (TArchivePageBlock& B : Pages) {
+            if (B.Dirty && !WriteBlock(Source, B, ErrMsg))
+                return false;
+            B.Dirty = false;
+        }
+    return true;
 }
 
 bool TArchiveStore::SetDay(qint64 Source, qint64 Day, const TArchiveDay& Sums, std::vector<TArchiveVisit>& Visits,
@@ -530,6 +808,8 @@ bool TArchiveStore::Clear(QString& ErrMsg)
 {
     if (!Begin(ErrMsg))
         return false;
+    FBooks.clear();
+    FNextPage = 0;
     if (!Exec("DELETE FROM days; DELETE FROM pages; DELETE FROM sources", ErrMsg)
         || !Commit(ErrMsg))
         return false;

@@ -98,7 +98,7 @@ QByteArray ArchiveDigest(const QString& Path)
     QCryptographicHash Hash(QCryptographicHash::Sha256);
     qint64 Visits = 0;
     for (const char* Sql : {"SELECT source, day, visits, hex(data) FROM days ORDER BY source, day",
-                            "SELECT id, url, title FROM pages ORDER BY id"}) {
+                            "SELECT first, source, last, hex(data) FROM pages ORDER BY first"}) {
         sqlite3_stmt* S = nullptr;
         sqlite3_prepare_v2(Db, Sql, -1, &S, nullptr);
         while (sqlite3_step(S) == SQLITE_ROW) {
@@ -121,16 +121,48 @@ bool Exec(sqlite3* Db, const char* Sql)
 // URLs in a table of their own, shared by the sources.
 bool MakeFirstFormat(const QString& Path)
 {
+    struct TRow
+    {
+        qint64 Id, Source;
+        quint64 Hash;
+        TArchivePage Page;
+    };
+    std::vector<TRow> Rows;
+    {
+        TArchiveStore Store;
+        QString Err;
+        std::vector<TArchiveSource> Sources;
+        if (Store.Open(Path, false, Err) != TArchiveStore::aoOpened || !Store.LoadSources(Sources, Err))
+            return false;
+        for (const TArchiveSource& S : Sources) {
+            QHash<qint64, TArchivePage> Pages;
+            if (!Store.LoadPages(S.Id, Pages, Err)
+                || !Store.EachPageHash(S.Id, [&](qint64 Id, quint64 Hash) { Rows.push_back({Id, S.Id, Hash, Pages.value(Id)}); }, Err))
+                return false;
+        }
+    }
     sqlite3* Db = nullptr;
-    const bool Ok = sqlite3_open(QFile::encodeName(Path).constData(), &Db) == SQLITE_OK
-                    && Exec(Db, "BEGIN;"
-                                "CREATE TABLE urls(id INTEGER PRIMARY KEY, hash INTEGER NOT NULL, url TEXT NOT NULL);"
-                                "INSERT INTO urls(hash, url) SELECT DISTINCT hash, url FROM pages ORDER BY url;"
-                                "ALTER TABLE pages RENAME TO pages2;"
-                                "CREATE TABLE pages(id INTEGER PRIMARY KEY, source INTEGER NOT NULL, url INTEGER NOT NULL,"
-                                " title TEXT NOT NULL);"
-                                "INSERT INTO pages SELECT p.id, p.source, u.id, p.title FROM pages2 p JOIN urls u ON u.url = p.url;"
-                                "DROP TABLE pages2; PRAGMA user_version = 1; COMMIT");
+    sqlite3_stmt* Add = nullptr;
+    bool Ok = sqlite3_open(QFile::encodeName(Path).constData(), &Db) == SQLITE_OK
+              && Exec(Db, "BEGIN; CREATE TABLE pages2(id INTEGER PRIMARY KEY, source, hash, url, title)")
+              && sqlite3_prepare_v2(Db, "INSERT INTO pages2 VALUES(?1, ?2, ?3, ?4, ?5)", -1, &Add, nullptr) == SQLITE_OK;
+    for (const TRow& R : Rows) {
+        const QByteArray Url = R.Page.Url.toUtf8();
+        sqlite3_bind_int64(Add, 1, R.Id);
+        sqlite3_bind_int64(Add, 2, R.Source);
+        sqlite3_bind_int64(Add, 3, qint64(R.Hash));
+        sqlite3_bind_text(Add, 4, Url.constData(), int(Url.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(Add, 5, R.Page.Title.data(), int(R.Page.Title.size()), SQLITE_TRANSIENT);
+        Ok = Ok && sqlite3_step(Add) == SQLITE_DONE && sqlite3_reset(Add) == SQLITE_OK;
+    }
+    sqlite3_finalize(Add);
+    Ok = Ok && Exec(Db, "CREATE TABLE urls(id INTEGER PRIMARY KEY, hash INTEGER NOT NULL, url TEXT NOT NULL);"
+                        "INSERT INTO urls(hash, url) SELECT DISTINCT hash, url FROM pages2 ORDER BY url;"
+                        "DROP TABLE pages;"
+                        "CREATE TABLE pages(id INTEGER PRIMARY KEY, source INTEGER NOT NULL, url INTEGER NOT NULL,"
+                        " title TEXT NOT NULL);"
+                        "INSERT INTO pages SELECT p.id, p.source, u.id, p.title FROM pages2 p JOIN urls u ON u.url = p.url;"
+                        "DROP TABLE pages2; PRAGMA user_version = 1; COMMIT");
     sqlite3_close(Db);
     return Ok;
 }
@@ -162,31 +194,39 @@ public:
                                           " VALUES((SELECT id FROM moz_places WHERE url = ?1), ?2, ?3)"
                                         : "INSERT INTO visits(url, visit_time, transition)"
                                           " VALUES((SELECT id FROM urls WHERE url = ?1), ?2, ?3)";
+        // Pages change their titles now and then: the archive keeps the latest.
+        const char* Retitle = FFirefox ? "UPDATE moz_places SET title = ?2 WHERE url = ?1"
+                                       : "UPDATE urls SET title = ?2 WHERE url = ?1";
         const char* Expire = FFirefox ? "DELETE FROM moz_historyvisits WHERE visit_date < ?1;"
                                       : "DELETE FROM visits WHERE visit_time < ?1;";
         const char* Orphans = FFirefox ? "DELETE FROM moz_places WHERE id NOT IN (SELECT place_id FROM moz_historyvisits)"
                                        : "DELETE FROM urls WHERE id NOT IN (SELECT url FROM visits)";
-        sqlite3_stmt *Url = nullptr, *Visit = nullptr, *Old = nullptr;
+        sqlite3_stmt *Url = nullptr, *Visit = nullptr, *Old = nullptr, *Title = nullptr;
         bool Ok = Exec(FDb, "BEGIN") && sqlite3_prepare_v2(FDb, AddUrl, -1, &Url, nullptr) == SQLITE_OK
+                  && sqlite3_prepare_v2(FDb, Retitle, -1, &Title, nullptr) == SQLITE_OK
                   && sqlite3_prepare_v2(FDb, AddVisit, -1, &Visit, nullptr) == SQLITE_OK
                   && sqlite3_prepare_v2(FDb, Expire, -1, &Old, nullptr) == SQLITE_OK;
         for (; Ok && FNext < FHistory.Visits.size() && FHistory.Visits[FNext].UnixUs <= NowUs; ++FNext) {
             const TSampleHistory::TVisit& V = FHistory.Visits[FNext];
             const TSampleHistory::TUrl& U = FHistory.Urls[size_t(V.Url)];
-            const QByteArray Text = U.Url.toUtf8(), Title = U.Title.toUtf8();
+            const QByteArray Text = U.Url.toUtf8(), Named = (U.Title + QString(FNext % 3, u'新')).toUtf8();
+            sqlite3_bind_text(Title, 1, Text.constData(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(Title, 2, Named.constData(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(Url, 1, Text.constData(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_text(Url, 2, Title.constData(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(Url, 2, Named.constData(), -1, SQLITE_TRANSIENT);
             if (FFirefox)
                 sqlite3_bind_int(Url, 3, U.Hidden ? 1 : 0);
             sqlite3_bind_text(Visit, 1, Text.constData(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_int64(Visit, 2, V.UnixUs + Shift);
             sqlite3_bind_int64(Visit, 3, FFirefox ? V.VisitType : V.Transition);
-            Ok = sqlite3_step(Url) == SQLITE_DONE && sqlite3_step(Visit) == SQLITE_DONE;
+            Ok = sqlite3_step(Title) == SQLITE_DONE && sqlite3_step(Url) == SQLITE_DONE && sqlite3_step(Visit) == SQLITE_DONE;
+            sqlite3_reset(Title);
             sqlite3_reset(Url);
             sqlite3_reset(Visit);
         }
         sqlite3_bind_int64(Old, 1, NowUs - 90 * kDayUs + Shift);
         Ok = Ok && sqlite3_step(Old) == SQLITE_DONE && Exec(FDb, Orphans) && Exec(FDb, "COMMIT");
+        sqlite3_finalize(Title);
         sqlite3_finalize(Url);
         sqlite3_finalize(Visit);
         sqlite3_finalize(Old);
@@ -313,6 +353,8 @@ void TCollectorArchiveTest::archiveFile_data()
     QTest::newRow("garbage") << "/archive:g.sqlite" << "g.sqlite" << QByteArray("not a database").repeated(400) << "历史存档已损坏或不是数据库";
     QTest::newRow("another program's database") << "/archive:o.sqlite" << "o.sqlite" << QByteArray("table") << "不是 Marrowkin 的历史存档";
     QTest::newRow("a newer archive") << "/archive:n.sqlite" << "n.sqlite" << QByteArray("newer") << "较新版本";
+    // A truncated block of pages, read as the day it holds a visit of looks changed.
+    QTest::newRow("a damaged page block") << "/archive:b.sqlite" << "b.sqlite" << QByteArray("block") << "页面记录无法读取";
     QTest::newRow("a folder") << "/archive:d.sqlite" << "d.sqlite" << QByteArray("folder") << "不是普通文件";
 }
 
@@ -330,12 +372,15 @@ void TCollectorArchiveTest::archiveFile()
     QVERIFY2(WriteChromiumHistory(BrowserPath(Home, ".config/google-chrome/Default/History"), H, sjDelete, Err), qPrintable(Err));
     if (Make == "folder") {
         QVERIFY(QDir().mkpath(File));
-    } else if (Make == "table" || Make == "newer") {
-        if (Make == "newer")
+    } else if (Make == "table" || Make == "newer" || Make == "block") {
+        if (Make != "table")
             QCOMPARE(Run(Home, {"/archive:" + File}, FEnd).Code, ceOk);
         sqlite3* Db = nullptr;
         QCOMPARE(sqlite3_open(QFile::encodeName(File).constData(), &Db), SQLITE_OK);
-        QVERIFY(Exec(Db, Make == "newer" ? "PRAGMA user_version = 99" : "CREATE TABLE t(x); INSERT INTO t VALUES(1)"));
+        QVERIFY(Exec(Db, Make == "newer"   ? "PRAGMA user_version = 99"
+                         : Make == "block" ? "UPDATE pages SET data = substr(data, 1, length(data) - 1);"
+                                             " UPDATE days SET digest = digest + 1"
+                                           : "CREATE TABLE t(x); INSERT INTO t VALUES(1)"));
         sqlite3_close(Db);
     } else if (!Make.isEmpty()) {
         QFile F(File);

@@ -1,5 +1,7 @@
 #include "parse_or_exit.h"
 
+#include "report_generator.h"
+
 #include <QString>
 
 #include <cstdio>
@@ -14,4 +16,13 @@ std::unique_ptr<TJsonValue> ParseOrExit(const QByteArray& Raw)
         std::exit(1);
     }
     return Tree;
+}
+
+TParsedReport ParsedReport(int Count)
+{
+    TParsedReport R;
+    R.Raw = GenerateReportDocument(Count, 1);
+    R.Tree = ParseOrExit(R.Raw);
+    R.Records = R.Tree->Get("records");
+    return R;
 }

@@ -9,7 +9,6 @@
 #include "json.h"
 #include "parse_or_exit.h"
 #include "records_csv.h"
-#include "report_generator.h"
 #include "text_util.h"
 
 #include <QFile>
@@ -18,17 +17,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 namespace {
 
 constexpr int kRecords = 1000000;
 
-struct TData {
-    QByteArray Raw;
-    std::unique_ptr<TJsonValue> Tree;
-    const TJsonValue* Records = nullptr;
+struct TData : TParsedReport {
     std::vector<int> Rows;
     QByteArray Csv;
     QTemporaryDir Dir;
@@ -38,9 +33,7 @@ TData& Data()
 {
     static TData D = [] {
         TData R;
-        R.Raw = GenerateReportDocument(kRecords, 1);
-        R.Tree = ParseOrExit(R.Raw);
-        R.Records = R.Tree->Get("records");
+        static_cast<TParsedReport&>(R) = ParsedReport(kRecords);
         R.Rows.resize(size_t(R.Records->Count()));
         for (size_t I = 0; I < R.Rows.size(); ++I)
             R.Rows[I] = int(I);

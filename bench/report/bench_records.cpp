@@ -19,13 +19,11 @@
 #include "parse_or_exit.h"
 #include "record_keys.h"
 #include "record_sort.h"
-#include "report_generator.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <numeric>
 #include <vector>
 
@@ -33,10 +31,7 @@ namespace {
 
 constexpr int kRecords = 1000000;
 
-struct TData {
-    QByteArray Raw;
-    std::unique_ptr<TJsonValue> Tree;
-    const TJsonValue* Records = nullptr;
+struct TData : TParsedReport {
     TRecordKeys Keys;
     std::vector<int> All;
     QString Day;     // the busiest day of the first records
@@ -47,9 +42,7 @@ TData& Data()
 {
     static TData D = [] {
         TData R;
-        R.Raw = GenerateReportDocument(kRecords, 1);
-        R.Tree = ParseOrExit(R.Raw);
-        R.Records = R.Tree->Get("records");
+        static_cast<TParsedReport&>(R) = ParsedReport(kRecords);
         R.Keys.Build(R.Records);
         R.All.resize(size_t(R.Records->Count()));
         std::iota(R.All.begin(), R.All.end(), 0);

@@ -1,29 +1,11 @@
 #include "text_out.h"
 
 #include "simd.h"
+#include "utf8.h"
 
 #include <bit>
 
 namespace {
-
-void AppendUtf8(std::string& Out, char32_t C)
-{
-    if (C < 0x80) {
-        Out.push_back(char(C));
-    } else if (C < 0x800) {
-        Out.push_back(char(0xC0 | (C >> 6)));
-        Out.push_back(char(0x80 | (C & 0x3F)));
-    } else if (C < 0x10000) {
-        Out.push_back(char(0xE0 | (C >> 12)));
-        Out.push_back(char(0x80 | ((C >> 6) & 0x3F)));
-        Out.push_back(char(0x80 | (C & 0x3F)));
-    } else {
-        Out.push_back(char(0xF0 | (C >> 18)));
-        Out.push_back(char(0x80 | ((C >> 12) & 0x3F)));
-        Out.push_back(char(0x80 | ((C >> 6) & 0x3F)));
-        Out.push_back(char(0x80 | (C & 0x3F)));
-    }
-}
 
 // The code point at P, advancing past it; unpaired surrogates become U+FFFD.
 char32_t NextCodePoint(const char16_t*& P, const char16_t* End)

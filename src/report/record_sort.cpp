@@ -61,26 +61,6 @@ std::u32string CodePoints(QAnyStringView Text)
     });
 }
 
-// Appends C in UTF-8 (surrogates too: byte order stays code point order).
-void AppendUtf8(char32_t C, std::string& Out)
-{
-    if (C < 0x80) {
-        Out += char(C);
-    } else if (C < 0x800) {
-        Out += char(0xC0 | (C >> 6));
-        Out += char(0x80 | (C & 0x3F));
-    } else if (C < 0x10000) {
-        Out += char(0xE0 | (C >> 12));
-        Out += char(0x80 | ((C >> 6) & 0x3F));
-        Out += char(0x80 | (C & 0x3F));
-    } else {
-        Out += char(0xF0 | (C >> 18));
-        Out += char(0x80 | ((C >> 12) & 0x3F));
-        Out += char(0x80 | ((C >> 6) & 0x3F));
-        Out += char(0x80 | (C & 0x3F));
-    }
-}
-
 constexpr size_t kPrefix = 16;
 constexpr size_t kAhead = 32; // entries whose texts are asked for ahead
 
@@ -216,7 +196,7 @@ TDistinctTexts::TDistinctTexts(TColumn Column)
             if (!U) {
                 std::string& Text = Encoded.emplace_back();
                 for (const char32_t C : CodePoints(View))
-                    AppendUtf8(C, Text);
+                    AppendUtf8(Text, C);
                 U = Text;
             }
             Block[K] = *U;

@@ -105,6 +105,25 @@ int DecodeUtf8Char(const char*& P, char16_t* Out)
     return 2;
 }
 
+void AppendUtf8(std::string& Out, char32_t C)
+{
+    if (C < 0x80) {
+        Out.push_back(char(C));
+    } else if (C < 0x800) {
+        Out.push_back(char(0xC0 | (C >> 6)));
+        Out.push_back(char(0x80 | (C & 0x3F)));
+    } else if (C < 0x10000) {
+        Out.push_back(char(0xE0 | (C >> 12)));
+        Out.push_back(char(0x80 | ((C >> 6) & 0x3F)));
+        Out.push_back(char(0x80 | (C & 0x3F)));
+    } else {
+        Out.push_back(char(0xF0 | (C >> 18)));
+        Out.push_back(char(0x80 | ((C >> 12) & 0x3F)));
+        Out.push_back(char(0x80 | ((C >> 6) & 0x3F)));
+        Out.push_back(char(0x80 | (C & 0x3F)));
+    }
+}
+
 void Utf16ToUtf8(QStringView Text, std::string& Out)
 {
     // Three bytes at most per unit; a pair of units makes four.

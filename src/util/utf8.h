@@ -31,6 +31,11 @@ qsizetype Utf16Units(const char* Data, qsizetype Size);
 // UTF-16 units at Out; returns the units written and moves P past it.
 int DecodeUtf8Char(const char*& P, char16_t* Out);
 
+// Appends the code point C (below 0x110000) to Out in UTF-8. A surrogate
+// takes three bytes like any other unit of its range, so that the byte order
+// of such encodings stays the code point order.
+void AppendUtf8(std::string& Out, char32_t C);
+
 // Text as UTF-8 into Out, whose room is reused: for text converted by the
 // million, where a QByteArray each would cost more than the conversion. Half
 // a surrogate pair becomes "?", as with QString::toUtf8.

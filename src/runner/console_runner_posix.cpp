@@ -35,7 +35,7 @@ namespace {
 
 // How many chunks the reader takes before it hands the buffer back, so that
 // a drain is not kept waiting for a child that writes without pause.
-constexpr int kReadsPerWakeUp = 16;
+constexpr int kReadsPerBatch = 16;
 constexpr int kChunkSize = 64 << 10;
 
 enum TReadResult { rrMore, rrEmpty, rrEnded };
@@ -269,7 +269,7 @@ void TPipeReader::Run()
         }
         TReadResult Result = rrMore;
         try {
-            Result = ReadInto(FFd, Buf, kReadsPerWakeUp);
+            Result = ReadInto(FFd, Buf, kReadsPerBatch);
         } catch (const std::exception&) {
             // Out of memory: the pipe is still emptied, so the child is not
             // left blocked on it, but what it writes is lost.
@@ -391,8 +391,8 @@ void TConsoleRunner::AfterStart(QProcess& Proc, bool Ok)
     // waits, so the child is not reaped yet and its group is still the run's.
     P.FHold.Hold(pid_t(P.FGroup));
     P.FRead = ReadFd;
-    // The event loop keeps the pipe empty between two polls, so a child that
-    // writes a lot never waits for us.
+    // The reader keeps the pipe empty between two polls, so a child that
+    // writes a lot never waits for us; without it, each drain reads.
     P.FReading = P.FReader.Start(P.FRead);
 }
 

@@ -2,6 +2,16 @@
 
 #include <QStringList>
 
+namespace {
+
+// Where the host part ends: the rule is ASCII, so it reads UTF-16 and UTF-8 alike.
+bool EndsHost(char16_t C)
+{
+    return C == u'/' || C == u'?' || C == u'#' || C == u'\\';
+}
+
+} // namespace
+
 bool HostSpan(const QString& Url, qsizetype& Begin, qsizetype& End)
 {
     const qsizetype Scheme = Url.indexOf(QLatin1String("://"));
@@ -9,13 +19,20 @@ bool HostSpan(const QString& Url, qsizetype& Begin, qsizetype& End)
         return false;
     Begin = Scheme + 3;
     End = Begin;
-    const qsizetype N = Url.size();
-    while (End < N) {
-        const QChar C = Url.at(End);
-        if (C == QChar('/') || C == QChar('?') || C == QChar('#') || C == QChar('\\'))
-            break;
+    while (End < Url.size() && !EndsHost(Url.at(End).unicode()))
         ++End;
-    }
+    return true;
+}
+
+bool HostSpan(std::string_view Url, size_t& Begin, size_t& End)
+{
+    const size_t Scheme = Url.find("://");
+    if (Scheme == std::string_view::npos || Scheme == 0)
+        return false;
+    Begin = Scheme + 3;
+    End = Begin;
+    while (End < Url.size() && !EndsHost(char16_t(uchar(Url[End]))))
+        ++End;
     return true;
 }
 

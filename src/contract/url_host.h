@@ -4,12 +4,16 @@
 #include <QString>
 #include <QStringView>
 
+#include <string_view>
+
 // The host of a URL as both programs read it: the collector counts domains
 // and categories by it, the window finds a record's category by it.
 
 // Start of the host part of Url (after "://") and its end (the first '/',
 // '?', '#' or '\\'); false for URLs without "://".
 bool HostSpan(const QString& Url, qsizetype& Begin, qsizetype& End);
+// The same over UTF-8 bytes, for URLs read where a document holds them.
+bool HostSpan(std::string_view Url, size_t& Begin, size_t& End);
 
 // Lower-case host of a URL: after "://", before the path, query or fragment,
 // without user information or port. Empty for URLs without a host

@@ -6,6 +6,7 @@
 #include "record_sort.h"
 #include "report_content.h"
 #include "site_category.h"
+#include "url_host.h"
 #include "utf8.h"
 #include "weekday_names.h"
 
@@ -38,13 +39,10 @@ class TCategoryCache {
 public:
     quint8 Of(std::string_view Url)
     {
-        const size_t Scheme = Url.find("://");
-        if (Scheme == std::string_view::npos || Scheme == 0)
+        size_t Begin = 0, End = 0;
+        if (!HostSpan(Url, Begin, End))
             return Of(QString::fromUtf8(Url.data(), qsizetype(Url.size())));
-        size_t End = Scheme + 3;
-        while (End < Url.size() && Url[End] != '/' && Url[End] != '?' && Url[End] != '#' && Url[End] != '\\')
-            ++End;
-        const std::string_view Host = Url.substr(Scheme + 3, End - Scheme - 3);
+        const std::string_view Host = Url.substr(Begin, End - Begin);
         const auto It = FByHost.find(Host);
         if (It != FByHost.end())
             return It->second;

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -113,6 +114,17 @@ TArchiveMerge::TArchiveMerge(const TCollectorOptions& Options, const TTimeWindow
 {
 }
 
+TArchiveMerge::~TArchiveMerge()
+{
+    Join();
+}
+
+void TArchiveMerge::Join()
+{
+    if (FStoring.joinable())
+        FStoring.join();
+}
+
 bool TArchiveMerge::Start(const QString& Path, QString& ErrMsg)
 {
     FPath = Path;
@@ -214,8 +226,7 @@ bool TArchiveMerge::PageFor(qint64 Source, const TRawUrl& Url, quint64 Hash, qin
 }
 
 // Stops at the first failure: nothing of this run is committed then.
-bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, const std::vector<qint32>& UrlOf,
-                          const std::vector<bool>& Listed)
+bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data)
 {
     const qsizetype Index = SourceFor(Info);
     if (Index < 0)
@@ -224,25 +235,8 @@ bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, cons
     std::vector<quint64> Hashes(Data.Urls.size());
     for (size_t I = 0; I < Data.Urls.size(); ++I)
         Hashes[I] = UrlHash(Data.Urls[I].Url);
-    struct TLive
-    {
-        qint64 UnixUs;
-        quint64 Hash;
-        qint32 Url;
-        bool Listed;
-    };
-    std::vector<TLive> Live;
-    Live.reserve(Data.Visits.size());
-    for (size_t I = 0; I < Data.Visits.size(); ++I)
-        if (const qint32 Url = UrlOf[I]; Url >= 0)
-            Live.push_back({Data.Visits[I].UnixUs, Hashes[size_t(Url)], Url, Listed[I]});
-    auto Less = [](const TLive& A, const TLive& B) { return KeyLess(A.UnixUs, A.Hash, B.UnixUs, B.Hash); };
-    // Browsers mostly add their visits in time order: nothing to sort then.
-    if (!std::is_sorted(Live.begin(), Live.end(), Less))
-        std::sort(Live.begin(), Live.end(), Less);
-    Live.erase(std::unique(Live.begin(), Live.end(),
-                           [](const TLive& A, const TLive& B) { return A.UnixUs == B.UnixUs && A.Hash == B.Hash; }),
-               Live.end());
+    const TUrlIndex UrlIndex(Data.Urls);
+    const std::vector<TRawVisit>& Visits = Data.Visits;
 
     QMap<qint64, TArchiveDay>& Days = FDays[Source];
     QSet<qint64>& LiveDays = FLiveDays[Source];
@@ -253,33 +247,66 @@ bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, cons
     std::vector<bool> Wanted(Data.Urls.size());
     qint64 LastDay = -1;
     bool NewDay = false;
-    for (const TLive& L : Live) {
-        if (DayOf(L.UnixUs) != LastDay) {
-            LastDay = DayOf(L.UnixUs);
+    for (const TRawVisit& V : Visits) {
+        if (DayOf(V.UnixUs) != LastDay) {
+            LastDay = DayOf(V.UnixUs);
             NewDay = !Days.contains(LastDay);
         }
-        if (NewDay)
-            Wanted[size_t(L.Url)] = true;
+        if (const qint32 Url = UrlIndex.Find(V.UrlId); NewDay && Url >= 0)
+            Wanted[size_t(Url)] = true;
     }
     for (size_t Url = 0; Url < Data.Urls.size(); ++Url)
         if (Wanted[Url] && !PageFor(Source, Data.Urls[Url], Hashes[Url], PageOf[Url]))
             return false;
+
+    // Browsers add their visits in time order, so a day's visits are
+    // together and only they need putting in key order; visits in any other
+    // order are put in time order first.
+    std::vector<size_t> Order;
+    if (!std::is_sorted(Visits.begin(), Visits.end(),
+                        [](const TRawVisit& A, const TRawVisit& B) { return A.UnixUs < B.UnixUs; })) {
+        Order.resize(Visits.size());
+        std::iota(Order.begin(), Order.end(), size_t(0));
+        std::stable_sort(Order.begin(), Order.end(),
+                         [&](size_t A, size_t B) { return Visits[A].UnixUs < Visits[B].UnixUs; });
+    }
+    const auto At = [&](size_t K) { return Order.empty() ? K : Order[K]; };
+    const bool AllShown = Data.VisitShown.size() != Visits.size();
+    struct TLive
+    {
+        qint64 UnixUs;
+        quint64 Hash;
+        qint32 Url;
+        bool Listed;
+    };
+    std::vector<TLive> Live; // one day's
     std::vector<TArchiveVisit>& Only = FOnly[Source];
     std::vector<TArchiveVisit> Stored;
-    for (auto Begin = Live.cbegin(); Begin != Live.cend();) {
-        const qint64 Day = DayOf(Begin->UnixUs);
+    for (size_t K = 0; K < Visits.size();) {
+        const qint64 Day = DayOf(Visits[At(K)].UnixUs);
+        Live.clear();
+        for (; K < Visits.size() && DayOf(Visits[At(K)].UnixUs) == Day; ++K) {
+            const size_t I = At(K);
+            if (const qint32 Url = UrlIndex.Find(Visits[I].UrlId); Url >= 0)
+                Live.push_back({Visits[I].UnixUs, Hashes[size_t(Url)], Url,
+                                (AllShown || Data.VisitShown[I]) && Data.Urls[size_t(Url)].Shown});
+        }
+        if (Live.empty())
+            continue;
+        std::sort(Live.begin(), Live.end(),
+                  [](const TLive& A, const TLive& B) { return KeyLess(A.UnixUs, A.Hash, B.UnixUs, B.Hash); });
+        Live.erase(std::unique(Live.begin(), Live.end(),
+                               [](const TLive& A, const TLive& B) { return A.UnixUs == B.UnixUs && A.Hash == B.Hash; }),
+                   Live.end());
         LiveDays.insert(Day);
         TArchiveDay Sums;
-        auto End = Begin;
-        for (; End != Live.cend() && DayOf(End->UnixUs) == Day; ++End) {
+        for (const TLive& L : Live) {
             ++Sums.Visits;
-            Sums.Digest += VisitDigest(End->Hash, End->UnixUs);
+            Sums.Digest += VisitDigest(L.Hash, L.UnixUs);
         }
         const TArchiveDay Known = Days.value(Day);
-        if (Known.Visits == Sums.Visits && Known.Digest == Sums.Digest) {
-            Begin = End; // the archive holds this day as the browser has it
-            continue;
-        }
+        if (Known.Visits == Sums.Visits && Known.Digest == Sums.Digest)
+            continue; // the archive holds this day as the browser has it
         // Both in key order: one walk finds what is new and what only the archive still has.
         Stored.clear();
         if (Days.contains(Day)) {
@@ -295,52 +322,36 @@ bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data, cons
         TArchiveDay Now = Known;
         const size_t Before = Stored.size();
         size_t S = 0;
-        for (auto L = Begin; L != End; ++L) {
-            for (; S < Before && KeyLess(Stored[S].UnixUs, Stored[S].UrlHash, L->UnixUs, L->Hash); ++S)
+        for (const TLive& L : Live) {
+            for (; S < Before && KeyLess(Stored[S].UnixUs, Stored[S].UrlHash, L.UnixUs, L.Hash); ++S)
                 Only.push_back(Stored[S]);
-            if (S < Before && Stored[S].UnixUs == L->UnixUs && Stored[S].UrlHash == L->Hash) {
+            if (S < Before && Stored[S].UnixUs == L.UnixUs && Stored[S].UrlHash == L.Hash) {
                 ++S;
                 continue;
             }
-            qint64& Page = PageOf[size_t(L->Url)];
-            if (Page == 0 && !PageFor(Source, Data.Urls[size_t(L->Url)], L->Hash, Page))
+            qint64& Page = PageOf[size_t(L.Url)];
+            if (Page == 0 && !PageFor(Source, Data.Urls[size_t(L.Url)], L.Hash, Page))
                 return false;
-            Stored.push_back({L->UnixUs, Page, L->Hash, L->Listed});
+            Stored.push_back({L.UnixUs, Page, L.Hash, L.Listed});
             ++Now.Visits;
-            Now.Digest += VisitDigest(L->Hash, L->UnixUs);
+            Now.Digest += VisitDigest(L.Hash, L.UnixUs);
             ++FAdded;
         }
         Only.insert(Only.end(), Stored.begin() + qsizetype(S), Stored.begin() + qsizetype(Before));
         if (Stored.size() > Before && !FStore.SetDay(Source, Day, Now, Stored, FError))
             return false;
         Days.insert(Day, Now);
-        Begin = End;
     }
     return true;
 }
 
-void TArchiveMerge::TakeLive(const TSourceInfo& Info, TSourceData& Data)
+void TArchiveMerge::TakeLive(const TSourceInfo& Info, std::shared_ptr<const TSourceData> Data)
 {
     if (!FStarted)
         return;
-    const TUrlIndex Index(Data.Urls);
-    const bool AllShown = Data.VisitShown.size() != Data.Visits.size();
-    std::vector<qint32> UrlOf(Data.Visits.size());
-    std::vector<bool> Listed(Data.Visits.size());
-    for (size_t I = 0; I < Data.Visits.size(); ++I) {
-        UrlOf[I] = Index.Find(Data.Visits[I].UrlId);
-        Listed[I] = (AllShown || Data.VisitShown[I]) && (UrlOf[I] < 0 || Data.Urls[size_t(UrlOf[I])].Shown);
-    }
+    Join(); // the one before, on the same archive state
     if (FWriteOk)
-        FWriteOk = Store(Info, Data, UrlOf, Listed);
-
-    // What the report counts of the database: the run's own window and rule.
-    size_t Kept = 0;
-    for (size_t I = 0; I < Data.Visits.size(); ++I)
-        if (Counts(Data.Visits[I].UnixUs, Listed[I]))
-            Data.Visits[Kept++] = Data.Visits[I];
-    Data.Visits.resize(Kept);
-    Data.VisitShown = std::vector<bool>();
+        FStoring = std::thread([this, Info, Data = std::move(Data)] { FWriteOk = Store(Info, *Data); });
 }
 
 bool TArchiveMerge::InScope(const TArchiveSource& Source) const
@@ -409,6 +420,7 @@ bool TArchiveMerge::ReportData(qint64 Source, const std::vector<TArchiveVisit>& 
 
 bool TArchiveMerge::Finish(TReportBuilder& Builder)
 {
+    Join();
     TSourceInfo Row;
     Row.Name = QStringLiteral("历史存档");
     Row.Path = FPath;

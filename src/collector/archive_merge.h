@@ -13,6 +13,8 @@
 #include <QSet>
 #include <QString>
 
+#include <memory>
+#include <thread>
 #include <vector>
 
 class TReportBuilder;
@@ -32,6 +34,9 @@ class TArchiveMerge final
 {
 public:
     TArchiveMerge(const TCollectorOptions& Options, const TTimeWindow& Window, const QList<THome>& Homes);
+    ~TArchiveMerge();
+    TArchiveMerge(const TArchiveMerge&) = delete;
+    TArchiveMerge& operator=(const TArchiveMerge&) = delete;
 
     // Opens (or creates) the archive, takes its write lock and loads it.
     // False with a message: the archive is a failed source of this run, and
@@ -40,10 +45,10 @@ public:
     // How the databases must be read for an archive run: everything, each
     // row marked with whether the browser's history page lists it.
     TReadRule ReadRule(TReadRule Rule) const;
-    // A database read with ReadRule: stores what the archive lacks, keeps
-    // aside what only the archive holds, and leaves in Data what the report
-    // counts of it.
-    void TakeLive(const TSourceInfo& Info, TSourceData& Data);
+    // A database read with ReadRule: stores what the archive lacks and keeps
+    // aside what only the archive holds, on a second thread while the caller
+    // reports the same Data (see TReportBuilder::AddWholeRead).
+    void TakeLive(const TSourceInfo& Info, std::shared_ptr<const TSourceData> Data);
     // Commits the run's additions, then gives the report the archive's row
     // and its visits; true when the archive was read and written.
     bool Finish(TReportBuilder& Builder);
@@ -58,8 +63,8 @@ private:
         void Add(quint64 Hash, qint64 Page);
     };
 
-    bool Store(const TSourceInfo& Info, const TSourceData& Data, const std::vector<qint32>& UrlOf,
-               const std::vector<bool>& Listed);
+    bool Store(const TSourceInfo& Info, const TSourceData& Data);
+    void Join(); // waits for the storing under way
     qsizetype SourceFor(const TSourceInfo& Info);
     bool PageHashes(qint64 Source);
     bool PageFor(qint64 Source, const TRawUrl& Url, quint64 Hash, qint64& Page);
@@ -85,4 +90,7 @@ private:
     QHash<qint64, TPageIds> FPageIds;                  // source id → its pages by URL hash, loaded when first needed
     QHash<qint64, QHash<qint64, quint64>> FPageHashes; // source id → page id → URL hash, loaded when first needed
     QHash<qint64, std::vector<TArchiveVisit>> FOnly;   // source id → visits found only in the archive
+    // Stores one database's read at a time; what it writes above is read
+    // on this thread only once it is joined.
+    std::thread FStoring;
 };

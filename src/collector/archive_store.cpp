@@ -700,7 +700,7 @@ bool TArchiveStore::UpdateSource(const TArchiveSource& Source, QString& ErrMsg)
     return Step(S, ErrMsg);
 }
 
-bool TArchiveStore::AddPage(qint64 Source, quint64 Hash, const QString& Url, const std::string& Title, qint64& Id,
+bool TArchiveStore::AddPage(qint64 Source, quint64 Hash, const QString& Url, std::string_view Title, qint64& Id,
                             QString& ErrMsg)
 {
     TBook* Pages = Book(Source, ErrMsg);
@@ -744,7 +744,7 @@ bool TArchiveStore::AddPage(qint64 Source, quint64 Hash, const QString& Url, con
     return true;
 }
 
-bool TArchiveStore::SetTitle(qint64 Source, qint64 Page, const std::string& Title, QString& ErrMsg)
+bool TArchiveStore::SetTitle(qint64 Source, qint64 Page, std::string_view Title, QString& ErrMsg)
 {
     TArchivePageBlock* Block;
     if (!BlockOf(Source, Page, Block, ErrMsg))

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A browser database the archive holds visits of. A database is known by its
@@ -108,8 +109,8 @@ public:
     bool AddSource(TArchiveSource& Source, QString& ErrMsg); // sets Source.Id
     bool UpdateSource(const TArchiveSource& Source, QString& ErrMsg);
     // Titles come as the readers keep them, UTF-8, and are stored so.
-    bool AddPage(qint64 Source, quint64 Hash, const QString& Url, const std::string& Title, qint64& Id, QString& ErrMsg);
-    bool SetTitle(qint64 Source, qint64 Page, const std::string& Title, QString& ErrMsg);
+    bool AddPage(qint64 Source, quint64 Hash, const QString& Url, std::string_view Title, qint64& Id, QString& ErrMsg);
+    bool SetTitle(qint64 Source, qint64 Page, std::string_view Title, QString& ErrMsg);
     // Stores the whole day: its sums and Visits (each once), replacing what was there.
     bool SetDay(qint64 Source, qint64 Day, const TArchiveDay& Sums, std::vector<TArchiveVisit>& Visits, QString& ErrMsg);
 

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -100,9 +101,14 @@ int RunCollector(const QStringList& Args, TCollectorEnv& Env)
                 [&](const TSourceInfo& Info, bool Ok, TSourceData&& Data, const QString& Msg) {
                     if (Ok) {
                         ++Read;
-                        if (Archive)
-                            Archive->TakeLive(Info, Data);
-                        Builder.AddSource(Info, std::move(Data));
+                        if (Rule.WithShown) {
+                            // The archive stores it while the report reads it: freed when both are done.
+                            auto Shared = std::make_shared<const TSourceData>(std::move(Data));
+                            Archive->TakeLive(Info, Shared);
+                            Builder.AddWholeRead(Info, *Shared, Window);
+                        } else {
+                            Builder.AddSource(Info, std::move(Data));
+                        }
                     } else {
                         Builder.AddFailed(Info, Msg);
                     }

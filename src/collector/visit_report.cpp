@@ -146,7 +146,13 @@ qsizetype TReportBuilder::AddRow(const TSourceInfo& Info, bool Ok, const QString
 void TReportBuilder::AddSource(const TSourceInfo& Info, TSourceData&& Data)
 {
     const qsizetype Row = AddRow(Info, true, Data.Msg);
-    FReport.Sources[Row].Count = AddVisits(std::move(Data), qint32(Row));
+    FReport.Sources[Row].Count = AddVisits(Data, &Data, nullptr, qint32(Row));
+}
+
+void TReportBuilder::AddWholeRead(const TSourceInfo& Info, const TSourceData& Data, const TTimeWindow& Window)
+{
+    const qsizetype Row = AddRow(Info, true, Data.Msg);
+    FReport.Sources[Row].Count = AddVisits(Data, nullptr, &Window, qint32(Row));
 }
 
 qsizetype TReportBuilder::AddArchive(const TSourceInfo& Info, const QString& Msg)
@@ -165,10 +171,11 @@ void TReportBuilder::AddArchived(qsizetype ArchiveRow, const TSourceInfo& Info, 
         ++Row;
     if (Row == Sources.size())
         FReport.Sources[AddRow(Info, true, QString())].Hidden = true;
-    FReport.Sources[ArchiveRow].Count += AddVisits(std::move(Data), qint32(Row));
+    FReport.Sources[ArchiveRow].Count += AddVisits(Data, &Data, nullptr, qint32(Row));
 }
 
-qint64 TReportBuilder::AddVisits(TSourceData&& Data, qint32 SourceIndex)
+qint64 TReportBuilder::AddVisits(const TSourceData& Data, TSourceData* Owned, const TTimeWindow* Window,
+                                 qint32 SourceIndex)
 {
     qint64 Count = 0;
     // Row ids are mostly dense, so a plain table beats hashing for each visit.
@@ -183,22 +190,35 @@ qint64 TReportBuilder::AddVisits(TSourceData&& Data, qint32 SourceIndex)
     FReport.Urls.reserve(FReport.Urls.size() + Data.Urls.size());
     if (Dense)
         Table.assign(size_t(MaxId) + 1, -1);
-    for (TRawUrl& U : Data.Urls) {
+    // A whole read's rows the history page hides count only with /allvisits.
+    const bool HiddenOut = Window && !FOptions.FAllVisits;
+    for (size_t I = 0; I < Data.Urls.size(); ++I) {
+        const TRawUrl& U = Data.Urls[I];
         int Index = -1;
         if (Passes(U)) {
             Index = int(FReport.Rows.size());
-            FReport.Rows.push_back({UrlIndex(U), std::move(U.Title)});
+            FReport.Rows.push_back({UrlIndex(U), Owned ? std::move(Owned->Urls[I].Title) : U.Title});
+            if (HiddenOut && !U.Shown)
+                Index = -1;
         }
         if (Dense && U.Id >= 0)
             Table[size_t(U.Id)] = Index;
         else if (!Dense)
             Sparse.insert(U.Id, Index);
         // Given back row by row, so the report's own tables reuse the memory.
-        U = TRawUrl();
+        if (Owned)
+            Owned->Urls[I] = TRawUrl();
     }
-    Data.Urls = std::vector<TRawUrl>();
+    if (Owned)
+        Owned->Urls = std::vector<TRawUrl>();
+    const bool AllShown = Data.VisitShown.size() != Data.Visits.size();
     FReport.Visits.reserve(FReport.Visits.size() + Data.Visits.size());
-    for (const TRawVisit& V : Data.Visits) {
+    for (size_t I = 0; I < Data.Visits.size(); ++I) {
+        const TRawVisit& V = Data.Visits[I];
+        if (Window
+            && (V.UnixUs < Window->FromUs || V.UnixUs >= Window->ToUs
+                || !(FOptions.FAllVisits || AllShown || Data.VisitShown[I])))
+            continue;
         int Index = -1;
         if (Dense)
             Index = V.UrlId >= 0 && V.UrlId <= MaxId ? Table[size_t(V.UrlId)] : -1;
@@ -209,7 +229,8 @@ qint64 TReportBuilder::AddVisits(TSourceData&& Data, qint32 SourceIndex)
         FReport.Visits.push_back({V.UnixUs, Index, SourceIndex});
         ++Count;
     }
-    Data = TSourceData();
+    if (Owned)
+        *Owned = TSourceData();
     return Count;
 }
 

@@ -114,6 +114,10 @@ public:
     TReportBuilder(const TCollectorOptions& Options, const QDateTime& Now);
 
     void AddSource(const TSourceInfo& Info, TSourceData&& Data);
+    // A read of every row, each marked with whether the history page lists
+    // it (an archive run's): counts those in Window that it lists, or all of
+    // them with /allvisits. Data is left as it is, for another reads it too.
+    void AddWholeRead(const TSourceInfo& Info, const TSourceData& Data, const TTimeWindow& Window);
     void AddFailed(const TSourceInfo& Info, const QString& Msg);
     void AddAbsent(const TAbsentSource& Absent);
     // The archive's own row; visits given to AddArchived count in it.
@@ -126,7 +130,9 @@ public:
 
 private:
     qsizetype AddRow(const TSourceInfo& Info, bool Ok, const QString& Msg);
-    qint64 AddVisits(TSourceData&& Data, qint32 SourceIndex);
+    // Owned: Data's rows may be taken, and are freed as they are. Window:
+    // Data is a whole read, counted as AddWholeRead does.
+    qint64 AddVisits(const TSourceData& Data, TSourceData* Owned, const TTimeWindow* Window, qint32 SourceIndex);
     bool Passes(const TRawUrl& Raw) const;
     int UrlIndex(const TRawUrl& Raw);
     int DomainIndex(const QString& Domain);

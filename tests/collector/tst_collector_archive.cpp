@@ -206,10 +206,16 @@ public:
                   && sqlite3_prepare_v2(FDb, Retitle, -1, &Title, nullptr) == SQLITE_OK
                   && sqlite3_prepare_v2(FDb, AddVisit, -1, &Visit, nullptr) == SQLITE_OK
                   && sqlite3_prepare_v2(FDb, Expire, -1, &Old, nullptr) == SQLITE_OK;
-        for (; Ok && FNext < FHistory.Visits.size() && FHistory.Visits[FNext].UnixUs <= NowUs; ++FNext) {
-            const TSampleHistory::TVisit& V = FHistory.Visits[FNext];
+        // Chromium gets each week's visits newest first, as a sync from
+        // another device can bring them: row order is not time order.
+        size_t End = FNext;
+        while (End < FHistory.Visits.size() && FHistory.Visits[End].UnixUs <= NowUs)
+            ++End;
+        for (size_t N = FNext; Ok && N < End; ++N) {
+            const size_t Next = FFirefox ? N : End - 1 - (N - FNext);
+            const TSampleHistory::TVisit& V = FHistory.Visits[Next];
             const TSampleHistory::TUrl& U = FHistory.Urls[size_t(V.Url)];
-            const QByteArray Text = U.Url.toUtf8(), Named = (U.Title + QString(FNext % 3, u'新')).toUtf8();
+            const QByteArray Text = U.Url.toUtf8(), Named = (U.Title + QString(Next % 3, u'新')).toUtf8();
             sqlite3_bind_text(Title, 1, Text.constData(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(Title, 2, Named.constData(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(Url, 1, Text.constData(), -1, SQLITE_TRANSIENT);
@@ -224,6 +230,7 @@ public:
             sqlite3_reset(Url);
             sqlite3_reset(Visit);
         }
+        FNext = End;
         sqlite3_bind_int64(Old, 1, NowUs - 90 * kDayUs + Shift);
         Ok = Ok && sqlite3_step(Old) == SQLITE_DONE && Exec(FDb, Orphans) && Exec(FDb, "COMMIT");
         sqlite3_finalize(Title);

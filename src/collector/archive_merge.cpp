@@ -3,6 +3,7 @@
 #include "archive_path.h"
 #include "text_out.h"
 #include "url_info.h"
+#include "utf8.h"
 #include "visit_report.h"
 
 #include <QDir>
@@ -216,8 +217,8 @@ bool TArchiveMerge::PageFor(qint64 Source, const TRawUrl& Url, quint64 Hash, qin
     }
     if (Page != 0)
         // The title of the latest visit stands, also for visits the browser no longer has.
-        return FStore.SetTitle(Source, Page, Url.Title, FError);
-    if (!FStore.AddPage(Source, Hash, Url.Url, Url.Title, Page, FError))
+        return FStore.SetTitle(Source, Page, BytesOf(Url.Title), FError);
+    if (!FStore.AddPage(Source, Hash, Url.Url, BytesOf(Url.Title), Page, FError))
         return false;
     Ids->Add(Hash, Page);
     if (const auto Known = FPageHashes.find(Source); Known != FPageHashes.end())

@@ -448,8 +448,8 @@ bool TArchiveStore::MigratePages1(QString& ErrMsg)
         TBook& Book = FBooks[sqlite3_column_int64(S, 0)];
         if (Book.empty() || Book.back().Count == kBlockPages)
             Book.emplace_back();
-        Append(Book.back(), Id, quint64(sqlite3_column_int64(S, 2)), ColumnUtf8(S, 3, kMaxUrlBytes),
-               ColumnUtf8(S, 4, kMaxTitleBytes));
+        Append(Book.back(), Id, quint64(sqlite3_column_int64(S, 2)), BytesOf(ColumnUtf8(S, 3, kMaxUrlBytes)),
+               BytesOf(ColumnUtf8(S, 4, kMaxTitleBytes)));
     }
     if (!Done(Rc, ErrMsg) || !WritePages(ErrMsg))
         return false;
@@ -657,7 +657,7 @@ bool TArchiveStore::LoadPages(qint64 Source, QHash<qint64, TArchivePage>& Out, Q
 {
     const TBook* Pages = HeldBook(Source, ErrMsg);
     if (Pages && EachPage(*Pages, [&](const TPageAt& P) {
-            Out.insert(P.Id, {QString::fromUtf8(P.Url.data(), qsizetype(P.Url.size())), std::string(P.Title)});
+            Out.insert(P.Id, {QString::fromUtf8(P.Url.data(), qsizetype(P.Url.size())), QByteArray(P.Title.data(), qsizetype(P.Title.size()))});
         }))
         return true;
     ErrMsg = Pages ? kBadPages : ErrMsg;

@@ -49,7 +49,7 @@ struct TArchiveDay
 struct TArchivePage
 {
     QString Url;
-    std::string Title; // UTF-8, as the report takes it
+    QByteArray Title; // UTF-8, as the report takes it
 };
 
 // Pages of one source with ascending ids, encoded as one row of the

@@ -265,7 +265,7 @@ void WriteReportHtml(const TReport& R, TTextOut& Out, size_t MaxRecords)
         const TSourceResult& S = R.Sources[V.Source];
         TLocalClock::Format(Clock.Convert(V.UnixUs), Time);
         Out.Raw("<tr><td class=\"t\">").Raw(Time, sizeof Time).Raw("</td><td>").Html(S.Info.Name)
-            .Raw("</td><td>").Html(S.Info.Profile).Raw("</td><td>").Html(QString::fromStdString(R.TitleOf(V))).Raw("</td><td class=\"u\">");
+            .Raw("</td><td>").Html(S.Info.Profile).Raw("</td><td>").Html(QString::fromUtf8(R.TitleOf(V))).Raw("</td><td class=\"u\">");
         UrlCell(Out, E.Url);
         Out.Raw("</td></tr>\n");
     }

@@ -1,6 +1,7 @@
 #include "visit_report.h"
 #include "report_writer.h"
 #include "text_out.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -43,7 +44,7 @@ void FormatRecords(const TReport& R, const std::vector<std::string>& SourcePart,
         Out.append(I ? ",\n{\"time\":\"" : "\n{\"time\":\"");
         Out.append(Time, sizeof Time);
         Out.append(SourcePart[size_t(V.Source)]);
-        AppendJsonUtf8(Out, R.TitleOf(V));
+        AppendJsonUtf8(Out, BytesOf(R.TitleOf(V)));
         Out.append(",\"url\":");
         AppendJsonString(Out, R.EntryOf(V).Url);
         Out.push_back('}');

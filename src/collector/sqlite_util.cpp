@@ -81,13 +81,12 @@ QString ColumnText(sqlite3_stmt* S, int Col, int MaxBytes)
     return Text;
 }
 
-std::string ColumnUtf8(sqlite3_stmt* S, int Col, int MaxBytes)
+QByteArray ColumnUtf8(sqlite3_stmt* S, int Col, int MaxBytes)
 {
     const TColumnBytes B = ColumnBytes(S, Col, MaxBytes);
     if (!B.Text)
         return {};
-    std::string Utf8 = IsValidUtf8(B.Text, B.Size) ? std::string(B.Text, size_t(B.Size))
-                                                   : QString::fromUtf8(B.Text, B.Size).toStdString();
+    QByteArray Utf8 = IsValidUtf8(B.Text, B.Size) ? QByteArray(B.Text, B.Size) : QString::fromUtf8(B.Text, B.Size).toUtf8();
     if (B.Cut)
         Utf8 += "\u2026";
     return Utf8;

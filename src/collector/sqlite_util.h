@@ -46,4 +46,4 @@ size_t RowsToReserve(sqlite3* Db, const char* Table);
 // with "…" when longer; malformed bytes become U+FFFD.
 QString ColumnText(sqlite3_stmt* S, int Col, int MaxBytes);
 // The same as well-formed UTF-8.
-std::string ColumnUtf8(sqlite3_stmt* S, int Col, int MaxBytes);
+QByteArray ColumnUtf8(sqlite3_stmt* S, int Col, int MaxBytes);

@@ -17,7 +17,9 @@ struct TRawUrl
     // Worked out beside the reading, on its thread: HostOf and SearchKeyword.
     QString Host;
     QString Keyword;
-    std::string Title; // well-formed UTF-8, escaped only where it is written out
+    // Well-formed UTF-8, escaped only where it is written out; shared, not
+    // copied, by the report and the archive.
+    QByteArray Title;
     bool Shown = true; // the browser's history page may list its visits (WithShown reads)
 };
 

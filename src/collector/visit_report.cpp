@@ -66,7 +66,7 @@ TReportBuilder::TReportBuilder(const TCollectorOptions& Options, const QDateTime
 bool TReportBuilder::Passes(const TRawUrl& Raw) const
 {
     if (!FOptions.FInclude.isEmpty()) {
-        const QString Title = QString::fromStdString(Raw.Title);
+        const QString Title = QString::fromUtf8(Raw.Title);
         const bool Hit = std::any_of(FOptions.FInclude.cbegin(), FOptions.FInclude.cend(),
                                      [&](const QString& K) {
                                          return Raw.Url.contains(K, Qt::CaseInsensitive)
@@ -329,7 +329,7 @@ TReport TReportBuilder::Finish()
     std::vector<size_t> TitleRow(Pages.size(), SIZE_MAX);
     for (size_t I = 0; I < Rep.Rows.size(); ++I) {
         const TUrlRow& Row = Rep.Rows[I];
-        if (Row.Title.empty() || RowLast[I] == std::numeric_limits<qint64>::min())
+        if (Row.Title.isEmpty() || RowLast[I] == std::numeric_limits<qint64>::min())
             continue;
         const size_t Page = size_t(Rep.Urls[size_t(Row.Entry)].Page);
         if (RowLast[I] > TitleAt[Page]) {
@@ -351,7 +351,7 @@ TReport TReportBuilder::Finish()
         if (P.Count == 0)
             continue;
         if (TitleRow[Order[I]] != SIZE_MAX)
-            P.Title = QString::fromStdString(Rep.Rows[TitleRow[Order[I]]].Title);
+            P.Title = QString::fromUtf8(Rep.Rows[TitleRow[Order[I]]].Title);
         Rep.Pages << P;
     }
 

@@ -47,7 +47,7 @@ struct TUrlEntry
 struct TUrlRow
 {
     qint32 Entry = 0;      // index into TReport::Urls
-    std::string Title;     // well-formed UTF-8, escaped where it is written out
+    QByteArray Title;      // well-formed UTF-8, escaped where it is written out
 };
 
 struct TVisit
@@ -103,7 +103,7 @@ struct TReport
     bool Truncated = false;
 
     const TUrlEntry& EntryOf(const TVisit& V) const { return Urls[size_t(Rows[size_t(V.Row)].Entry)]; }
-    const std::string& TitleOf(const TVisit& V) const { return Rows[size_t(V.Row)].Title; }
+    const QByteArray& TitleOf(const TVisit& V) const { return Rows[size_t(V.Row)].Title; }
 };
 
 // Collects the sources one by one, applying the filters as visits come in, and

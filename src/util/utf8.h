@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QtGlobal>
 #include <QLatin1StringView>
 #include <QStringView>
 
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 // Whether a visited QAnyStringView holds UTF-16 (rather than UTF-8 or
@@ -16,6 +18,12 @@ inline constexpr bool IsUtf16View = std::is_same_v<std::decay_t<TView>, QStringV
 template <typename TView>
 inline constexpr bool IsUtf8View =
     !IsUtf16View<TView> && !std::is_same_v<std::decay_t<TView>, QLatin1StringView>;
+
+// The bytes of B, for functions that take any run of bytes.
+inline std::string_view BytesOf(const QByteArray& B)
+{
+    return std::string_view(B.constData(), size_t(B.size()));
+}
 
 // Well-formed UTF-8 as the standard defines it: no overlong forms, no
 // surrogates, nothing above U+10FFFF, no sequence cut off at the end.

@@ -375,9 +375,9 @@ void TCollectorUnitsTest::columnTexts()
     const QByteArray Sql = "SELECT CAST(X'" + Hex + "' AS TEXT)";
     QVERIFY2(Prepare(Db.get(), Sql.constData(), S, Err), qPrintable(Err));
     QCOMPARE(sqlite3_step(S.get()), SQLITE_ROW);
-    const std::string Utf8 = ColumnUtf8(S.get(), 0, MaxBytes);
-    QVERIFY(IsValidUtf8(Utf8.data(), qsizetype(Utf8.size())));
-    QCOMPARE(QString::fromStdString(Utf8), Expected);
+    const QByteArray Utf8 = ColumnUtf8(S.get(), 0, MaxBytes);
+    QVERIFY(IsValidUtf8(Utf8.constData(), Utf8.size()));
+    QCOMPARE(QString::fromUtf8(Utf8), Expected);
     QCOMPARE(ColumnText(S.get(), 0, MaxBytes), Expected);
 }
 

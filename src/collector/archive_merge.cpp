@@ -2,6 +2,7 @@
 
 #include "archive_path.h"
 #include "text_out.h"
+#include "url_index.h"
 #include "url_info.h"
 #include "utf8.h"
 #include "visit_report.h"
@@ -27,45 +28,6 @@ bool KeyLess(qint64 TimeA, quint64 HashA, qint64 TimeB, quint64 HashB)
 {
     return TimeA != TimeB ? TimeA < TimeB : HashA < HashB;
 }
-
-// Where each of the database's URL ids stands in its rows. Browsers number
-// their rows densely, so a table indexed by id does it without a hash for
-// each of a million visits; scattered ids fall back to a hash.
-class TUrlIndex
-{
-public:
-    explicit TUrlIndex(const std::vector<TRawUrl>& Urls)
-    {
-        if (Urls.empty())
-            return;
-        const auto [Min, Max] = std::minmax_element(Urls.begin(), Urls.end(),
-                                                    [](const TRawUrl& A, const TRawUrl& B) { return A.Id < B.Id; });
-        FBase = Min->Id;
-        const quint64 Span = quint64(Max->Id) - quint64(Min->Id);
-        if (Span < 4 * quint64(Urls.size()) + 1024) {
-            FDense.assign(size_t(Span) + 1, -1);
-            for (size_t I = 0; I < Urls.size(); ++I)
-                FDense[size_t(Urls[I].Id - FBase)] = qint32(I);
-        } else {
-            FSparse.reserve(qsizetype(Urls.size()));
-            for (size_t I = 0; I < Urls.size(); ++I)
-                FSparse.insert(Urls[I].Id, qint32(I));
-        }
-    }
-    // -1: no row has this id.
-    qint32 Find(qint64 Id) const
-    {
-        if (FDense.empty())
-            return FSparse.value(Id, -1);
-        const quint64 At = quint64(Id) - quint64(FBase);
-        return At < FDense.size() ? FDense[size_t(At)] : -1;
-    }
-
-private:
-    qint64 FBase = 0;
-    std::vector<qint32> FDense;
-    QHash<qint64, qint32> FSparse;
-};
 
 TSourceInfo InfoOf(const TArchiveSource& S)
 {
@@ -236,7 +198,7 @@ bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data)
     std::vector<quint64> Hashes(Data.Urls.size());
     for (size_t I = 0; I < Data.Urls.size(); ++I)
         Hashes[I] = UrlHash(Data.Urls[I].Url);
-    const TUrlIndex UrlIndex(Data.Urls);
+    const TUrlIndex UrlIndex(Data.Urls, [](size_t I) { return qint32(I); }); // row positions
     const std::vector<TRawVisit>& Visits = Data.Visits;
 
     QMap<qint64, TArchiveDay>& Days = FDays[Source];
@@ -253,7 +215,9 @@ bool TArchiveMerge::Store(const TSourceInfo& Info, const TSourceData& Data)
             LastDay = DayOf(V.UnixUs);
             NewDay = !Days.contains(LastDay);
         }
-        if (const qint32 Url = UrlIndex.Find(V.UrlId); NewDay && Url >= 0)
+        if (!NewDay)
+            continue;
+        if (const qint32 Url = UrlIndex.Find(V.UrlId); Url >= 0)
             Wanted[size_t(Url)] = true;
     }
     for (size_t Url = 0; Url < Data.Urls.size(); ++Url)

@@ -1,5 +1,6 @@
 #include "visit_report.h"
 
+#include "url_index.h"
 #include "url_info.h"
 #include "weekday_names.h"
 
@@ -178,37 +179,26 @@ qint64 TReportBuilder::AddVisits(const TSourceData& Data, TSourceData* Owned, co
                                  qint32 SourceIndex)
 {
     qint64 Count = 0;
-    // Row ids are mostly dense, so a plain table beats hashing for each visit.
-    qint64 MaxId = 0;
-    for (const TRawUrl& U : Data.Urls)
-        MaxId = std::max(MaxId, U.Id);
-    const bool Dense = MaxId <= qint64(Data.Urls.size()) * 4 + 4096;
-    std::vector<int> Table;
-    QHash<qint64, int> Sparse;
     FUrlIndex.reserve(FUrlIndex.size() + qsizetype(Data.Urls.size()));
     FReport.Rows.reserve(FReport.Rows.size() + Data.Urls.size());
     FReport.Urls.reserve(FReport.Urls.size() + Data.Urls.size());
-    if (Dense)
-        Table.assign(size_t(MaxId) + 1, -1);
     // A whole read's rows the history page hides count only with /allvisits.
     const bool HiddenOut = Window && !FOptions.FAllVisits;
-    for (size_t I = 0; I < Data.Urls.size(); ++I) {
+    // URL id → the report's row of it, -1 for none.
+    const TUrlIndex RowOf(Data.Urls, [&](size_t I) {
         const TRawUrl& U = Data.Urls[I];
-        int Index = -1;
+        qint32 Index = -1;
         if (Passes(U)) {
-            Index = int(FReport.Rows.size());
-            FReport.Rows.push_back({UrlIndex(U), Owned ? std::move(Owned->Urls[I].Title) : U.Title});
+            Index = qint32(FReport.Rows.size());
+            FReport.Rows.push_back({UrlIndex(U), U.Title});
             if (HiddenOut && !U.Shown)
                 Index = -1;
         }
-        if (Dense && U.Id >= 0)
-            Table[size_t(U.Id)] = Index;
-        else if (!Dense)
-            Sparse.insert(U.Id, Index);
         // Given back row by row, so the report's own tables reuse the memory.
         if (Owned)
             Owned->Urls[I] = TRawUrl();
-    }
+        return Index;
+    });
     if (Owned)
         Owned->Urls = std::vector<TRawUrl>();
     const bool AllShown = Data.VisitShown.size() != Data.Visits.size();
@@ -219,11 +209,7 @@ qint64 TReportBuilder::AddVisits(const TSourceData& Data, TSourceData* Owned, co
             && (V.UnixUs < Window->FromUs || V.UnixUs >= Window->ToUs
                 || !(FOptions.FAllVisits || AllShown || Data.VisitShown[I])))
             continue;
-        int Index = -1;
-        if (Dense)
-            Index = V.UrlId >= 0 && V.UrlId <= MaxId ? Table[size_t(V.UrlId)] : -1;
-        else
-            Index = Sparse.value(V.UrlId, -1);
+        const qint32 Index = RowOf.Find(V.UrlId);
         if (Index < 0)
             continue;
         FReport.Visits.push_back({V.UnixUs, Index, SourceIndex});

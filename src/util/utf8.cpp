@@ -123,38 +123,3 @@ void AppendUtf8(std::string& Out, char32_t C)
         Out.push_back(char(0x80 | (C & 0x3F)));
     }
 }
-
-void Utf16ToUtf8(QStringView Text, std::string& Out)
-{
-    // Three bytes at most per unit; a pair of units makes four.
-    Out.resize(size_t(Text.size()) * 3);
-    char* D = Out.data();
-    const char16_t* P = Text.utf16();
-    const char16_t* End = P + Text.size();
-    while (P < End) {
-        char32_t C = *P++;
-        if (C < 0x80) {
-            *D++ = char(C);
-            continue;
-        }
-        if (C >= 0xD800 && C < 0xDC00 && P < End && *P >= 0xDC00 && *P < 0xE000) {
-            C = 0x10000 + ((C - 0xD800) << 10) + (*P++ - 0xDC00);
-        } else if (C >= 0xD800 && C < 0xE000) {
-            *D++ = '?';
-            continue;
-        }
-        if (C < 0x800) {
-            *D++ = char(0xC0 | C >> 6);
-        } else {
-            if (C < 0x10000) {
-                *D++ = char(0xE0 | C >> 12);
-            } else {
-                *D++ = char(0xF0 | C >> 18);
-                *D++ = char(0x80 | (C >> 12 & 0x3F));
-            }
-            *D++ = char(0x80 | (C >> 6 & 0x3F));
-        }
-        *D++ = char(0x80 | (C & 0x3F));
-    }
-    Out.resize(size_t(D - Out.data()));
-}

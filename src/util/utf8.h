@@ -43,8 +43,3 @@ int DecodeUtf8Char(const char*& P, char16_t* Out);
 // takes three bytes like any other unit of its range, so that the byte order
 // of such encodings stays the code point order.
 void AppendUtf8(std::string& Out, char32_t C);
-
-// Text as UTF-8 into Out, whose room is reused: for text converted by the
-// million, where a QByteArray each would cost more than the conversion. Half
-// a surrogate pair becomes "?", as with QString::toUtf8.
-void Utf16ToUtf8(QStringView Text, std::string& Out);

@@ -34,8 +34,6 @@ private slots:
     void DecodeOutputCases();
     void Utf8Validation_data();
     void Utf8Validation();
-    void Utf16ToUtf8Cases_data();
-    void Utf16ToUtf8Cases();
     void EnsureDirCreatesParents();
 };
 
@@ -385,26 +383,6 @@ void TTextUtilTest::Utf8Validation()
     QCOMPARE(IsValidUtf8(Bytes.constData(), Bytes.size()), Clean);
     if (Clean)
         QCOMPARE(Utf16Units(Bytes.constData(), Bytes.size()), Decoded.size());
-}
-
-void TTextUtilTest::Utf16ToUtf8Cases_data()
-{
-    // Judged against QString::toUtf8.
-    QTest::addColumn<QString>("Text");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("ascii") << QString("https://example.com/?q=1");
-    QTest::newRow("each length's limits") << QString::fromUtf16(u"\u007F\u0080\u07FF\u0800\uD7FF\uE000\uFFFF");
-    QTest::newRow("chinese and a pair") << QString::fromUtf16(u"https://例子.cn/新闻?e=\U0001F600\U0010FFFF");
-    QTest::newRow("half pairs") << QString("a") + QChar(0xD800) + "b" + QChar(0xDC00) + "c" + QChar(0xDBFF);
-    QTest::newRow("low before high") << QString(QChar(0xDC00)) + QChar(0xD800);
-}
-
-void TTextUtilTest::Utf16ToUtf8Cases()
-{
-    QFETCH(QString, Text);
-    std::string Out = "what the buffer held before";
-    Utf16ToUtf8(Text, Out);
-    QCOMPARE(QByteArray::fromStdString(Out), Text.toUtf8());
 }
 
 void TTextUtilTest::EnsureDirCreatesParents()
